@@ -1,0 +1,187 @@
+// The program's state: what the main window of the classic design held in its hidden lists,
+// labels and form variables. Every core class works on one AppState; front ends render it.
+// Tables keep their design names (lstScanResult, lstLog, ...) so code and design read side by
+// side. Settings lists are addressed by 0-based line index; read them with Line().
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/util/string_table.h"
+
+namespace pellora {
+
+// Images of result rows, by index 1 to 6 ("file", "folder", "program", "regkey", "regval", "cookie").
+enum ObjectImage : int {
+    kImageNone = 0,
+    kImageFile = 1,
+    kImageFolder = 2,
+    kImageProgram = 3,
+    kImageRegKey = 4,
+    kImageRegVal = 5,
+    kImageCookie = 6,
+};
+
+// A row of lstScanResult, lstIremovable or lstIgnoreList: text "Type", then the sub-items
+// "Category" (1), "Object" (2) and "Comment"/"Comment URL" (3).
+struct ResultRow {
+    std::string type;
+    int image = kImageNone;
+    std::string category;
+    std::string object;
+    std::string comment;
+    bool checked = false;
+};
+
+struct ProcessRow {
+    std::string name;  // executable file name
+    uint32_t pid = 0;
+};
+
+// A row of lstQuarantinedList: "Package name", "Size", "Items in package".
+struct QuarantinePackageRow {
+    std::string name;
+    std::string sizeText;
+    std::string itemCount;
+    bool checked = false;
+};
+
+// A row of lstQuarantinedItems: "Type", "Item Name", "Original Path".
+struct QuarantinedItemRow {
+    std::string type;
+    int image = kImageNone;
+    std::string storedItem;
+    std::string source;
+};
+
+enum class Panel { Status, Settings, ScanPrep, ScanProc, ScanResult, Iremovable, Ignored, Quarantined, QItems, Update };
+
+// The figures of the scan panel. Shown as plain decimal captions.
+struct ScanCounters {
+    int64_t scannedObjects = 0;       // lblScannedObjects
+    int64_t objectsRecognized = 0;    // lblObjectsRecognized
+    int64_t objectsIgnored = 0;       // lblObjectsIgnored
+    int64_t newObjects = 0;           // lblNewObjects
+    int64_t processesIdentified = 0;  // lblProcessesIdentified
+    int64_t filesIdentified = 0;      // lblFilesIdentified
+    int64_t foldersIdentified = 0;    // lblFoldersIdentified
+    int64_t regKeysIdentified = 0;    // lblRegKeysIdentified
+    int64_t regValuesIdentified = 0;  // lblRegValuesIdentified
+    int64_t runningProcesses = 0;     // lblRunningProcesses
+};
+
+// Special folders found at start-up; the registry-based ones keep the sentinels "Error"/"".
+struct SpecialFolders {
+    std::string systemDir;
+    std::string windowsDir;
+    std::string tempDir;  // without trailing backslash
+    std::string appData;      // txtAppData
+    std::string startMenu;    // txtStartMenu
+    std::string programsDir;  // txtProgramsDir
+    std::string desktop;      // txtDesktop
+    std::string cookies;      // txtCookies
+};
+
+// Figures of the status panel.
+struct StatusFigures {
+    std::string dbaseVersion = "Database unavailable";  // lblDBaseVer
+    std::string appVersion;                             // lblAppVersion
+    std::string currentIp = "0";                        // lblCurrentIP
+    std::string lastScan;                               // lblLastScan
+    std::string noOfScans;                              // lblNoOfScans
+    std::string totalItemsRemoved;                      // lblTotalItemsRemoved
+    std::string noInIgnoreList;                         // lblNoInIgnoreList
+    std::string noQuarantined = "0";                    // lblNoQuarantined
+    std::string nextAutoScanIn = " Active Spyware Protection is OFF";  // lblNextAutoScanIn
+};
+
+// Enabled state of the command buttons that long operations disable.
+struct ButtonStates {
+    bool cmdNextDelete = true;
+    bool cmdQuarantineSelected = true;
+    bool cmdIgnoreSelected = true;
+    bool cmdIgnoreIremovable = true;
+    bool cmdDeleteSelected = true;
+};
+
+// Positions of the scan panel's moving block, in twips.
+inline constexpr int kScrollTrackWidth = 3735;
+inline constexpr int kScrollBlockWidth = 1200;
+inline constexpr int kScrollParkedLeft = -1250;
+inline constexpr int kScrollStep = 125;
+inline constexpr int16_t kFirstQuarantineNumber = 10000;
+
+struct AppState {
+    std::string appFolder;  // folder of the executable, no trailing backslash
+
+    // Shared flags.
+    bool busy = false;
+    bool automaticScan = false;
+
+    // Settings lists (one per settings file).
+    std::vector<std::string> lstSettingsFile;        // Settings.stg
+    std::vector<std::string> lstScanInfoFile;        // ScanInfo.stg
+    std::vector<std::string> lstIgnoreListFile;      // IgnoreList.stg
+    std::vector<std::string> lstSelectedFolders;     // SelectedFolders.stg
+    std::vector<std::string> lstCustomScanSettings;  // CustomScan.stg
+
+    // Reference database, entry 1 (the version line) at index 0.
+    std::vector<std::string> lstDBaseFile;
+
+    // Scan results and log.
+    std::vector<ResultRow> lstScanResult;
+    std::vector<ResultRow> lstIremovable;
+    std::vector<std::string> lstLog;
+
+    // Listings.
+    std::vector<ProcessRow> lstProcesses;
+    std::vector<std::string> lstCache;  // cookie file names
+    StringTable lstHDDItems;            // full paths of the hard-disk listing
+    StringTable lstRegScan;             // full key paths of the registry listing
+    StringTable lstCustomDelete;        // work list of folder deletions
+    std::vector<std::string> lstRegistryBackups;
+
+    // Ignore-list panel.
+    std::vector<ResultRow> lstIgnoreList;
+
+    // Quarantine panels.
+    std::vector<std::string> lstQuarantinedFiles;
+    std::vector<std::string> lstQuarBuffer;
+    std::vector<QuarantinePackageRow> lstQuarantinedList;
+    int highlightedPackage = -1;  // row of lstQuarantinedList with the focus, -1 for none
+    std::vector<QuarantinedItemRow> lstQuarantinedItems;
+
+    SpecialFolders folders;
+
+    // Scan panel.
+    ScanCounters counters;
+    std::string currentOperation = "Ready.";  // lblCurrentOperation
+    std::string abortNextCaption = "Abort";   // cmdAbortNextResults
+    bool scrollTimerEnabled = false;          // tmrScrollingBar
+    int scrollBlockLeft = kScrollParkedLeft;  // shpScrolling left edge
+    int scanMode = 0;                         // optScanMode selection
+
+    // Scan stamp: names the current quarantine package.
+    std::string scanStamp;
+    int16_t quarantineCounter = kFirstQuarantineNumber;
+
+    // Window.
+    Panel panel = Panel::Status;
+    std::string splashText = "Loading...";  // lblLoading
+    std::string homePageBuffer;
+    StatusFigures status;
+    ButtonStates buttons;
+    bool startWithWindows = false;  // chkStartWithWindows
+    bool homePageTimerEnabled = false;  // tmrHomePageCheck
+    bool autoScanTimerEnabled = false;  // tmrTimer
+};
+
+// Line `index` of a settings list, or "" when the list is shorter.
+const std::string& Line(const std::vector<std::string>& list, size_t index);
+// Sets line `index`, growing the list with empty lines when it is shorter.
+void SetLine(std::vector<std::string>& list, size_t index, std::string value);
+// Adds 1 to a numeric line (leading numeric text, fraction dropped, anything else counts as 0).
+void AddOneToLine(std::vector<std::string>& list, size_t index);
+
+}  // namespace pellora

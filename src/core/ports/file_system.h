@@ -1,0 +1,55 @@
+// File-system port: directory listing with attributes, attributes, deletion, folders and whole
+// files as bytes. Paths are UTF-8 with backslashes, as on Windows. Implemented on kernel32's
+// wide functions (win32/file_system_win.cpp) and in memory for the tests.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pellora {
+
+namespace file_attr {
+inline constexpr uint32_t kReadOnly = 0x1;
+inline constexpr uint32_t kHidden = 0x2;
+inline constexpr uint32_t kSystem = 0x4;
+inline constexpr uint32_t kDirectory = 0x10;
+inline constexpr uint32_t kArchive = 0x20;
+inline constexpr uint32_t kNormal = 0x80;
+inline constexpr uint32_t kReparsePoint = 0x400;
+}  // namespace file_attr
+
+struct FindEntry {
+    std::string name;  // bare name
+    uint32_t attributes = 0;
+    uint64_t size = 0;
+};
+
+class FileSystemPort {
+public:
+    virtual ~FileSystemPort() = default;
+
+    // Entries matching `pattern` (a folder, "\" and a wildcard name such as "*.txt"), in the
+    // platform's find order, with the platform's wildcard rules; "." and ".." are left out.
+    // Hidden and system entries are included. Returns false when the folder cannot be read.
+    virtual bool FindEntries(const std::string& pattern, std::vector<FindEntry>& out) = 0;
+    virtual std::optional<uint32_t> GetAttributes(const std::string& path) = 0;
+    virtual bool SetAttributes(const std::string& path, uint32_t attributes) = 0;
+    virtual bool DeleteFile(const std::string& path) = 0;
+    // Removes an empty folder, or a link to a folder (never what it points to).
+    virtual bool RemoveDirectory(const std::string& path) = 0;
+    virtual bool CreateDirectory(const std::string& path) = 0;
+    // Whole content as bytes; nothing when the file cannot be read.
+    virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+    // Replaces the file in one step: a temporary file beside it is written and flushed, then
+    // moved over the target (a read-only target's attributes are reset first). A failure
+    // leaves the old file as it was.
+    virtual bool WriteFileAtomic(const std::string& path, const std::string& bytes) = 0;
+    // Appends bytes, creating the file when missing.
+    virtual bool AppendFile(const std::string& path, const std::string& bytes) = 0;
+    // Moves (renames) a file, replacing an existing target.
+    virtual bool MoveFile(const std::string& from, const std::string& to) = 0;
+};
+
+}  // namespace pellora

@@ -1,0 +1,24 @@
+// The platform as the core sees it: one reference per port, handed to every core class.
+#pragma once
+
+#include "core/ports/clock.h"
+#include "core/ports/file_system.h"
+#include "core/ports/processes.h"
+#include "core/ports/registry.h"
+#include "core/ports/shell.h"
+#include "core/ports/system.h"
+#include "core/ports/ui.h"
+
+namespace pellora {
+
+struct Ports {
+    RegistryPort& registry;
+    FileSystemPort& files;
+    ProcessPort& processes;
+    ShellPort& shell;
+    ClockPort& clock;
+    SystemPort& system;
+    UiPort& ui;
+};
+
+}  // namespace pellora

@@ -1,0 +1,60 @@
+// Registry port: the few registry operations the core needs, addressed by root key and the
+// path below it. Implemented on advapi32's wide functions (win32/registry_win.cpp) and by an
+// in-memory tree in the tests. Sentinels, splitting of key paths and messages live in the core
+// (settings/registry_access.h); this port only reports what the platform did.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pellora {
+
+enum class RootKey { None, ClassesRoot, CurrentUser, LocalMachine, Users, PerformanceData, CurrentConfig, DynData };
+
+// Registry value types, numbered as the platform numbers them.
+enum RegType : uint32_t {
+    kRegNone = 0,
+    kRegSz = 1,
+    kRegExpandSz = 2,
+    kRegBinary = 3,
+    kRegDword = 4,
+    kRegMultiSz = 7,
+    kRegQword = 11,
+};
+
+// A value as stored. Text types (kRegSz, kRegExpandSz) hold UTF-8 text without the terminating
+// NUL; kRegMultiSz holds its UTF-8 strings each followed by a NUL (the final empty string is
+// left out); every other type holds the raw bytes.
+struct RegValue {
+    uint32_t type = kRegNone;
+    std::string data;
+};
+
+// Access asked for when a key is opened. kListing is the mask the registry listing uses
+// (query, set, create subkey, enumerate, notify, create link = 63): keys without write access
+// do not open with it.
+enum class RegAccess { Read, Write, Default, Listing };
+
+class RegistryPort {
+public:
+    virtual ~RegistryPort() = default;
+
+    // True when the key opens with the given access.
+    virtual bool KeyOpens(RootKey root, const std::string& subkey, RegAccess access) = 0;
+    // The value, or nothing when the key does not open for reading or the value is missing.
+    virtual std::optional<RegValue> QueryValue(RootKey root, const std::string& subkey, const std::string& name) = 0;
+    // Writes into an existing key; never creates the key. False on any failure.
+    virtual bool SetValue(RootKey root, const std::string& subkey, const std::string& name, const RegValue& value) = 0;
+    virtual bool DeleteValue(RootKey root, const std::string& subkey, const std::string& name) = 0;
+    // Deletes one key; whether a key with subkeys goes is the platform's behaviour.
+    virtual bool DeleteKey(RootKey root, const std::string& subkey) = 0;
+    // Every subkey name in index order, or nothing when the key does not open with `access`.
+    virtual std::optional<std::vector<std::string>> EnumSubKeys(RootKey root, const std::string& subkey,
+                                                                 RegAccess access) = 0;
+    // Creates the key and its missing parents (tests and restore helpers only).
+    virtual bool CreateKey(RootKey root, const std::string& subkey) = 0;
+};
+
+}  // namespace pellora

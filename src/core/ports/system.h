@@ -1,0 +1,42 @@
+// System port: the system's special folders, the single-byte (ANSI) code page, the program's
+// own identity and the computer's network address.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pellora {
+
+// Result of the Windows Sockets look-up of the computer's first address.
+struct HostAddressResult {
+    enum class Failure { None, StartupFailed, NoSockets, VersionTooLow, HostNameFailed, ResolveFailed };
+    Failure failure = Failure::None;
+    int versionMajor = 0;  // for VersionTooLow
+    int versionMinor = 0;
+    int socketError = 0;  // for HostNameFailed
+    std::vector<uint8_t> address;  // bytes of the first address
+    bool cleanupFailed = false;
+};
+
+class SystemPort {
+public:
+    virtual ~SystemPort() = default;
+
+    // Each is "" when the system call fails. TempPath keeps the system's trailing backslash.
+    virtual std::string SystemDirectory() = 0;
+    virtual std::string WindowsDirectory() = 0;
+    virtual std::string TempPath() = 0;
+    // The single-byte code page of the system files (database, settings, records, log).
+    virtual std::string AnsiToUtf8(std::string_view ansi) = 0;
+    virtual std::string Utf8ToAnsi(std::string_view utf8) = 0;
+    // The program's folder (no trailing backslash) and the full path of its executable.
+    virtual std::string ApplicationFolder() = 0;
+    virtual std::string ExecutablePath() = 0;
+    // Major, minor and revision of the program's own version information.
+    virtual std::string ProgramVersion() = 0;
+    virtual HostAddressResult HostAddress() = 0;
+};
+
+}  // namespace pellora

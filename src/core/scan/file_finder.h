@@ -1,0 +1,40 @@
+// Folder listings (modFindFiles). CollectFileNames lists bare entry names, CollectFilePaths full
+// paths; both can descend into subfolders, a folder's own entries before those of its
+// subfolders. "desktop.ini" (exactly so written) is never listed. Links to folders (junctions,
+// symbolic links) are listed as entries but never entered, so a listing never leaves the tree
+// it was asked for.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/app/app_state.h"
+#include "core/ports/file_system.h"
+#include "core/ports/ui.h"
+
+namespace pellora {
+
+class FileFinder {
+public:
+    FileFinder(AppState& state, FileSystemPort& files, UiPort& ui) : state_(state), files_(files), ui_(ui) {}
+
+    // Appends the names of the entries of `folder` matching `pattern` to `target`.
+    void CollectFileNames(const std::string& folder, const std::string& pattern, std::vector<std::string>& target,
+                          bool subfolders);
+    // Appends full paths; stops at once when the busy flag is clear.
+    void CollectFilePaths(const std::string& folder, const std::string& pattern, StringTable& target, bool subfolders);
+
+    // Total size of the files listed by the last CollectFileNames call.
+    uint64_t LastListedLength() const { return listedLength_; }
+
+private:
+    template <typename Add>
+    bool Walk(const std::string& folder, const std::string& pattern, bool subfolders, bool stopWhenIdle, Add&& add);
+
+    AppState& state_;
+    FileSystemPort& files_;
+    UiPort& ui_;
+    uint64_t listedLength_ = 0;
+};
+
+}  // namespace pellora

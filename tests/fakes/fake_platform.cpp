@@ -1,0 +1,517 @@
+#include "fakes/fake_platform.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "core/settings/registry_access.h"
+#include "core/util/text.h"
+
+namespace pellora::fakes {
+
+// ---- registry ------------------------------------------------------------------------------
+
+FakeRegistry::Key& FakeRegistry::RootOf(RootKey root) {
+    return roots_[root];
+}
+
+FakeRegistry::Key* FakeRegistry::Find(RootKey root, const std::string& subkey) {
+    if (root == RootKey::None || root == RootKey::DynData) return nullptr;
+    Key* key = &RootOf(root);
+    size_t pos = 0;
+    while (pos < subkey.size()) {
+        size_t slash = subkey.find('\\', pos);
+        std::string part = subkey.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
+        pos = slash == std::string::npos ? subkey.size() : slash + 1;
+        if (part.empty()) continue;
+        auto it = key->subkeys.find(ToLowerAscii(part));
+        if (it == key->subkeys.end()) return nullptr;
+        key = it->second.get();
+    }
+    return key;
+}
+
+FakeRegistry::Key* FakeRegistry::FindPath(const std::string& keyPath) {
+    size_t slash = keyPath.find('\\');
+    RootKey root = RootKeyFromName(keyPath.substr(0, slash));
+    return Find(root, slash == std::string::npos ? "" : keyPath.substr(slash + 1));
+}
+
+bool FakeRegistry::KeyOpens(RootKey root, const std::string& subkey, RegAccess access) {
+    Key* key = Find(root, subkey);
+    if (!key) return false;
+    return !(key->denyWrite && (access == RegAccess::Write || access == RegAccess::Listing));
+}
+
+std::optional<RegValue> FakeRegistry::QueryValue(RootKey root, const std::string& subkey, const std::string& name) {
+    ++queryCount;
+    Key* key = Find(root, subkey);
+    if (!key) return std::nullopt;
+    auto it = key->values.find(ToLowerAscii(name));
+    if (it == key->values.end()) return std::nullopt;
+    return it->second.second;
+}
+
+bool FakeRegistry::SetValue(RootKey root, const std::string& subkey, const std::string& name, const RegValue& value) {
+    Key* key = Find(root, subkey);
+    if (!key || key->denyWrite) return false;
+    key->values[ToLowerAscii(name)] = {name, value};
+    return true;
+}
+
+bool FakeRegistry::DeleteValue(RootKey root, const std::string& subkey, const std::string& name) {
+    Key* key = Find(root, subkey);
+    if (!key) return false;
+    return key->values.erase(ToLowerAscii(name)) > 0;
+}
+
+bool FakeRegistry::DeleteKey(RootKey root, const std::string& subkey) {
+    size_t slash = subkey.rfind('\\');
+    Key* parent = Find(root, slash == std::string::npos ? "" : subkey.substr(0, slash));
+    if (!parent || subkey.empty()) return false;
+    auto it = parent->subkeys.find(ToLowerAscii(slash == std::string::npos ? subkey : subkey.substr(slash + 1)));
+    if (it == parent->subkeys.end() || !it->second->subkeys.empty()) return false;
+    parent->subkeys.erase(it);
+    return true;
+}
+
+std::optional<std::vector<std::string>> FakeRegistry::EnumSubKeys(RootKey root, const std::string& subkey,
+                                                                  RegAccess access) {
+    if (!KeyOpens(root, subkey, access)) return std::nullopt;
+    std::vector<std::string> names;
+    for (const auto& [lower, key] : Find(root, subkey)->subkeys) names.push_back(key->name);
+    return names;
+}
+
+bool FakeRegistry::CreateKey(RootKey root, const std::string& subkey) {
+    if (root == RootKey::None || root == RootKey::DynData) return false;
+    Key* key = &RootOf(root);
+    size_t pos = 0;
+    while (pos < subkey.size()) {
+        size_t slash = subkey.find('\\', pos);
+        std::string part = subkey.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
+        pos = slash == std::string::npos ? subkey.size() : slash + 1;
+        if (part.empty()) continue;
+        auto& child = key->subkeys[ToLowerAscii(part)];
+        if (!child) {
+            child = std::make_unique<Key>();
+            child->name = part;
+        }
+        key = child.get();
+    }
+    return true;
+}
+
+void FakeRegistry::AddKey(const std::string& keyPath) {
+    size_t slash = keyPath.find('\\');
+    CreateKey(RootKeyFromName(keyPath.substr(0, slash)), slash == std::string::npos ? "" : keyPath.substr(slash + 1));
+}
+
+void FakeRegistry::AddValue(const std::string& keyPath, const std::string& name, const RegValue& value) {
+    AddKey(keyPath);
+    FindPath(keyPath)->values[ToLowerAscii(name)] = {name, value};
+}
+
+void FakeRegistry::AddString(const std::string& keyPath, const std::string& name, const std::string& text) {
+    AddValue(keyPath, name, RegValue{kRegSz, text});
+}
+
+void FakeRegistry::AddDword(const std::string& keyPath, const std::string& name, uint32_t number) {
+    std::string data(4, '\0');
+    for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
+    AddValue(keyPath, name, RegValue{kRegDword, data});
+}
+
+void FakeRegistry::DenyWrite(const std::string& keyPath) {
+    AddKey(keyPath);
+    FindPath(keyPath)->denyWrite = true;
+}
+
+bool FakeRegistry::HasKey(const std::string& keyPath) {
+    return FindPath(keyPath) != nullptr;
+}
+
+std::optional<RegValue> FakeRegistry::Value(const std::string& keyPath, const std::string& name) {
+    Key* key = FindPath(keyPath);
+    if (!key) return std::nullopt;
+    auto it = key->values.find(ToLowerAscii(name));
+    if (it == key->values.end()) return std::nullopt;
+    return it->second.second;
+}
+
+// ---- file system ---------------------------------------------------------------------------
+
+bool WildcardMatch(const std::string& pattern, const std::string& name) {
+    if (pattern == "*" || pattern == "*.*") return true;
+    // Classic backtracking match of '*' and '?', without regard to ASCII case.
+    std::string p = ToLowerAscii(pattern), n = ToLowerAscii(name);
+    size_t pi = 0, ni = 0, star = std::string::npos, mark = 0;
+    while (ni < n.size()) {
+        if (pi < p.size() && (p[pi] == '?' || p[pi] == n[ni])) {
+            ++pi;
+            ++ni;
+        } else if (pi < p.size() && p[pi] == '*') {
+            star = pi++;
+            mark = ni;
+        } else if (star != std::string::npos) {
+            pi = star + 1;
+            ni = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (pi < p.size() && p[pi] == '*') ++pi;
+    return pi == p.size();
+}
+
+std::string FakeFileSystem::KeyOf(const std::string& path) {
+    std::string key = ToLowerAscii(path);
+    while (key.size() > 3 && key.back() == '\\') key.pop_back();
+    // Doubled separators name the same place.
+    std::string out;
+    for (char c : key) {
+        if (c == '\\' && !out.empty() && out.back() == '\\') continue;
+        out += c;
+    }
+    if (out.size() == 2 && out[1] == ':') out += '\\';
+    return out;
+}
+
+std::string FakeFileSystem::ParentOf(const std::string& key) {
+    size_t slash = key.rfind('\\');
+    if (slash == std::string::npos) return "";
+    if (slash == 2) return key.size() > 3 ? key.substr(0, 3) : "";
+    return key.substr(0, slash);
+}
+
+FakeFileSystem::Node* FakeFileSystem::Get(const std::string& path) {
+    auto it = nodes_.find(KeyOf(path));
+    return it == nodes_.end() ? nullptr : &it->second;
+}
+
+const FakeFileSystem::Node* FakeFileSystem::Get(const std::string& path) const {
+    auto it = nodes_.find(KeyOf(path));
+    return it == nodes_.end() ? nullptr : &it->second;
+}
+
+bool FakeFileSystem::HasChildren(const std::string& path) const {
+    std::string key = KeyOf(path);
+    std::string prefix = key.back() == '\\' ? key : key + "\\";
+    auto it = nodes_.lower_bound(prefix);
+    return it != nodes_.end() && StartsWith(it->first, prefix);
+}
+
+bool FakeFileSystem::FindEntries(const std::string& pattern, std::vector<FindEntry>& out) {
+    size_t slash = pattern.rfind('\\');
+    if (slash == std::string::npos) return false;
+    std::string folder = KeyOf(pattern.substr(0, slash + 1));
+    std::string wildcard = pattern.substr(slash + 1);
+    const Node* dir = Get(folder);
+    if (!(dir && dir->folder) && !(folder.size() == 3 && folder[1] == ':')) return false;
+    if (dir && (dir->attributes & file_attr::kReparsePoint)) return false;
+    std::string prefix = folder.back() == '\\' ? folder : folder + "\\";
+    for (auto it = nodes_.lower_bound(prefix); it != nodes_.end() && StartsWith(it->first, prefix); ++it) {
+        if (it->first.find('\\', prefix.size()) != std::string::npos) continue;
+        const Node& node = it->second;
+        std::string name = node.path.substr(node.path.rfind('\\') + 1);
+        if (!WildcardMatch(wildcard, name)) continue;
+        out.push_back(FindEntry{name, node.attributes, node.bytes.size()});
+    }
+    return true;
+}
+
+std::optional<uint32_t> FakeFileSystem::GetAttributes(const std::string& path) {
+    const Node* node = Get(path);
+    if (!node) return std::nullopt;
+    return node->attributes;
+}
+
+bool FakeFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
+    Node* node = Get(path);
+    if (!node) return false;
+    uint32_t keep = node->attributes & (file_attr::kDirectory | file_attr::kReparsePoint);
+    node->attributes = (attributes == file_attr::kNormal && keep) ? keep : (attributes | keep);
+    return true;
+}
+
+bool FakeFileSystem::DeleteFile(const std::string& path) {
+    Node* node = Get(path);
+    if (!node || node->folder || node->locked || (node->attributes & file_attr::kReadOnly)) return false;
+    nodes_.erase(KeyOf(path));
+    return true;
+}
+
+bool FakeFileSystem::RemoveDirectory(const std::string& path) {
+    Node* node = Get(path);
+    if (!node || !node->folder || node->locked) return false;
+    if (!(node->attributes & file_attr::kReparsePoint) && HasChildren(path)) return false;
+    nodes_.erase(KeyOf(path));
+    return true;
+}
+
+bool FakeFileSystem::CreateDirectory(const std::string& path) {
+    std::string key = KeyOf(path);
+    if (nodes_.count(key)) return false;
+    std::string parent = ParentOf(key);
+    if (!parent.empty() && !(parent.size() == 3 && parent[1] == ':')) {
+        const Node* p = Get(parent);
+        if (!p || !p->folder) return false;
+    }
+    std::string written = path;
+    while (written.size() > 3 && written.back() == '\\') written.pop_back();
+    nodes_[key] = Node{written, true, file_attr::kDirectory, "", false};
+    return true;
+}
+
+std::optional<std::string> FakeFileSystem::ReadFile(const std::string& path) {
+    const Node* node = Get(path);
+    if (!node || node->folder) return std::nullopt;
+    return node->bytes;
+}
+
+bool FakeFileSystem::WriteFileAtomic(const std::string& path, const std::string& bytes) {
+    if (failWrites) return false;
+    Node* node = Get(path);
+    if (node) {
+        if (node->folder || node->locked) return false;
+        node->bytes = bytes;
+        node->attributes = file_attr::kArchive;
+        return true;
+    }
+    std::string parent = ParentOf(KeyOf(path));
+    const Node* p = Get(parent);
+    if (!(parent.size() == 3 && parent[1] == ':') && (!p || !p->folder)) return false;
+    nodes_[KeyOf(path)] = Node{path, false, file_attr::kArchive, bytes, false};
+    return true;
+}
+
+bool FakeFileSystem::AppendFile(const std::string& path, const std::string& bytes) {
+    if (failWrites) return false;
+    Node* node = Get(path);
+    if (!node) return WriteFileAtomic(path, bytes);
+    if (node->folder || node->locked) return false;
+    node->bytes += bytes;
+    return true;
+}
+
+bool FakeFileSystem::MoveFile(const std::string& from, const std::string& to) {
+    Node* node = Get(from);
+    if (!node || node->folder || node->locked) return false;
+    Node moved = *node;
+    moved.path = to;
+    if (Node* target = Get(to)) {
+        if (target->folder || target->locked) return false;
+    }
+    std::string parent = ParentOf(KeyOf(to));
+    const Node* p = Get(parent);
+    if (!(parent.size() == 3 && parent[1] == ':') && (!p || !p->folder)) return false;
+    nodes_.erase(KeyOf(from));
+    nodes_[KeyOf(to)] = moved;
+    return true;
+}
+
+void FakeFileSystem::AddFolder(const std::string& path, uint32_t attributes) {
+    std::string key = KeyOf(path);
+    std::string parent = ParentOf(key);
+    if (!parent.empty() && !(parent.size() == 3 && parent[1] == ':') && !Get(parent)) {
+        AddFolder(path.substr(0, path.find_last_of('\\', path.size() - (path.back() == '\\' ? 2 : 1))));
+    }
+    if (Node* node = Get(path)) {
+        node->attributes = attributes | file_attr::kDirectory;
+        return;
+    }
+    std::string written = path;
+    while (written.size() > 3 && written.back() == '\\') written.pop_back();
+    nodes_[key] = Node{written, true, attributes | file_attr::kDirectory, "", false};
+}
+
+void FakeFileSystem::AddFolderLink(const std::string& path) {
+    AddFolder(path, file_attr::kDirectory | file_attr::kReparsePoint);
+}
+
+void FakeFileSystem::AddFile(const std::string& path, const std::string& bytes, uint32_t attributes) {
+    std::string key = KeyOf(path);
+    std::string parent = ParentOf(key);
+    if (!parent.empty() && !(parent.size() == 3 && parent[1] == ':') && !Get(parent)) {
+        AddFolder(path.substr(0, path.rfind('\\')));
+    }
+    nodes_[key] = Node{path, false, attributes, bytes, false};
+}
+
+bool FakeFileSystem::Exists(const std::string& path) const {
+    return Get(path) != nullptr;
+}
+
+bool FakeFileSystem::IsFolder(const std::string& path) const {
+    const Node* node = Get(path);
+    return node && node->folder;
+}
+
+std::string FakeFileSystem::Content(const std::string& path) const {
+    const Node* node = Get(path);
+    return node ? node->bytes : std::string();
+}
+
+void FakeFileSystem::Lock(const std::string& path) {
+    if (Node* node = Get(path)) node->locked = true;
+}
+
+std::vector<std::string> FakeFileSystem::Tree(const std::string& folder) const {
+    std::string key = KeyOf(folder);
+    std::string prefix = key.back() == '\\' ? key : key + "\\";
+    std::vector<std::string> out;
+    for (auto it = nodes_.lower_bound(prefix); it != nodes_.end() && StartsWith(it->first, prefix); ++it) {
+        out.push_back(it->second.path);
+    }
+    return out;
+}
+
+bool FakeFileSystem::CopyTree(const std::string& from, const std::string& to) {
+    const Node* source = Get(from);
+    if (!source) return false;
+    if (!source->folder) {
+        if (Node* target = Get(to); target && (target->folder || target->locked)) return false;
+        std::string parent = ParentOf(KeyOf(to));
+        const Node* p = Get(parent);
+        if (!(parent.size() == 3 && parent[1] == ':') && (!p || !p->folder)) return false;
+        Node copy = *source;
+        copy.path = to;
+        copy.locked = false;
+        nodes_[KeyOf(to)] = copy;
+        return true;
+    }
+    if (!Get(to)) {
+        if (!CreateDirectory(to)) return false;
+    }
+    std::string fromKey = KeyOf(from);
+    std::vector<std::pair<std::string, Node>> below;
+    for (auto it = nodes_.lower_bound(fromKey + "\\"); it != nodes_.end() && StartsWith(it->first, fromKey + "\\");
+         ++it) {
+        below.emplace_back(it->first, it->second);
+    }
+    std::string toBase = to;
+    while (toBase.size() > 3 && toBase.back() == '\\') toBase.pop_back();
+    for (auto& [key, node] : below) {
+        Node copy = node;
+        copy.path = toBase + node.path.substr(source->path.size());
+        copy.locked = false;
+        nodes_[KeyOf(copy.path)] = copy;
+    }
+    return true;
+}
+
+// ---- processes -----------------------------------------------------------------------------
+
+std::vector<ProcessEntry> FakeProcesses::Snapshot() {
+    std::vector<ProcessEntry> out;
+    for (const Process& p : processes) out.push_back(ProcessEntry{p.exeName, p.pid});
+    return out;
+}
+
+bool FakeProcesses::PostToProcessWindows(uint32_t pid, uint32_t message, uintptr_t) {
+    auto it = std::find_if(processes.begin(), processes.end(), [&](const Process& p) { return p.pid == pid; });
+    if (it == processes.end() || it->topLevelWindows == 0) return false;
+    for (int i = 0; i < it->topLevelWindows; ++i) posted.emplace_back(pid, message);
+    if (message == 0x0010 /* WM_CLOSE */ && it->closesOnWmClose) processes.erase(it);
+    return true;
+}
+
+bool FakeProcesses::IsRunning(uint32_t pid) {
+    return std::any_of(processes.begin(), processes.end(), [&](const Process& p) { return p.pid == pid; });
+}
+
+bool FakeProcesses::Terminate(uint32_t pid, uint32_t) {
+    auto it = std::find_if(processes.begin(), processes.end(), [&](const Process& p) { return p.pid == pid; });
+    if (it == processes.end()) return false;
+    terminated.push_back(pid);
+    processes.erase(it);
+    return true;
+}
+
+bool FakeProcesses::RunAndWait(const std::string& commandLine, int) {
+    commands.push_back(commandLine);
+    return onRun ? onRun(commandLine) : true;
+}
+
+void FakeProcesses::Add(const std::string& exeName, uint32_t pid, int windows, bool closesOnWmClose) {
+    processes.push_back(Process{exeName, pid, windows, closesOnWmClose});
+}
+
+// ---- shell ---------------------------------------------------------------------------------
+
+int FakeShell::FileOperation(ShellOp op, const std::string& from, const std::string& to, uint32_t) {
+    if (failResult) return failResult;
+    if (!files_.Exists(from)) return 2;
+    std::string target = to;
+    // Into an existing folder: the copy keeps the source's own name.
+    if (files_.IsFolder(to)) target = (EndsWith(to, "\\") ? to : to + "\\") + from.substr(from.rfind('\\') + 1);
+    if (!files_.CopyTree(from, target)) return 5;
+    if (op == ShellOp::Move) {
+        for (auto& path : [&] {
+                 auto tree = files_.Tree(from);
+                 std::reverse(tree.begin(), tree.end());
+                 return tree;
+             }()) {
+            files_.SetAttributes(path, file_attr::kNormal);
+            if (!files_.DeleteFile(path)) files_.RemoveDirectory(path);
+        }
+        files_.SetAttributes(from, file_attr::kNormal);
+        if (!files_.DeleteFile(from)) files_.RemoveDirectory(from);
+    }
+    return 0;
+}
+
+bool FakeShell::OpenDocument(const std::string& path, const std::string&) {
+    opened.push_back(path);
+    return true;
+}
+
+// ---- clock, system, ui ---------------------------------------------------------------------
+
+std::string FakeClock::ShortDate(const LocalTime& t) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", t.day, t.month, t.year);
+    return buf;
+}
+
+std::string FakeSystem::AnsiToUtf8(std::string_view ansi) {
+    std::string out;
+    for (unsigned char c : ansi) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string FakeSystem::Utf8ToAnsi(std::string_view utf8) {
+    std::string out;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if ((c & 0xE0) == 0xC0 && i + 1 < utf8.size()) {
+            unsigned code = ((c & 0x1F) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F);
+            out += code < 0x100 ? static_cast<char>(code) : '?';
+            ++i;
+        } else {
+            while (i + 1 < utf8.size() && (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) ++i;
+            out += '?';
+        }
+    }
+    return out;
+}
+
+MsgAnswer FakeUi::Message(const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon) {
+    messages.push_back(Shown{text, title, buttons, icon});
+    if (!answers.empty()) {
+        MsgAnswer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+}
+
+}  // namespace pellora::fakes

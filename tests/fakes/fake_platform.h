@@ -1,0 +1,208 @@
+// In-memory fakes of every port, for the native unit tests. They follow the Windows behaviour
+// the core relies on: case-insensitive paths and key names, wildcard finds, keys that are never
+// created by a value write, a key with subkeys that DeleteKey refuses (as current Windows does).
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/ports/ports.h"
+
+namespace pellora::fakes {
+
+// ---- registry ------------------------------------------------------------------------------
+class FakeRegistry : public RegistryPort {
+public:
+    struct Key {
+        std::string name;
+        std::map<std::string, std::unique_ptr<Key>> subkeys;  // by lower-case name, sorted
+        std::map<std::string, std::pair<std::string, RegValue>> values;  // lower-case name -> (name, value)
+        bool denyWrite = false;
+    };
+
+    bool KeyOpens(RootKey root, const std::string& subkey, RegAccess access) override;
+    std::optional<RegValue> QueryValue(RootKey root, const std::string& subkey, const std::string& name) override;
+    bool SetValue(RootKey root, const std::string& subkey, const std::string& name, const RegValue& value) override;
+    bool DeleteValue(RootKey root, const std::string& subkey, const std::string& name) override;
+    bool DeleteKey(RootKey root, const std::string& subkey) override;
+    std::optional<std::vector<std::string>> EnumSubKeys(RootKey root, const std::string& subkey,
+                                                        RegAccess access) override;
+    bool CreateKey(RootKey root, const std::string& subkey) override;
+
+    // Test helpers: full key paths ("HKEY_CURRENT_USER\Software\X").
+    void AddKey(const std::string& keyPath);
+    void AddString(const std::string& keyPath, const std::string& name, const std::string& text);
+    void AddDword(const std::string& keyPath, const std::string& name, uint32_t number);
+    void AddValue(const std::string& keyPath, const std::string& name, const RegValue& value);
+    void DenyWrite(const std::string& keyPath);
+    bool HasKey(const std::string& keyPath);
+    std::optional<RegValue> Value(const std::string& keyPath, const std::string& name);
+
+    int queryCount = 0;
+
+private:
+    Key* Find(RootKey root, const std::string& subkey);
+    Key* FindPath(const std::string& keyPath);
+    Key& RootOf(RootKey root);
+    std::map<RootKey, Key> roots_;
+};
+
+// ---- file system ---------------------------------------------------------------------------
+class FakeFileSystem : public FileSystemPort {
+public:
+    bool FindEntries(const std::string& pattern, std::vector<FindEntry>& out) override;
+    std::optional<uint32_t> GetAttributes(const std::string& path) override;
+    bool SetAttributes(const std::string& path, uint32_t attributes) override;
+    bool DeleteFile(const std::string& path) override;
+    bool RemoveDirectory(const std::string& path) override;
+    bool CreateDirectory(const std::string& path) override;
+    std::optional<std::string> ReadFile(const std::string& path) override;
+    bool WriteFileAtomic(const std::string& path, const std::string& bytes) override;
+    bool AppendFile(const std::string& path, const std::string& bytes) override;
+    bool MoveFile(const std::string& from, const std::string& to) override;
+
+    // Test helpers. AddFile and AddFolder create missing parent folders.
+    void AddFile(const std::string& path, const std::string& bytes = "", uint32_t attributes = file_attr::kArchive);
+    void AddFolder(const std::string& path, uint32_t attributes = file_attr::kDirectory);
+    // A link to a folder: listed as a folder entry with the reparse attribute, pointing nowhere.
+    void AddFolderLink(const std::string& path);
+    bool Exists(const std::string& path) const;
+    bool IsFolder(const std::string& path) const;
+    std::string Content(const std::string& path) const;
+    void Lock(const std::string& path);  // deletion and writes fail, as for a file in use
+    // Every path below `folder` (recursively), sorted.
+    std::vector<std::string> Tree(const std::string& folder) const;
+    bool CopyTree(const std::string& from, const std::string& to);
+
+    bool failWrites = false;  // simulates a full disk
+
+private:
+    struct Node {
+        std::string path;  // as written when created
+        bool folder = false;
+        uint32_t attributes = 0;
+        std::string bytes;
+        bool locked = false;
+    };
+    static std::string KeyOf(const std::string& path);
+    static std::string ParentOf(const std::string& path);
+    Node* Get(const std::string& path);
+    const Node* Get(const std::string& path) const;
+    bool HasChildren(const std::string& path) const;
+    std::map<std::string, Node> nodes_;  // by lower-case path without trailing backslash
+};
+
+bool WildcardMatch(const std::string& pattern, const std::string& name);
+
+// ---- processes -----------------------------------------------------------------------------
+class FakeProcesses : public ProcessPort {
+public:
+    struct Process {
+        std::string exeName;
+        uint32_t pid = 0;
+        int topLevelWindows = 0;
+        bool closesOnWmClose = true;
+    };
+    std::vector<ProcessEntry> Snapshot() override;
+    bool PostToProcessWindows(uint32_t pid, uint32_t message, uintptr_t wParam) override;
+    bool IsRunning(uint32_t pid) override;
+    bool Terminate(uint32_t pid, uint32_t exitCode) override;
+    uint32_t CurrentProcessId() override { return selfPid; }
+    WindowsVersion Version() override { return version; }
+    bool RunAndWait(const std::string& commandLine, int showWindow) override;
+
+    void Add(const std::string& exeName, uint32_t pid, int windows = 1, bool closesOnWmClose = true);
+
+    std::vector<Process> processes;
+    std::vector<std::pair<uint32_t, uint32_t>> posted;  // (pid, message)
+    std::vector<uint32_t> terminated;
+    std::vector<std::string> commands;
+    // Runs for every command line; returns whether the program started. Default: started.
+    std::function<bool(const std::string&)> onRun;
+    uint32_t selfPid = 4242;
+    WindowsVersion version{10, 0, 2};
+};
+
+// ---- shell ---------------------------------------------------------------------------------
+class FakeShell : public ShellPort {
+public:
+    explicit FakeShell(FakeFileSystem& files) : files_(files) {}
+    int FileOperation(ShellOp op, const std::string& from, const std::string& to, uint32_t flags) override;
+    bool OpenDocument(const std::string& path, const std::string& workingFolder) override;
+
+    std::vector<std::string> opened;
+    int failResult = 0;  // non-zero: every operation fails with it
+
+private:
+    FakeFileSystem& files_;
+};
+
+// ---- clock, system, ui ---------------------------------------------------------------------
+class FakeClock : public ClockPort {
+public:
+    LocalTime Now() override { return now; }
+    std::string ShortDate(const LocalTime& t) override;  // dd/mm/yyyy
+    uint64_t MonotonicMs() override { return ms += 1; }
+    LocalTime now{2026, 12, 6, 9, 5, 7};
+    uint64_t ms = 0;
+};
+
+class FakeSystem : public SystemPort {
+public:
+    std::string SystemDirectory() override { return systemDir; }
+    std::string WindowsDirectory() override { return windowsDir; }
+    std::string TempPath() override { return tempPath; }
+    std::string AnsiToUtf8(std::string_view ansi) override;  // Latin-1
+    std::string Utf8ToAnsi(std::string_view utf8) override;  // Latin-1, "?" for the rest
+    std::string ApplicationFolder() override { return appFolder; }
+    std::string ExecutablePath() override { return appFolder + "\\Pellora.exe"; }
+    std::string ProgramVersion() override { return version; }
+    HostAddressResult HostAddress() override { return host; }
+
+    std::string systemDir = "C:\\WINDOWS\\system32";
+    std::string windowsDir = "C:\\WINDOWS";
+    std::string tempPath = "C:\\TEMP\\";
+    std::string appFolder = "C:\\Pellora";
+    std::string version = "1.0.0";
+    HostAddressResult host{HostAddressResult::Failure::None, 1, 1, 0, {10, 0, 0, 5}, false};
+};
+
+class FakeUi : public UiPort {
+public:
+    void Yield() override {
+        ++yields;
+        if (onYield) onYield();
+    }
+    MsgAnswer Message(const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon) override;
+    void Changed(View view) override { changes.push_back(view); }
+
+    struct Shown {
+        std::string text;
+        std::string title;
+        MsgButtons buttons;
+        MsgIcon icon;
+    };
+    std::vector<Shown> messages;
+    std::deque<MsgAnswer> answers;  // taken in order; when empty: Ok, or No for Yes/No
+    std::vector<View> changes;
+    std::function<void()> onYield;
+    uint64_t yields = 0;
+};
+
+// Everything at once, wired into a Ports.
+struct FakePlatform {
+    FakeRegistry registry;
+    FakeFileSystem files;
+    FakeProcesses processes;
+    FakeShell shell{files};
+    FakeClock clock;
+    FakeSystem system;
+    FakeUi ui;
+    Ports ports{registry, files, processes, shell, clock, system, ui};
+};
+
+}  // namespace pellora::fakes
