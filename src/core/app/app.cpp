@@ -1,0 +1,12 @@
+#include "core/app/app.h"
+
+namespace pellora {
+
+App::App(Ports& ports)
+    : ports_(ports), registry_(ports.registry, ports.ui), finder_(state_, ports.files, ports.ui) {
+    state_.appFolder = ports.system.ApplicationFolder();
+}
+
+App::~App() = default;
+
+}  // namespace pellora

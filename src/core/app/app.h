@@ -1,0 +1,35 @@
+// App: the whole program behind its front ends. It owns the state and one object per subsystem,
+// wired to each other, and is what the window (src/gui) and the console program (src/cli)
+// drive. Front ends call the subsystems' handlers through the accessors below; every handler
+// keeps its classic name (StartScan, cmdNextDelete_Click, ...).
+#pragma once
+
+#include <memory>
+
+#include "core/app/app_state.h"
+#include "core/ports/ports.h"
+#include "core/scan/file_finder.h"
+#include "core/settings/registry_access.h"
+
+namespace pellora {
+
+class App {
+public:
+    explicit App(Ports& ports);
+    ~App();
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    AppState& state() { return state_; }
+    Ports& ports() { return ports_; }
+    RegistryAccess& registry() { return registry_; }
+    FileFinder& finder() { return finder_; }
+
+private:
+    Ports& ports_;
+    AppState state_;
+    RegistryAccess registry_;
+    FileFinder finder_;
+};
+
+}  // namespace pellora
