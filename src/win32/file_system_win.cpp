@@ -1,0 +1,169 @@
+// The Win32 side of the file-system port. Every call is one kernel32 wide function, except the
+// atomic write: it writes a temporary file beside the target, flushes it and renames it over the
+// target with MoveFileExW. ReplaceFileW is not used because under Wine it is not atomic and
+// refuses read-only targets; a rename within one folder is a single step on both.
+#include "win32/file_system_win.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <string>
+
+#include "win32/encoding_win.h"
+#include "win32/handle_win.h"
+
+// windows.h turns these into macros of their A/W names, which would rename the port's methods.
+#undef DeleteFile
+#undef RemoveDirectory
+#undef CreateDirectory
+#undef MoveFile
+
+namespace pellora::win32 {
+
+namespace {
+
+// Below this length every classic path function works; CreateDirectoryW stops 12 earlier.
+constexpr size_t kClassicPathLimit = MAX_PATH - 12;
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        DWORD written = 0;
+        if (!::WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
+        done += written;
+    }
+    return true;
+}
+
+// A name beside the target that no other writer (another instance, another thread) picks.
+std::string TempNameBeside(const std::string& path, unsigned attempt) {
+    static std::atomic<unsigned> counter{0};
+    return path + ".~" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++) + "-" +
+           std::to_string(attempt) + ".tmp";
+}
+
+}  // namespace
+
+std::wstring WinPath(const std::string& path) {
+    std::wstring wide = Widen(path);
+    if (wide.size() < kClassicPathLimit || wide.starts_with(L"\\\\?\\") || wide.starts_with(L"\\\\.\\")) return wide;
+    // Prefixed paths are taken literally by the system: no "/" is turned into "\" for us.
+    for (wchar_t& c : wide) {
+        if (c == L'/') c = L'\\';
+    }
+    if (wide.size() >= 3 && wide[1] == L':' && wide[2] == L'\\') return L"\\\\?\\" + wide;
+    if (wide.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + wide.substr(2);
+    return wide;
+}
+
+bool FileSystemWin::FindEntries(const std::string& pattern, std::vector<FindEntry>& out) {
+    WIN32_FIND_DATAW data{};
+    UniqueFindHandle find(FindFirstFileExW(WinPath(pattern).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                           nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!find) {
+        // A readable folder in which nothing matches is an empty listing, not a failure.
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES;
+    }
+    do {
+        std::wstring_view name(data.cFileName);
+        if (name == L"." || name == L"..") continue;
+        FindEntry entry;
+        entry.name = Narrow(name);
+        entry.attributes = data.dwFileAttributes;
+        entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        out.push_back(std::move(entry));
+    } while (FindNextFileW(find.get(), &data));
+    return true;
+}
+
+std::optional<uint32_t> FileSystemWin::GetAttributes(const std::string& path) {
+    DWORD attributes = GetFileAttributesW(WinPath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+    return attributes;
+}
+
+bool FileSystemWin::SetAttributes(const std::string& path, uint32_t attributes) {
+    return SetFileAttributesW(WinPath(path).c_str(), attributes) != 0;
+}
+
+bool FileSystemWin::DeleteFile(const std::string& path) {
+    return DeleteFileW(WinPath(path).c_str()) != 0;
+}
+
+bool FileSystemWin::RemoveDirectory(const std::string& path) {
+    // On a junction or a directory symbolic link this removes the link; the folder it points to
+    // and its contents are not touched.
+    return RemoveDirectoryW(WinPath(path).c_str()) != 0;
+}
+
+bool FileSystemWin::CreateDirectory(const std::string& path) {
+    return CreateDirectoryW(WinPath(path).c_str(), nullptr) != 0;
+}
+
+std::optional<std::string> FileSystemWin::ReadFile(const std::string& path) {
+    UniqueKernelHandle file(CreateFileW(WinPath(path).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
+    // Read to the end rather than trusting the size: a file another program is writing may grow.
+    std::string bytes;
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 && size.QuadPart < (1LL << 30)) {
+        bytes.reserve(static_cast<size_t>(size.QuadPart));
+    }
+    char buffer[64 * 1024];
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return std::nullopt;
+        if (got == 0) break;
+        bytes.append(buffer, got);
+    }
+    return bytes;
+}
+
+bool FileSystemWin::WriteFileAtomic(const std::string& path, const std::string& bytes) {
+    std::wstring target = WinPath(path);
+    DWORD oldAttributes = GetFileAttributesW(target.c_str());
+    if (oldAttributes != INVALID_FILE_ATTRIBUTES && (oldAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+
+    std::wstring temp;
+    UniqueKernelHandle file;
+    for (unsigned attempt = 0; attempt < 4 && !file; ++attempt) {
+        temp = WinPath(TempNameBeside(path, attempt));
+        file = UniqueKernelHandle(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
+    if (!file) return false;
+    bool written = WriteAll(file.get(), bytes) && FlushFileBuffers(file.get());
+    file.Reset();
+    if (!written) {
+        DeleteFileW(temp.c_str());
+        return false;
+    }
+
+    // The rename refuses a read-only target; its old attributes come back if the rename fails.
+    bool reset = oldAttributes != INVALID_FILE_ATTRIBUTES && (oldAttributes & FILE_ATTRIBUTE_READONLY);
+    if (reset) SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    if (reset) SetFileAttributesW(target.c_str(), oldAttributes);
+    DeleteFileW(temp.c_str());
+    return false;
+}
+
+bool FileSystemWin::AppendFile(const std::string& path, const std::string& bytes) {
+    UniqueKernelHandle file(CreateFileW(WinPath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    return WriteAll(file.get(), bytes) && FlushFileBuffers(file.get());
+}
+
+bool FileSystemWin::MoveFile(const std::string& from, const std::string& to) {
+    // Copy-and-delete is allowed so that a move to another drive works as it does for the shell.
+    return MoveFileExW(WinPath(from).c_str(), WinPath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) !=
+           0;
+}
+
+}  // namespace pellora::win32

@@ -1,0 +1,28 @@
+// FileSystemWin: the file-system port on kernel32's wide functions. Paths arrive as UTF-8 with
+// backslashes; paths too long for the classic limit get the "\\?\" prefix at the call, so deep
+// trees found by a listing can still be deleted.
+#pragma once
+
+#include "core/ports/file_system.h"
+
+namespace pellora::win32 {
+
+class FileSystemWin : public FileSystemPort {
+public:
+    bool FindEntries(const std::string& pattern, std::vector<FindEntry>& out) override;
+    std::optional<uint32_t> GetAttributes(const std::string& path) override;
+    bool SetAttributes(const std::string& path, uint32_t attributes) override;
+    bool DeleteFile(const std::string& path) override;
+    bool RemoveDirectory(const std::string& path) override;
+    bool CreateDirectory(const std::string& path) override;
+    std::optional<std::string> ReadFile(const std::string& path) override;
+    bool WriteFileAtomic(const std::string& path, const std::string& bytes) override;
+    bool AppendFile(const std::string& path, const std::string& bytes) override;
+    bool MoveFile(const std::string& from, const std::string& to) override;
+};
+
+// The wide path for a Win32 call: "\\?\" (or "\\?\UNC\") in front of a drive or network path
+// that is too long for the classic functions; shorter paths are passed as they are.
+std::wstring WinPath(const std::string& path);
+
+}  // namespace pellora::win32

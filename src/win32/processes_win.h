@@ -1,0 +1,21 @@
+// ProcessesWin: the process port on kernel32 and user32. The snapshot is tool-help's; windows
+// are found by walking the desktop's top-level windows; commands start with CreateProcessW and
+// are waited for without pumping messages.
+#pragma once
+
+#include "core/ports/processes.h"
+
+namespace pellora::win32 {
+
+class ProcessesWin : public ProcessPort {
+public:
+    std::vector<ProcessEntry> Snapshot() override;
+    bool PostToProcessWindows(uint32_t pid, uint32_t message, uintptr_t wParam) override;
+    bool IsRunning(uint32_t pid) override;
+    bool Terminate(uint32_t pid, uint32_t exitCode) override;
+    uint32_t CurrentProcessId() override;
+    WindowsVersion Version() override;
+    bool RunAndWait(const std::string& commandLine, int showWindow) override;
+};
+
+}  // namespace pellora::win32
