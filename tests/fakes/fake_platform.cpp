@@ -460,8 +460,9 @@ int FakeShell::FileOperation(ShellOp op, const std::string& from, const std::str
     return 0;
 }
 
-bool FakeShell::OpenDocument(const std::string& path, const std::string&) {
+bool FakeShell::OpenDocument(const std::string& path, const std::string& workingFolder) {
     opened.push_back(path);
+    openedIn.push_back(workingFolder);
     return true;
 }
 

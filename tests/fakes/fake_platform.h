@@ -135,6 +135,7 @@ public:
     bool OpenDocument(const std::string& path, const std::string& workingFolder) override;
 
     std::vector<std::string> opened;
+    std::vector<std::string> openedIn;  // working folder of each opened document
     int failResult = 0;  // non-zero: every operation fails with it
 
 private:

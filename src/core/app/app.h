@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "core/app/app_state.h"
+#include "core/app/navigation.h"
+#include "core/app/status_panel.h"
 #include "core/ports/ports.h"
 #include "core/scan/file_finder.h"
 #include "core/settings/registry_access.h"
@@ -24,12 +26,16 @@ public:
     Ports& ports() { return ports_; }
     RegistryAccess& registry() { return registry_; }
     FileFinder& finder() { return finder_; }
+    StatusPanel& statusPanel() { return statusPanel_; }
+    Navigation& navigation() { return navigation_; }
 
 private:
     Ports& ports_;
     AppState state_;
     RegistryAccess registry_;
     FileFinder finder_;
+    StatusPanel statusPanel_;
+    Navigation navigation_;
 };
 
 }  // namespace pellora
