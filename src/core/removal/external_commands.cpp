@@ -1,0 +1,57 @@
+#include "core/removal/external_commands.h"
+
+#include <cstdint>
+
+namespace pellora {
+
+bool ShellAndWait(ProcessPort& processes, const std::string& sCmd, int WindowStyle) {
+    return processes.RunAndWait(sCmd, static_cast<uint16_t>(WindowStyle));
+}
+
+std::string QuoteArgument(const std::string& argument) {
+    if (argument.find_first_of(" \t") == std::string::npos) return argument;
+    // Backslashes are literal except in front of a quote, where each must be doubled; the
+    // closing quote counts, so a trailing backslash is doubled too.
+    std::string quoted = "\"";
+    size_t backslashes = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"') {
+            quoted.append(backslashes * 2 + 1, '\\');
+        } else {
+            quoted.append(backslashes, '\\');
+        }
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, '\\');
+    quoted += '"';
+    return quoted;
+}
+
+std::string SystemDriveRoot(const std::string& windowsDir) {
+    return windowsDir.substr(0, 3);
+}
+
+namespace {
+std::string Regedit(const std::string& windowsDir) {
+    return QuoteArgument(windowsDir + "\\regedit.exe");
+}
+}  // namespace
+
+std::string RegeditExportCommand(const std::string& windowsDir, const std::string& file, const std::string& keyPath) {
+    return Regedit(windowsDir) + " /e " + QuoteArgument(file) + " " + QuoteArgument(keyPath);
+}
+
+std::string RegeditImportCommand(const std::string& windowsDir, const std::string& file) {
+    return Regedit(windowsDir) + " /c /s " + QuoteArgument(file);
+}
+
+std::string UnregisterLibraryCommand(const std::string& libraryPath) {
+    return "regsvr32.exe /s /u " + QuoteArgument(libraryPath);
+}
+
+}  // namespace pellora

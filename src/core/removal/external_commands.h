@@ -1,0 +1,36 @@
+// Running the system's own programs: ShellAndWait starts a command line and waits for it, and
+// the functions below build the command lines of the registry editor (export and import of keys)
+// and of regsvr32 (unregistering a library). Arguments that contain a blank are quoted, because
+// unquoted a path or key name with a blank would name another object; all other arguments are
+// passed exactly as they are.
+#pragma once
+
+#include <string>
+
+#include "core/ports/processes.h"
+
+namespace pellora {
+
+// Show-window value of a hidden window (SW_HIDE), what every caller passes.
+inline constexpr int kHiddenWindow = 0;
+
+// Starts `sCmd` with the show-window value `WindowStyle` (narrowed to 16 bits, as the start-up
+// record holds it) and waits until the program has ended. False when it could not be started.
+[[nodiscard]] bool ShellAndWait(ProcessPort& processes, const std::string& sCmd, int WindowStyle);
+
+// `argument` as one command-line argument: unchanged without blanks, otherwise in double quotes
+// with the backslash and quote escapes the C runtime's argument parser expects.
+std::string QuoteArgument(const std::string& argument);
+
+// The root folder of the system drive: the first three characters of the Windows folder path.
+std::string SystemDriveRoot(const std::string& windowsDir);
+
+// windowsDir\regedit.exe /e <file> <key>: exports `keyPath` (root name first) and everything
+// below it into `file`; no file is written when the key does not exist.
+std::string RegeditExportCommand(const std::string& windowsDir, const std::string& file, const std::string& keyPath);
+// windowsDir\regedit.exe /c /s <file>: imports `file` without asking anything.
+std::string RegeditImportCommand(const std::string& windowsDir, const std::string& file);
+// regsvr32.exe /s /u <path>: unregisters the library silently.
+std::string UnregisterLibraryCommand(const std::string& libraryPath);
+
+}  // namespace pellora
