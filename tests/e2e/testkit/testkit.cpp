@@ -1,0 +1,52 @@
+// e2e-testkit: what the end-to-end scripts need from inside Wine and cannot do from the shell.
+//   wait-window TITLE MS     waits until a top-level window with that title exists (exit 1: none)
+//   close TITLE MS           posts WM_CLOSE to it and waits for its process to end (exit 1: still running)
+//   post TITLE MESSAGE W L   posts a message to it
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+HWND WaitForWindow(const wchar_t* title, DWORD ms) {
+    ULONGLONG end = GetTickCount64() + ms;
+    do {
+        if (HWND hwnd = FindWindowW(nullptr, title)) return hwnd;
+        Sleep(100);
+    } while (GetTickCount64() < end);
+    return nullptr;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: e2e-testkit wait-window|close|post TITLE ...\n");
+        return 2;
+    }
+    std::wstring command = argv[1];
+    const wchar_t* title = argv[2];
+    if (command == L"wait-window") return WaitForWindow(title, std::wcstoul(argv[3], nullptr, 10)) ? 0 : 1;
+    if (command == L"close") {
+        HWND hwnd = WaitForWindow(title, 1000);
+        if (!hwnd) return 1;
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+        PostMessageW(hwnd, WM_CLOSE, 0, 0);
+        DWORD wait = process ? WaitForSingleObject(process, std::wcstoul(argv[3], nullptr, 10)) : WAIT_FAILED;
+        if (process) CloseHandle(process);
+        return wait == WAIT_OBJECT_0 ? 0 : 1;
+    }
+    if (command == L"post" && argc >= 6) {
+        HWND hwnd = WaitForWindow(title, 1000);
+        if (!hwnd) return 1;
+        return PostMessageW(hwnd, std::wcstoul(argv[3], nullptr, 10), std::wcstoul(argv[4], nullptr, 10),
+                            std::wcstol(argv[5], nullptr, 10))
+                   ? 0
+                   : 1;
+    }
+    return 2;
+}
