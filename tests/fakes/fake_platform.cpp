@@ -214,7 +214,7 @@ bool FakeFileSystem::FindEntries(const std::string& pattern, std::vector<FindEnt
         const Node& node = it->second;
         std::string name = node.path.substr(node.path.rfind('\\') + 1);
         if (!WildcardMatch(wildcard, name)) continue;
-        out.push_back(FindEntry{name, node.attributes, node.bytes.size()});
+        out.push_back(FindEntry{name, node.attributes, node.bytes.size(), node.writeTime});
     }
     return true;
 }
@@ -353,6 +353,10 @@ std::string FakeFileSystem::Content(const std::string& path) const {
 
 void FakeFileSystem::Lock(const std::string& path) {
     if (Node* node = Get(path)) node->locked = true;
+}
+
+void FakeFileSystem::SetWriteTime(const std::string& path, uint64_t time) {
+    if (Node* node = Get(path)) node->writeTime = time;
 }
 
 std::vector<std::string> FakeFileSystem::Tree(const std::string& folder) const {

@@ -74,6 +74,7 @@ public:
     bool IsFolder(const std::string& path) const;
     std::string Content(const std::string& path) const;
     void Lock(const std::string& path);  // deletion and writes fail, as for a file in use
+    void SetWriteTime(const std::string& path, uint64_t time);  // reported as FindEntry::lastWriteTime
     // Every path below `folder` (recursively), sorted.
     std::vector<std::string> Tree(const std::string& folder) const;
     bool CopyTree(const std::string& from, const std::string& to);
@@ -87,6 +88,7 @@ private:
         uint32_t attributes = 0;
         std::string bytes;
         bool locked = false;
+        uint64_t writeTime = 0;
     };
     static std::string KeyOf(const std::string& path);
     static std::string ParentOf(const std::string& path);

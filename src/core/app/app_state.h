@@ -169,6 +169,7 @@ struct AppState {
     // Window.
     Panel panel = Panel::Status;
     std::string splashText = "Loading...";  // lblLoading
+    bool windowMinimized = false;           // frmMain started minimised (Settings.stg line 0)
     std::string homePageBuffer;
     StatusFigures status;
     ButtonStates buttons;

@@ -24,6 +24,8 @@ struct FindEntry {
     std::string name;  // bare name
     uint32_t attributes = 0;
     uint64_t size = 0;
+    // Last write time in 100-ns intervals since 1601-01-01 UTC (a FILETIME); 0 when unknown.
+    uint64_t lastWriteTime = 0;
 };
 
 class FileSystemPort {

@@ -1,0 +1,110 @@
+#include "core/app/lifecycle.h"
+
+#include "core/backup/backup_pruning.h"
+
+namespace pellora {
+
+void Lifecycle::SetSplash(const char* text) {
+    state_.splashText = text;
+    ports_.ui.Changed(View::Splash);
+}
+
+void Lifecycle::Step() {
+    ports_.ui.Yield();
+}
+
+void Lifecycle::ShowPanel(const std::function<void()>& hook, Panel panel) {
+    if (hook) {
+        hook();
+        return;
+    }
+    state_.panel = panel;
+    ports_.ui.Changed(View::Panel);
+}
+
+void Lifecycle::CheckSettings() {
+    for (const char* folder : {"\\Settings", "\\Quarantine", "\\Registry Backups"}) {
+        const std::string path = AppFilePath(state_.appFolder, folder, "");
+        std::optional<uint32_t> attributes = ports_.files.GetAttributes(path);
+        if (!attributes || !(*attributes & file_attr::kDirectory)) (void)ports_.files.CreateDirectory(path);
+    }
+    settings_.CreateDefaultFile(kSettingsFolder, kScanInfoFileName, DefaultScanInfoLines());
+
+    std::string homePage = registry_.GetStringValue(kHomePageKeyPath, kHomePageValueName);
+    if (homePage.empty() || homePage == kRegError) homePage = kBlankHomePage;
+    state_.homePageBuffer = homePage;
+
+    settings_.CreateDefaultFile(kSettingsFolder, kSettingsFileName, DefaultSettingsLines(state_.homePageBuffer));
+    settings_.CreateDefaultFile(kSettingsFolder, kCustomScanFileName, DefaultCustomScanLines());
+    settings_.CreateBlankFile("\\", "\\Settings\\IgnoreList.stg");
+    settings_.CreateBlankFile("\\", "\\Settings\\SelectedFolders.stg");
+    settings_.CreateBlankFile("\\", "\\DavEre.roz");
+}
+
+StartupResult Lifecycle::Form_Load() {
+    state_.busy = false;
+    SetSplash("Initializing...");
+    Step();
+
+    CheckSettings();
+    Step();
+
+    settings_.LoadFiles(kSettingsFolder, kSettingsFileName, state_.lstSettingsFile);
+    settings_.LoadFiles(kSettingsFolder, kScanInfoFileName, state_.lstScanInfoFile);
+    settings_.LoadFiles(kSettingsFolder, kIgnoreListFileName, state_.lstIgnoreListFile);
+    settings_.LoadFiles(kSettingsFolder, kSelectedFoldersFileName, state_.lstSelectedFolders);
+    settings_.LoadFiles(kSettingsFolder, kCustomScanFileName, state_.lstCustomScanSettings);
+    Step();
+
+    PruneRegistryBackups(state_, ports_.files);
+    Step();
+
+    bool updateChosen = false;
+    if (!database_.DatabaseFileExists()) {
+        MsgAnswer answer = ports_.ui.Message(kMissingDatabaseText, "Error", MsgButtons::YesNo, MsgIcon::Error);
+        if (answer != MsgAnswer::Yes) return StartupResult::Exit;
+        updateChosen = true;
+        ShowPanel(ShowUpdate, Panel::Update);
+    }
+    Step();
+
+    SetSplash("Unlocking Data Base...");
+    Step();
+    database_.LoadAndUnlock();
+    Step();
+
+    applier_.ApplySettings();
+    Step();
+
+    state_.windowMinimized = Line(state_.lstSettingsFile, 0) == "1";
+    ports_.ui.Changed(View::Window);
+    Step();
+
+    if (AddToSystemTray) AddToSystemTray();
+    if (!updateChosen) ShowPanel(ShowStatus, Panel::Status);
+    Step();
+
+    if (DiscoverSpecialFolders) DiscoverSpecialFolders();
+    Step();
+
+    SetSplash("Finished.");
+    Step();
+
+    if (Line(state_.lstSettingsFile, 1) == "1") {
+        ShowPanel(ShowScanProc, Panel::ScanProc);
+        state_.automaticScan = false;
+        if (StartScan) StartScan();
+    }
+    return StartupResult::ShowMainWindow;
+}
+
+bool Lifecycle::Form_Unload() {
+    if (state_.busy) {
+        (void)ports_.ui.Message(kBusyExitText, kAppTitle, MsgButtons::Ok, MsgIcon::Information);
+        return false;
+    }
+    settings_.SaveData();
+    return true;
+}
+
+}  // namespace pellora

@@ -1,0 +1,48 @@
+// The reference database: DataBase.ref in the application folder, one scrambled line per entry,
+// read into lstDBaseFile and unlocked entry by entry with the fixed key. Lines end in CR LF or
+// a lone LF. Unlocking works on the file's single-byte codes; each unlocked line is then turned
+// from the ANSI code page into UTF-8, the text form of the whole core.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/app/app_state.h"
+#include "core/ports/file_system.h"
+#include "core/ports/system.h"
+#include "core/ports/ui.h"
+
+namespace pellora {
+
+inline constexpr const char* kDatabaseFileName = "DataBase.ref";
+
+class Database {
+public:
+    Database(AppState& state, FileSystemPort& files, SystemPort& system, UiPort& ui)
+        : state_(state), files_(files), system_(system), ui_(ui) {}
+
+    // Called by LoadAndApplyDatabase once the table is loaded (ApplySettings, wired by the composer).
+    std::function<void()> applySettings;
+
+    // Replaces `list` with the raw lines of application folder + folder path + file name; an
+    // unreadable file gives an empty list.
+    void LoadListView(const std::string& folderPath, const std::string& fileName, std::vector<std::string>& list);
+    // Reads DataBase.ref and unlocks every entry into lstDBaseFile, yielding after each entry.
+    // The table changes only once the whole file is unlocked; a load started inside one of the
+    // yields (a database update) supersedes this one, which then leaves the table alone.
+    void LoadAndUnlock();
+    // LoadAndUnlock, then the applySettings hook.
+    void LoadAndApplyDatabase();
+    // True when a file DataBase.ref is in the application folder.
+    bool DatabaseFileExists();
+
+private:
+    AppState& state_;
+    FileSystemPort& files_;
+    SystemPort& system_;
+    UiPort& ui_;
+    uint64_t loadGeneration_ = 0;
+};
+
+}  // namespace pellora

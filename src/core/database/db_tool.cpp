@@ -1,0 +1,280 @@
+#include "core/database/db_tool.h"
+
+#include <algorithm>
+#include <map>
+
+#include "core/database/item_parser.h"
+#include "core/database/unlock.h"
+#include "core/settings/registry_access.h"
+#include "core/settings/settings_files.h"
+#include "core/util/text.h"
+
+namespace pellora {
+
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+const char* const kFolderVariables[] = {"%AppData%", "%StartMenu%", "%ProgramsDir%", "%Desktop%",
+                                        "%TempDir%", "%WinDir%",    "%SystemDir%"};
+
+// Length of the UTF-8 sequence that starts at `text[i]`; a stray byte counts as one character.
+size_t CharLength(std::string_view text, size_t i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
+    if (i + length > text.size()) return 1;
+    for (size_t k = 1; k < length; ++k) {
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
+    }
+    return length;
+}
+
+std::string Refusal(size_t line, size_t column, std::string_view character, const char* why) {
+    std::string shown;
+    for (unsigned char c : character) {
+        if (c < 0x20 || c == 0x7F) {
+            static const char kHex[] = "0123456789ABCDEF";
+            shown += "\\x";
+            shown += kHex[c >> 4];
+            shown += kHex[c & 0xF];
+        } else {
+            shown += static_cast<char>(c);
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": the character \"" + shown +
+           "\" " + why;
+}
+
+// The ANSI bytes of one plain line, or the refusal of its first character outside the code page.
+bool LineToAnsi(std::string_view line, size_t lineNumber, const CodePage& codePage, std::string& ansi,
+                std::vector<size_t>& columns, std::string& error) {
+    size_t column = 1;
+    for (size_t i = 0; i < line.size(); ++column) {
+        const size_t length = CharLength(line, i);
+        const std::string_view character = line.substr(i, length);
+        const std::string byte = codePage.utf8ToAnsi(character);
+        if (byte.size() != 1 || codePage.ansiToUtf8(byte) != character) {
+            error = Refusal(lineNumber, column, character, "is not in the system's code page");
+            return false;
+        }
+        ansi += byte;
+        columns.push_back(column);
+        i += length;
+    }
+    return true;
+}
+
+bool IsKnownRoot(std::string_view keyPath) {
+    size_t slash = keyPath.find('\\');
+    return RootKeyFromName(std::string(keyPath.substr(0, slash))) != RootKey::None;
+}
+
+std::string RootName(std::string_view keyPath) {
+    return std::string(keyPath.substr(0, keyPath.find('\\')));
+}
+
+// The type words removal and quarantine act on; "regs..." is any word of that start.
+bool IsKnownTypeWord(ItemKind kind, const std::string& word) {
+    switch (kind) {
+        case ItemKind::Path: return word == "path";
+        case ItemKind::Folder: return word == "folder";
+        case ItemKind::RegVal: return word == "regval";
+        case ItemKind::RegKey: return word == "regkey";
+        case ItemKind::Cookie: return word == "cookie";
+        case ItemKind::File: return word == "file";
+        case ItemKind::RegSearch: return true;
+        case ItemKind::Unknown: return false;
+    }
+    return false;
+}
+
+void CheckFolderVariables(const std::string& object, std::vector<std::string>& problems, const std::string& at) {
+    size_t pos = 0;
+    while ((pos = object.find('%', pos)) != std::string::npos) {
+        size_t end = object.find('%', pos + 1);
+        if (end == std::string::npos) {
+            problems.push_back(at + "unpaired \"%\" in the object");
+            return;
+        }
+        std::string name = object.substr(pos, end - pos + 1);
+        bool known = false;
+        for (const char* variable : kFolderVariables) known = known || EqualsIgnoreCase(name, variable);
+        if (!known) problems.push_back(at + "unknown folder variable " + name);
+        pos = end + 1;
+    }
+}
+
+void CheckObject(ItemKind kind, const std::string& object, std::vector<std::string>& problems, const std::string& at) {
+    switch (kind) {
+        case ItemKind::Path:
+        case ItemKind::Folder:
+            CheckFolderVariables(object, problems, at);
+            break;
+        case ItemKind::RegVal: {
+            size_t comma = object.find(',');
+            if (comma == std::string::npos) {
+                problems.push_back(at + "regval object has no \",\" between key path and value name");
+            } else if (!IsKnownRoot(object.substr(0, comma))) {
+                problems.push_back(at + "unknown root key name \"" + RootName(object.substr(0, comma)) + "\"");
+            }
+            break;
+        }
+        case ItemKind::RegKey:
+            if (!IsKnownRoot(object)) {
+                problems.push_back(at + "unknown root key name \"" + RootName(object) + "\"");
+            } else if (object.find('\\') == std::string::npos || object.back() == '\\') {
+                problems.push_back(at + "regkey object names no subkey below its root");
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+bool LockDatabaseText(std::string_view plainUtf8, const CodePage& codePage, std::string& locked, std::string& error) {
+    if (plainUtf8.starts_with(kUtf8Bom)) plainUtf8.remove_prefix(kUtf8Bom.size());
+    std::string out;
+    const std::vector<std::string> lines = SplitTextLines(plainUtf8, false);
+    for (size_t n = 0; n < lines.size(); ++n) {
+        std::string ansi;
+        std::vector<size_t> columns;
+        if (!LineToAnsi(lines[n], n + 1, codePage, ansi, columns, error)) return false;
+        size_t bad = 0;
+        std::optional<std::string> scrambled = LockText(ansi, kDatabaseKey, &bad);
+        if (!scrambled) {
+            error = Refusal(n + 1, columns[bad], codePage.ansiToUtf8(ansi.substr(bad, 1)),
+                            "cannot be scrambled at this position");
+            return false;
+        }
+        out += *scrambled;
+        out += "\r\n";
+    }
+    locked = std::move(out);
+    return true;
+}
+
+std::string UnlockDatabaseText(std::string_view locked, const CodePage& codePage) {
+    std::string out;
+    for (const std::string& line : SplitTextLines(locked, false)) {
+        out += codePage.ansiToUtf8(UnlockText(line, kDatabaseKey));
+        out += '\n';
+    }
+    return out;
+}
+
+std::vector<std::string> CheckDatabaseLines(const std::vector<std::string>& lines) {
+    std::vector<std::string> problems;
+    if (lines.empty() || TrimSpaces(lines[0]).empty()) problems.push_back("line 1: no version line");
+    std::map<std::string, size_t> seen;  // kind and lower-case object -> first line
+    for (size_t n = 1; n < lines.size(); ++n) {
+        const std::string& line = lines[n];
+        const std::string at = "line " + std::to_string(n + 1) + ": ";
+        if (ClassifyLine(n + 1, line) != LineKind::Signature) continue;
+        if (line.empty()) {
+            problems.push_back(at + "empty line (counted as an object that never matches)");
+            continue;
+        }
+        SignatureItem item;
+        SplitItem(line, item);
+        const ItemKind kind = KindOfLine(line);
+        const std::string word = ToLowerAscii(item.type());
+        if (!IsKnownTypeWord(kind, word)) {
+            problems.push_back(at + "unknown type \"" + item.type() + "\"");
+            continue;
+        }
+        const size_t separators = std::count(line.begin(), line.end(), '|');
+        if (separators < 3 || item.object().empty() || item.category().empty()) {
+            problems.push_back(at + "missing fields (type|object|category|comment URL, the URL may be empty)");
+            continue;
+        }
+        if (separators > 3) problems.push_back(at + "more than four fields (a field cannot hold \"|\")");
+        CheckObject(kind, item.object(), problems, at);
+        const std::string identity = std::to_string(static_cast<int>(kind)) + "|" + ToLowerAscii(item.object());
+        auto [it, added] = seen.emplace(identity, n + 1);
+        if (!added) problems.push_back(at + "duplicate of line " + std::to_string(it->second));
+    }
+    return problems;
+}
+
+namespace {
+
+const char kUsage[] =
+    "Usage: pellora-db COMMAND ...\n"
+    "\n"
+    "Tool for the producer of Pellora's reference database.\n"
+    "\n"
+    "  lock IN OUT         Scramble the plain-text database IN (UTF-8, one item per line) into OUT,\n"
+    "                      the form the program reads as DataBase.ref (ANSI code page, CR LF).\n"
+    "                      Refuses, naming line and column, any character that unlocking would\n"
+    "                      not give back; OUT is then not written.\n"
+    "  unlock IN OUT       Unlock the scrambled database IN into plain UTF-8 text OUT.\n"
+    "  check FILE          Check the plain-text database FILE.\n"
+    "  check --locked FILE Check a scrambled database (such as DataBase.ref) as the program\n"
+    "                      would unlock it.\n"
+    "  --help              Show this text.\n"
+    "\n"
+    "check reports a missing version line, unknown types, missing fields, unknown root key\n"
+    "names, unknown folder variables and duplicate items, one per line as \"line N: ...\".\n"
+    "\n"
+    "Exit codes: 0 done (check: no problems), 1 problems found or a file could not be read or\n"
+    "written, 2 wrong usage.\n";
+
+int Usage(DbToolIo& io) {
+    io.err += kUsage;
+    return 2;
+}
+
+std::optional<std::string> Read(DbToolIo& io, const std::string& path) {
+    std::optional<std::string> bytes = io.readFile(path);
+    if (!bytes) io.err += "pellora-db: cannot read " + path + "\n";
+    return bytes;
+}
+
+int Write(DbToolIo& io, const std::string& path, const std::string& bytes) {
+    if (io.writeFile(path, bytes)) return 0;
+    io.err += "pellora-db: cannot write " + path + "\n";
+    return 1;
+}
+
+}  // namespace
+
+int RunDbTool(const std::vector<std::string>& args, DbToolIo& io) {
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "/?")) {
+        io.out += kUsage;
+        return 0;
+    }
+    if (args.empty()) return Usage(io);
+    const std::string& command = args[0];
+    if ((command == "lock" || command == "unlock") && args.size() == 3) {
+        std::optional<std::string> input = Read(io, args[1]);
+        if (!input) return 1;
+        if (command == "unlock") return Write(io, args[2], UnlockDatabaseText(*input, io.codePage));
+        std::string locked, error;
+        if (!LockDatabaseText(*input, io.codePage, locked, error)) {
+            io.err += args[1] + ": " + error + "\n";
+            return 1;
+        }
+        return Write(io, args[2], locked);
+    }
+    if (command == "check" && (args.size() == 2 || (args.size() == 3 && args[1] == "--locked"))) {
+        const bool locked = args.size() == 3;
+        const std::string& path = args.back();
+        std::optional<std::string> input = Read(io, path);
+        if (!input) return 1;
+        std::string text = locked ? UnlockDatabaseText(*input, io.codePage) : *input;
+        if (std::string_view(text).starts_with(kUtf8Bom)) text.erase(0, kUtf8Bom.size());
+        std::vector<std::string> lines = SplitTextLines(text, false);
+        std::vector<std::string> problems = CheckDatabaseLines(lines);
+        for (const std::string& problem : problems) io.out += path + ": " + problem + "\n";
+        if (problems.empty()) {
+            io.out += path + ": " + std::to_string(lines.size()) + " lines, no problems\n";
+            return 0;
+        }
+        return 1;
+    }
+    return Usage(io);
+}
+
+}  // namespace pellora

@@ -1,0 +1,51 @@
+#include "core/settings/apply_settings.h"
+
+#include "core/util/text.h"
+
+namespace pellora {
+
+void SettingsApplier::SetStartWithWindows(bool checked) {
+    if (checked == state_.startWithWindows) return;
+    state_.startWithWindows = checked;
+    if (checked) {
+        registry_.SetStringValue(kRunKeyPath, kRunValueName, system_.ExecutablePath());
+    } else {
+        registry_.DeleteValue(kRunKeyPath, kRunValueName);
+    }
+}
+
+void SettingsApplier::ResetCountdown() {
+    if (resetAutoScanCountdown) resetAutoScanCountdown();
+}
+
+void SettingsApplier::ApplySettings() {
+    const auto& settings = state_.lstSettingsFile;
+
+    if (!state_.lstDBaseFile.empty()) state_.status.dbaseVersion = state_.lstDBaseFile.front();
+    if (StatusInfoDisplay) StatusInfoDisplay();
+    state_.status.appVersion = system_.ProgramVersion();
+
+    // The box starts unchecked, so the first call after start writes an existing Run value
+    // again: a program folder that moved is thereby followed.
+    const std::string run = registry_.GetStringValue(kRunKeyPath, kRunValueName);
+    SetStartWithWindows(!(run.empty() || run == kRegError));
+
+    state_.homePageTimerEnabled = Line(settings, 2) == "1";
+
+    int64_t mode = 0;
+    if (ParseWholeNumber(Line(settings, 9), mode) && mode <= 2) state_.scanMode = static_cast<int>(mode);
+
+    if (Line(settings, 4) == "1") {
+        if (!state_.autoScanTimerEnabled) ResetCountdown();
+        state_.autoScanTimerEnabled = true;
+    } else {
+        ResetCountdown();
+        state_.autoScanTimerEnabled = false;
+        state_.status.nextAutoScanIn = kAutoScanOffText;
+    }
+
+    ui_.Changed(View::StatusFigures);
+    ui_.Changed(View::Settings);
+}
+
+}  // namespace pellora

@@ -1,0 +1,122 @@
+#include "core/settings/settings_files.h"
+
+#include "core/util/text.h"
+
+namespace pellora {
+
+std::vector<std::string> SplitTextLines(std::string_view text, bool loneCrEndsLine) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    size_t i = 0;
+    while (i < text.size()) {
+        char c = text[i];
+        if (c == '\n' || (c == '\r' && (loneCrEndsLine || (i + 1 < text.size() && text[i + 1] == '\n')))) {
+            lines.emplace_back(text.substr(start, i - start));
+            i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < text.size()) lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+std::vector<std::string> DefaultScanInfoLines() {
+    return {"{never}", "0", "0"};
+}
+
+std::vector<std::string> DefaultSettingsLines(const std::string& homePage) {
+    return {"0", "0", "0", "1", "0", "0", homePage, "Microsoft Internet Explorer", "30", "0", "10"};
+}
+
+std::vector<std::string> DefaultCustomScanLines() {
+    return {"0", "1", "1", "0", "0", "0", "1"};
+}
+
+std::string AppFilePath(const std::string& appFolder, const std::string& folderPath, const std::string& fileName) {
+    std::string tail = folderPath + fileName;
+    std::string out = appFolder;
+    for (char c : tail) {
+        // Callers pass "\" plus a name that begins with a backslash; one separator is meant.
+        if (c == '\\' && !out.empty() && out.back() == '\\') continue;
+        out += c;
+    }
+    return out;
+}
+
+std::string SettingsFiles::PathOf(const std::string& folderPath, const std::string& fileName) const {
+    return AppFilePath(state_.appFolder, folderPath, fileName);
+}
+
+bool SettingsFiles::EntryExists(const std::string& path) {
+    // Any entry counts, hidden and system files too: a file that is there is never replaced by
+    // the defaults.
+    return files_.GetAttributes(path).has_value();
+}
+
+void SettingsFiles::LoadFiles(const std::string& folderPath, const std::string& fileName,
+                              std::vector<std::string>& list) {
+    list.clear();
+    const std::string path = PathOf(folderPath, fileName);
+    std::optional<std::string> bytes = files_.ReadFile(path);
+    if (!bytes) {
+        if (EntryExists(path)) {
+            unreadable_.insert(ToLowerAscii(path));
+        } else {
+            (void)files_.WriteFileAtomic(path, "");
+        }
+        return;
+    }
+    unreadable_.erase(ToLowerAscii(path));
+    std::vector<std::string> lines = SplitTextLines(system_.AnsiToUtf8(*bytes), true);
+    for (std::string& line : lines) {
+        list.push_back(std::move(line));
+        ui_.Yield();
+    }
+}
+
+std::string SettingsFiles::Encode(const std::vector<std::string>& list) {
+    return system_.Utf8ToAnsi(JoinLines(list, "\r\n"));
+}
+
+bool SettingsFiles::SaveSettingsToFile(const std::string& folderPath, const std::string& fileName,
+                                       const std::vector<std::string>& list) {
+    const std::string path = PathOf(folderPath, fileName);
+    if (unreadable_.count(ToLowerAscii(path))) return false;
+    // WriteFileAtomic resets a read-only target itself and replaces it only once the new bytes
+    // are safely on disk, so the old contents survive any failure.
+    return files_.WriteFileAtomic(path, Encode(list));
+}
+
+void SettingsFiles::SaveData() {
+    // The list is read only between yields, so a handler that runs inside one cannot tear it.
+    struct Entry {
+        const char* name;
+        std::vector<std::string> AppState::*list;
+    };
+    static const Entry kFiles[] = {
+        {kSettingsFileName, &AppState::lstSettingsFile},
+        {kScanInfoFileName, &AppState::lstScanInfoFile},
+        {kIgnoreListFileName, &AppState::lstIgnoreListFile},
+        {kSelectedFoldersFileName, &AppState::lstSelectedFolders},
+        {kCustomScanFileName, &AppState::lstCustomScanSettings},
+    };
+    for (const Entry& entry : kFiles) {
+        (void)SaveSettingsToFile(kSettingsFolder, entry.name, state_.*entry.list);
+        ui_.Yield();
+    }
+}
+
+void SettingsFiles::CreateBlankFile(const std::string& folderPath, const std::string& fileName) {
+    CreateDefaultFile(folderPath, fileName, {});
+}
+
+void SettingsFiles::CreateDefaultFile(const std::string& folderPath, const std::string& fileName,
+                                      const std::vector<std::string>& lines) {
+    const std::string path = PathOf(folderPath, fileName);
+    if (EntryExists(path)) return;
+    (void)files_.WriteFileAtomic(path, Encode(lines));
+}
+
+}  // namespace pellora

@@ -1,0 +1,75 @@
+// The five settings files of the Settings folder and their in-memory lists. A file is lines of
+// text in the system's ANSI code page, CR LF between lines and none after the last; the lists
+// hold the same lines as UTF-8. Loading also takes a lone LF or a lone CR as a line end, so a
+// file edited by hand loses no character. Every save replaces the file in one step through
+// FileSystemPort::WriteFileAtomic: a crash or a full disk leaves the old file, never a missing,
+// empty or half-written one.
+#pragma once
+
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/app/app_state.h"
+#include "core/ports/file_system.h"
+#include "core/ports/system.h"
+#include "core/ports/ui.h"
+
+namespace pellora {
+
+inline constexpr const char* kSettingsFolder = "\\Settings\\";
+inline constexpr const char* kSettingsFileName = "Settings.stg";
+inline constexpr const char* kScanInfoFileName = "ScanInfo.stg";
+inline constexpr const char* kIgnoreListFileName = "IgnoreList.stg";
+inline constexpr const char* kSelectedFoldersFileName = "SelectedFolders.stg";
+inline constexpr const char* kCustomScanFileName = "CustomScan.stg";
+
+// How a file's text is cut into lines. CR LF always ends a line, a lone LF too; a lone CR only
+// when `loneCrEndsLine` (otherwise it stays in the line). A line end after the last line adds no
+// empty entry; an empty text gives no lines.
+std::vector<std::string> SplitTextLines(std::string_view text, bool loneCrEndsLine);
+
+// Default lines of the files created at first start. Settings.stg line 6 is the home page.
+std::vector<std::string> DefaultScanInfoLines();
+std::vector<std::string> DefaultSettingsLines(const std::string& homePage);
+std::vector<std::string> DefaultCustomScanLines();
+
+// application folder + folder path + file name, with a doubled backslash at the joints folded.
+std::string AppFilePath(const std::string& appFolder, const std::string& folderPath, const std::string& fileName);
+
+class SettingsFiles {
+public:
+    SettingsFiles(AppState& state, FileSystemPort& files, SystemPort& system, UiPort& ui)
+        : state_(state), files_(files), system_(system), ui_(ui) {}
+
+    // Replaces `list` with the lines of the file. A missing file is created empty and loads as
+    // an empty list. A file that exists but cannot be read also loads as an empty list, and is
+    // then never saved over, so that its contents are not replaced by the empty list.
+    void LoadFiles(const std::string& folderPath, const std::string& fileName, std::vector<std::string>& list);
+    // Replaces the file with the lines of `list`. Returns false when the file was left as it was.
+    bool SaveSettingsToFile(const std::string& folderPath, const std::string& fileName,
+                            const std::vector<std::string>& list);
+    // Writes all five lists, Settings.stg first, yielding after each.
+    void SaveData();
+    // Creates an empty file; an existing file is left alone.
+    void CreateBlankFile(const std::string& folderPath, const std::string& fileName);
+    // Creates the file with `lines` when no file of that name exists.
+    void CreateDefaultFile(const std::string& folderPath, const std::string& fileName,
+                           const std::vector<std::string>& lines);
+
+    // The bytes a list is saved as.
+    std::string Encode(const std::vector<std::string>& list);
+
+private:
+    std::string PathOf(const std::string& folderPath, const std::string& fileName) const;
+    bool EntryExists(const std::string& path);
+
+    AppState& state_;
+    FileSystemPort& files_;
+    SystemPort& system_;
+    UiPort& ui_;
+    std::set<std::string> unreadable_;  // lower-case paths of files that existed but could not be read
+};
+
+}  // namespace pellora

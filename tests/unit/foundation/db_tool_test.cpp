@@ -1,0 +1,115 @@
+// The database tool: lock and unlock round trip, refusals that name line and column, and the
+// problems check reports.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "core/database/db_tool.h"
+#include "fakes/fake_platform.h"
+
+namespace pellora {
+namespace {
+
+class DbToolTest : public ::testing::Test {
+protected:
+    DbToolTest() {
+        io.codePage.ansiToUtf8 = [this](std::string_view s) { return system.AnsiToUtf8(s); };
+        io.codePage.utf8ToAnsi = [this](std::string_view s) { return system.Utf8ToAnsi(s); };
+        io.readFile = [this](const std::string& path) -> std::optional<std::string> {
+            auto it = disk.find(path);
+            if (it == disk.end()) return std::nullopt;
+            return it->second;
+        };
+        io.writeFile = [this](const std::string& path, const std::string& bytes) {
+            disk[path] = bytes;
+            return true;
+        };
+    }
+    int Run(std::vector<std::string> args) {
+        io.out.clear();
+        io.err.clear();
+        return RunDbTool(args, io);
+    }
+    fakes::FakeSystem system;  // Latin-1 as the code page
+    DbToolIo io;
+    std::map<std::string, std::string> disk;
+};
+
+TEST_F(DbToolTest, LockThenUnlockGivesThePlainTextBack) {
+    const std::string plain =
+        "Starter 1.0\n# caf\xC3\xA9 comment\npath|%WinDir%\\bad.exe|Adware.X|\r\nregval|HKEY_CURRENT_USER\\Software\\"
+        "X,Run Me|Y|http://example.org/remove\n";
+    disk["db.txt"] = "\xEF\xBB\xBF" + plain;
+    ASSERT_EQ(Run({"lock", "db.txt", "db.ref"}), 0) << io.err;
+    const std::string& locked = disk["db.ref"];
+    EXPECT_EQ(std::count(locked.begin(), locked.end(), '\n'), 4);
+    EXPECT_EQ(locked.find("Starter"), std::string::npos);
+    ASSERT_EQ(Run({"unlock", "db.ref", "back.txt"}), 0);
+    EXPECT_EQ(disk["back.txt"],
+              "Starter 1.0\n# caf\xC3\xA9 comment\npath|%WinDir%\\bad.exe|Adware.X|\nregval|HKEY_CURRENT_USER\\"
+              "Software\\X,Run Me|Y|http://example.org/remove\n");
+    EXPECT_EQ(Run({"check", "--locked", "db.ref"}), 0) << io.out;
+}
+
+TEST_F(DbToolTest, LockRefusesNamingLineAndColumnAndWritesNothing) {
+    disk["a.txt"] = "v1\ncookie|\xE2\x82\xAC" "cash|Trk|\n";  // the euro sign is not in Latin-1
+    EXPECT_EQ(Run({"lock", "a.txt", "a.ref"}), 1);
+    EXPECT_NE(io.err.find("line 2, column 8"), std::string::npos) << io.err;
+    EXPECT_FALSE(disk.count("a.ref"));
+
+    disk["b.txt"] = "v1\n\xC3\xBF\n";  // 0xFF at position 1 would need 260
+    EXPECT_EQ(Run({"lock", "b.txt", "b.ref"}), 1);
+    EXPECT_NE(io.err.find("line 2, column 1"), std::string::npos) << io.err;
+}
+
+TEST_F(DbToolTest, CheckReportsEachKindOfProblem) {
+    disk["db.txt"] =
+        "v1\n"
+        "# comment|is|not|checked\n"
+        "@reserved\n"
+        "paths|C:\\x.exe|A|\n"
+        "path|C:\\x.exe\n"
+        "regval|HKLM\\Software\\X,Y|A|\n"
+        "regkey|HKEY_LOCAL_MACHINE\\Software\\Bad|A|\n"
+        "folder|%ProgramFiles%\\Bad|A|\n"
+        "FOLDER|%programsdir%\\bad|A|\n"
+        "folder|%ProgramsDir%\\Bad|B|http://example.org/\n"
+        "regsearch|badtoolbar|A|\n"
+        "cookie|tracker|A|\n";
+    EXPECT_EQ(Run({"check", "db.txt"}), 1);
+    EXPECT_EQ(io.out,
+              "db.txt: line 4: unknown type \"paths\"\n"
+              "db.txt: line 5: missing fields (type|object|category|comment URL, the URL may be empty)\n"
+              "db.txt: line 6: unknown root key name \"HKLM\"\n"
+              "db.txt: line 8: unknown folder variable %ProgramFiles%\n"
+              "db.txt: line 10: duplicate of line 9\n");
+}
+
+TEST_F(DbToolTest, UsageAndUnreadableFiles) {
+    EXPECT_EQ(Run({}), 2);
+    EXPECT_EQ(Run({"lock", "only-one"}), 2);
+    EXPECT_EQ(Run({"--help"}), 0);
+    EXPECT_NE(io.out.find("check --locked FILE"), std::string::npos);
+    EXPECT_EQ(Run({"unlock", "missing.ref", "out.txt"}), 1);
+    EXPECT_NE(io.err.find("cannot read missing.ref"), std::string::npos);
+    EXPECT_EQ(Run({"check", "empty.txt"}), 1);
+    disk["empty.txt"] = "";
+    EXPECT_EQ(Run({"check", "empty.txt"}), 1);
+    EXPECT_EQ(io.out, "empty.txt: line 1: no version line\n");
+}
+
+TEST_F(DbToolTest, TheStarterDatabaseLocksAndChecksClean) {
+    std::string source = __FILE__;
+    source = source.substr(0, source.rfind("tests/unit/foundation")) + "data/database.txt";
+    std::ifstream in(source, std::ios::binary);
+    ASSERT_TRUE(in) << source;
+    disk["db.txt"] = std::string(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(Run({"check", "db.txt"}), 0) << io.out;
+    ASSERT_EQ(Run({"lock", "db.txt", "db.ref"}), 0) << io.err;
+    EXPECT_EQ(Run({"check", "--locked", "db.ref"}), 0) << io.out;
+}
+
+}  // namespace
+}  // namespace pellora

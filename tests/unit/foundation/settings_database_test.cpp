@@ -1,0 +1,179 @@
+// Settings files (line splitting, exact bytes, crash-safe saves) and the reference database
+// (loading, unlocking, reloading).
+#include <gtest/gtest.h>
+
+#include "core/database/database.h"
+#include "core/database/unlock.h"
+#include "core/settings/settings_files.h"
+#include "fakes/fake_platform.h"
+
+namespace pellora {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(SplitTextLines, LineEnds) {
+    EXPECT_EQ(SplitTextLines("a\r\nb\r\nc", true), (Lines{"a", "b", "c"}));
+    EXPECT_EQ(SplitTextLines("a\r\nb\r\nc\r\n", true), (Lines{"a", "b", "c"}));  // final CR LF adds nothing
+    EXPECT_EQ(SplitTextLines("a\r\n\r\nc", true), (Lines{"a", "", "c"}));        // empty middle line
+    EXPECT_EQ(SplitTextLines("", true), Lines{});
+    EXPECT_EQ(SplitTextLines("\r\n", true), Lines{""});
+    // Lone line ends lose no character.
+    EXPECT_EQ(SplitTextLines("a\nb\rc\r", true), (Lines{"a", "b", "c"}));
+    EXPECT_EQ(SplitTextLines("a\n\rb", true), (Lines{"a", "", "b"}));
+    // Where a lone CR is text (scrambled database lines) it stays in its line.
+    EXPECT_EQ(SplitTextLines("a\rb\nc\r\n", false), (Lines{"a\rb", "c"}));
+}
+
+class SettingsFilesTest : public ::testing::Test {
+protected:
+    SettingsFilesTest() {
+        state.appFolder = "C:\\Pellora";
+        fake.files.AddFolder("C:\\Pellora\\Settings");
+    }
+    fakes::FakePlatform fake;
+    AppState state;
+    SettingsFiles settings{state, fake.files, fake.system, fake.ui};
+    const std::string ignorePath = "C:\\Pellora\\Settings\\IgnoreList.stg";
+};
+
+TEST_F(SettingsFilesTest, SavesLinesWithCrLfBetweenAndNoneAfterTheLast) {
+    ASSERT_TRUE(settings.SaveSettingsToFile(kSettingsFolder, kIgnoreListFileName, {"a", "b", "c"}));
+    EXPECT_EQ(fake.files.Content(ignorePath), "a\r\nb\r\nc");
+    ASSERT_TRUE(settings.SaveSettingsToFile(kSettingsFolder, kIgnoreListFileName, {}));
+    EXPECT_EQ(fake.files.Content(ignorePath), "");
+}
+
+TEST_F(SettingsFilesTest, SettingsRoundTripKeepsEveryLineAndTheAnsiBytes) {
+    Lines lines = DefaultSettingsLines("http://example.org/caf\xC3\xA9");
+    lines[7] = "";  // an empty line in the middle survives too
+    ASSERT_TRUE(settings.SaveSettingsToFile(kSettingsFolder, kSettingsFileName, lines));
+    // On disk the é is the single ANSI byte.
+    EXPECT_NE(fake.files.Content("C:\\Pellora\\Settings\\Settings.stg").find("caf\xE9\r\n"), std::string::npos);
+    Lines loaded;
+    settings.LoadFiles(kSettingsFolder, kSettingsFileName, loaded);
+    EXPECT_EQ(loaded, lines);
+}
+
+TEST_F(SettingsFilesTest, MissingFileIsCreatedEmptyAndLoadsAsEmptyList) {
+    Lines list{"stale"};
+    settings.LoadFiles(kSettingsFolder, kIgnoreListFileName, list);
+    EXPECT_TRUE(list.empty());
+    EXPECT_TRUE(fake.files.Exists(ignorePath));
+    EXPECT_EQ(fake.files.Content(ignorePath), "");
+}
+
+TEST_F(SettingsFilesTest, FailedWriteKeepsTheOldFile) {
+    fake.files.AddFile(ignorePath, "old\r\nlines");
+    fake.files.failWrites = true;
+    EXPECT_FALSE(settings.SaveSettingsToFile(kSettingsFolder, kIgnoreListFileName, {"new"}));
+    EXPECT_EQ(fake.files.Content(ignorePath), "old\r\nlines");
+}
+
+TEST_F(SettingsFilesTest, SavesOverAReadOnlyFile) {
+    fake.files.AddFile(ignorePath, "old", file_attr::kReadOnly);
+    EXPECT_TRUE(settings.SaveSettingsToFile(kSettingsFolder, kIgnoreListFileName, {"new"}));
+    EXPECT_EQ(fake.files.Content(ignorePath), "new");
+}
+
+// A file that is there but cannot be read must not be replaced by the empty list it loaded as.
+class UnreadableFiles : public fakes::FakeFileSystem {
+public:
+    std::optional<std::string> ReadFile(const std::string& path) override {
+        if (path.find("IgnoreList") != std::string::npos) return std::nullopt;
+        return FakeFileSystem::ReadFile(path);
+    }
+};
+
+TEST(SettingsFilesUnreadable, AFileThatCouldNotBeReadIsNeverSavedOver) {
+    UnreadableFiles files;
+    fakes::FakeSystem system;
+    fakes::FakeUi ui;
+    AppState state;
+    state.appFolder = "C:\\Pellora";
+    files.AddFile("C:\\Pellora\\Settings\\IgnoreList.stg", "path|C:\\x|cat|");
+    SettingsFiles settings(state, files, system, ui);
+    settings.LoadFiles(kSettingsFolder, kIgnoreListFileName, state.lstIgnoreListFile);
+    EXPECT_TRUE(state.lstIgnoreListFile.empty());
+    settings.SaveData();
+    EXPECT_EQ(files.Content("C:\\Pellora\\Settings\\IgnoreList.stg"), "path|C:\\x|cat|");
+    EXPECT_TRUE(files.Exists("C:\\Pellora\\Settings\\Settings.stg"));
+}
+
+TEST_F(SettingsFilesTest, SaveDataWritesAllFiveListsAndYieldsAfterEach) {
+    state.lstSettingsFile = DefaultSettingsLines("about:blank");
+    state.lstScanInfoFile = DefaultScanInfoLines();
+    state.lstCustomScanSettings = DefaultCustomScanLines();
+    state.lstSelectedFolders = {"C:\\Data"};
+    const uint64_t before = fake.ui.yields;
+    settings.SaveData();
+    EXPECT_EQ(fake.ui.yields - before, 5u);
+    EXPECT_EQ(fake.files.Content("C:\\Pellora\\Settings\\Settings.stg"),
+              "0\r\n0\r\n0\r\n1\r\n0\r\n0\r\nabout:blank\r\nMicrosoft Internet Explorer\r\n30\r\n0\r\n10");
+    EXPECT_EQ(fake.files.Content("C:\\Pellora\\Settings\\ScanInfo.stg"), "{never}\r\n0\r\n0");
+    EXPECT_EQ(fake.files.Content("C:\\Pellora\\Settings\\CustomScan.stg"), "0\r\n1\r\n1\r\n0\r\n0\r\n0\r\n1");
+    EXPECT_EQ(fake.files.Content("C:\\Pellora\\Settings\\SelectedFolders.stg"), "C:\\Data");
+    EXPECT_EQ(fake.files.Content(ignorePath), "");
+}
+
+// ---- reference database ----------------------------------------------------------------------
+
+std::string Locked(const std::string& plain) {
+    return *LockText(plain, kDatabaseKey);
+}
+
+class DatabaseTest : public ::testing::Test {
+protected:
+    DatabaseTest() {
+        state.appFolder = "C:\\Pellora";
+        fake.files.AddFolder("C:\\Pellora");
+    }
+    fakes::FakePlatform fake;
+    AppState state;
+    Database database{state, fake.files, fake.system, fake.ui};
+    const std::string path = "C:\\Pellora\\DataBase.ref";
+};
+
+TEST_F(DatabaseTest, UnlocksEveryLineIntoUtf8AndYieldsPerLine) {
+    // CR LF and a lone LF both end lines; the last line may have no line end.
+    fake.files.AddFile(path, Locked("Version 1") + "\r\n" + Locked("cookie|tr\xE4" "cker|Trk|") + "\n" +
+                                 Locked("path|%WinDir%\\a.exe|A|"));
+    int applied = 0;
+    database.applySettings = [&] { ++applied; };
+    const uint64_t before = fake.ui.yields;
+    database.LoadAndApplyDatabase();
+    EXPECT_EQ(state.lstDBaseFile, (Lines{"Version 1", "cookie|tr\xC3\xA4" "cker|Trk|", "path|%WinDir%\\a.exe|A|"}));
+    EXPECT_EQ(fake.ui.yields - before, 3u);
+    EXPECT_EQ(applied, 1);
+    // Each load starts again from the file.
+    database.LoadAndApplyDatabase();
+    EXPECT_EQ(state.lstDBaseFile.size(), 3u);
+    EXPECT_EQ(state.lstDBaseFile[0], "Version 1");
+}
+
+TEST_F(DatabaseTest, MissingOrEmptyFileGivesAnEmptyTable) {
+    state.lstDBaseFile = {"old"};
+    database.LoadAndUnlock();
+    EXPECT_TRUE(state.lstDBaseFile.empty());
+    EXPECT_FALSE(database.DatabaseFileExists());
+    fake.files.AddFile(path, "");
+    EXPECT_TRUE(database.DatabaseFileExists());
+    database.LoadAndUnlock();
+    EXPECT_TRUE(state.lstDBaseFile.empty());
+}
+
+TEST_F(DatabaseTest, AReloadDuringTheYieldsSupersedesTheRunningLoad) {
+    fake.files.AddFile(path, Locked("Old") + "\r\n" + Locked("#1") + "\r\n" + Locked("#2"));
+    bool replaced = false;
+    fake.ui.onYield = [&] {
+        if (replaced) return;
+        replaced = true;
+        fake.files.AddFile(path, Locked("New"));
+        database.LoadAndUnlock();
+    };
+    database.LoadAndUnlock();
+    EXPECT_EQ(state.lstDBaseFile, Lines{"New"});
+}
+
+}  // namespace
+}  // namespace pellora
