@@ -10,6 +10,8 @@
 #include "core/app/navigation.h"
 #include "core/app/status_panel.h"
 #include "core/ports/ports.h"
+#include "core/quarantine/quarantine.h"
+#include "core/removal/file_operations.h"
 #include "core/scan/file_finder.h"
 #include "core/settings/registry_access.h"
 
@@ -28,6 +30,8 @@ public:
     FileFinder& finder() { return finder_; }
     StatusPanel& statusPanel() { return statusPanel_; }
     Navigation& navigation() { return navigation_; }
+    FileOperations& fileOperations() { return fileOperations_; }
+    Quarantine& quarantine() { return quarantine_; }
 
 private:
     Ports& ports_;
@@ -36,6 +40,8 @@ private:
     FileFinder finder_;
     StatusPanel statusPanel_;
     Navigation navigation_;
+    FileOperations fileOperations_;
+    Quarantine quarantine_;
 };
 
 }  // namespace pellora

@@ -1,0 +1,107 @@
+// Quarantine: storing checked scan results in the current package (cmdQuarantineSelected and
+// QuarantineResultRow, which the removal run also calls), the package list with sizes and item
+// counts (LoadToQuarantineList), a package's contents (cmdViewData), deleting packages
+// (cmdDeleteQuarantined) and putting whole packages back (cmdRestoreQuarantined). The store's
+// layout and texts are QuarantineStore's and record_format's; this class holds the handlers.
+//
+// Nothing quarantined is ever thrown away before it is safely back: a row counts as stored only
+// when its payload and its record are both written, and restore keeps a record and its payload
+// whenever writing the object back failed, so the package stays listed. Each folder copy lives
+// below a folder named by its own number, so two folders of the same name never merge; packages
+// that hold a copy directly under the folder's name still list, view and restore.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/app/app_state.h"
+#include "core/ports/ports.h"
+#include "core/quarantine/quarantine_store.h"
+#include "core/quarantine/record_format.h"
+#include "core/removal/file_operations.h"
+#include "core/scan/file_finder.h"
+#include "core/settings/registry_access.h"
+
+namespace pellora {
+
+inline constexpr const char* kQuarantinedMessageTail = " items quarantined successfully.";
+inline constexpr const char* kQuarantineLogHeading = " Following items Quarantined:";
+// Passes of the level-by-level deletion of a package or a folder copy.
+inline constexpr int kDeletePasses = 30;
+
+class Quarantine {
+  public:
+    struct Hooks {
+        std::function<void()> showQItems;  // shows picFrmQItems; by default the panel is switched here
+    };
+
+    Quarantine(AppState& state, Ports& ports, RegistryAccess& registry, FileFinder& finder, FileOperations& fileOps)
+        : state_(state),
+          ports_(ports),
+          registry_(registry),
+          finder_(finder),
+          fileOps_(fileOps),
+          store_(state, ports.files, ports.system, ports.ui) {}
+
+    Hooks hooks;
+    QuarantineStore& store() { return store_; }
+
+    // "Quarantines selected": stores every checked row of lstScanResult, logs each one stored
+    // and reports how many were stored.
+    void cmdQuarantineSelected();
+    // Stores one result row in the current package without touching the object. True only when
+    // the row is of a kind that is stored and both its payload and its record were written.
+    [[nodiscard]] bool QuarantineResultRow(ResultRow row);
+
+    // Rebuilds lstQuarantinedList and lblNoQuarantined from the disk.
+    void LoadToQuarantineList();
+    // Lists the records of the highlighted package in lstQuarantinedItems and shows them.
+    void cmdViewData();
+    // Deletes the checked packages for good, then rebuilds the list.
+    void cmdDeleteQuarantined();
+    // Writes back every object of the checked packages, then rebuilds the list.
+    void cmdRestoreQuarantined();
+
+  private:
+    // Holds `running_` for the life of one command.
+    struct RunningGuard {
+        explicit RunningGuard(bool& flag) : flag_(flag) { flag_ = true; }
+        ~RunningGuard() { flag_ = false; }
+        RunningGuard(const RunningGuard&) = delete;
+        RunningGuard& operator=(const RunningGuard&) = delete;
+        bool& flag_;
+    };
+
+    bool StoreFile(const std::string& source, const std::string& payload);
+    bool StoreKey(const std::string& keyPath, const std::string& payload);
+    bool StoreFolder(const std::string& source, const std::string& holder);
+
+    void RestorePackage(const std::string& packageName);
+    bool RestoreRecord(const std::string& packageName, const std::string& recordName);
+    bool WriteBackKey(const std::string& payload, const std::string& keyPath);
+    bool WriteBackValue(const std::string& packageName, const QuarantineRecord& record);
+    bool WriteBackFolder(const std::string& payload, const std::string& source);
+    bool WriteBackFile(const std::string& payload, const std::string& source);
+
+    // Names of the checked rows of lstQuarantinedList, taken before any event can rebuild it.
+    std::vector<std::string> CheckedPackages() const;
+    // Takes a folder tree down in up to kDeletePasses passes of DeleteListedItems; the folder
+    // itself stays for the caller. A link is never entered.
+    void DeleteTreeInPasses(const std::string& folder);
+    // Removes a file of the store (a payload, a record, the temporary export) whatever its attributes.
+    void RemoveStoreFile(const std::string& path);
+    bool IsFile(const std::string& path);
+
+    AppState& state_;
+    Ports& ports_;
+    RegistryAccess& registry_;
+    FileFinder& finder_;
+    FileOperations& fileOps_;
+    QuarantineStore store_;
+    // Set while one of the long commands runs: a second click that arrives through the event
+    // loop meanwhile is ignored instead of working on the same package twice.
+    bool running_ = false;
+};
+
+}  // namespace pellora

@@ -1,0 +1,60 @@
+#include "core/quarantine/quarantine_store.h"
+
+#include "core/quarantine/copy_folder.h"
+#include "core/util/text.h"
+
+namespace pellora {
+
+namespace {
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+}  // namespace
+
+std::string QuarantineStore::TempExportFile() const {
+    return state_.folders.windowsDir.substr(0, 3) + "Temp.reg";
+}
+
+bool QuarantineStore::EnsureCurrentPackage() {
+    if (state_.scanStamp.empty())
+        return false;
+    std::string folder = CurrentPackageFolder();
+    if (IsFolder(files_, folder))
+        return true;
+    files_.CreateDirectory(RootFolder());
+    return files_.CreateDirectory(folder) || IsFolder(files_, folder);
+}
+
+std::optional<int16_t> QuarantineStore::AllocateNumber() {
+    std::string package = CurrentPackageFolder() + "\\";
+    int number = state_.quarantineCounter;
+    // A folder copy lives in a folder named by its number; such a folder left without its
+    // record must not receive a second copy either.
+    while (files_.GetAttributes(package + std::to_string(number) + ".qnf") ||
+           files_.GetAttributes(package + std::to_string(number))) {
+        if (number >= INT16_MAX)
+            return std::nullopt;
+        ++number;
+    }
+    state_.quarantineCounter = static_cast<int16_t>(number);
+    return state_.quarantineCounter;
+}
+
+bool QuarantineStore::SaveLineToFile(const std::string& fileName, const std::string& data) {
+    std::string path = CurrentPackageFolder() + "\\" + fileName;
+    files_.SetAttributes(path, file_attr::kNormal);
+    std::string bytes = system_.Utf8ToAnsi(data);
+    if (system_.AnsiToUtf8(bytes) != data)
+        bytes = std::string(kUtf8Mark) + data;
+    return files_.WriteFileAtomic(path, bytes);
+}
+
+bool QuarantineStore::LoadLineFromFile(const std::string& path, std::string& data) {
+    std::optional<std::string> bytes = files_.ReadFile(RootFolder() + "\\" + path);
+    ui_.Yield();
+    if (!bytes)
+        return false;
+    data = StartsWith(*bytes, kUtf8Mark) ? bytes->substr(kUtf8Mark.size()) : system_.AnsiToUtf8(*bytes);
+    ui_.Yield();
+    return true;
+}
+
+}  // namespace pellora

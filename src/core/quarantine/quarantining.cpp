@@ -1,0 +1,148 @@
+// Storing result rows in the current package. Each kind's payload is stored first and checked;
+// the record is written only over a stored payload, so a record never names an empty place.
+#include "core/quarantine/quarantine.h"
+
+#include "core/quarantine/copy_folder.h"
+#include "core/removal/external_commands.h"
+#include "core/util/text.h"
+
+namespace pellora {
+
+namespace {
+
+std::string WithoutTrailingBackslashes(std::string path) {
+    while (path.size() > 3 && path.back() == '\\')
+        path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+void Quarantine::cmdQuarantineSelected() {
+    if (running_ || state_.lstScanResult.empty())
+        return;
+    RunningGuard guard(running_);
+
+    (void)store_.EnsureCurrentPackage();
+    int stored = 0;
+    state_.lstLog.emplace_back();
+    state_.lstLog.emplace_back(kQuarantineLogHeading);
+    for (size_t i = 0; i < state_.lstScanResult.size(); ++i) {
+        if (state_.lstScanResult[i].checked) {
+            ResultRow row = state_.lstScanResult[i];
+            if (QuarantineResultRow(row)) {
+                state_.lstLog.push_back("     " + row.type + ":" + row.object + "   |" + row.category);
+                ++stored;
+            }
+        }
+        ports_.ui.Yield();
+    }
+    ports_.ui.Changed(View::Log);
+    ports_.ui.Message(std::to_string(stored) + kQuarantinedMessageTail, kAppTitle, MsgButtons::Ok,
+                      MsgIcon::Information);
+}
+
+bool Quarantine::QuarantineResultRow(ResultRow row) {
+    std::string kind = ToLowerAscii(row.type);
+    bool fileKind = kind == "path" || kind == "file" || kind == "cookie";
+    if (!fileKind && kind != "folder" && kind != "regkey" && kind != "regval")
+        return false;
+
+    // A value is read before anything is written: one that cannot be read is not quarantined.
+    std::optional<RegValue> value;
+    if (kind == "regval") {
+        size_t comma = row.object.find(',');
+        if (comma == std::string::npos)
+            return false;
+        value = registry_.ReadValue(row.object.substr(0, comma), row.object.substr(comma + 1));
+        if (!value)
+            return false;
+    }
+
+    if (!store_.EnsureCurrentPackage())
+        return false;
+    std::optional<int16_t> number = store_.AllocateNumber();
+    if (!number)
+        return false;
+    std::string n = std::to_string(*number);
+    std::string package = store_.CurrentPackageFolder();
+    QuarantineRecord record{row.type, n + ".qit", row.object};
+    std::string payload = package + "\\" + record.storedItem;
+
+    bool stored = false;
+    if (kind == "folder") {
+        record.source = WithoutTrailingBackslashes(row.object);
+        size_t slash = record.source.rfind('\\');
+        std::string name = slash == std::string::npos ? std::string() : record.source.substr(slash + 1);
+        record.storedItem = n + "\\" + name;
+        payload = package + "\\" + record.storedItem;
+        stored = !name.empty() && StoreFolder(record.source, package + "\\" + n);
+    } else {
+        // A payload left behind without its record would make the shell ask before replacing it.
+        RemoveStoreFile(payload);
+        if (fileKind) {
+            if (kind == "cookie")
+                record.source = state_.folders.cookies + "\\" + row.object;
+            stored = StoreFile(record.source, payload);
+        } else if (kind == "regkey") {
+            stored = StoreKey(row.object, payload);
+        } else {
+            stored = store_.SaveLineToFile(record.storedItem, EncodeSavedValue(*value));
+        }
+    }
+
+    if (stored && store_.SaveLineToFile(n + ".qnf", FormatRecord(record))) {
+        ports_.ui.Yield();
+        return true;
+    }
+    if (kind == "folder") {
+        std::string holder = package + "\\" + n;
+        if (IsFolder(ports_.files, holder)) {
+            DeleteTreeInPasses(holder);
+            ports_.files.RemoveDirectory(holder);
+        }
+    } else {
+        RemoveStoreFile(payload);
+    }
+    return false;
+}
+
+bool Quarantine::StoreFile(const std::string& source, const std::string& payload) {
+    if (!IsFile(source))
+        return false;
+    return fileOps_.ShellFileCopy(source, payload) == 0 && IsFile(payload);
+}
+
+bool Quarantine::StoreKey(const std::string& keyPath, const std::string& payload) {
+    std::string temp = store_.TempExportFile();
+    // An export left from an earlier run would otherwise pass for this key's export.
+    RemoveStoreFile(temp);
+    if (ports_.files.GetAttributes(temp))
+        return false;
+    if (!ShellAndWait(ports_.processes, RegeditExportCommand(state_.folders.windowsDir, temp, keyPath),
+                      kHiddenWindow)) {
+        return false;
+    }
+    if (!IsFile(temp))
+        return false;
+    if (fileOps_.ShellFileMove(temp, payload) == 0 && IsFile(payload))
+        return true;
+    RemoveStoreFile(temp);
+    return false;
+}
+
+bool Quarantine::StoreFolder(const std::string& source, const std::string& holder) {
+    // A folder that holds the package itself would be copied into its own copy without end.
+    std::string inside = ToLowerAscii(store_.CurrentPackageFolder() + "\\");
+    if (StartsWith(inside, ToLowerAscii(source + "\\")))
+        return false;
+    std::optional<uint32_t> attributes = ports_.files.GetAttributes(source);
+    if (!attributes || !(*attributes & file_attr::kDirectory))
+        return false;
+    if (!ports_.files.CreateDirectory(holder))
+        return false;
+    std::string name = source.substr(source.rfind('\\') + 1);
+    return CopyFolderInto(ports_.shell, ports_.files, source, holder) && IsFolder(ports_.files, holder + "\\" + name);
+}
+
+}  // namespace pellora

@@ -1,0 +1,227 @@
+#include "core/quarantine/record_format.h"
+
+#include <array>
+#include <charconv>
+
+#include "core/database/item_parser.h"
+#include "core/util/text.h"
+
+namespace pellora {
+
+std::string FormatRecord(const QuarantineRecord& record) {
+    return record.type + "|" + record.storedItem + "|" + record.source;
+}
+
+QuarantineRecord ParseRecord(std::string text) {
+    std::array<std::string, 3> fields;
+    // A fourth field makes the split fail; the first three are kept, as the classic reader did.
+    (void)ParseItem(text, fields, "|");
+    return QuarantineRecord{std::move(fields[0]), std::move(fields[1]), std::move(fields[2])};
+}
+
+ObjectImage ImageOfRecordType(std::string_view type) {
+    std::string lower = ToLowerAscii(type);
+    if (lower == "file")
+        return kImageFile;
+    if (lower == "folder")
+        return kImageFolder;
+    if (lower == "path")
+        return kImageProgram;
+    if (lower == "regkey")
+        return kImageRegKey;
+    if (lower == "regval")
+        return kImageRegVal;
+    if (lower == "cookie")
+        return kImageCookie;
+    return kImageNone;
+}
+
+bool IsSafeStoredItem(std::string_view item, bool folderCopy) {
+    if (item.empty() || item.find_first_of(":/") != std::string_view::npos)
+        return false;
+    size_t steps = 0;
+    size_t pos = 0;
+    while (pos <= item.size()) {
+        size_t end = item.find('\\', pos);
+        if (end == std::string_view::npos)
+            end = item.size();
+        std::string_view step = item.substr(pos, end - pos);
+        if (step.empty() || step == "." || step == "..")
+            return false;
+        ++steps;
+        pos = end + 1;
+    }
+    return steps == 1 || (folderCopy && steps == 2);
+}
+
+bool IsRecordName(std::string_view name) {
+    return name.size() > 4 && EqualsIgnoreCase(name.substr(name.size() - 4), ".qnf");
+}
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+std::string ToHex(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (unsigned char c : bytes) {
+        out += kHexDigits[c >> 4];
+        out += kHexDigits[c & 0xF];
+    }
+    return out;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+std::optional<std::string> FromHex(std::string_view hex) {
+    if (hex.size() % 2)
+        return std::nullopt;
+    std::string out;
+    out.reserve(hex.size() / 2);
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        int high = HexValue(hex[i]);
+        int low = HexValue(hex[i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        out += static_cast<char>(high * 16 + low);
+    }
+    return out;
+}
+
+std::string LittleEndian(uint64_t value, size_t length) {
+    std::string out(length, '\0');
+    for (size_t i = 0; i < length; ++i)
+        out[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    return out;
+}
+
+uint64_t FromLittleEndian(std::string_view bytes) {
+    uint64_t value = 0;
+    for (size_t i = 0; i < bytes.size() && i < 8; ++i)
+        value |= uint64_t{static_cast<unsigned char>(bytes[i])} << (8 * i);
+    return value;
+}
+
+// Decimal digits with an optional sign, blanks around allowed; nothing else.
+template <typename T>
+std::optional<T> ParseDecimal(std::string_view text) {
+    std::string trimmed = TrimSpaces(text);
+    std::string_view digits = trimmed;
+    if (digits.size() > 1 && digits[0] == '+' && digits[1] != '-')
+        digits.remove_prefix(1);
+    T value{};
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size())
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+std::string EncodeSavedValue(const RegValue& value) {
+    const std::string& data = value.data;
+    bool plainText = data.find('\0') == std::string::npos;
+    switch (value.type) {
+        case kRegSz:
+            if (plainText)
+                return "String|" + data;
+            break;
+        case kRegExpandSz:
+            if (plainText)
+                return "ExpandString|" + data;
+            break;
+        case kRegDword:
+            if (data.size() == 4)
+                return "DWORD|" + std::to_string(static_cast<int32_t>(FromLittleEndian(data)));
+            break;
+        case kRegQword:
+            if (data.size() == 8)
+                return "QWORD|" + std::to_string(FromLittleEndian(data));
+            break;
+        case kRegMultiSz:
+            return "MultiString|" + ToHex(data);
+        case kRegBinary:
+            return "Binary|" + ToHex(data);
+        default:
+            break;
+    }
+    return "Hex(" + std::to_string(value.type) + ")|" + ToHex(data);
+}
+
+std::optional<RegValue> DecodeSavedValue(std::string_view text) {
+    size_t bar = text.find('|');
+    if (bar == std::string_view::npos)
+        return std::nullopt;
+    std::string_view word = text.substr(0, bar);
+    std::string_view data = text.substr(bar + 1);
+
+    if (word == "DWORD") {
+        // Signed as the store writes it; unsigned figures are taken too.
+        auto number = ParseDecimal<int64_t>(data);
+        if (!number || *number < INT32_MIN || *number > UINT32_MAX)
+            return std::nullopt;
+        return RegValue{kRegDword, LittleEndian(static_cast<uint64_t>(*number), 4)};
+    }
+    if (word == "QWORD") {
+        auto number = ParseDecimal<uint64_t>(data);
+        if (!number)
+            return std::nullopt;
+        return RegValue{kRegQword, LittleEndian(*number, 8)};
+    }
+    if (word == "ExpandString")
+        return RegValue{kRegExpandSz, std::string(data)};
+    if (word == "MultiString" || word == "Binary") {
+        auto bytes = FromHex(data);
+        if (!bytes)
+            return std::nullopt;
+        return RegValue{word == "Binary" ? uint32_t{kRegBinary} : uint32_t{kRegMultiSz}, std::move(*bytes)};
+    }
+    if (StartsWith(word, "Hex(") && EndsWith(word, ")")) {
+        auto type = ParseDecimal<uint32_t>(word.substr(4, word.size() - 5));
+        auto bytes = FromHex(data);
+        if (!type || !bytes)
+            return std::nullopt;
+        return RegValue{*type, std::move(*bytes)};
+    }
+    // The classic reader took every word that begins with "String" as text.
+    if (StartsWith(word, "String"))
+        return RegValue{kRegSz, std::string(data)};
+    return std::nullopt;
+}
+
+std::string SizeText(uint64_t bytes, std::string_view decimalSeparator) {
+    constexpr uint64_t kKb = 1024, kMb = kKb * 1024, kGb = kMb * 1024;
+    if (bytes < kKb)
+        return std::to_string(bytes) + " bytes";
+    uint64_t unit = bytes < kMb ? kKb : bytes < kGb ? kMb : kGb;
+    const char* name = bytes < kMb ? " KB" : bytes < kGb ? " MB" : " GB";
+
+    // Whole units and thousandths, rounded half up, without floating point so that no figure of
+    // any size loses its last digit.
+    uint64_t whole = bytes / unit;
+    uint64_t thousandths = ((bytes % unit) * 1000 + unit / 2) / unit;
+    if (thousandths == 1000) {
+        ++whole;
+        thousandths = 0;
+    }
+    std::string text = std::to_string(whole);
+    if (thousandths) {
+        std::string fraction = std::to_string(thousandths);
+        fraction.insert(0, 3 - fraction.size(), '0');
+        while (fraction.back() == '0')
+            fraction.pop_back();
+        text.append(decimalSeparator).append(fraction);
+    }
+    return text + name;
+}
+
+}  // namespace pellora

@@ -1,0 +1,51 @@
+// The texts of the quarantine store: record lines, saved registry values, the package-size
+// captions and the checks that keep a damaged record from reaching outside its package.
+//
+// A record is "Type|stored item|source location". A saved value is a type word, "|" and the
+// data: "String|" text and "DWORD|" signed decimal as the classic store wrote them, and for the
+// types it could not keep "ExpandString|" text, "QWORD|" unsigned decimal, "MultiString|" and
+// "Binary|" with the bytes in hex, and "Hex(<type number>)|" hex for anything else (a text with
+// an embedded NUL, a number of the wrong length, a rare type).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/app/app_state.h"
+#include "core/ports/registry.h"
+
+namespace pellora {
+
+struct QuarantineRecord {
+    std::string type;        // as the result row showed it ("path", "RegKey", ...)
+    std::string storedItem;  // "10000.qit", or the folder copy's place in the package
+    std::string source;      // where the object came from
+};
+
+std::string FormatRecord(const QuarantineRecord& record);
+// Splits at "|" into three fields; a fourth field and beyond are dropped, so a source location
+// that held a bar ends at it, as the classic reader did.
+QuarantineRecord ParseRecord(std::string text);
+
+// The result-list image of a record type compared in lower case; kImageNone for an unknown type.
+ObjectImage ImageOfRecordType(std::string_view type);
+
+// True for a stored item that names a place inside the package: not empty, not absolute, no
+// drive, no "." or ".." step. Payload files must be a bare name; folder copies may sit one
+// folder down ("10000\Bad").
+bool IsSafeStoredItem(std::string_view item, bool folderCopy);
+
+// True for a record file name ("10000.qnf"), whatever the letter case.
+bool IsRecordName(std::string_view name);
+
+std::string EncodeSavedValue(const RegValue& value);
+// Nothing for a text that is not a saved value (no bar, unknown type word, bad number or hex).
+std::optional<RegValue> DecodeSavedValue(std::string_view text);
+
+// "1023 bytes", "1 KB", "1.5 KB", "1 MB", "2 GB": the figure rounded to three decimals in its
+// shortest form, with the given decimal separator.
+std::string SizeText(uint64_t bytes, std::string_view decimalSeparator = ".");
+
+}  // namespace pellora

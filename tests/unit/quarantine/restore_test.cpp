@@ -1,0 +1,167 @@
+#include "quarantine_fixture.h"
+
+namespace pellora::testing {
+namespace {
+
+constexpr const char* kName = "6-12-2026-9-5-7";
+
+TEST_F(QuarantineTest, EveryKindComesBackAndThePackageGoes) {
+    const std::string key = "HKEY_CURRENT_USER\\Software\\Example";
+    p.files.AddFile("C:\\Bad\\a.exe", "MZ-a");
+    p.files.AddFile("C:\\Cookies\\user@ads.txt", "cookie");
+    p.files.AddFile("C:\\Program Files\\Bad\\sub\\deep\\b.dll", "MZ-b");
+    p.registry.AddKey("HKEY_LOCAL_MACHINE\\Software\\Bad");
+    p.registry.AddString(key, "Run,Extra", "C:\\a|b");
+    p.registry.AddDword(key, "Number", 0xFFFFFFFF);
+    p.registry.AddValue(key, "Multi", RegValue{kRegMultiSz, std::string("a\0b\0", 4)});
+    AddRow("file", "C:\\Bad\\a.exe");
+    AddRow("folder", "C:\\Program Files\\Bad");
+    AddRow("regkey", "HKEY_LOCAL_MACHINE\\Software\\Bad");
+    AddRow("cookie", "user@ads.txt");
+    for (const char* name : {"Run,Extra", "Number", "Multi"})
+        AddRow("regval", key + "," + name);
+    quarantine.cmdQuarantineSelected();
+    ASSERT_EQ(p.ui.messages.at(0).text, "7 items quarantined successfully.");
+
+    // What the removal run would do.
+    p.files.DeleteFile("C:\\Bad\\a.exe");
+    p.files.DeleteFile("C:\\Cookies\\user@ads.txt");
+    for (const char* path : {"C:\\Program Files\\Bad\\sub\\deep\\b.dll", "C:\\Program Files\\Bad\\sub\\deep",
+                             "C:\\Program Files\\Bad\\sub", "C:\\Program Files\\Bad"}) {
+        if (!p.files.DeleteFile(path))
+            p.files.RemoveDirectory(path);
+    }
+    p.registry.DeleteKey(RootKey::LocalMachine, "Software\\Bad");
+    for (const char* name : {"Run,Extra", "Number", "Multi"})
+        p.registry.DeleteValue(RootKey::CurrentUser, "Software\\Example", name);
+    state.lstCustomDelete.Add("C:\\untouched");
+    state.lstScanInfoFile = {"1", "5"};
+
+    CheckPackage(kName);
+    quarantine.cmdRestoreQuarantined();
+
+    EXPECT_EQ(p.files.Content("C:\\Bad\\a.exe"), "MZ-a");
+    EXPECT_EQ(p.files.Content("C:\\Cookies\\user@ads.txt"), "cookie");
+    EXPECT_EQ(p.files.Content("C:\\Program Files\\Bad\\sub\\deep\\b.dll"), "MZ-b");
+    EXPECT_TRUE(p.registry.HasKey("HKEY_LOCAL_MACHINE\\Software\\Bad"));
+    EXPECT_EQ(p.registry.Value(key, "Run,Extra")->data, "C:\\a|b");
+    EXPECT_EQ(p.registry.Value(key, "Number")->type, kRegDword);
+    EXPECT_EQ(p.registry.Value(key, "Number")->data, std::string("\xFF\xFF\xFF\xFF", 4));
+    EXPECT_EQ(p.registry.Value(key, "Multi")->type, kRegMultiSz);
+    EXPECT_EQ(p.registry.Value(key, "Multi")->data, std::string("a\0b\0", 4));
+    EXPECT_EQ(p.processes.commands.back(), "C:\\WINDOWS\\regedit.exe /c /s C:\\Temp.reg");
+    EXPECT_FALSE(p.files.Exists("C:\\Temp.reg"));
+
+    EXPECT_FALSE(p.files.Exists(kPackage));
+    EXPECT_TRUE(state.lstQuarantinedList.empty());
+    EXPECT_EQ(state.status.noQuarantined, "0");
+    // Housekeeping raises no statistic and leaves the busy flag as it was.
+    EXPECT_EQ(state.lstScanInfoFile, (std::vector<std::string>{"1", "5"}));
+    EXPECT_FALSE(state.busy);
+}
+
+TEST_F(QuarantineTest, AFailedWriteBackKeepsRecordAndPayload) {
+    const std::string key = "HKEY_CURRENT_USER\\Software\\Example";
+    p.files.AddFile("C:\\Dir\\a.exe", "MZ");
+    p.files.AddFile("C:\\Gone\\Bad\\x.txt", "x");
+    p.registry.AddKey("HKEY_LOCAL_MACHINE\\Software\\Bad");
+    p.registry.AddString(key, "Value", "text");
+    AddRow("file", "C:\\Dir\\a.exe");
+    AddRow("folder", "C:\\Gone\\Bad");
+    AddRow("regkey", "HKEY_LOCAL_MACHINE\\Software\\Bad");
+    AddRow("regval", key + ",Value");
+    quarantine.cmdQuarantineSelected();
+    const std::vector<std::string> before = p.files.Tree(kPackage);
+
+    p.files.Lock("C:\\Dir\\a.exe");  // the copy back is refused
+    p.files.DeleteFile("C:\\Gone\\Bad\\x.txt");
+    p.files.RemoveDirectory("C:\\Gone\\Bad");
+    p.files.RemoveDirectory("C:\\Gone");  // the parent folder is gone
+    p.registry.DeleteKey(RootKey::LocalMachine, "Software\\Bad");
+    ignoreImports = true;       // the registry editor imports nothing
+    p.registry.DenyWrite(key);  // the value cannot be written
+
+    CheckPackage(kName);
+    quarantine.cmdRestoreQuarantined();
+
+    EXPECT_EQ(p.files.Tree(kPackage), before);
+    ASSERT_EQ(state.lstQuarantinedList.size(), 1u);
+    EXPECT_EQ(state.lstQuarantinedList[0].itemCount, "4");
+    EXPECT_FALSE(p.files.Exists("C:\\Temp.reg"));
+}
+
+TEST_F(QuarantineTest, OldLayoutFolderCopyListsViewsAndRestores) {
+    const std::string package = "C:\\Pellora\\Quarantine\\1-3-2026-9-0-0";
+    p.files.AddFile(package + "\\10000.qnf", "folder|Bad|C:\\Program Files\\Bad");
+    p.files.AddFile(package + "\\Bad\\x.txt", "0123456789");
+    p.files.AddFolder("C:\\Program Files");
+
+    quarantine.LoadToQuarantineList();
+    ASSERT_EQ(state.lstQuarantinedList.size(), 1u);
+    EXPECT_EQ(state.lstQuarantinedList[0].sizeText, "41 bytes");  // record 31 + copy 10
+    EXPECT_EQ(state.lstQuarantinedList[0].itemCount, "1");
+    state.highlightedPackage = 0;
+    quarantine.cmdViewData();
+    ASSERT_EQ(state.lstQuarantinedItems.size(), 1u);
+    EXPECT_EQ(state.lstQuarantinedItems[0].storedItem, "Bad");
+    EXPECT_EQ(state.lstQuarantinedItems[0].image, kImageFolder);
+
+    CheckPackage("1-3-2026-9-0-0");
+    quarantine.cmdRestoreQuarantined();
+    EXPECT_EQ(p.files.Content("C:\\Program Files\\Bad\\x.txt"), "0123456789");
+    EXPECT_FALSE(p.files.Exists(package));
+}
+
+TEST_F(QuarantineTest, DamagedRecordsTouchNothingOutsideThePackage) {
+    const std::string package = "C:\\Pellora\\Quarantine\\p";
+    p.files.AddFile("C:\\Precious\\keep.doc", "mine");
+    p.files.AddFile(package + "\\10000.qnf", "file|..\\..\\..\\Precious\\keep.doc|C:\\Restored\\keep.doc");
+    p.files.AddFile(package + "\\10001.qnf", "folder|..\\..\\..\\Precious|C:\\Elsewhere\\Precious");
+    p.files.AddFile(package + "\\10002.qnf", "unknown|10002.qit|C:\\Windows\\x.exe");
+    p.files.AddFile(package + "\\10002.qit", "payload");
+    p.files.AddFile(package + "\\10003.qnf", "regval|10003.qit|HKEY_CURRENT_USER\\Software\\Example,V");
+    p.files.AddFile(package + "\\10003.qit", "Garbage|1");
+    p.registry.AddKey("HKEY_CURRENT_USER\\Software\\Example");
+    p.files.AddFolder("C:\\Elsewhere");
+
+    CheckPackage("p");
+    quarantine.cmdRestoreQuarantined();
+
+    EXPECT_EQ(p.files.Content("C:\\Precious\\keep.doc"), "mine");
+    EXPECT_FALSE(p.files.Exists("C:\\Elsewhere\\Precious"));
+    EXPECT_FALSE(p.files.Exists("C:\\Windows\\x.exe"));
+    EXPECT_FALSE(p.registry.Value("HKEY_CURRENT_USER\\Software\\Example", "V"));
+    EXPECT_EQ(p.files.Tree(package).size(), 6u);
+}
+
+TEST_F(QuarantineTest, TreesDeeperThanThePassLimitKeepTheirDeepestLevels) {
+    std::string deep = InPackage("10000\\Bad");
+    for (int level = 0; level < 31; ++level)
+        deep += "\\d";
+    p.files.AddFile(deep + "\\x.txt", "x");
+    p.files.AddFile(InPackage("10000.qnf"), "folder|10000\\Bad|C:\\Program Files\\Bad");
+    p.files.AddFolder("C:\\Program Files");
+
+    CheckPackage(kName);
+    quarantine.cmdRestoreQuarantined();
+
+    EXPECT_TRUE(p.files.Exists(std::string("C:\\Program Files\\Bad\\d\\d\\d")));
+    EXPECT_FALSE(p.files.Exists(InPackage("10000.qnf")));
+    EXPECT_FALSE(p.files.Exists(deep + "\\x.txt"));
+    EXPECT_TRUE(p.files.Exists(InPackage("10000\\Bad")));
+    ASSERT_EQ(state.lstQuarantinedList.size(), 1u);
+    EXPECT_EQ(state.lstQuarantinedList[0].itemCount, "0");
+}
+
+TEST_F(QuarantineTest, NothingCheckedOnlyRebuildsTheList) {
+    p.files.AddFile(InPackage("10000.qnf"), "file|10000.qit|C:\\x.exe");
+    p.files.AddFile(InPackage("10000.qit"), "MZ");
+    quarantine.LoadToQuarantineList();
+    state.lstQuarantinedList.clear();
+    quarantine.cmdRestoreQuarantined();
+    EXPECT_EQ(state.lstQuarantinedList.size(), 1u);
+    EXPECT_FALSE(p.files.Exists("C:\\x.exe"));
+}
+
+}  // namespace
+}  // namespace pellora::testing
