@@ -11,14 +11,17 @@
 
 namespace pellora {
 
-// Splits `text` at every `separator`, left to right, into result[0], result[1], ... The text is
-// consumed (empty on return). A text ending in a separator gives no empty last piece; an empty
-// text gives none. Returns false when a piece has no room in `result`; the pieces before it are
-// stored.
+// Splits `text` at every `separator` (exact, letter case significant), left to right, into
+// result[0], result[1], ... The text is consumed (empty on return). A text ending in a separator
+// gives no empty last piece, one beginning with it an empty first piece, an empty text none; an
+// empty separator leaves the text whole as one piece. Returns false when a piece has no room in
+// `result`; the pieces before it are stored. Entries beyond the last piece are left as they
+// were. It does not yield: callers yield once per line they handle.
 [[nodiscard]] bool ParseItem(std::string& text, std::span<std::string> result, std::string_view separator);
 
 // Splits `text` once at the last `separator`: result[0] = the part after it, result[1] = the
-// part before it. Without a separator result[0] is the whole text and false is returned.
+// part before it. Without a separator result[0] is the whole text, result[1] is left as it was
+// and false is returned.
 [[nodiscard]] bool ParseFile(std::string_view text, std::span<std::string, 2> result, std::string_view separator);
 
 enum class LineKind { Version, Comment, Reserved, Signature };

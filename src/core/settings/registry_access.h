@@ -2,9 +2,11 @@
 // text that begins with a root name ("HKEY_LOCAL_MACHINE\Software\..."); failures come back as
 // the sentinel texts "Error" (key or value unreadable), "" (unknown root) and "Ok." (DeleteKey
 // succeeded). The only message shown is "Incorrect Format:" for a path that does not begin with
-// "HKEY_" or ends in a backslash.
+// "HKEY_" or ends in a backslash. Every operation opens and closes its key inside one port call,
+// so nothing is held between calls.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,12 +19,13 @@ namespace pellora {
 inline constexpr const char* kRegError = "Error";
 inline constexpr const char* kRegOk = "Ok.";
 
-// Root key for an exact root name; RootKey::None for any other name. "HKEY_DYN_DATA" names its
-// own root (which current Windows no longer has), never an alias of another root.
+// Root key for an exact root name (letter case significant); RootKey::None for any other name,
+// including short forms such as "HKLM". "HKEY_DYN_DATA" names its own root (which current
+// Windows no longer has), never an alias of another root.
 RootKey RootKeyFromName(const std::string& name);
 
 class RegistryAccess {
-public:
+  public:
     RegistryAccess(RegistryPort& registry, UiPort& ui) : registry_(registry), ui_(ui) {}
 
     struct KeyPath {
@@ -30,21 +33,24 @@ public:
         std::string subkey;
     };
     // Splits a key path into root and subkey. Shows "Incorrect Format:" and returns nothing for
-    // a malformed path; an unknown root gives RootKey::None.
+    // a malformed path; an unknown root gives RootKey::None without a message.
     std::optional<KeyPath> SplitKeyPath(const std::string& keyPath);
 
-    // The value as text: text types as stored (leading blanks removed), numbers as decimal
-    // text, of any length. "Error" when unreadable, "" for an unknown root.
+    // The value as text, of any length, with its leading blanks removed: text types as stored,
+    // numbers as decimal text, lists of texts joined by blanks, other data as hex bytes. "Error"
+    // when the key or value cannot be read (or the path is malformed), "" for an unknown root.
     std::string GetStringValue(const std::string& keyPath, const std::string& valueName);
+    // Stores a text value into an existing key; a missing key is never created.
     void SetStringValue(const std::string& keyPath, const std::string& valueName, const std::string& text);
-    // A 32-bit number value as signed decimal text; "Error" when unreadable or not a 32-bit
-    // number; "" for an unknown root.
+    // A 32-bit number value as signed decimal text. "Error" when unreadable or when the value is
+    // not a 32-bit number (a text value never reads as a number); "" for an unknown root.
     std::string GetDwordValue(const std::string& keyPath, const std::string& valueName);
     void SetDwordValue(const std::string& keyPath, const std::string& valueName, int32_t number);
     void DeleteValue(const std::string& keyPath, const std::string& valueName);
-    // "Ok." or "Error".
+    // "Ok." or "Error". Deletes one key, never a root and never recursively.
     std::string DeleteKey(const std::string& keyPath);
-    // Subkey names followed by one empty entry; a missing key gives just the empty entry.
+    // Subkey names in the registry's order followed by one empty entry; a key that cannot be
+    // listed gives just the empty entry.
     std::vector<std::string> EnumSubKeys(const std::string& keyPath);
 
     // The value with its type and bytes, for quarantine; nothing when unreadable.
@@ -54,7 +60,11 @@ public:
 
     RegistryPort& port() { return registry_; }
 
-private:
+  private:
+    // The split path when it names a known root; nothing otherwise (message already shown for
+    // a malformed path).
+    std::optional<KeyPath> KnownKey(const std::string& keyPath);
+
     RegistryPort& registry_;
     UiPort& ui_;
 };

@@ -1,0 +1,213 @@
+#include "win32/registry_win.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "win32/encoding_win.h"
+
+namespace pellora::win32 {
+
+namespace {
+
+// Growth limit for a value whose size the system will not tell in advance (performance data
+// answers "more data" without a size): past this the read fails instead of growing forever.
+constexpr size_t kMaxValueLength = 64u << 20;
+
+class UniqueKey {
+  public:
+    UniqueKey() = default;
+    ~UniqueKey() {
+        if (key_)
+            RegCloseKey(key_);
+    }
+    UniqueKey(const UniqueKey&) = delete;
+    UniqueKey& operator=(const UniqueKey&) = delete;
+
+    HKEY get() const { return key_; }
+    HKEY* out() { return &key_; }
+
+  private:
+    HKEY key_ = nullptr;
+};
+
+HKEY RootHandle(RootKey root) {
+    switch (root) {
+        case RootKey::ClassesRoot:
+            return HKEY_CLASSES_ROOT;
+        case RootKey::CurrentUser:
+            return HKEY_CURRENT_USER;
+        case RootKey::LocalMachine:
+            return HKEY_LOCAL_MACHINE;
+        case RootKey::Users:
+            return HKEY_USERS;
+        case RootKey::PerformanceData:
+            return HKEY_PERFORMANCE_DATA;
+        case RootKey::CurrentConfig:
+            return HKEY_CURRENT_CONFIG;
+        case RootKey::DynData:
+            // Its own predefined key: current Windows refuses it, so items naming it find and
+            // delete nothing, rather than acting on the hardware profile of HKEY_CURRENT_CONFIG.
+            return HKEY_DYN_DATA;
+        case RootKey::None:
+            break;
+    }
+    return nullptr;
+}
+
+REGSAM MaskOf(RegAccess access) {
+    switch (access) {
+        case RegAccess::Write:
+            return KEY_WRITE;
+        case RegAccess::Listing:
+            return 63;
+        case RegAccess::Read:
+        case RegAccess::Default:
+            break;
+    }
+    return KEY_READ;
+}
+
+bool Open(RootKey root, const std::string& subkey, REGSAM mask, UniqueKey& key) {
+    HKEY rootHandle = RootHandle(root);
+    if (!rootHandle)
+        return false;
+    return RegOpenKeyExW(rootHandle, Widen(subkey).c_str(), 0, mask, key.out()) == ERROR_SUCCESS;
+}
+
+bool IsText(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ;
+}
+
+// Registry data as the core holds it.
+RegValue FromRegistry(DWORD type, const std::vector<BYTE>& bytes) {
+    RegValue value{type, {}};
+    if (IsText(type) || type == REG_MULTI_SZ) {
+        // An odd last byte cannot be part of a UTF-16 text; it is dropped.
+        std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
+        std::copy_n(bytes.data(), text.size() * sizeof(wchar_t), reinterpret_cast<BYTE*>(text.data()));
+        if (type == REG_MULTI_SZ) {
+            // Stored lists end in one or two NULs, or none when written carelessly: keep
+            // exactly one after the last string.
+            while (!text.empty() && text.back() == L'\0')
+                text.pop_back();
+            if (!text.empty())
+                text.push_back(L'\0');
+        } else if (!text.empty() && text.back() == L'\0') {
+            text.pop_back();
+        }
+        value.data = Narrow(text);
+    } else {
+        value.data.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    return value;
+}
+
+// The bytes to store for a value of the core.
+std::vector<BYTE> ToRegistry(const RegValue& value) {
+    if (IsText(value.type) || value.type == kRegMultiSz) {
+        std::wstring text = Widen(value.data);
+        if (value.type == kRegMultiSz && (text.empty() || text.back() != L'\0'))
+            text.push_back(L'\0');
+        text.push_back(L'\0');
+        const auto* first = reinterpret_cast<const BYTE*>(text.data());
+        return std::vector<BYTE>(first, first + text.size() * sizeof(wchar_t));
+    }
+    const auto* first = reinterpret_cast<const BYTE*>(value.data.data());
+    return std::vector<BYTE>(first, first + value.data.size());
+}
+
+}  // namespace
+
+bool RegistryWin::KeyOpens(RootKey root, const std::string& subkey, RegAccess access) {
+    UniqueKey key;
+    return Open(root, subkey, MaskOf(access), key);
+}
+
+std::optional<RegValue> RegistryWin::QueryValue(RootKey root, const std::string& subkey, const std::string& name) {
+    UniqueKey key;
+    if (!Open(root, subkey, KEY_QUERY_VALUE, key))
+        return std::nullopt;
+    std::wstring wideName = Widen(name);
+    std::vector<BYTE> bytes(256);
+    while (true) {
+        DWORD type = REG_NONE;
+        auto length = static_cast<DWORD>(bytes.size());
+        LONG rc = RegQueryValueExW(key.get(), wideName.c_str(), nullptr, &type, bytes.data(), &length);
+        if (rc == ERROR_SUCCESS) {
+            bytes.resize(std::min<size_t>(length, bytes.size()));
+            return FromRegistry(type, bytes);
+        }
+        // The value may grow between two calls, so the size is asked again each time.
+        if (rc != ERROR_MORE_DATA || bytes.size() >= kMaxValueLength)
+            return std::nullopt;
+        bytes.resize(std::min(kMaxValueLength, std::max<size_t>(length, bytes.size() * 2)));
+    }
+}
+
+bool RegistryWin::SetValue(RootKey root, const std::string& subkey, const std::string& name, const RegValue& value) {
+    UniqueKey key;
+    if (!Open(root, subkey, KEY_SET_VALUE, key))
+        return false;
+    std::vector<BYTE> bytes = ToRegistry(value);
+    if (bytes.size() > MAXDWORD)
+        return false;
+    return RegSetValueExW(key.get(), Widen(name).c_str(), 0, value.type, bytes.empty() ? nullptr : bytes.data(),
+                          static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
+}
+
+bool RegistryWin::DeleteValue(RootKey root, const std::string& subkey, const std::string& name) {
+    UniqueKey key;
+    if (!Open(root, subkey, KEY_SET_VALUE, key))
+        return false;
+    return RegDeleteValueW(key.get(), Widen(name).c_str()) == ERROR_SUCCESS;
+}
+
+bool RegistryWin::DeleteKey(RootKey root, const std::string& subkey) {
+    HKEY rootHandle = RootHandle(root);
+    if (!rootHandle || subkey.empty())
+        return false;
+    return RegDeleteKeyW(rootHandle, Widen(subkey).c_str()) == ERROR_SUCCESS;
+}
+
+std::optional<std::vector<std::string>> RegistryWin::EnumSubKeys(RootKey root,
+                                                                 const std::string& subkey,
+                                                                 RegAccess access) {
+    UniqueKey key;
+    if (!Open(root, subkey, MaskOf(access), key))
+        return std::nullopt;
+    DWORD longest = 0;
+    if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS) {
+        longest = 0;
+    }
+    std::vector<wchar_t> name(std::max<size_t>(longest + 1, 256));
+    std::vector<std::string> names;
+    // A 32-bit index: keys with more than 32767 subkeys are listed whole.
+    DWORD index = 0;
+    while (true) {
+        auto length = static_cast<DWORD>(name.size());
+        LONG rc = RegEnumKeyExW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_MORE_DATA && name.size() < 32768) {
+            // A longer name than the key reported (added since): the same index is read again.
+            name.resize(name.size() * 2);
+            continue;
+        }
+        if (rc != ERROR_SUCCESS)
+            break;
+        std::wstring_view listed(name.data(), std::min<size_t>(length, name.size()));
+        names.push_back(Narrow(listed.substr(0, listed.find(L'\0'))));
+        ++index;
+    }
+    return names;
+}
+
+bool RegistryWin::CreateKey(RootKey root, const std::string& subkey) {
+    HKEY rootHandle = RootHandle(root);
+    if (!rootHandle)
+        return false;
+    UniqueKey key;
+    return RegCreateKeyExW(rootHandle, Widen(subkey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ, nullptr,
+                           key.out(), nullptr) == ERROR_SUCCESS;
+}
+
+}  // namespace pellora::win32
