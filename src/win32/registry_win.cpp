@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "win32/encoding_win.h"
+#include "win32/handle_win.h"
 
 namespace pellora::win32 {
 
@@ -13,22 +14,13 @@ namespace {
 // answers "more data" without a size): past this the read fails instead of growing forever.
 constexpr size_t kMaxValueLength = 64u << 20;
 
-class UniqueKey {
-  public:
-    UniqueKey() = default;
-    ~UniqueKey() {
-        if (key_)
-            RegCloseKey(key_);
-    }
-    UniqueKey(const UniqueKey&) = delete;
-    UniqueKey& operator=(const UniqueKey&) = delete;
-
-    HKEY get() const { return key_; }
-    HKEY* out() { return &key_; }
-
-  private:
-    HKEY key_ = nullptr;
+struct RegKeyTraits {
+    using Raw = HKEY;
+    static Raw Empty() { return nullptr; }
+    static bool IsValid(Raw raw) { return raw != nullptr; }
+    static void Close(Raw raw) { RegCloseKey(raw); }
 };
+using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 
 HKEY RootHandle(RootKey root) {
     switch (root) {
@@ -67,11 +59,13 @@ REGSAM MaskOf(RegAccess access) {
     return KEY_READ;
 }
 
-bool Open(RootKey root, const std::string& subkey, REGSAM mask, UniqueKey& key) {
+// The opened key, or an empty one when it does not open with `mask`.
+UniqueRegKey Open(RootKey root, const std::string& subkey, REGSAM mask) {
     HKEY rootHandle = RootHandle(root);
-    if (!rootHandle)
-        return false;
-    return RegOpenKeyExW(rootHandle, Widen(subkey).c_str(), 0, mask, key.out()) == ERROR_SUCCESS;
+    HKEY raw = nullptr;
+    if (!rootHandle || RegOpenKeyExW(rootHandle, Widen(subkey).c_str(), 0, mask, &raw) != ERROR_SUCCESS)
+        return {};
+    return UniqueRegKey(raw);
 }
 
 bool IsText(DWORD type) {
@@ -119,13 +113,12 @@ std::vector<BYTE> ToRegistry(const RegValue& value) {
 }  // namespace
 
 bool RegistryWin::KeyOpens(RootKey root, const std::string& subkey, RegAccess access) {
-    UniqueKey key;
-    return Open(root, subkey, MaskOf(access), key);
+    return static_cast<bool>(Open(root, subkey, MaskOf(access)));
 }
 
 std::optional<RegValue> RegistryWin::QueryValue(RootKey root, const std::string& subkey, const std::string& name) {
-    UniqueKey key;
-    if (!Open(root, subkey, KEY_QUERY_VALUE, key))
+    UniqueRegKey key = Open(root, subkey, KEY_QUERY_VALUE);
+    if (!key)
         return std::nullopt;
     std::wstring wideName = Widen(name);
     std::vector<BYTE> bytes(256);
@@ -145,8 +138,8 @@ std::optional<RegValue> RegistryWin::QueryValue(RootKey root, const std::string&
 }
 
 bool RegistryWin::SetValue(RootKey root, const std::string& subkey, const std::string& name, const RegValue& value) {
-    UniqueKey key;
-    if (!Open(root, subkey, KEY_SET_VALUE, key))
+    UniqueRegKey key = Open(root, subkey, KEY_SET_VALUE);
+    if (!key)
         return false;
     std::vector<BYTE> bytes = ToRegistry(value);
     if (bytes.size() > MAXDWORD)
@@ -156,8 +149,8 @@ bool RegistryWin::SetValue(RootKey root, const std::string& subkey, const std::s
 }
 
 bool RegistryWin::DeleteValue(RootKey root, const std::string& subkey, const std::string& name) {
-    UniqueKey key;
-    if (!Open(root, subkey, KEY_SET_VALUE, key))
+    UniqueRegKey key = Open(root, subkey, KEY_SET_VALUE);
+    if (!key)
         return false;
     return RegDeleteValueW(key.get(), Widen(name).c_str()) == ERROR_SUCCESS;
 }
@@ -172,8 +165,8 @@ bool RegistryWin::DeleteKey(RootKey root, const std::string& subkey) {
 std::optional<std::vector<std::string>> RegistryWin::EnumSubKeys(RootKey root,
                                                                  const std::string& subkey,
                                                                  RegAccess access) {
-    UniqueKey key;
-    if (!Open(root, subkey, MaskOf(access), key))
+    UniqueRegKey key = Open(root, subkey, MaskOf(access));
+    if (!key)
         return std::nullopt;
     DWORD longest = 0;
     if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr, nullptr,
@@ -205,9 +198,11 @@ bool RegistryWin::CreateKey(RootKey root, const std::string& subkey) {
     HKEY rootHandle = RootHandle(root);
     if (!rootHandle)
         return false;
-    UniqueKey key;
-    return RegCreateKeyExW(rootHandle, Widen(subkey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ, nullptr,
-                           key.out(), nullptr) == ERROR_SUCCESS;
+    HKEY raw = nullptr;
+    LONG rc = RegCreateKeyExW(rootHandle, Widen(subkey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ, nullptr,
+                              &raw, nullptr);
+    UniqueRegKey key(rc == ERROR_SUCCESS ? raw : nullptr);
+    return static_cast<bool>(key);
 }
 
 }  // namespace pellora::win32
