@@ -1,0 +1,53 @@
+#include "core/scan/scan_report.h"
+
+#include <cstdio>
+
+namespace pellora {
+
+std::string LogDateTime(ClockPort& clock, const LocalTime& time) {
+    char clockText[16];
+    std::snprintf(clockText, sizeof clockText, "%02d:%02d:%02d", time.hour, time.minute, time.second);
+    return clock.ShortDate(time) + "  " + clockText;
+}
+
+std::string ScanStamp(const LocalTime& time) {
+    return std::to_string(time.day) + "-" + std::to_string(time.month) + "-" + std::to_string(time.year) + "-" +
+           std::to_string(time.hour) + "-" + std::to_string(time.minute) + "-" + std::to_string(time.second);
+}
+
+std::string ReportLine(const ResultRow& row, bool withCommentUrl) {
+    std::string line = "     " + row.type + ":" + row.object + "   |" + row.category;
+    if (withCommentUrl)
+        line += "   |" + row.comment;
+    return line;
+}
+
+namespace {
+
+// One table under its header, rows by index: events inside the yields may change the table.
+void ReportTable(AppState& state,
+                 const std::vector<ResultRow>& rows,
+                 const char* header,
+                 bool irremovable,
+                 UiPort& ui) {
+    if (rows.empty())
+        return;
+    state.lstLog.push_back(" Scan uncovered following " + std::to_string(rows.size()) + header);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        state.lstLog.push_back(ReportLine(rows[i], irremovable));
+        ui.Yield();
+    }
+    state.lstLog.emplace_back();
+}
+
+}  // namespace
+
+void AddListedToLog(AppState& state, ClockPort& clock, UiPort& ui) {
+    state.lstLog.emplace_back();
+    ReportTable(state, state.lstScanResult, " items:", false, ui);
+    ReportTable(state, state.lstIremovable, " Iremovable items:", true, ui);
+    state.scanStamp = ScanStamp(clock.Now());
+    ui.Changed(View::Log);
+}
+
+}  // namespace pellora
