@@ -7,10 +7,20 @@ App::App(Ports& ports)
       statusPanel_(state_, ports.system, ports.ui, finder_),
       navigation_(state_, ports, statusPanel_),
       fileOperations_(state_, ports.files, ports.shell, ports.ui),
-      quarantine_(state_, ports, registry_, finder_, fileOperations_) {
+      quarantine_(state_, ports, registry_, finder_, fileOperations_),
+      settingsFiles_(state_, ports.files, ports.system, ports.ui),
+      processEnder_(ports.processes, ports.clock, ports.ui),
+      regScan_(state_, ports.registry, ports.ui),
+      scanner_(state_, ports, registry_, finder_, regScan_),
+      ignoreList_(state_, ports.ui, [this] { settingsFiles_.SaveData(); }),
+      removalRun_(state_, ports,
+                  {finder_, fileOperations_, processEnder_, registry_, regScan_, quarantine_, scanner_, settingsFiles_,
+                   navigation_}) {
     state_.appFolder = ports.system.ApplicationFolder();
     navigation_.hooks.loadToQuarantineList = [this] { quarantine_.LoadToQuarantineList(); };
     quarantine_.hooks.showQItems = [this] { navigation_.ShowQItems(); };
+    navigation_.hooks.loadIgnoredToList = [this] { ignoreList_.LoadIgnoredToList(); };
+    scanner_.hooks.removalRun = [this] { removalRun_.cmdNextDelete_Click(); };
 }
 
 App::~App() = default;

@@ -9,11 +9,17 @@
 #include "core/app/app_state.h"
 #include "core/app/navigation.h"
 #include "core/app/status_panel.h"
+#include "core/ignore/ignore_list.h"
 #include "core/ports/ports.h"
 #include "core/quarantine/quarantine.h"
 #include "core/removal/file_operations.h"
+#include "core/removal/process_ender.h"
+#include "core/removal/removal_run.h"
 #include "core/scan/file_finder.h"
+#include "core/scan/registry_listing.h"
+#include "core/scan/scanner.h"
 #include "core/settings/registry_access.h"
+#include "core/settings/settings_files.h"
 
 namespace pellora {
 
@@ -32,6 +38,12 @@ public:
     Navigation& navigation() { return navigation_; }
     FileOperations& fileOperations() { return fileOperations_; }
     Quarantine& quarantine() { return quarantine_; }
+    SettingsFiles& settingsFiles() { return settingsFiles_; }
+    ProcessEnder& processEnder() { return processEnder_; }
+    RegScan& regScan() { return regScan_; }
+    Scanner& scanner() { return scanner_; }
+    IgnoreList& ignoreList() { return ignoreList_; }
+    RemovalRun& removalRun() { return removalRun_; }
 
 private:
     Ports& ports_;
@@ -42,6 +54,12 @@ private:
     Navigation navigation_;
     FileOperations fileOperations_;
     Quarantine quarantine_;
+    SettingsFiles settingsFiles_;
+    ProcessEnder processEnder_;
+    RegScan regScan_;
+    Scanner scanner_;
+    IgnoreList ignoreList_;
+    RemovalRun removalRun_;
 };
 
 }  // namespace pellora

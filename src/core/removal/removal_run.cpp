@@ -1,0 +1,391 @@
+#include "core/removal/removal_run.h"
+
+#include <cstdio>
+
+#include "core/removal/external_commands.h"
+#include "core/scan/process_listing.h"
+#include "core/util/text.h"
+
+namespace pellora {
+
+namespace {
+
+constexpr size_t kFolderPasses = 30;
+
+std::string LastThreeLower(const std::string& text) {
+    return ToLowerAscii(text.size() < 3 ? text : text.substr(text.size() - 3));
+}
+
+// Root key and path below it of "ROOT\path"; RootKey::None for an unknown root.
+std::pair<RootKey, std::string> SplitKey(const std::string& keyPath) {
+    size_t slash = keyPath.find('\\');
+    if (slash == std::string::npos) return {RootKeyFromName(keyPath), ""};
+    return {RootKeyFromName(keyPath.substr(0, slash)), keyPath.substr(slash + 1)};
+}
+
+// The registry layer answers a malformed key path with a message box; a database line must
+// not be able to stop an unattended run with one, so such paths are caught first.
+bool IsWellFormedKeyPath(const std::string& keyPath) {
+    return StartsWith(keyPath, "HKEY_") && !EndsWith(keyPath, "\\");
+}
+
+std::string SkippedLine(const std::string& object, const std::string& reason) {
+    return "Protected object skipped=" + object + " (" + reason + ")";
+}
+
+}  // namespace
+
+std::string FixedDateTime(const LocalTime& t) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d-%02d-%04d  %02d:%02d:%02d", t.month % 100, t.day % 100, t.year % 10000,
+                  t.hour % 100, t.minute % 100, t.second % 100);
+    return text;
+}
+
+bool RemovalRun::AutomaticErase() const {
+    return Line(state_.lstSettingsFile, 9) == "1" && Line(state_.lstCustomScanSettings, 4) == "1";
+}
+
+void RemovalRun::SetButtons(bool enabled) {
+    state_.buttons.cmdNextDelete = enabled;
+    state_.buttons.cmdQuarantineSelected = enabled;
+    state_.buttons.cmdIgnoreSelected = enabled;
+    ports_.ui.Changed(View::Buttons);
+}
+
+void RemovalRun::Log(std::string line) {
+    state_.lstLog.push_back(std::move(line));
+    ports_.ui.Changed(View::Log);
+}
+
+void RemovalRun::AddToRemoved(size_t count) {
+    if (count == 0) return;
+    int64_t total = LeadingInteger(Line(state_.lstScanInfoFile, 2)) + static_cast<int64_t>(count);
+    SetLine(state_.lstScanInfoFile, 2, std::to_string(total));
+}
+
+void RemovalRun::RemoveEmptyPackageFolder() {
+    // Without a scan stamp the path would be the Quarantine folder itself.
+    if (state_.scanStamp.empty()) return;
+    std::string folder = state_.appFolder + "\\Quarantine\\" + state_.scanStamp;
+    auto attributes = ports_.files.GetAttributes(folder);
+    if (!attributes || !(*attributes & file_attr::kDirectory)) return;
+    std::vector<FindEntry> entries;
+    if (ports_.files.FindEntries(folder + "\\*", entries) && entries.empty()) ports_.files.RemoveDirectory(folder);
+}
+
+void RemovalRun::cmdNextDelete_Click() {
+    SetButtons(false);
+    ports_.ui.Yield();
+    RemoveEmptyPackageFolder();
+
+    size_t checked = 0;
+    if (!state_.lstScanResult.empty()) {
+        if (AutomaticErase()) {
+            for (size_t i = 0; i < state_.lstScanResult.size(); ++i) {
+                state_.lstScanResult[i].checked = true;
+                ports_.ui.Yield();
+            }
+            ports_.ui.Changed(View::ScanResults);
+        }
+        for (const ResultRow& row : state_.lstScanResult) checked += row.checked ? 1 : 0;
+    }
+
+    if (checked > 0) {
+        if (!AutomaticErase() && !state_.automaticScan) {
+            MsgAnswer answer = ports_.ui.Message("Are you sure you want to delete " + std::to_string(checked) + " items?",
+                                                 "Delete?", MsgButtons::YesNo, MsgIcon::Question);
+            if (answer != MsgAnswer::Yes) {
+                SetButtons(true);
+                return;
+            }
+        }
+        // Held for the whole run: the folder and key listings stop when it is clear (after an
+        // aborted scan they would list nothing), and the auto-scan and shutdown wait for it.
+        state_.busy = true;
+
+        size_t rowCount = state_.lstScanResult.size();
+        for (size_t i = 0; i < rowCount; ++i) {
+            if (i >= state_.lstScanResult.size()) break;
+            if (state_.lstScanResult[i].checked) {
+                ResultRow row = state_.lstScanResult[i];
+                RemoveRow(row);
+            }
+            ports_.ui.Yield();
+        }
+        OfferHomePageReset();
+    }
+    Finish();
+}
+
+void RemovalRun::QuarantineFirst(const ResultRow& row) {
+    if (!AutomaticErase()) return;
+    // The deletion follows all the same; the log tells that no copy was kept.
+    if (!services_.quarantine.QuarantineResultRow(row)) Log("Not quarantined=" + row.object);
+}
+
+void RemovalRun::RemoveRow(const ResultRow& row) {
+    std::string kind = ToLowerAscii(row.type);
+    if (kind == "cookie") {
+        RemoveCookie(row);
+    } else if (kind == "path" || kind == "file") {
+        RemoveFile(row);
+    } else if (kind == "folder") {
+        RemoveFolder(row.object);
+    } else if (kind == "regval") {
+        RemoveValue(row.object);
+    } else if (kind == "regkey") {
+        RemoveKey(row.object);
+    }
+}
+
+void RemovalRun::RemoveCookie(const ResultRow& row) {
+    std::string path = state_.folders.cookies + "\\" + row.object;
+    if (auto reason = guard_.FileRefusal(path)) {
+        Log(SkippedLine(path, *reason));
+        return;
+    }
+    QuarantineFirst(row);
+    DeleteOneFile(path, row.object, "Cookie", false);
+}
+
+void RemovalRun::RemoveFile(const ResultRow& row) {
+    const std::string& object = row.object;
+    if (auto reason = guard_.FileRefusal(object)) {
+        Log(SkippedLine(object, *reason));
+        return;
+    }
+    bool ended = false;
+    if (LastThreeLower(object) == "exe") ended = EndProcessOf(object);
+    if (LastThreeLower(object) == "dll") {
+        (void)ShellAndWait(ports_.processes, UnregisterLibraryCommand(object), kHiddenWindow);
+    }
+    QuarantineFirst(row);
+    ports_.ui.Yield();
+    DeleteOneFile(object, object, "File", ended);
+}
+
+bool RemovalRun::EndProcessOf(const std::string& object) {
+    size_t slash = object.rfind('\\');
+    std::string exeName = slash == std::string::npos ? object : object.substr(slash + 1);
+    for (size_t i = 0; i < state_.lstProcesses.size(); ++i) {
+        if (state_.lstProcesses[i].name != exeName) {
+            ports_.ui.Yield();
+            continue;
+        }
+        // Only the name ties the row to the process: a program that borrows a system name must
+        // not bring the real system process down with it.
+        if (auto reason = guard_.ProcessRefusal(exeName)) {
+            Log("Process not ended=" + object + " (" + *reason + ")");
+            return false;
+        }
+        uint32_t pid = state_.lstProcesses[i].pid;
+        bool ended = false;
+        for (int attempt = 0; attempt < kEndProcessAttempts && !ended; ++attempt) ended = services_.ender.EndProcess(pid, 0);
+        Log((ended ? "Process Killed=" : "Process not ended=") + object);
+        ListActiveProcesses(state_, ports_.processes);
+        ports_.ui.Yield();
+        return ended;
+    }
+    return false;
+}
+
+void RemovalRun::DeleteOneFile(const std::string& path, const std::string& object, const char* what,
+                               bool waitForRelease) {
+    FileSystemPort& files = ports_.files;
+    auto attributes = files.GetAttributes(path);
+    if (!attributes) {
+        Log(std::string(what) + " not found=" + object);
+        return;
+    }
+    files.SetAttributes(path, file_attr::kNormal);
+    bool removed = files.DeleteFile(path) && !files.GetAttributes(path);
+    // A program that has just ended may hold its file a moment longer; wait for it instead of
+    // counting yields, but not for ever.
+    if (!removed && waitForRelease) {
+        uint64_t start = ports_.clock.MonotonicMs();
+        while (!removed && ports_.clock.MonotonicMs() - start < kFileReleaseWaitMs) {
+            ports_.ui.Yield();
+            removed = files.DeleteFile(path) && !files.GetAttributes(path);
+        }
+    }
+    if (removed) {
+        AddToRemoved(1);
+        Log(std::string(what) + " deleted=" + object);
+        return;
+    }
+    // The file stays as it was found.
+    if (!(*attributes & file_attr::kDirectory)) files.SetAttributes(path, *attributes);
+    Log(std::string(what) + " not removed=" + object);
+}
+
+void RemovalRun::RemoveFolder(const std::string& object) {
+    if (auto reason = guard_.FolderRefusal(object)) {
+        Log(SkippedLine(object, *reason));
+        return;
+    }
+    FileSystemPort& files = ports_.files;
+    auto attributes = files.GetAttributes(object);
+    if (!attributes || !(*attributes & file_attr::kDirectory)) {
+        Log("Folder not found=" + object);
+        return;
+    }
+    // A folder row that is itself a link: listing it would walk the link's target, so only
+    // the link goes.
+    if (!(*attributes & file_attr::kReparsePoint)) {
+        for (size_t pass = 0; pass < kFolderPasses; ++pass) {
+            state_.lstCustomDelete.Clear();
+            services_.finder.CollectFilePaths(object, "*.*", state_.lstCustomDelete, true);
+            if (state_.lstCustomDelete.Empty()) break;
+            size_t removed = services_.fileOps.DeleteListedItems();
+            AddToRemoved(removed);
+            // A pass that removed nothing would only list the same paths again.
+            if (removed == 0) break;
+            ports_.ui.Yield();
+        }
+        state_.lstCustomDelete.Clear();
+    }
+    files.RemoveDirectory(object);
+    if (files.GetAttributes(object)) Log("Folder not removed=" + object);
+}
+
+void RemovalRun::RemoveValue(const std::string& object) {
+    size_t comma = object.find(',');
+    std::string keyPath = comma == std::string::npos ? object : object.substr(0, comma);
+    if (comma == std::string::npos || !IsWellFormedKeyPath(keyPath)) {
+        Log("Registry value not found=" + object);
+        return;
+    }
+    if (auto reason = guard_.ValueRefusal(object)) {
+        Log(SkippedLine(object, *reason));
+        return;
+    }
+    std::string name = object.substr(comma + 1);
+    if (!services_.registry.ReadValue(keyPath, name)) {
+        Log("Registry value not found=" + object);
+        return;
+    }
+    services_.registry.DeleteValue(keyPath, name);
+    if (services_.registry.ReadValue(keyPath, name)) {
+        Log("Registry value not removed=" + object);
+        return;
+    }
+    AddToRemoved(1);
+    Log("Registry value deleted=" + object);
+}
+
+void RemovalRun::RemoveKey(const std::string& object) {
+    if (auto reason = guard_.KeyRefusal(object)) {
+        Log(SkippedLine(object, *reason));
+        return;
+    }
+    RegistryPort& port = services_.registry.port();
+    auto exists = [&port](const std::string& keyPath) {
+        auto [root, subkey] = SplitKey(keyPath);
+        return root != RootKey::None && port.KeyOpens(root, subkey, RegAccess::Read);
+    };
+
+    state_.lstRegScan.Clear();
+    size_t slash = object.find('\\');
+    if (slash != std::string::npos) {
+        std::string rootName = object.substr(0, slash);
+        services_.regScan.ListRegistryKeys(RootHandleFromName(rootName), object.substr(slash + 1), rootName);
+    }
+    ports_.ui.Yield();
+    if (state_.lstRegScan.Empty()) {
+        // Nothing listed: the key is missing, or it does not open for writing.
+        Log((exists(object) ? "Registry key not removed=" : "Registry key not found=") + object);
+        return;
+    }
+    // Each key is listed before the keys below it, so from the last row up every key goes
+    // after everything below it.
+    for (size_t i = state_.lstRegScan.Count(); i-- > 0;) {
+        if (i >= state_.lstRegScan.Count()) continue;
+        std::string keyPath(state_.lstRegScan[i]);
+        bool removed = services_.registry.DeleteKey(keyPath) == kRegOk && !exists(keyPath);
+        if (removed) {
+            AddToRemoved(1);
+            Log("Registry key deleted=" + keyPath);
+        } else {
+            Log("Registry key not removed=" + keyPath);
+        }
+        ports_.ui.Yield();
+    }
+    state_.lstRegScan.Clear();
+    ports_.ui.Yield();
+}
+
+void RemovalRun::OfferHomePageReset() {
+    if (Line(state_.lstSettingsFile, 2) != "0") return;
+    MsgAnswer answer =
+        ports_.ui.Message("Do you want to reset your browser homepage settings in case it was changed by a spyware?",
+                          "Reset homepage?", MsgButtons::YesNo, MsgIcon::Question);
+    if (answer != MsgAnswer::Yes) return;
+    const std::string& homePage = Line(state_.lstSettingsFile, 6);
+    const std::string& title = Line(state_.lstSettingsFile, 7);
+    bool written = services_.registry.WriteValue(kHomePageKey, "Start Page", RegValue{kRegSz, homePage});
+    written = services_.registry.WriteValue(kHomePageKey, "Window Title", RegValue{kRegSz, title}) && written;
+    if (!written) {
+        Log("IE Homepage settings could not be reset");
+        return;
+    }
+    Log("IE Homepage settings reseted to:  Homepage=" + homePage);
+    // "Window Title=" sits under "Homepage=".
+    Log(std::string(34, ' ') + "Window Title=" + title);
+}
+
+void RemovalRun::AppendLogFile() {
+    std::string bytes;
+    for (size_t i = 0; i < state_.lstLog.size(); ++i) {
+        bytes += ports_.system.Utf8ToAnsi(state_.lstLog[i]);
+        bytes += "\r\n";
+        ports_.ui.Yield();
+    }
+    // Each run's entries end with two empty lines.
+    bytes += "\r\n";
+    // One append per run: a failure leaves the earlier runs' entries as they were.
+    (void)ports_.files.AppendFile(state_.appFolder + "\\" + kLogFileName, bytes);
+}
+
+void RemovalRun::Finish() {
+    std::string now = FixedDateTime(ports_.clock.Now());
+    SetLine(state_.lstScanInfoFile, 0, now);
+    AddOneToLine(state_.lstScanInfoFile, 1);
+    state_.busy = false;
+    services_.settings.SaveData();
+    Log("");
+    Log("Scanning completed on " + now);
+    ports_.ui.Yield();
+
+    if (Line(state_.lstSettingsFile, 3) == "1") AppendLogFile();
+    state_.lstLog.clear();
+    ports_.ui.Changed(View::Log);
+
+    bool showIremovable = !state_.lstIremovable.empty() && !state_.automaticScan;
+    if (showIremovable) {
+        services_.navigation.ShowIremovable();
+        ports_.ui.Message(
+            "The following objects could not be removed. Please check their respective URLs \r\nfor information on "
+            "how to manually remove them.",
+            "Not removed", MsgButtons::Ok, MsgIcon::Information);
+    } else {
+        state_.busy = false;
+        services_.navigation.lblCmdStatus_Click();
+    }
+    ports_.ui.Yield();
+
+    // The irremovable panel reads its rows (notice, URLs, ignore command) until the user
+    // leaves it with Finish, which empties them; the reset must not take them away before.
+    std::vector<ResultRow> iremovable;
+    if (showIremovable) iremovable = state_.lstIremovable;
+    services_.scanner.ResetUsedValues();
+    if (showIremovable && state_.panel == Panel::Iremovable) {
+        state_.lstIremovable = std::move(iremovable);
+        ports_.ui.Changed(View::Irremovable);
+    }
+    ports_.ui.Yield();
+    SetButtons(true);
+    ports_.ui.Yield();
+}
+
+}  // namespace pellora

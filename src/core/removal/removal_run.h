@@ -1,0 +1,97 @@
+// The removal run (cmdNextDelete_Click): removes every checked row of lstScanResult by its kind
+// (ends the program of an executable, unregisters a library, deletes files and cookies, empties
+// and removes folders in passes, deletes registry values and key trees deepest first), offers
+// to reset the browser home page, updates the scan statistics, appends the run's log to
+// DavEre.roz, shows the irremovable objects and resets the scan tables.
+//
+// The log and the total-removed figure record what really happened: an object is logged as
+// deleted and counted only when it existed and is gone afterwards; one that stays gets a "not
+// removed" line and is not counted. Rows naming objects the system needs (ProtectedObjects)
+// are skipped with the reason in the log, and folder passes never follow a link out of the
+// folder being removed. Events run inside every yield, so rows are visited by index and copied
+// before each step.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/app/app_state.h"
+#include "core/app/navigation.h"
+#include "core/ports/ports.h"
+#include "core/removal/file_operations.h"
+#include "core/removal/process_ender.h"
+#include "core/removal/protected_objects.h"
+#include "core/quarantine/quarantine.h"
+#include "core/scan/file_finder.h"
+#include "core/scan/registry_listing.h"
+#include "core/scan/scanner.h"
+#include "core/settings/registry_access.h"
+#include "core/settings/settings_files.h"
+
+namespace pellora {
+
+inline constexpr const char* kLogFileName = "DavEre.roz";
+inline constexpr const char* kHomePageKey = "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\Main";
+
+// How often the run asks a program to end before it gives up on it (each attempt waits).
+inline constexpr int kEndProcessAttempts = 2;
+// How long a file whose program was just ended may take to become deletable.
+inline constexpr uint64_t kFileReleaseWaitMs = 3000;
+
+// "MM-DD-YYYY  HH:MM:SS": the removal's log lines and the last-scan line use this fixed form,
+// whatever the system's date format.
+std::string FixedDateTime(const LocalTime& time);
+
+class RemovalRun {
+public:
+    // The subsystems the run calls on.
+    struct Services {
+        FileFinder& finder;          // folder listings (CollectFilePaths)
+        FileOperations& fileOps;     // DeleteListedItems
+        ProcessEnder& ender;         // EndProcess
+        RegistryAccess& registry;    // values and keys
+        RegScan& regScan;            // key trees (ListRegistryKeys)
+        Quarantine& quarantine;      // QuarantineResultRow
+        Scanner& scanner;            // ResetUsedValues
+        SettingsFiles& settings;     // SaveData
+        Navigation& navigation;      // ShowIremovable, lblCmdStatus_Click
+    };
+
+    RemovalRun(AppState& state, Ports& ports, const Services& services)
+        : state_(state), ports_(ports), services_(services), guard_(state, ports.files, services.registry) {}
+
+    ProtectedObjects& guard() { return guard_; }
+
+    void cmdNextDelete_Click();
+
+private:
+    bool AutomaticErase() const;
+    void SetButtons(bool enabled);
+    void RemoveEmptyPackageFolder();
+    void Log(std::string line);
+    void AddToRemoved(size_t count);
+
+    // Under automatic erase, stores a cookie, path or file row before it is deleted.
+    void QuarantineFirst(const ResultRow& row);
+    void RemoveRow(const ResultRow& row);
+    void RemoveCookie(const ResultRow& row);
+    void RemoveFile(const ResultRow& row);
+    // Ends the first listed process running the executable; true when one was ended.
+    bool EndProcessOf(const std::string& object);
+    void RemoveFolder(const std::string& object);
+    void RemoveValue(const std::string& object);
+    void RemoveKey(const std::string& object);
+    // Clears the attributes and deletes the file, and logs and counts the outcome.
+    void DeleteOneFile(const std::string& path, const std::string& object, const char* what, bool waitForRelease);
+
+    void OfferHomePageReset();
+    void Finish();
+    void AppendLogFile();
+
+    AppState& state_;
+    Ports& ports_;
+    Services services_;
+    ProtectedObjects guard_;
+};
+
+}  // namespace pellora

@@ -1,0 +1,334 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "core/app/navigation.h"
+#include "core/app/status_panel.h"
+#include "core/removal/removal_run.h"
+#include "core/scan/process_listing.h"
+#include "core/util/text.h"
+#include "fakes/fake_platform.h"
+
+namespace pellora {
+namespace {
+
+using fakes::FakeUi;
+
+// Paths below a link lead to the link's target, as on Windows, so a removal that walked into
+// a link would reach the target's files.
+class LinkFollowingFiles : public fakes::FakeFileSystem {
+public:
+    void AddLink(const std::string& link, const std::string& target) {
+        AddFolderLink(link);
+        links_.emplace_back(link + "\\", target + "\\");
+    }
+    bool FindEntries(const std::string& pattern, std::vector<FindEntry>& out) override {
+        return FakeFileSystem::FindEntries(Resolve(pattern), out);
+    }
+    std::optional<uint32_t> GetAttributes(const std::string& path) override {
+        return FakeFileSystem::GetAttributes(Resolve(path));
+    }
+    bool SetAttributes(const std::string& path, uint32_t attributes) override {
+        return FakeFileSystem::SetAttributes(Resolve(path), attributes);
+    }
+    bool DeleteFile(const std::string& path) override { return FakeFileSystem::DeleteFile(Resolve(path)); }
+    bool RemoveDirectory(const std::string& path) override { return FakeFileSystem::RemoveDirectory(Resolve(path)); }
+
+private:
+    std::string Resolve(const std::string& path) const {
+        for (const auto& [link, target] : links_) {
+            if (ToLowerAscii(path).rfind(ToLowerAscii(link), 0) == 0) return target + path.substr(link.size());
+        }
+        return path;
+    }
+    std::vector<std::pair<std::string, std::string>> links_;
+};
+
+class RemovalRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        state.appFolder = "C:\\Pellora";
+        state.folders.windowsDir = "C:\\WINDOWS";
+        state.folders.systemDir = "C:\\WINDOWS\\system32";
+        state.folders.appData = "C:\\Users\\bob\\AppData\\Roaming";
+        state.folders.cookies = "C:\\Users\\bob\\Cookies";
+        state.lstSettingsFile = DefaultSettingsLines("about:blank");
+        state.lstSettingsFile[2] = "1";  // protector on: no home-page question unless a test wants one
+        state.lstScanInfoFile = DefaultScanInfoLines();
+        state.lstCustomScanSettings = DefaultCustomScanLines();
+        state.busy = true;  // as the scan leaves it
+        state.panel = Panel::ScanResult;
+        files.AddFolder("C:\\Pellora\\Settings");
+        state.scanStamp = "6-12-2026-9-5-7";
+    }
+
+    void AddRow(const std::string& type, const std::string& object, bool checked = true) {
+        ResultRow row;
+        row.type = type;
+        row.object = object;
+        row.category = "Adware";
+        row.checked = checked;
+        state.lstScanResult.push_back(row);
+    }
+
+    std::string LogFile() { return files.Content("C:\\Pellora\\DavEre.roz"); }
+    bool Logged(const std::string& line) { return LogFile().find(line + "\r\n") != std::string::npos; }
+    std::string Removed() { return Line(state.lstScanInfoFile, 2); }
+
+    fakes::FakePlatform p;
+    LinkFollowingFiles files;
+    fakes::FakeShell shell{files};
+    Ports ports{p.registry, files, p.processes, shell, p.clock, p.system, p.ui};
+    AppState state;
+    RegistryAccess registry{p.registry, p.ui};
+    FileFinder finder{state, files, p.ui};
+    FileOperations fileOps{state, files, shell, p.ui};
+    ProcessEnder ender{p.processes, p.clock, p.ui};
+    RegScan regScan{state, p.registry, p.ui};
+    Quarantine quarantine{state, ports, registry, finder, fileOps};
+    Scanner scanner{state, ports, registry, finder, regScan};
+    SettingsFiles settings{state, files, p.system, p.ui};
+    StatusPanel status{state, p.system, p.ui, finder};
+    Navigation navigation{state, ports, status};
+    RemovalRun run{state, ports, {finder, fileOps, ender, registry, regScan, quarantine, scanner, settings, navigation}};
+};
+
+TEST_F(RemovalRunTest, DeclinedConfirmationChangesNothing) {
+    files.AddFile("C:\\Spy\\bad.exe");
+    AddRow("path", "C:\\Spy\\bad.exe");
+    AddRow("path", "C:\\Spy\\other.exe", false);
+    state.lstLog = {"report"};
+    p.ui.answers = {MsgAnswer::No};
+
+    run.cmdNextDelete_Click();
+
+    ASSERT_EQ(p.ui.messages.size(), 1u);
+    EXPECT_EQ(p.ui.messages[0].text, "Are you sure you want to delete 1 items?");
+    EXPECT_EQ(p.ui.messages[0].title, "Delete?");
+    EXPECT_EQ(p.ui.messages[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(p.ui.messages[0].icon, MsgIcon::Question);
+    EXPECT_TRUE(files.Exists("C:\\Spy\\bad.exe"));
+    EXPECT_EQ(state.lstLog, std::vector<std::string>{"report"});
+    EXPECT_EQ(state.lstScanInfoFile, DefaultScanInfoLines());
+    EXPECT_TRUE(state.lstScanResult[0].checked);
+    EXPECT_FALSE(files.Exists("C:\\Pellora\\DavEre.roz"));
+    EXPECT_EQ(state.lstScanResult.size(), 2u);  // no reset
+    EXPECT_TRUE(state.buttons.cmdNextDelete && state.buttons.cmdQuarantineSelected && state.buttons.cmdIgnoreSelected);
+}
+
+TEST_F(RemovalRunTest, StatisticsLastScanLineAndLogFileBytes) {
+    files.AddFile("C:\\Spy\\bad.exe", "x", file_attr::kReadOnly | file_attr::kHidden);
+    files.AddFile("C:\\Pellora\\DavEre.roz", "old\r\n");
+    AddRow("path", "C:\\Spy\\bad.exe");
+    state.lstScanInfoFile = {"{never}", "4", "10"};
+    state.lstLog = {"", "Scan process started"};
+    p.ui.answers = {MsgAnswer::Yes};
+
+    run.cmdNextDelete_Click();
+
+    EXPECT_FALSE(files.Exists("C:\\Spy\\bad.exe"));
+    EXPECT_EQ(state.lstScanInfoFile, (std::vector<std::string>{"12-06-2026  09:05:07", "5", "11"}));
+    EXPECT_EQ(files.Content("C:\\Pellora\\Settings\\ScanInfo.stg"), "12-06-2026  09:05:07\r\n5\r\n11");
+    EXPECT_EQ(LogFile(),
+              "old\r\n\r\nScan process started\r\nFile deleted=C:\\Spy\\bad.exe\r\n\r\n"
+              "Scanning completed on 12-06-2026  09:05:07\r\n\r\n");
+    EXPECT_FALSE(state.busy);
+    EXPECT_EQ(state.panel, Panel::Status);
+    EXPECT_TRUE(state.lstScanResult.empty());  // reset
+    EXPECT_TRUE(state.lstLog.empty());
+    EXPECT_TRUE(state.buttons.cmdNextDelete);
+}
+
+TEST_F(RemovalRunTest, EmptyResultsStillCountTheScanAndLoggingOffDropsTheLog) {
+    state.lstSettingsFile[3] = "0";
+    state.lstLog = {"report"};
+    run.cmdNextDelete_Click();
+    EXPECT_TRUE(p.ui.messages.empty());
+    EXPECT_EQ(Line(state.lstScanInfoFile, 1), "1");
+    EXPECT_FALSE(files.Exists("C:\\Pellora\\DavEre.roz"));
+    EXPECT_TRUE(state.lstLog.empty());
+}
+
+TEST_F(RemovalRunTest, AutomaticEraseChecksAllAndQuarantinesFileRowsOnly) {
+    state.lstSettingsFile[9] = "1";
+    state.lstCustomScanSettings[4] = "1";
+    state.lstSettingsFile[2] = "0";
+    files.AddFile("C:\\Users\\bob\\Cookies\\bob@ads.txt", "cookie");
+    files.AddFile("C:\\Spy\\a.dll");
+    files.AddFile("C:\\Spy\\b.exe", "exe");
+    files.AddFile("C:\\SpyDir\\x.txt");
+    p.registry.AddString("HKEY_CURRENT_USER\\Software\\Spy", "v", "1");
+    AddRow("Cookie", "bob@ads.txt", false);
+    AddRow("path", "C:\\Spy\\a.dll", false);
+    AddRow("file", "C:\\Spy\\b.exe", false);
+    AddRow("folder", "C:\\SpyDir", false);
+    AddRow("RegVal", "HKEY_CURRENT_USER\\Software\\Spy,v", false);
+
+    run.cmdNextDelete_Click();
+
+    const std::string package = "C:\\Pellora\\Quarantine\\6-12-2026-9-5-7\\";
+    EXPECT_EQ(files.Content(package + "10000.qit"), "cookie");
+    EXPECT_EQ(files.Content(package + "10002.qit"), "exe");
+    EXPECT_TRUE(files.Exists(package + "10002.qnf"));
+    EXPECT_FALSE(files.Exists(package + "10003.qnf"));  // folders and registry rows are not quarantined
+    ASSERT_EQ(p.ui.messages.size(), 1u);  // only the home-page question
+    EXPECT_EQ(p.ui.messages[0].title, "Reset homepage?");
+    EXPECT_EQ(p.processes.commands, std::vector<std::string>{"regsvr32.exe /s /u C:\\Spy\\a.dll"});
+    EXPECT_TRUE(files.Tree("C:\\Spy").empty());
+    EXPECT_FALSE(files.Exists("C:\\SpyDir"));
+    EXPECT_FALSE(p.registry.Value("HKEY_CURRENT_USER\\Software\\Spy", "v"));
+    EXPECT_EQ(Removed(), "5");  // cookie, two files, the folder's file, the value
+}
+
+TEST_F(RemovalRunTest, UnattendedRunAsksOnlyTheHomePageQuestionAndShowsNoNotice) {
+    state.automaticScan = true;
+    state.lstSettingsFile[2] = "0";
+    p.registry.AddKey(kHomePageKey);
+    state.lstSettingsFile[6] = "http://home/";
+    state.lstSettingsFile[7] = "My Browser";
+    files.AddFile("C:\\Spy\\bad.exe");
+    AddRow("path", "C:\\Spy\\bad.exe");
+    state.lstIremovable.push_back(ResultRow{"path", 3, "Adware", "C:\\X\\y.exe", "http://help/", false});
+    p.ui.answers = {MsgAnswer::Yes};
+
+    run.cmdNextDelete_Click();
+
+    ASSERT_EQ(p.ui.messages.size(), 1u);
+    EXPECT_EQ(p.ui.messages[0].text,
+              "Do you want to reset your browser homepage settings in case it was changed by a spyware?");
+    EXPECT_EQ(p.registry.Value(kHomePageKey, "Start Page")->data, "http://home/");
+    EXPECT_EQ(p.registry.Value(kHomePageKey, "Window Title")->data, "My Browser");
+    EXPECT_TRUE(Logged("IE Homepage settings reseted to:  Homepage=http://home/"));
+    EXPECT_TRUE(Logged(std::string(34, ' ') + "Window Title=My Browser"));
+    EXPECT_EQ(state.panel, Panel::Status);
+    EXPECT_FALSE(files.Exists("C:\\Spy\\bad.exe"));
+}
+
+TEST_F(RemovalRunTest, IrremovableRowsStayUntilThePanelIsLeft) {
+    state.abortNextCaption = "Next";
+    state.lstIremovable.push_back(ResultRow{"path", 3, "Adware", "C:\\X\\y.exe", "http://help/", false});
+    run.cmdNextDelete_Click();
+    EXPECT_EQ(state.panel, Panel::Iremovable);
+    ASSERT_EQ(p.ui.messages.size(), 1u);
+    EXPECT_EQ(p.ui.messages[0].text,
+              "The following objects could not be removed. Please check their respective URLs \r\nfor information on "
+              "how to manually remove them.");
+    EXPECT_EQ(p.ui.messages[0].title, "Not removed");
+    EXPECT_EQ(state.abortNextCaption, "Abort");  // reset
+    EXPECT_EQ(state.lstIremovable.size(), 1u);
+    navigation.cmdFinish_Click();
+    EXPECT_TRUE(state.lstIremovable.empty());
+}
+
+TEST_F(RemovalRunTest, ProtectedObjectsAreSkippedWithTheReason) {
+    files.AddFile("C:\\WINDOWS\\system32\\svchost.exe");
+    files.AddFile("C:\\WINDOWS\\win.ini");
+    files.AddFile("C:\\Temp\\svchost.exe");
+    p.registry.AddString("HKEY_LOCAL_MACHINE\\Software\\Vendor", "v", "1");
+    p.processes.Add("svchost.exe", 500);
+    ListActiveProcesses(state, p.processes);
+    for (const char* folder : {"C:\\", "C:\\WINDOWS", "C:\\Spy\\..\\WINDOWS", "C:/windows/"}) AddRow("folder", folder);
+    AddRow("regkey", "HKEY_LOCAL_MACHINE\\Software");
+    AddRow("path", "C:\\WINDOWS\\system32\\svchost.exe");
+    AddRow("path", "C:\\Temp\\svchost.exe");
+    state.automaticScan = true;
+
+    run.cmdNextDelete_Click();
+
+    EXPECT_TRUE(files.Exists("C:\\WINDOWS\\win.ini"));
+    EXPECT_TRUE(files.Exists("C:\\WINDOWS\\system32\\svchost.exe"));
+    EXPECT_TRUE(p.registry.HasKey("HKEY_LOCAL_MACHINE\\Software\\Vendor"));
+    EXPECT_TRUE(p.processes.IsRunning(500));
+    EXPECT_TRUE(Logged("Protected object skipped=C:\\ (drive root)"));
+    EXPECT_TRUE(Logged("Protected object skipped=C:\\Spy\\..\\WINDOWS (Windows folder)"));
+    EXPECT_TRUE(Logged("Protected object skipped=HKEY_LOCAL_MACHINE\\Software (key directly below a registry root)"));
+    EXPECT_TRUE(Logged("Protected object skipped=C:\\WINDOWS\\system32\\svchost.exe (critical system file)"));
+    EXPECT_TRUE(Logged("Process not ended=C:\\Temp\\svchost.exe (critical system process)"));
+    // The impostor's file is not the system's: it goes.
+    EXPECT_TRUE(Logged("File deleted=C:\\Temp\\svchost.exe"));
+    EXPECT_EQ(Removed(), "1");
+}
+
+TEST_F(RemovalRunTest, FolderPassesRemoveALinkAsItselfAndCountEachPathOnce) {
+    files.AddFile("C:\\Data\\keep.txt");
+    files.AddFile("C:\\Spy\\a.txt");
+    files.AddFile("C:\\Spy\\sub\\b.txt");
+    files.AddFile("C:\\Spy\\sub\\deep\\c.txt");
+    files.AddFile("C:\\Data\\sub\\keep2.txt");
+    files.AddLink("C:\\Spy\\link", "C:\\Data");
+    files.AddLink("C:\\SpyLink", "C:\\Data");
+    AddRow("folder", "C:\\Spy");
+    AddRow("folder", "C:\\SpyLink");
+    p.ui.answers = {MsgAnswer::Yes};
+
+    run.cmdNextDelete_Click();
+
+    EXPECT_FALSE(files.Exists("C:\\Spy"));
+    EXPECT_FALSE(files.Exists("C:\\SpyLink"));
+    EXPECT_EQ(files.Tree("C:\\Data"),
+              (std::vector<std::string>{"C:\\Data\\keep.txt", "C:\\Data\\sub", "C:\\Data\\sub\\keep2.txt"}));
+    EXPECT_EQ(Removed(), "6");  // a.txt, link, sub, b.txt, deep, c.txt
+}
+
+TEST_F(RemovalRunTest, FailuresAreLoggedAsNotRemovedAndNotCounted) {
+    files.AddFile("C:\\Spy\\locked.exe");
+    files.Lock("C:\\Spy\\locked.exe");
+    files.AddFile("C:\\Dir\\ok.txt");
+    files.AddFile("C:\\Dir\\busy.txt");
+    files.Lock("C:\\Dir\\busy.txt");
+    p.registry.AddKey("HKEY_CURRENT_USER\\Software\\Foo\\A\\B");
+    p.registry.DenyWrite("HKEY_CURRENT_USER\\Software\\Bar\\Locked");
+    AddRow("path", "C:\\Spy\\locked.exe");
+    AddRow("file", "C:\\Spy\\gone.exe");
+    AddRow("folder", "C:\\Dir");
+    AddRow("regval", "HKEY_CURRENT_USER\\Software\\Foo,missing");
+    AddRow("regval", "no comma");
+    AddRow("regkey", "HKEY_CURRENT_USER\\Software\\Foo");
+    AddRow("regkey", "HKEY_CURRENT_USER\\Software\\Bar");
+    AddRow("regkey", "HKEY_CURRENT_USER\\Software\\Nothing");
+    AddRow("unknown", "C:\\Dir\\ok.txt");
+    p.ui.answers = {MsgAnswer::Yes};
+
+    run.cmdNextDelete_Click();
+
+    EXPECT_TRUE(Logged("File not removed=C:\\Spy\\locked.exe"));
+    EXPECT_EQ(files.GetAttributes("C:\\Spy\\locked.exe"), file_attr::kArchive);  // left as found
+    EXPECT_TRUE(Logged("File not found=C:\\Spy\\gone.exe"));
+    EXPECT_TRUE(Logged("Folder not removed=C:\\Dir"));
+    EXPECT_TRUE(Logged("Registry value not found=HKEY_CURRENT_USER\\Software\\Foo,missing"));
+    EXPECT_TRUE(Logged("Registry value not found=no comma"));
+    // Deepest first, each key once.
+    EXPECT_NE(LogFile().find("Registry key deleted=HKEY_CURRENT_USER\\Software\\Foo\\A\\B\r\n"
+                             "Registry key deleted=HKEY_CURRENT_USER\\Software\\Foo\\A\r\n"
+                             "Registry key deleted=HKEY_CURRENT_USER\\Software\\Foo\r\n"),
+              std::string::npos);
+    EXPECT_TRUE(Logged("Registry key not removed=HKEY_CURRENT_USER\\Software\\Bar"));
+    EXPECT_TRUE(p.registry.HasKey("HKEY_CURRENT_USER\\Software\\Bar\\Locked"));
+    EXPECT_TRUE(Logged("Registry key not found=HKEY_CURRENT_USER\\Software\\Nothing"));
+    EXPECT_EQ(Removed(), "4");  // ok.txt and the three Foo keys
+    EXPECT_TRUE(std::none_of(p.ui.messages.begin(), p.ui.messages.end(),
+                             [](const FakeUi::Shown& m) { return m.text.find("Incorrect") != std::string::npos; }));
+}
+
+TEST_F(RemovalRunTest, EndsOnlyTheFirstProcessOfTheExactName) {
+    files.AddFile("C:\\X\\app.exe");
+    files.AddFile("C:\\X\\tool.exe");
+    p.processes.Add("app.exe", 10);
+    p.processes.Add("app.exe", 11);
+    p.processes.Add("TOOL.exe", 12);
+    ListActiveProcesses(state, p.processes);
+    AddRow("path", "C:\\X\\app.exe");
+    AddRow("path", "C:\\X\\tool.exe");
+    p.ui.answers = {MsgAnswer::Yes};
+
+    run.cmdNextDelete_Click();
+
+    EXPECT_FALSE(p.processes.IsRunning(10));
+    EXPECT_TRUE(p.processes.IsRunning(11));
+    EXPECT_TRUE(p.processes.IsRunning(12));
+    EXPECT_TRUE(Logged("Process Killed=C:\\X\\app.exe"));
+    EXPECT_EQ(LogFile().find("Process Killed=C:\\X\\tool.exe"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace pellora
