@@ -196,6 +196,7 @@ void Scanner::ListRegistry() {
         regScan_.ListRegistryKeys(RootHandleFromName(rootName), keyPath, rootName);
         ui_.Yield();
     }
+    state_.lstRegScan.ShrinkToFit();
 }
 
 void Scanner::SmartScan() {
@@ -216,6 +217,7 @@ void Scanner::CustomScan() {
         state_.lstHDDItems.Clear();
         // Only the system drive: the root folder of the Windows folder's path.
         ListFolder(state_.folders.windowsDir.substr(0, 3));
+        state_.lstHDDItems.ShrinkToFit();
     }
     if (plan.regSearch)
         ListRegistry();
@@ -232,6 +234,7 @@ void Scanner::FileFolderScan() {
         if (!folder.empty())
             ListFolder(folder);
     }
+    state_.lstHDDItems.ShrinkToFit();
     ScanDatabase(ScanPlan::FileFolder());
 }
 

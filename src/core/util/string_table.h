@@ -28,6 +28,12 @@ public:
         ends_.shrink_to_fit();
     }
     size_t MemoryLength() const { return bytes_.capacity() + ends_.capacity() * sizeof(uint64_t); }
+    // Gives back the room kept for growth (up to as much again as the texts) once a listing is
+    // complete.
+    void ShrinkToFit() {
+        bytes_.shrink_to_fit();
+        ends_.shrink_to_fit();
+    }
 
 private:
     std::string bytes_;
