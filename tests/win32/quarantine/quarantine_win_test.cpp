@@ -1,0 +1,327 @@
+// Quarantine round trips on the real platform: the shell copies files and folder trees, the
+// registry editor exports and imports keys, the registry adapter reads and writes values. Every
+// object is quarantined, removed as the removal run would, restored and compared with what was
+// there before, bytes and value types included.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "core/quarantine/quarantine.h"
+#include "fakes/fake_platform.h"
+#include "win32/clock_win.h"
+#include "win32/file_system_win.h"
+#include "win32/processes_win.h"
+#include "win32/registry_win.h"
+#include "win32/shell_win.h"
+#include "win32/system_win.h"
+
+// Last: the macros of windows.h would rename the ports' methods in the headers above.
+// clang-format off
+#include "win32/encoding_win.h"
+#include <windows.h>
+// clang-format on
+#undef DeleteFile
+#undef RemoveDirectory
+#undef CreateDirectory
+#undef MoveFile
+
+namespace pellora::win32 {
+namespace {
+
+std::wstring W(const std::string& text) {
+    return Widen(text);
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesW(W(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Deletes a tree without following links.
+void RemoveTree(const std::string& path) {
+    DWORD attributes = GetFileAttributesW(W(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    SetFileAttributesW(W(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        DeleteFileW(W(path).c_str());
+        return;
+    }
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(W(path + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = Narrow(data.cFileName);
+            if (name != "." && name != "..")
+                RemoveTree(path + "\\" + name);
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(W(path).c_str());
+}
+
+// Every file below `folder` with its bytes, by path relative to it.
+std::map<std::string, std::string> Snapshot(FileSystemWin& files,
+                                            const std::string& folder,
+                                            const std::string& prefix = "") {
+    std::map<std::string, std::string> out;
+    std::vector<FindEntry> entries;
+    files.FindEntries(folder + "\\*", entries);
+    for (const FindEntry& entry : entries) {
+        if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out[prefix + entry.name + "\\"] = "";
+            out.merge(Snapshot(files, folder + "\\" + entry.name, prefix + entry.name + "\\"));
+        } else {
+            out[prefix + entry.name] = files.ReadFile(folder + "\\" + entry.name).value_or("<unreadable>");
+        }
+    }
+    return out;
+}
+
+struct Stored {
+    DWORD type = 0;
+    std::string bytes;
+    bool operator==(const Stored&) const = default;
+};
+
+// Values and subkeys of a key tree, by "subkey|value name".
+std::map<std::wstring, Stored> RegistryTree(const std::wstring& subkey) {
+    std::map<std::wstring, Stored> out;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return out;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameLength = 256;
+        BYTE data[2048];
+        DWORD dataLength = sizeof data;
+        DWORD type = 0;
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &dataLength) != ERROR_SUCCESS)
+            break;
+        out[subkey + L"|" + std::wstring(name, nameLength)] =
+            Stored{type, std::string(reinterpret_cast<char*>(data), dataLength)};
+    }
+    std::vector<std::wstring> children;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameLength = 256;
+        if (RegEnumKeyExW(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        children.emplace_back(name, nameLength);
+    }
+    RegCloseKey(key);
+    for (const std::wstring& child : children) {
+        out[subkey + L"\\" + child + L"|"] = Stored{};
+        out.merge(RegistryTree(subkey + L"\\" + child));
+    }
+    return out;
+}
+
+void SetValue(const std::wstring& subkey, const wchar_t* name, DWORD type, const std::string& bytes) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, subkey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                             static_cast<DWORD>(bytes.size())),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+std::string WideBytes(const std::wstring& text) {  // as stored, with the terminating NUL(s)
+    return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
+}
+
+class QuarantineWinTest : public ::testing::Test {
+  protected:
+    QuarantineWinTest() {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        base = Narrow(temp) + "pellora quarantine-" + std::to_string(GetCurrentProcessId());
+        RemoveTree(base);
+        for (const char* folder : {"", "\\App", "\\App\\Quarantine", "\\Victims", "\\Cookies"}) {
+            CreateDirectoryW(W(base + folder).c_str(), nullptr);
+        }
+        state.appFolder = base + "\\App";
+        state.folders.windowsDir = system.WindowsDirectory();
+        state.folders.cookies = base + "\\Cookies";
+        state.scanStamp = "6-12-2026-9-5-7";
+    }
+    ~QuarantineWinTest() override {
+        RemoveTree(base);
+        RegDeleteTreeW(HKEY_CURRENT_USER, regRoot.c_str());
+    }
+
+    void AddRow(const std::string& type, const std::string& object) {
+        state.lstScanResult.push_back(ResultRow{type, kImageFile, "Test", object, "", true});
+    }
+    void CheckAllPackages() {
+        quarantine.LoadToQuarantineList();
+        for (auto& row : state.lstQuarantinedList)
+            row.checked = true;
+    }
+    std::string Package() const { return state.appFolder + "\\Quarantine\\" + state.scanStamp; }
+
+    std::string base;
+    std::wstring regRoot = L"Software\\Pellora Quarantine Tests " + std::to_wstring(GetCurrentProcessId());
+    RegistryWin registryPort;
+    FileSystemWin files;
+    ProcessesWin processes;
+    ShellWin shell;
+    ClockWin clock;
+    SystemWin system;
+    fakes::FakeUi ui;
+    Ports ports{registryPort, files, processes, shell, clock, system, ui};
+    AppState state;
+    RegistryAccess registry{registryPort, ui};
+    FileFinder finder{state, files, ui};
+    FileOperations fileOps{state, files, shell, ui};
+    Quarantine quarantine{state, ports, registry, finder, fileOps};
+};
+
+TEST_F(QuarantineWinTest, EveryKindGoesIntoQuarantineAndComesBackExactly) {
+    // Files, a cookie and two folder trees of the same name.
+    std::string binary;
+    for (int i = 0; i < 70000; ++i)
+        binary += static_cast<char>(i * 7 % 256);
+    ASSERT_TRUE(files.WriteFileAtomic(base + "\\Victims\\bad tool.exe", binary));
+    ASSERT_TRUE(files.WriteFileAtomic(base + "\\Victims\\helper.dll", std::string("MZ\0\x01", 4)));
+    ASSERT_TRUE(files.WriteFileAtomic(base + "\\Cookies\\user@ads.txt", "id=42\r\n"));
+    for (const char* parent : {"\\Victims\\One", "\\Victims\\Two"}) {
+        std::string bad = base + parent + "\\Bad";
+        CreateDirectoryW(W(base + parent).c_str(), nullptr);
+        CreateDirectoryW(W(bad).c_str(), nullptr);
+        CreateDirectoryW(W(bad + "\\sub dir").c_str(), nullptr);
+        CreateDirectoryW(W(bad + "\\sub dir\\deeper").c_str(), nullptr);
+        ASSERT_TRUE(files.WriteFileAtomic(bad + "\\same name.txt", std::string("from ") + parent));
+        ASSERT_TRUE(files.WriteFileAtomic(bad + "\\sub dir\\deeper\\x.bin", binary.substr(0, 1000)));
+    }
+    auto filesBefore = Snapshot(files, base + "\\Victims");
+    auto cookiesBefore = Snapshot(files, base + "\\Cookies");
+
+    // A key with subkeys and values of several types, and one value of each type.
+    std::wstring badKey = regRoot + L"\\Bad Key";
+    uint32_t dword = 0xFFFFFFFE;
+    uint64_t qword = 0x8877665544332211ull;
+    SetValue(badKey, L"", REG_SZ, WideBytes(L"default"));
+    SetValue(badKey, L"Count", REG_DWORD, std::string(reinterpret_cast<char*>(&dword), 4));
+    SetValue(badKey, L"Blob", REG_BINARY, std::string("\x00\xFF\x10", 3));
+    SetValue(badKey + L"\\Sub", L"List", REG_MULTI_SZ, WideBytes(std::wstring(L"a\0b c\0", 6)));
+    SetValue(badKey + L"\\Sub\\Deeper", L"Path", REG_EXPAND_SZ, WideBytes(L"%SystemRoot%\\x.dll"));
+    std::wstring valueKey = regRoot + L"\\Values";
+    SetValue(valueKey, L"Text", REG_SZ, WideBytes(L"C:\\a|b \u00e9t\u00e9"));
+    SetValue(valueKey, L"Cyrillic", REG_SZ, WideBytes(L"\u0416\u0443\u043a"));
+    SetValue(valueKey, L"Expand", REG_EXPAND_SZ, WideBytes(L"%TEMP%\\bad.exe"));
+    SetValue(valueKey, L"Number", REG_DWORD, std::string(reinterpret_cast<char*>(&dword), 4));
+    SetValue(valueKey, L"Big", REG_QWORD, std::string(reinterpret_cast<char*>(&qword), 8));
+    SetValue(valueKey, L"Bytes", REG_BINARY, std::string("\x01\x00\x02", 3));
+    SetValue(valueKey, L"Many", REG_MULTI_SZ, WideBytes(std::wstring(L"one\0two\0", 8)));
+    SetValue(valueKey, L"Run,Extra", REG_SZ, WideBytes(L"comma in the name"));
+    auto keyBefore = RegistryTree(badKey);
+    auto valuesBefore = RegistryTree(valueKey);
+    ASSERT_EQ(keyBefore.size(), 7u);
+    ASSERT_EQ(valuesBefore.size(), 8u);
+
+    std::string hkcu = "HKEY_CURRENT_USER\\" + Narrow(regRoot);
+    AddRow("file", base + "\\Victims\\bad tool.exe");
+    AddRow("path", base + "\\Victims\\helper.dll");
+    AddRow("cookie", "user@ads.txt");
+    AddRow("folder", base + "\\Victims\\One\\Bad");
+    AddRow("folder", base + "\\Victims\\Two\\Bad");
+    AddRow("RegKey", hkcu + "\\Bad Key");
+    for (const char* name : {"Text", "Cyrillic", "Expand", "Number", "Big", "Bytes", "Many", "Run,Extra"}) {
+        AddRow("regval", hkcu + "\\Values," + name);
+    }
+    quarantine.cmdQuarantineSelected();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "14 items quarantined successfully.");
+    EXPECT_EQ(files.ReadFile(Package() + "\\10000.qit"), binary);
+    EXPECT_EQ(files.ReadFile(Package() + "\\10006.qit"), "String|C:\\a|b \xE9t\xE9");
+    EXPECT_EQ(files.ReadFile(Package() + "\\10009.qit"), "DWORD|-2");
+    EXPECT_FALSE(Exists(state.folders.windowsDir.substr(0, 3) + "Temp.reg"));
+
+    // The removal run's part: every object goes.
+    RemoveTree(base + "\\Victims\\bad tool.exe");
+    RemoveTree(base + "\\Victims\\helper.dll");
+    RemoveTree(base + "\\Cookies\\user@ads.txt");
+    RemoveTree(base + "\\Victims\\One\\Bad");
+    RemoveTree(base + "\\Victims\\Two\\Bad");
+    ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, badKey.c_str()), ERROR_SUCCESS);
+    HKEY values;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, valueKey.c_str(), 0, KEY_SET_VALUE, &values), ERROR_SUCCESS);
+    for (const wchar_t* name : {L"Text", L"Cyrillic", L"Expand", L"Number", L"Big", L"Bytes", L"Many", L"Run,Extra"}) {
+        RegDeleteValueW(values, name);
+    }
+    RegCloseKey(values);
+    ASSERT_TRUE(RegistryTree(valueKey).empty());
+
+    CheckAllPackages();
+    ASSERT_EQ(state.lstQuarantinedList.size(), 1u);
+    EXPECT_EQ(state.lstQuarantinedList[0].itemCount, "14");
+    quarantine.cmdRestoreQuarantined();
+
+    EXPECT_EQ(Snapshot(files, base + "\\Victims"), filesBefore);
+    EXPECT_EQ(Snapshot(files, base + "\\Cookies"), cookiesBefore);
+    EXPECT_EQ(RegistryTree(badKey), keyBefore);
+    EXPECT_EQ(RegistryTree(valueKey), valuesBefore);
+    EXPECT_FALSE(Exists(Package()));
+    EXPECT_TRUE(state.lstQuarantinedList.empty());
+    EXPECT_EQ(state.status.noQuarantined, "0");
+    EXPECT_FALSE(state.busy);
+}
+
+TEST_F(QuarantineWinTest, AFolderWhoseParentIsGoneStaysInQuarantine) {
+    CreateDirectoryW(W(base + "\\Victims\\Gone").c_str(), nullptr);
+    ASSERT_TRUE(files.WriteFileAtomic(base + "\\Victims\\Gone\\a.exe", "MZ"));
+    AddRow("folder", base + "\\Victims\\Gone");
+    quarantine.cmdQuarantineSelected();
+    ASSERT_EQ(ui.messages.at(0).text, "1 items quarantined successfully.");
+    RemoveTree(base + "\\Victims");  // the parent folder is gone as well
+
+    CheckAllPackages();
+    quarantine.cmdRestoreQuarantined();
+    EXPECT_FALSE(Exists(base + "\\Victims\\Gone"));
+    EXPECT_TRUE(Exists(Package() + "\\10000.qnf"));
+    EXPECT_TRUE(Exists(Package() + "\\10000\\Gone\\a.exe"));
+    ASSERT_EQ(state.lstQuarantinedList.size(), 1u);
+    EXPECT_EQ(state.lstQuarantinedList[0].itemCount, "1");
+}
+
+TEST_F(QuarantineWinTest, CheckedPackagesAndStrayFilesAreDeleted) {
+    std::string root = state.appFolder + "\\Quarantine";
+    for (const char* name : {"\\1-1-2026-1-1-1", "\\2-2-2026-2-2-2", "\\keep"}) {
+        CreateDirectoryW(W(root + name).c_str(), nullptr);
+        ASSERT_TRUE(files.WriteFileAtomic(root + name + "\\10000.qnf", "file|10000.qit|C:\\x.exe"));
+        ASSERT_TRUE(files.WriteFileAtomic(root + name + "\\10000.qit", std::string(1024, 'x')));
+    }
+    std::string deep = root + "\\1-1-2026-1-1-1\\10001\\Bad";
+    CreateDirectoryW(W(root + "\\1-1-2026-1-1-1\\10001").c_str(), nullptr);
+    CreateDirectoryW(W(deep).c_str(), nullptr);
+    ASSERT_TRUE(files.WriteFileAtomic(deep + "\\ro.txt", "read-only"));
+    SetFileAttributesW(W(deep + "\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(files.WriteFileAtomic(root + "\\stray.txt", "loose file"));
+
+    quarantine.LoadToQuarantineList();
+    ASSERT_EQ(state.lstQuarantinedList.size(), 4u);
+    EXPECT_EQ(state.status.noQuarantined, "4");
+    for (const auto& row : state.lstQuarantinedList) {
+        if (row.name == "stray.txt") {
+            EXPECT_EQ(row.sizeText, "0 bytes");
+            EXPECT_EQ(row.itemCount, "0");
+        } else if (row.name == "keep") {
+            EXPECT_EQ(row.sizeText, "1.022 KB");  // 24 + 1024 bytes
+            EXPECT_EQ(row.itemCount, "1");
+        }
+    }
+    for (auto& row : state.lstQuarantinedList)
+        row.checked = row.name != "keep";
+    quarantine.cmdDeleteQuarantined();
+
+    EXPECT_FALSE(Exists(root + "\\1-1-2026-1-1-1"));
+    EXPECT_FALSE(Exists(root + "\\2-2-2026-2-2-2"));
+    EXPECT_FALSE(Exists(root + "\\stray.txt"));
+    EXPECT_TRUE(Exists(root + "\\keep\\10000.qit"));
+    ASSERT_EQ(state.lstQuarantinedList.size(), 1u);
+    EXPECT_EQ(state.status.noQuarantined, "1");
+}
+
+}  // namespace
+}  // namespace pellora::win32
