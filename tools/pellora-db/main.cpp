@@ -1,4 +1,72 @@
-// pellora-db: tool for the database producer. Skeleton; commands come with the database work.
+// pellora-db: the database producer's tool (lock, unlock, check; see --help). The work is done
+// by the portable core (core/database/db_tool.h); this file only reaches the Windows command
+// line, files and code page.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/database/db_tool.h"
+#include "win32/encoding_win.h"
+
+namespace {
+
+using pellora::win32::Narrow;
+using pellora::win32::Widen;
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    FILE* file = _wfopen(Widen(path).c_str(), L"rb");
+    if (!file) return std::nullopt;
+    std::string bytes;
+    char buffer[65536];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) return std::nullopt;
+    return bytes;
+}
+
+// Written beside the target and moved over it, so an interrupted build never leaves half a
+// database behind.
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+    const std::wstring target = Widen(path);
+    const std::wstring temporary = target + L".tmp";
+    FILE* file = _wfopen(temporary.c_str(), L"wb");
+    if (!file) return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    ok = std::fflush(file) == 0 && ok;
+    ok = std::fclose(file) == 0 && ok;
+    if (ok) ok = MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!ok) DeleteFileW(temporary.c_str());
+    return ok;
+}
+
+void Print(FILE* stream, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fflush(stream);
+}
+
+}  // namespace
+
 int main() {
-    return 0;
+    SetConsoleOutputCP(CP_UTF8);
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 1; argv && i < count; ++i) args.push_back(Narrow(argv[i]));
+    if (argv) LocalFree(argv);
+
+    pellora::DbToolIo io;
+    io.codePage.ansiToUtf8 = [](std::string_view ansi) { return pellora::win32::AnsiToUtf8(ansi); };
+    io.codePage.utf8ToAnsi = [](std::string_view utf8) { return pellora::win32::Utf8ToAnsi(utf8); };
+    io.readFile = ReadWholeFile;
+    io.writeFile = WriteWholeFile;
+    const int code = pellora::RunDbTool(args, io);
+    Print(stdout, io.out);
+    Print(stderr, io.err);
+    return code;
 }
