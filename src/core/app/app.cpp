@@ -12,6 +12,7 @@ App::App(Ports& ports)
       processEnder_(ports.processes, ports.clock, ports.ui),
       regScan_(state_, ports.registry, ports.ui),
       scanner_(state_, ports, registry_, finder_, regScan_),
+      scanWizard_(state_, scanner_, ports.ui),
       ignoreList_(state_, ports.ui, [this] { settingsFiles_.SaveData(); }),
       removalRun_(state_, ports,
                   {finder_, fileOperations_, processEnder_, registry_, regScan_, quarantine_, scanner_, settingsFiles_,
@@ -21,6 +22,8 @@ App::App(Ports& ports)
     quarantine_.hooks.showQItems = [this] { navigation_.ShowQItems(); };
     navigation_.hooks.loadIgnoredToList = [this] { ignoreList_.LoadIgnoredToList(); };
     scanner_.hooks.removalRun = [this] { removalRun_.cmdNextDelete_Click(); };
+    scanWizard_.hooks.showScanProc = [this] { navigation_.ShowScanProc(); };
+    scanWizard_.hooks.showScanResult = [this] { navigation_.ShowScanResult(); };
 }
 
 App::~App() = default;

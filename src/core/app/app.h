@@ -17,6 +17,7 @@
 #include "core/removal/removal_run.h"
 #include "core/scan/file_finder.h"
 #include "core/scan/registry_listing.h"
+#include "core/scan/scan_wizard.h"
 #include "core/scan/scanner.h"
 #include "core/settings/registry_access.h"
 #include "core/settings/settings_files.h"
@@ -42,6 +43,7 @@ public:
     ProcessEnder& processEnder() { return processEnder_; }
     RegScan& regScan() { return regScan_; }
     Scanner& scanner() { return scanner_; }
+    ScanWizard& scanWizard() { return scanWizard_; }
     IgnoreList& ignoreList() { return ignoreList_; }
     RemovalRun& removalRun() { return removalRun_; }
 
@@ -58,6 +60,7 @@ private:
     ProcessEnder processEnder_;
     RegScan regScan_;
     Scanner scanner_;
+    ScanWizard scanWizard_;
     IgnoreList ignoreList_;
     RemovalRun removalRun_;
 };
