@@ -38,6 +38,7 @@ void Quarantine::LoadToQuarantineList() {
     }
     state_.lstQuarantinedList = std::move(rows);
     ports_.ui.Changed(View::QuarantineList);
+    ports_.ui.Changed(View::StatusFigures);
 }
 
 void Quarantine::cmdViewData() {

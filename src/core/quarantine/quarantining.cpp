@@ -19,7 +19,8 @@ std::string WithoutTrailingBackslashes(std::string path) {
 }  // namespace
 
 void Quarantine::cmdQuarantineSelected() {
-    if (running_ || state_.lstScanResult.empty())
+    // The removal run disables the button while it works; a click queued before that is refused too.
+    if (running_ || !state_.buttons.cmdQuarantineSelected || state_.lstScanResult.empty())
         return;
     RunningGuard guard(running_);
 

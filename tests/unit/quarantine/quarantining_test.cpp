@@ -73,6 +73,12 @@ TEST_F(QuarantineTest, NothingCheckedStillReportsZero) {
     state.lstScanResult.clear();
     quarantine.cmdQuarantineSelected();
     EXPECT_EQ(p.ui.messages.size(), 1u);
+
+    // While the removal run holds the button disabled nothing happens.
+    AddRow("file", "C:\\x.exe");
+    state.buttons.cmdQuarantineSelected = false;
+    quarantine.cmdQuarantineSelected();
+    EXPECT_EQ(p.ui.messages.size(), 1u);
 }
 
 TEST_F(QuarantineTest, SameNamedFoldersKeepSeparateCopies) {
