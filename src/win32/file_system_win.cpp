@@ -4,20 +4,12 @@
 // refuses read-only targets; a rename within one folder is a single step on both.
 #include "win32/file_system_win.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <atomic>
 #include <string>
 
 #include "win32/encoding_win.h"
 #include "win32/handle_win.h"
-
-// windows.h turns these into macros of their A/W names, which would rename the port's methods.
-#undef DeleteFile
-#undef RemoveDirectory
-#undef CreateDirectory
-#undef MoveFile
 
 namespace pellora::win32 {
 
@@ -31,7 +23,8 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
     while (done < bytes.size()) {
         DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
         DWORD written = 0;
-        if (!::WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
+        if (!::WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0)
+            return false;
         done += written;
     }
     return true;
@@ -48,13 +41,17 @@ std::string TempNameBeside(const std::string& path, unsigned attempt) {
 
 std::wstring WinPath(const std::string& path) {
     std::wstring wide = Widen(path);
-    if (wide.size() < kClassicPathLimit || wide.starts_with(L"\\\\?\\") || wide.starts_with(L"\\\\.\\")) return wide;
+    if (wide.size() < kClassicPathLimit || wide.starts_with(L"\\\\?\\") || wide.starts_with(L"\\\\.\\"))
+        return wide;
     // Prefixed paths are taken literally by the system: no "/" is turned into "\" for us.
     for (wchar_t& c : wide) {
-        if (c == L'/') c = L'\\';
+        if (c == L'/')
+            c = L'\\';
     }
-    if (wide.size() >= 3 && wide[1] == L':' && wide[2] == L'\\') return L"\\\\?\\" + wide;
-    if (wide.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + wide.substr(2);
+    if (wide.size() >= 3 && wide[1] == L':' && wide[2] == L'\\')
+        return L"\\\\?\\" + wide;
+    if (wide.starts_with(L"\\\\"))
+        return L"\\\\?\\UNC\\" + wide.substr(2);
     return wide;
 }
 
@@ -69,11 +66,14 @@ bool FileSystemWin::FindEntries(const std::string& pattern, std::vector<FindEntr
     }
     do {
         std::wstring_view name(data.cFileName);
-        if (name == L"." || name == L"..") continue;
+        if (name == L"." || name == L"..")
+            continue;
         FindEntry entry;
         entry.name = Narrow(name);
         entry.attributes = data.dwFileAttributes;
         entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        entry.lastWriteTime =
+            (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
         out.push_back(std::move(entry));
     } while (FindNextFileW(find.get(), &data));
     return true;
@@ -81,7 +81,8 @@ bool FileSystemWin::FindEntries(const std::string& pattern, std::vector<FindEntr
 
 std::optional<uint32_t> FileSystemWin::GetAttributes(const std::string& path) {
     DWORD attributes = GetFileAttributesW(WinPath(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return std::nullopt;
     return attributes;
 }
 
@@ -107,7 +108,8 @@ std::optional<std::string> FileSystemWin::ReadFile(const std::string& path) {
     UniqueKernelHandle file(CreateFileW(WinPath(path).c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return std::nullopt;
+    if (!file)
+        return std::nullopt;
     // Read to the end rather than trusting the size: a file another program is writing may grow.
     std::string bytes;
     LARGE_INTEGER size{};
@@ -117,8 +119,10 @@ std::optional<std::string> FileSystemWin::ReadFile(const std::string& path) {
     char buffer[64 * 1024];
     for (;;) {
         DWORD got = 0;
-        if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return std::nullopt;
-        if (got == 0) break;
+        if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr))
+            return std::nullopt;
+        if (got == 0)
+            break;
         bytes.append(buffer, got);
     }
     return bytes;
@@ -127,16 +131,18 @@ std::optional<std::string> FileSystemWin::ReadFile(const std::string& path) {
 bool FileSystemWin::WriteFileAtomic(const std::string& path, const std::string& bytes) {
     std::wstring target = WinPath(path);
     DWORD oldAttributes = GetFileAttributesW(target.c_str());
-    if (oldAttributes != INVALID_FILE_ATTRIBUTES && (oldAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    if (oldAttributes != INVALID_FILE_ATTRIBUTES && (oldAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
 
     std::wstring temp;
     UniqueKernelHandle file;
     for (unsigned attempt = 0; attempt < 4 && !file; ++attempt) {
         temp = WinPath(TempNameBeside(path, attempt));
-        file = UniqueKernelHandle(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+        file = UniqueKernelHandle(
+            CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     }
-    if (!file) return false;
+    if (!file)
+        return false;
     bool written = WriteAll(file.get(), bytes) && FlushFileBuffers(file.get());
     file.Reset();
     if (!written) {
@@ -146,9 +152,12 @@ bool FileSystemWin::WriteFileAtomic(const std::string& path, const std::string& 
 
     // The rename refuses a read-only target; its old attributes come back if the rename fails.
     bool reset = oldAttributes != INVALID_FILE_ATTRIBUTES && (oldAttributes & FILE_ATTRIBUTE_READONLY);
-    if (reset) SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-    if (reset) SetFileAttributesW(target.c_str(), oldAttributes);
+    if (reset)
+        SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    if (reset)
+        SetFileAttributesW(target.c_str(), oldAttributes);
     DeleteFileW(temp.c_str());
     return false;
 }
@@ -156,7 +165,8 @@ bool FileSystemWin::WriteFileAtomic(const std::string& path, const std::string& 
 bool FileSystemWin::AppendFile(const std::string& path, const std::string& bytes) {
     UniqueKernelHandle file(CreateFileW(WinPath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
+    if (!file)
+        return false;
     return WriteAll(file.get(), bytes) && FlushFileBuffers(file.get());
 }
 

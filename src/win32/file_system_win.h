@@ -3,12 +3,22 @@
 // trees found by a listing can still be deleted.
 #pragma once
 
+#include <windows.h>
+
+// windows.h defines these names as macros (of their A/W functions, and Yield as nothing), which
+// would rename the ports' methods in every file that sees both; they are undone here.
+#undef DeleteFile
+#undef RemoveDirectory
+#undef CreateDirectory
+#undef MoveFile
+#undef Yield
+
 #include "core/ports/file_system.h"
 
 namespace pellora::win32 {
 
 class FileSystemWin : public FileSystemPort {
-public:
+  public:
     bool FindEntries(const std::string& pattern, std::vector<FindEntry>& out) override;
     std::optional<uint32_t> GetAttributes(const std::string& path) override;
     bool SetAttributes(const std::string& path, uint32_t attributes) override;

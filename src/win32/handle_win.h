@@ -11,7 +11,7 @@ namespace pellora::win32 {
 
 template <typename Traits>
 class UniqueHandle {
-public:
+  public:
     using Raw = typename Traits::Raw;
 
     UniqueHandle() = default;
@@ -31,11 +31,12 @@ public:
     Raw get() const { return raw_; }
     explicit operator bool() const { return raw_ != Traits::Empty(); }
     void Reset() {
-        if (*this) Traits::Close(raw_);
+        if (*this)
+            Traits::Close(raw_);
         raw_ = Traits::Empty();
     }
 
-private:
+  private:
     Raw raw_ = Traits::Empty();
 };
 

@@ -5,6 +5,7 @@
 #include "win32/processes_win.h"
 
 #include <windows.h>
+// Needs the types of windows.h.
 #include <tlhelp32.h>
 
 #include <vector>
@@ -21,10 +22,12 @@ constexpr DWORD kTerminationSettleMs = 2000;
 std::vector<ProcessEntry> ProcessesWin::Snapshot() {
     std::vector<ProcessEntry> out;
     UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return out;
+    if (!snapshot)
+        return out;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    if (!Process32FirstW(snapshot.get(), &entry)) return out;
+    if (!Process32FirstW(snapshot.get(), &entry))
+        return out;
     do {
         out.push_back(ProcessEntry{Narrow(entry.szExeFile), entry.th32ProcessID});
         entry.dwSize = sizeof entry;
@@ -37,10 +40,12 @@ bool ProcessesWin::PostToProcessWindows(uint32_t pid, uint32_t message, uintptr_
     for (HWND window = GetWindow(GetDesktopWindow(), GW_CHILD); window; window = GetWindow(window, GW_HWNDNEXT)) {
         // Owned windows (dialogs, tool windows) close with their owner; only the free-standing
         // top-level windows are asked.
-        if (GetWindow(window, GW_OWNER) || GetParent(window)) continue;
+        if (GetWindow(window, GW_OWNER) || GetParent(window))
+            continue;
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
-        if (owner != pid) continue;
+        if (owner != pid)
+            continue;
         PostMessageW(window, message, static_cast<WPARAM>(wParam), 0);
         found = true;
     }
@@ -58,9 +63,12 @@ bool ProcessesWin::IsRunning(uint32_t pid) {
 
 bool ProcessesWin::Terminate(uint32_t pid, uint32_t exitCode) {
     UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
-    if (!process) process = UniqueKernelHandle(OpenProcess(PROCESS_TERMINATE, FALSE, pid));
-    if (!process) return false;
-    if (!TerminateProcess(process.get(), exitCode)) return false;
+    if (!process)
+        process = UniqueKernelHandle(OpenProcess(PROCESS_TERMINATE, FALSE, pid));
+    if (!process)
+        return false;
+    if (!TerminateProcess(process.get(), exitCode))
+        return false;
     WaitForSingleObject(process.get(), kTerminationSettleMs);
     return true;
 }
@@ -84,7 +92,8 @@ WindowsVersion ProcessesWin::Version() {
         info.dwOSVersionInfoSize = sizeof info;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        if (!GetVersionExW(&info)) return WindowsVersion{};
+        if (!GetVersionExW(&info))
+            return WindowsVersion{};
 #pragma GCC diagnostic pop
     }
     return WindowsVersion{info.dwMajorVersion, info.dwMinorVersion, info.dwPlatformId};

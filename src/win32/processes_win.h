@@ -8,7 +8,7 @@
 namespace pellora::win32 {
 
 class ProcessesWin : public ProcessPort {
-public:
+  public:
     std::vector<ProcessEntry> Snapshot() override;
     bool PostToProcessWindows(uint32_t pid, uint32_t message, uintptr_t wParam) override;
     bool IsRunning(uint32_t pid) override;

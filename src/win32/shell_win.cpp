@@ -4,6 +4,7 @@
 #include "win32/shell_win.h"
 
 #include <windows.h>
+// Needs the types of windows.h.
 #include <shellapi.h>
 
 #include "win32/encoding_win.h"

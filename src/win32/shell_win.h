@@ -7,7 +7,7 @@
 namespace pellora::win32 {
 
 class ShellWin : public ShellPort {
-public:
+  public:
     int FileOperation(ShellOp op, const std::string& from, const std::string& to, uint32_t flags) override;
     bool OpenDocument(const std::string& path, const std::string& workingFolder) override;
 };

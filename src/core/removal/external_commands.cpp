@@ -9,7 +9,8 @@ bool ShellAndWait(ProcessPort& processes, const std::string& sCmd, int WindowSty
 }
 
 std::string QuoteArgument(const std::string& argument) {
-    if (argument.find_first_of(" \t") == std::string::npos) return argument;
+    if (argument.find_first_of(" \t") == std::string::npos)
+        return argument;
     // Backslashes are literal except in front of a quote, where each must be doubled; the
     // closing quote counts, so a trailing backslash is doubled too.
     std::string quoted = "\"";

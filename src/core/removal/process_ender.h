@@ -30,8 +30,9 @@ inline constexpr uint64_t kTerminateWaitMs = 2000;
 bool IsSystemCriticalProcess(std::string_view exeName);
 
 class ProcessEnder {
-public:
-    ProcessEnder(ProcessPort& processes, ClockPort& clock, UiPort& ui) : processes_(processes), clock_(clock), ui_(ui) {}
+  public:
+    ProcessEnder(ProcessPort& processes, ClockPort& clock, UiPort& ui)
+        : processes_(processes), clock_(clock), ui_(ui) {}
 
     // True only when the process has ended (or was not running). Refuses, with false, the
     // program's own process and system-critical ones. May yield while it waits.
@@ -45,7 +46,7 @@ public:
     bool versionRead() const { return versionRead_; }
     bool win9x() const { return win9x_; }
 
-private:
+  private:
     // The executable name of `pid` in a snapshot taken now; nothing when it is not listed.
     std::optional<std::string> ExeNameOf(uint32_t pid);
     // Yields until the process is gone or `limitMs` have passed; true when it is gone.

@@ -8,7 +8,7 @@ namespace pellora {
 namespace {
 
 class ProcessEnderTest : public ::testing::Test {
-protected:
+  protected:
     fakes::FakePlatform platform;
     ProcessEnder ender{platform.processes, platform.clock, platform.ui};
     fakes::FakeProcesses& processes = platform.processes;
@@ -54,7 +54,8 @@ TEST_F(ProcessEnderTest, NeverTouchesItsOwnOrASystemCriticalProcess) {
     processes.Add("C:\\Windows\\System32\\lsass.exe", 201, 0);
     processes.Add("csrss.exe", 202, 0);
     processes.Add("[System Process]", 0, 0);
-    for (uint32_t pid : {processes.selfPid, 200u, 201u, 202u, 0u}) EXPECT_FALSE(ender.EndProcess(pid, 0)) << pid;
+    for (uint32_t pid : {processes.selfPid, 200u, 201u, 202u, 0u})
+        EXPECT_FALSE(ender.EndProcess(pid, 0)) << pid;
     EXPECT_TRUE(processes.posted.empty());
     EXPECT_TRUE(processes.terminated.empty());
     EXPECT_EQ(processes.processes.size(), 5u);

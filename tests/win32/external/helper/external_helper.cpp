@@ -1,0 +1,71 @@
+// A stand-in for "another program" in the tests of ending processes and running commands:
+//   external_helper windows <n> <event>  n top-level windows, then sets the named event; each
+//                                        window closes on WM_CLOSE, the program ends when the
+//                                        last one is gone
+//   external_helper stubborn <n> <event> the same, but the windows ignore WM_CLOSE
+//   external_helper windowless           no window at all; runs until it is terminated
+//   external_helper sleep <ms> <file>    sleeps, then writes <file> and ends with exit code 3
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+int openWindows = 0;
+bool ignoreClose = false;
+
+LRESULT CALLBACK HelperWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE && ignoreClose)
+        return 0;
+    if (message == WM_DESTROY && --openWindows == 0)
+        PostQuitMessage(0);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+int RunWindows(int count, const char* readyEvent) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = HelperWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"PelloraExternalHelper";
+    RegisterClassW(&windowClass);
+    for (int i = 0; i < count; ++i) {
+        if (CreateWindowExW(0, windowClass.lpszClassName, L"helper", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                            nullptr, windowClass.hInstance, nullptr)) {
+            ++openWindows;
+        }
+    }
+    if (openWindows == 0)
+        return 2;
+    if (HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, readyEvent)) {
+        SetEvent(ready);
+        CloseHandle(ready);
+    }
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 4 && std::strcmp(argv[1], "windows") == 0)
+        return RunWindows(std::atoi(argv[2]), argv[3]);
+    if (argc >= 4 && std::strcmp(argv[1], "stubborn") == 0) {
+        ignoreClose = true;
+        return RunWindows(std::atoi(argv[2]), argv[3]);
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "windowless") == 0) {
+        for (;;)
+            Sleep(1000);
+    }
+    if (argc >= 4 && std::strcmp(argv[1], "sleep") == 0) {
+        Sleep(static_cast<DWORD>(std::atoi(argv[2])));
+        HANDLE file = CreateFileA(argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+        return 3;
+    }
+    return 1;
+}

@@ -1,0 +1,157 @@
+#include "win32/processes_win.h"
+
+#include <gtest/gtest.h>
+
+#include "core/removal/external_commands.h"
+#include "core/removal/process_ender.h"
+#include "fakes/fake_platform.h"
+
+// After the ports: windows.h defines Yield() as an empty macro.
+#include "external_test_support.h"
+
+namespace pellora::win32 {
+namespace {
+
+using pellora::testing::FileExists;
+using pellora::testing::HelperPath;
+using pellora::testing::ScratchFolder;
+
+class TickClock : public ClockPort {
+  public:
+    LocalTime Now() override { return {}; }
+    std::string ShortDate(const LocalTime&) override { return {}; }
+    uint64_t MonotonicMs() override { return GetTickCount64(); }
+};
+
+// The helper started directly, so the test holds its handle and can read its exit code.
+class Helper {
+  public:
+    // "windowless", or "windows"/"stubborn" with a number of windows.
+    explicit Helper(const std::string& mode, int windows = 0) {
+        // Set by the helper once its windows exist (WaitForInputIdle does not wait for a console
+        // program under Wine).
+        static int started = 0;
+        std::string readyName =
+            "PelloraHelperReady-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++started);
+        HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
+        std::string arguments = windows > 0 ? mode + " " + std::to_string(windows) + " " + readyName : mode;
+        std::wstring command = Widen(QuoteArgument(HelperPath()) + " " + arguments);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+            CloseHandle(info.hThread);
+            process_ = info.hProcess;
+            pid_ = info.dwProcessId;
+            if (windows > 0)
+                WaitForSingleObject(ready, 10000);
+        }
+        CloseHandle(ready);
+    }
+    ~Helper() {
+        if (!process_)
+            return;
+        TerminateProcess(process_, 1);
+        CloseHandle(process_);
+    }
+    uint32_t pid() const { return pid_; }
+    bool started() const { return process_ != nullptr; }
+    // The exit code once ended; STILL_ACTIVE while it runs.
+    DWORD ExitCode(DWORD waitMs) const {
+        WaitForSingleObject(process_, waitMs);
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(process_, &code);
+        return code;
+    }
+
+  private:
+    HANDLE process_ = nullptr;
+    uint32_t pid_ = 0;
+};
+
+// The helper's own windows; the system may give its thread more (an input-method window).
+int CountHelperWindows(uint32_t pid) {
+    int count = 0;
+    for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        wchar_t className[64] = {};
+        GetClassNameW(w, className, 64);
+        if (owner == pid && std::wstring_view(className) == L"PelloraExternalHelper")
+            ++count;
+    }
+    return count;
+}
+
+class ProcessesWinTest : public ::testing::Test {
+  protected:
+    ProcessesWinTest() {
+        ui.onYield = [] { Sleep(5); };
+    }
+    ProcessesWin processes;
+    TickClock clock;
+    fakes::FakeUi ui;
+    ProcessEnder ender{processes, clock, ui};
+};
+
+TEST_F(ProcessesWinTest, SnapshotListsTheRunningProgramsByExecutableName) {
+    Helper helper("windowless");
+    ASSERT_TRUE(helper.started());
+    bool foundSelf = false;
+    bool foundHelper = false;
+    for (const ProcessEntry& entry : processes.Snapshot()) {
+        if (entry.pid == processes.CurrentProcessId())
+            foundSelf = entry.exeName == "win32_external.exe";
+        if (entry.pid == helper.pid())
+            foundHelper = entry.exeName == "external_helper.exe";
+    }
+    EXPECT_TRUE(foundSelf);
+    EXPECT_TRUE(foundHelper);
+    EXPECT_TRUE(processes.IsRunning(helper.pid()));
+    EXPECT_EQ(processes.Version().platformId, 2u);
+}
+
+TEST_F(ProcessesWinTest, AProgramWithTwoWindowsIsAskedToCloseAndEndsByItself) {
+    Helper helper("windows", 2);
+    ASSERT_TRUE(helper.started());
+    ASSERT_EQ(CountHelperWindows(helper.pid()), 2);
+    EXPECT_TRUE(ender.EndProcess(helper.pid(), 77));
+    EXPECT_EQ(helper.ExitCode(5000), 0u);  // its own exit, not the termination code
+    EXPECT_FALSE(processes.IsRunning(helper.pid()));
+}
+
+TEST_F(ProcessesWinTest, AProgramThatIgnoresTheRequestIsTerminatedAfterTheWait) {
+    Helper helper("stubborn", 1);
+    ASSERT_TRUE(helper.started());
+    ASSERT_EQ(CountHelperWindows(helper.pid()), 1);
+    EXPECT_TRUE(ender.EndProcess(helper.pid(), 77));
+    EXPECT_EQ(helper.ExitCode(5000), 77u);
+    EXPECT_GT(ui.yields, 0u);
+}
+
+TEST_F(ProcessesWinTest, AWindowlessProgramIsTerminated) {
+    Helper helper("windowless");
+    ASSERT_TRUE(helper.started());
+    EXPECT_FALSE(processes.PostToProcessWindows(helper.pid(), WM_NULL, 0));
+    EXPECT_TRUE(ender.EndProcess(helper.pid(), 77));
+    EXPECT_EQ(helper.ExitCode(5000), 77u);
+}
+
+TEST_F(ProcessesWinTest, ItsOwnProcessIsRefused) {
+    EXPECT_FALSE(ender.EndProcess(processes.CurrentProcessId(), 0));
+    EXPECT_FALSE(processes.Terminate(0xFFFFFFF0u, 0));  // no such process
+    EXPECT_FALSE(processes.IsRunning(0xFFFFFFF0u));
+}
+
+TEST_F(ProcessesWinTest, ShellAndWaitWaitsForTheProgramAndReportsOneThatDoesNotExist) {
+    ScratchFolder scratch("wait");
+    std::string marker = scratch / "done marker";
+    std::string command = QuoteArgument(HelperPath()) + " sleep 700 " + QuoteArgument(marker);
+    EXPECT_TRUE(ShellAndWait(processes, command, kHiddenWindow));
+    // The helper writes the marker just before it ends; it is there the moment the call returns.
+    EXPECT_TRUE(FileExists(marker));
+    EXPECT_FALSE(ShellAndWait(processes, QuoteArgument(scratch / "no such program.exe"), kHiddenWindow));
+}
+
+}  // namespace
+}  // namespace pellora::win32
