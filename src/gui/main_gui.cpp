@@ -1,6 +1,64 @@
-// Entry point of Pellora.exe.
-#include <windows.h>
+// Entry point of Pellora.exe: the single-instance check, the splash window, the main window
+// over the real Windows adapters, start-up, the message loop and shutdown.
+#include "core/app/app.h"
+#include "win32/clock_win.h"
+#include "win32/file_system_win.h"
+#include "win32/processes_win.h"
+#include "win32/registry_win.h"
+#include "win32/shell_win.h"
+#include "win32/system_win.h"
+// The GUI headers last: <windows.h> turns names of the ports (DeleteFile, ...) into macros.
+#include "gui/gui_ui.h"
+#include "gui/main_window.h"
+#include "gui/single_instance.h"
+#include "gui/splash_window.h"
+#include "gui/wiring.h"
+
+using namespace pellora;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    return 0;
+    // Before anything else, so that a second copy ends without touching a file or the tray.
+    gui::SingleInstance instance;
+    if (instance.anotherRunning()) return 0;
+
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
+    InitCommonControlsEx(&controls);
+
+    win32::RegistryWin registry;
+    win32::FileSystemWin files;
+    win32::ProcessesWin processes;
+    win32::ShellWin shell;
+    win32::ClockWin clock;
+    win32::SystemWin system;
+    gui::GuiUi ui;
+    Ports ports{registry, files, processes, shell, clock, system, ui};
+    App app(ports);
+    gui::GuiCommands commands;
+    gui::WireCommands(app, commands);
+
+    gui::SplashWindow splash;
+    HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+    splash.Create(icon);
+
+    gui::MainWindow window(app, commands, ui);
+    window.onActivated = [&splash] { splash.Close(); };
+    window.onSplashChanged = [&splash, &app] { splash.SetText(app.state().splashText); };
+    if (!window.Create()) return 1;
+
+    if (!gui::StartUp(app, window, instance.anotherRunning())) {
+        DestroyWindow(window.hwnd());
+        splash.Close();
+        return 0;
+    }
+    ShowWindow(window.hwnd(), app.state().windowMinimized ? SW_SHOWMINIMIZED : SW_SHOWNORMAL);
+    UpdateWindow(window.hwnd());
+    // A window started minimised is never activated, yet the splash must go.
+    if (app.state().windowMinimized) splash.Close();
+
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) ui.Dispatch(message);
+    splash.Close();
+    if (icon) DestroyIcon(icon);
+    return static_cast<int>(message.wParam);
 }

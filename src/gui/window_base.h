@@ -2,7 +2,7 @@
 // virtual HandleMessage.
 #pragma once
 
-#include <windows.h>
+#include "gui/win.h"
 
 namespace pellora::gui {
 

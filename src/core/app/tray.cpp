@@ -9,7 +9,7 @@ void WindowHandling::Form_Resize(int left, int top) {
     // restoring there would put the window off screen.
     left_ = std::max(left, 0);
     top_ = std::max(top, 0);
-    if (!window_.IsMinimized()) return;
+    if (!window_.Minimized()) return;
     window_.Hide();
     if (saveData_) saveData_();
     ui_.Yield();
@@ -24,7 +24,7 @@ void WindowHandling::TrayMouse(int number) {
 }
 
 void WindowHandling::RestoreWindow() {
-    if (window_.IsMinimized()) {
+    if (window_.Minimized()) {
         window_.ShowNormal();
         window_.MoveTo(left_, top_);
     }

@@ -21,7 +21,7 @@ inline constexpr int kTrayIconId = 1;
 class WindowOps {
 public:
     virtual ~WindowOps() = default;
-    virtual bool IsMinimized() = 0;
+    virtual bool Minimized() = 0;
     virtual void Hide() = 0;
     // Normal (restored) state, shown and visible.
     virtual void ShowNormal() = 0;

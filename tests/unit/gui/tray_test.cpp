@@ -12,7 +12,7 @@ struct RecordingWindow : WindowOps {
     int left = 100, top = 80;
     std::vector<std::string> calls;
 
-    bool IsMinimized() override { return minimized; }
+    bool Minimized() override { return minimized; }
     void Hide() override {
         visible = false;
         calls.push_back("hide");

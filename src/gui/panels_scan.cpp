@@ -1,0 +1,170 @@
+// The scan wizard's preparation and progress panels. The progress block is drawn by the panel
+// from state.scrollBlockLeft (twips, as the scan moves it) on a track of kScrollTrackWidth twips.
+#include <algorithm>
+
+#include "gui/panels.h"
+
+namespace pellora::gui {
+
+namespace {
+
+constexpr const char* kModeCaptions[3] = {"Perform Smart System Scan", "Select Custom Scanning Options",
+                                          "Select Drives/Folders to Scan"};
+constexpr const char* kModeHints[3] = {
+    "Looks for known spyware files, folders, registry entries and cookies.",
+    "Scans what you choose with Customize: the system drive, the registry, processes, cookies.",
+    "Looks for known spyware files and folders in the places you choose with Select.",
+};
+
+constexpr const char* kCounterCaptions[ScanProcView::kCounterCount] = {
+    "Objects scanned: ",      "Objects recognized",      "Objects ignored",           "New objects",
+    "Processes identified",   "Files identified",        "Folders identified",        "Registry Keys identified",
+    "Registry Values identified", "Running processes",
+};
+
+}  // namespace
+
+// ---- preparation ---------------------------------------------------------------------------
+
+void ScanPrepView::CreateControls() {
+    instruction_ = AddLabel("Please choose a scanning mode and press Next to start the scan.");
+    for (int i = 0; i < 3; ++i) {
+        options_[i] = AddRadio(kModeCaptions[i], kIdOptScanMode0 + i, i == 0);
+        hints_[i] = AddLabel(kModeHints[i], -1, SS_ENDELLIPSIS);
+    }
+    cmdCustomize_ = AddButton(L"C&ustomize", kIdCmdCustomizeScan);
+    cmdSelect_ = AddButton(L"Se&lect", kIdCmdSelectDrvFolderScan);
+    cmdNext_ = AddButton(L"&Next", kIdCmdNextScan);
+}
+
+void ScanPrepView::OnLayout(int width, int height) {
+    const int margin = Margin();
+    int y = margin;
+    Place(instruction_, margin, y, width - 2 * margin, LineHeight());
+    y += LineHeight() + S(16);
+    const int buttonWidth = std::max(ButtonWidth(cmdCustomize_), ButtonWidth(cmdSelect_));
+    const int buttonX = width - margin - buttonWidth;
+    for (int i = 0; i < 3; ++i) {
+        const int rowHeight = ButtonHeight();
+        int optionWidth = std::min(TextWidthOf(options_[i]) + S(24), buttonX - S(12) - margin);
+        Place(options_[i], margin, y + (rowHeight - LineHeight() - S(4)) / 2, optionWidth, LineHeight() + S(4));
+        HWND button = i == 1 ? cmdCustomize_ : i == 2 ? cmdSelect_ : nullptr;
+        if (button) Place(button, buttonX, y, buttonWidth, ButtonHeight());
+        y += rowHeight;
+        Place(hints_[i], margin + S(20), y, buttonX - S(12) - margin - S(20), LineHeight());
+        y += LineHeight() + S(14);
+    }
+    PlaceButtonRow({}, {cmdNext_}, width, height);
+}
+
+void ScanPrepView::Refresh(View view) {
+    if (view != View::Settings) return;
+    for (int i = 0; i < 3; ++i) {
+        SendMessageW(options_[i], BM_SETCHECK, state().scanMode == i ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+}
+
+bool ScanPrepView::OnCommand(int id, int code) {
+    if (id >= kIdOptScanMode0 && id < kIdOptScanMode0 + 3) {
+        if (code != BN_CLICKED) return true;
+        if (commands().optScanMode_Click) commands().optScanMode_Click(id - kIdOptScanMode0);
+        Refresh(View::Settings);
+        return true;
+    }
+    switch (id) {
+        case kIdCmdCustomizeScan: Run(commands().lblCmdCustomizeScan_Click); return true;
+        case kIdCmdSelectDrvFolderScan: Run(commands().lblCmdSelectDrvFolderScan_Click); return true;
+        case kIdCmdNextScan: Run(commands().cmdNextScan_Click); return true;
+        default: return false;
+    }
+}
+
+// ---- progress ------------------------------------------------------------------------------
+
+void ScanProcView::CreateControls() {
+    currentOperation_ = AddLabel("", -1, SS_PATHELLIPSIS);
+    MarkBold(currentOperation_);
+    track_ = AddLabel("", kIdScrollTrack, SS_OWNERDRAW);
+    for (int i = 0; i < kCounterCount; ++i) {
+        counterCaptions_[i] = AddLabel(kCounterCaptions[i]);
+        counterValues_[i] = AddLabel("0");
+    }
+    cmdAbortNext_ = AddButton(L"&Abort", kIdCmdAbortNextResults);
+}
+
+void ScanProcView::OnLayout(int width, int height) {
+    const int margin = Margin();
+    int y = margin;
+    Place(currentOperation_, margin, y, width - 2 * margin, LineHeight());
+    y += LineHeight() + S(12);
+    Place(track_, margin, y, TwipsToPixels(kScrollTrackWidth) + 2, S(18));
+    y += S(18) + S(20);
+
+    // Two columns of counters, each caption followed by its figure.
+    int captionWidth = 0;
+    for (HWND caption : counterCaptions_) captionWidth = std::max(captionWidth, TextWidthOf(caption));
+    const int valueWidth = S(80);
+    const int columnWidth = captionWidth + S(12) + valueWidth;
+    const int columns = width - 2 * margin >= 2 * columnWidth + S(24) ? 2 : 1;
+    const int rows = (kCounterCount + columns - 1) / columns;
+    const int rowHeight = RowHeight();
+    for (int i = 0; i < kCounterCount; ++i) {
+        int column = i / rows;
+        int row = i % rows;
+        int x = margin + column * (columnWidth + S(24));
+        int top = y + row * rowHeight;
+        Place(counterCaptions_[i], x, top, captionWidth + S(4), LineHeight());
+        Place(counterValues_[i], x + captionWidth + S(12), top, valueWidth, LineHeight());
+    }
+    PlaceButtonRow({}, {cmdAbortNext_}, width, height);
+}
+
+void ScanProcView::Refresh(View view) {
+    if (view != View::ScanProgress) return;
+    const AppState& s = state();
+    SetTextIfChanged(currentOperation_, s.currentOperation);
+    const ScanCounters& c = s.counters;
+    const int64_t values[kCounterCount] = {c.scannedObjects,      c.objectsRecognized,  c.objectsIgnored,
+                                           c.newObjects,          c.processesIdentified, c.filesIdentified,
+                                           c.foldersIdentified,   c.regKeysIdentified,  c.regValuesIdentified,
+                                           c.runningProcesses};
+    for (int i = 0; i < kCounterCount; ++i) SetTextIfChanged(counterValues_[i], std::to_string(values[i]));
+    std::wstring caption = s.abortNextCaption == "Abort" ? L"&Abort" : s.abortNextCaption == "Next" ? L"&Next"
+                                                                                                    : W(s.abortNextCaption);
+    SetTextIfChanged(cmdAbortNext_, caption);
+    if (TwipsToPixels(s.scrollBlockLeft) != drawnBlockLeft_) InvalidateRect(track_, nullptr, FALSE);
+}
+
+int ScanProcView::BlockLeftPixels() const {
+    return drawnBlockLeft_;
+}
+
+void ScanProcView::OnDrawItem(DRAWITEMSTRUCT* item) {
+    if (item->hwndItem != track_) return;
+    RECT rect = item->rcItem;
+    HDC dc = item->hDC;
+    HBRUSH frame = CreateSolidBrush(RGB(160, 170, 185));
+    HBRUSH back = CreateSolidBrush(RGB(238, 242, 248));
+    FillRect(dc, &rect, back);
+    FrameRect(dc, &rect, frame);
+    drawnBlockLeft_ = TwipsToPixels(state().scrollBlockLeft);
+    RECT block{rect.left + 1 + drawnBlockLeft_, rect.top + 2,
+               rect.left + 1 + drawnBlockLeft_ + TwipsToPixels(kScrollBlockWidth), rect.bottom - 2};
+    RECT inner{rect.left + 1, rect.top + 1, rect.right - 1, rect.bottom - 1};
+    RECT visible{};
+    if (IntersectRect(&visible, &block, &inner)) {
+        HBRUSH fill = CreateSolidBrush(kAccent);
+        FillRect(dc, &visible, fill);
+        DeleteObject(fill);
+    }
+    DeleteObject(frame);
+    DeleteObject(back);
+}
+
+bool ScanProcView::OnCommand(int id, int) {
+    if (id != kIdCmdAbortNextResults) return false;
+    Run(commands().cmdAbortNextResults_Click);
+    return true;
+}
+
+}  // namespace pellora::gui

@@ -1,0 +1,116 @@
+#include "gui_fixture.h"
+
+#include <cstdio>
+
+namespace pellora::gui::testing {
+
+std::wstring WithoutMnemonic(std::wstring text) {
+    size_t at = text.find(L'&');
+    if (at != std::wstring::npos) text.erase(at, 1);
+    return text;
+}
+
+MainWindowTest::MainWindowTest() {
+    ui.messageHook = [this](const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon) {
+        messages.push_back({text, title, buttons, icon});
+        return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+    };
+    WireCommands(app, commands);
+    window.quitOnDestroy = false;
+    EXPECT_TRUE(window.Create());
+    ShowWindow(window.hwnd(), SW_SHOWNORMAL);
+    SetForegroundWindow(window.hwnd());
+    Settle();
+}
+
+MainWindowTest::~MainWindowTest() {
+    if (window.hwnd()) DestroyWindow(window.hwnd());
+    Settle();
+}
+
+void MainWindowTest::Settle(int milliseconds) {
+    DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
+    do {
+        ui.Pump();
+        window.FlushChanges();
+        if (milliseconds > 0) Sleep(10);
+    } while (static_cast<int>(end - GetTickCount()) > 0);
+}
+
+void MainWindowTest::Click(HWND button) {
+    ASSERT_NE(button, nullptr);
+    SendMessageW(button, BM_CLICK, 0, 0);
+    Settle();
+}
+
+void MainWindowTest::ClickInPanel(Panel panel, int id) {
+    Click(window.panel(panel)->Control(id));
+}
+
+std::wstring MainWindowTest::TextOf(HWND control) const {
+    return WithoutMnemonic(GetText(control));
+}
+
+size_t MainWindowTest::ListCount(Panel panel) {
+    auto* view = dynamic_cast<ListPanelView*>(window.panel(panel));
+    return view ? static_cast<size_t>(ListView_GetItemCount(view->list().hwnd())) : 0;
+}
+
+int MainWindowTest::VisiblePanelCount() const {
+    int visible = 0;
+    for (int i = 0; i < 10; ++i) {
+        if (IsShown(static_cast<Panel>(i))) ++visible;
+    }
+    return visible;
+}
+
+bool MainWindowTest::IsShown(Panel panel) const {
+    return (GetWindowLongW(window.panel(panel)->hwnd(), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void MainWindowTest::Screenshot(const std::string& name) {
+    HWND hwnd = window.hwnd();
+    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+    Settle(150);
+    RECT rect;
+    GetWindowRect(hwnd, &rect);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    const int stride = ((width * 3 + 3) / 4) * 4;
+    std::vector<char> pixels(static_cast<size_t>(stride) * height);
+    GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    const std::string folder = "screenshots\\" + std::to_string(window.fonts().dpi());
+    CreateDirectoryW(L"screenshots", nullptr);
+    CreateDirectoryW(W(folder).c_str(), nullptr);
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    FILE* out = _wfopen(W(folder + "\\" + name + ".bmp").c_str(), L"wb");
+    ASSERT_NE(out, nullptr);
+    fwrite(&file, sizeof file, 1, out);
+    fwrite(&info, sizeof info, 1, out);
+    fwrite(pixels.data(), 1, pixels.size(), out);
+    fclose(out);
+}
+
+}  // namespace pellora::gui::testing

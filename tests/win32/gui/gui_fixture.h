@@ -1,0 +1,58 @@
+// The main window over the in-memory fakes, shown on the test display: each test gets a fresh
+// App, window and message answers. Screenshot() writes what the screen shows of the window
+// into screenshots/<dpi>/ below the build folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+// The fakes first: <windows.h> turns names such as DeleteFile into macros.
+#include "core/app/app.h"
+#include "fakes/fake_platform.h"
+
+#include "gui/gui_ui.h"
+#include "gui/main_window.h"
+#include "gui/panels.h"
+#include "gui/wiring.h"
+
+namespace pellora::gui::testing {
+
+struct ShownMessage {
+    std::string text;
+    std::string title;
+    MsgButtons buttons;
+    MsgIcon icon;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    MainWindowTest();
+    ~MainWindowTest() override;
+
+    // Serves the window's messages for a moment and draws pending changes.
+    void Settle(int milliseconds = 0);
+    // Clicks a button of the visible panel or of the navigation bar.
+    void Click(HWND button);
+    void ClickInPanel(Panel panel, int id);
+    std::wstring TextOf(HWND control) const;
+    size_t ListCount(Panel panel);
+    int VisiblePanelCount() const;
+    bool IsShown(Panel panel) const;
+    void Screenshot(const std::string& name);
+
+    fakes::FakePlatform fake;
+    GuiUi ui;
+    Ports ports{fake.registry, fake.files, fake.processes, fake.shell, fake.clock, fake.system, ui};
+    App app{ports};
+    GuiCommands commands;
+    MainWindow window{app, commands, ui};
+    std::vector<ShownMessage> messages;
+    AppState& state = app.state();
+};
+
+// The text of a control with its mnemonic marker removed.
+std::wstring WithoutMnemonic(std::wstring text);
+
+}  // namespace pellora::gui::testing

@@ -1,0 +1,264 @@
+#include "gui_fixture.h"
+// (after the fixture, whose fakes must come before <windows.h>)
+#include <windowsx.h>
+
+#include "core/app/navigation.h"
+#include "gui/single_instance.h"
+
+namespace pellora::gui::testing {
+namespace {
+
+const Panel kAllPanels[] = {Panel::Status,     Panel::Settings,   Panel::ScanPrep, Panel::ScanProc,
+                            Panel::ScanResult, Panel::Iremovable, Panel::Ignored,  Panel::Quarantined,
+                            Panel::QItems,     Panel::Update};
+
+TEST_F(MainWindowTest, AllTenPanelsExistAndExactlyOneIsVisibleWithItsTitle) {
+    EXPECT_EQ(GetText(window.hwnd()), L"Dozevur Ezavuri");
+    for (Panel panel : kAllPanels) {
+        ASSERT_NE(window.panel(panel), nullptr);
+        app.navigation().Show(panel);
+        Settle();
+        EXPECT_EQ(VisiblePanelCount(), 1);
+        EXPECT_TRUE(IsShown(panel));
+        EXPECT_EQ(GetText(window.titleLabel()), W(PanelTitle(panel)));
+    }
+}
+
+TEST_F(MainWindowTest, BusyFlagIgnoresStatusScanAndSettingsButNotUpdate) {
+    app.navigation().ShowScanProc();
+    state.busy = true;
+    Settle();
+    for (int i = 0; i < 3; ++i) Click(window.navBar().button(i));
+    EXPECT_TRUE(IsShown(Panel::ScanProc));
+
+    app.navigation().ShowStatus();
+    Settle();
+    ClickInPanel(Panel::Status, kIdCmdDBaseUpdate);
+    EXPECT_TRUE(IsShown(Panel::Update));
+    EXPECT_EQ(GetText(window.titleLabel()), L"Pellora - DBase Update");
+
+    state.busy = false;
+    Click(window.navBar().button(1));
+    EXPECT_TRUE(IsShown(Panel::ScanPrep));
+    Click(window.navBar().button(2));
+    EXPECT_TRUE(IsShown(Panel::Settings));
+    Click(window.navBar().button(0));
+    EXPECT_TRUE(IsShown(Panel::Status));
+}
+
+TEST_F(MainWindowTest, BackEmptiesThePackageContentsAndFinishTheIrremovableList) {
+    state.lstQuarantinedItems = {{"cookie", kImageCookie, "10000.qit", "C:\\Cookies\\a@x.txt"},
+                                 {"regval", kImageRegVal, "10001.qit", "HKEY_CURRENT_USER\\Software\\X,Run"}};
+    app.navigation().ShowQItems();
+    ui.Changed(View::QuarantineItems);
+    Settle();
+    EXPECT_EQ(ListCount(Panel::QItems), 2u);
+    ClickInPanel(Panel::QItems, kIdCmdBack);
+    EXPECT_TRUE(IsShown(Panel::Quarantined));
+    EXPECT_TRUE(state.lstQuarantinedItems.empty());
+    EXPECT_EQ(ListCount(Panel::QItems), 0u);
+
+    state.lstIremovable = {{"path", kImageProgram, "Adware", "C:\\Bad\\bad.exe", "http://remove.example/bad", false}};
+    app.navigation().ShowIremovable();
+    ui.Changed(View::Irremovable);
+    Settle();
+    EXPECT_EQ(ListCount(Panel::Iremovable), 1u);
+    ClickInPanel(Panel::Iremovable, kIdCmdFinish);
+    EXPECT_TRUE(IsShown(Panel::Status));
+    EXPECT_TRUE(state.lstIremovable.empty());
+    EXPECT_EQ(ListCount(Panel::Iremovable), 0u);
+}
+
+TEST_F(MainWindowTest, HelpWithoutItsPageShowsOnlyTheMessage) {
+    Panel before = state.panel;
+    Click(window.navBar().button(3));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Help file help.htm could not be found.");
+    EXPECT_EQ(messages[0].icon, MsgIcon::Error);
+    EXPECT_TRUE(fake.shell.opened.empty());
+    EXPECT_EQ(state.panel, before);
+}
+
+TEST_F(MainWindowTest, StatusPanelShowsFreshInstallationFiguresAndCountsTheQuarantineFolder) {
+    state.lstScanInfoFile = {"{never}", "0", "0"};
+    fake.files.AddFolder("C:\\Pellora\\Quarantine");
+    Click(window.navBar().button(0));
+    auto* status = static_cast<StatusView*>(window.panel(Panel::Status));
+    EXPECT_EQ(TextOf(status->value(2)), L"10.0.0.5");
+    EXPECT_EQ(TextOf(status->value(3)), L"{never}");
+    EXPECT_EQ(TextOf(status->value(4)), L" 0");
+    EXPECT_EQ(TextOf(status->value(5)), L" 0");
+    EXPECT_EQ(TextOf(status->value(6)), L"0");
+    EXPECT_EQ(TextOf(status->value(7)), L"0");
+    EXPECT_EQ(TextOf(status->value(0)), L"Database unavailable");
+
+    for (const char* package : {"1-12-2026-9-0-0", "2-12-2026-9-0-0", "3-12-2026-9-0-0"}) {
+        fake.files.AddFile(std::string("C:\\Pellora\\Quarantine\\") + package + "\\10000.qnf", "path|10000.qit|C:\\x");
+    }
+    fake.files.AddFile("C:\\Pellora\\Quarantine\\loose.txt", "x");
+    fake.files.AddFile("C:\\Pellora\\Quarantine\\desktop.ini", "[.ShellClassInfo]");
+    Click(window.navBar().button(0));
+    EXPECT_EQ(TextOf(status->value(7)), L"4");
+}
+
+TEST_F(MainWindowTest, TrayNumbersRestoreOrOpenTheMenuAndOthersAreIgnored) {
+    ShowWindow(window.hwnd(), SW_MINIMIZE);
+    Settle();
+    ASSERT_FALSE(IsWindowVisible(window.hwnd()));
+
+    for (int number : {512, 513, 515, 516, 518}) SendMessageW(window.hwnd(), WM_MOUSEMOVE, 1, MAKELPARAM(number, 0));
+    EXPECT_FALSE(IsWindowVisible(window.hwnd()));
+    EXPECT_EQ(window.trayMenuCount(), 0);
+
+    SendMessageW(window.hwnd(), WM_MOUSEMOVE, 1, MAKELPARAM(514, 0));
+    Settle();
+    EXPECT_TRUE(IsWindowVisible(window.hwnd()));
+    EXPECT_FALSE(IsIconic(window.hwnd()));
+    RECT rect;
+    GetWindowRect(window.hwnd(), &rect);
+    EXPECT_EQ(rect.left, window.handling().rememberedLeft());
+    EXPECT_EQ(rect.top, window.handling().rememberedTop());
+
+    // The menu is modal: a timer closes it from inside its loop.
+    SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        EndMenu();
+    });
+    SendMessageW(window.hwnd(), WM_MOUSEMOVE, 1, MAKELPARAM(517, 0));
+    EXPECT_EQ(window.trayMenuCount(), 1);
+}
+
+TEST_F(MainWindowTest, MinimiseHidesAndWritesTheSettings) {
+    int saves = 0;
+    commands.SaveData = [&] { ++saves; };
+    ShowWindow(window.hwnd(), SW_MINIMIZE);
+    Settle();
+    EXPECT_FALSE(IsWindowVisible(window.hwnd()));
+    EXPECT_EQ(saves, 1);
+    EXPECT_GE(window.handling().rememberedLeft(), 0);
+    EXPECT_GE(window.handling().rememberedTop(), 0);
+
+    window.handling().RestoreWindow();
+    Settle();
+    EXPECT_TRUE(IsWindowVisible(window.hwnd()));
+    EXPECT_EQ(saves, 1);
+}
+
+TEST_F(MainWindowTest, ExitIsRefusedWhileTheUnloadSaysSo) {
+    bool allow = false;
+    commands.Form_Unload = [&] { return allow; };
+    SendMessageW(window.hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(window.hwnd()));
+    window.AddToSystemTray(false);
+    EXPECT_TRUE(window.trayIconAdded());
+    allow = true;
+    SendMessageW(window.hwnd(), WM_COMMAND, kIdMnuPopUpExit, 0);
+    EXPECT_EQ(window.hwnd(), nullptr);
+    EXPECT_FALSE(window.trayIconAdded());
+}
+
+TEST_F(MainWindowTest, SecondInstanceIsDetectedAndAddsNoIcon) {
+    SingleInstance first(L"Local\\Pellora.Test.Instance");
+    SingleInstance second(L"Local\\Pellora.Test.Instance");
+    EXPECT_FALSE(first.anotherRunning());
+    EXPECT_TRUE(second.anotherRunning());
+    window.AddToSystemTray(second.anotherRunning());
+    EXPECT_FALSE(window.trayIconAdded());
+    window.AddToSystemTray(first.anotherRunning());
+    EXPECT_TRUE(window.trayIconAdded());
+    // Re-created taskbar: the icon is added again, never twice in our books.
+    SendMessageW(window.hwnd(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(window.trayIconAdded());
+}
+
+TEST_F(MainWindowTest, CheckBoxClicksToggleTheModelOnce) {
+    state.lstScanResult = {{"path", kImageProgram, "Adware", "C:\\A\\x.exe", "", false},
+                           {"regval", kImageRegVal, "Spyware", "HKEY_CURRENT_USER\\Software\\X,Run", "", false}};
+    app.navigation().ShowScanResult();
+    ui.Changed(View::ScanResults);
+    Settle();
+    HWND list = static_cast<ListPanelView*>(window.panel(Panel::ScanResult))->list().hwnd();
+    ASSERT_EQ(ListView_GetItemCount(list), 2);
+    RECT item;
+    ListView_GetItemRect(list, 1, &item, LVIR_BOUNDS);
+    LPARAM at = MAKELPARAM(item.left + window.fonts().dpi() * 8 / 96, (item.top + item.bottom) / 2);
+    SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(list, WM_LBUTTONUP, 0, at);
+    Settle();
+    EXPECT_FALSE(state.lstScanResult[0].checked);
+    EXPECT_TRUE(state.lstScanResult[1].checked);
+
+    // The control shows the model's mark.
+    EXPECT_EQ(ListView_GetCheckState(list, 1), TRUE);
+    EXPECT_EQ(ListView_GetCheckState(list, 0), FALSE);
+}
+
+TEST_F(MainWindowTest, ProgressPanelFollowsTheScanState) {
+    app.navigation().ShowScanProc();
+    state.counters.scannedObjects = 1234;
+    state.counters.runningProcesses = 42;
+    state.currentOperation = "Listing Hard Disk Files...";
+    state.abortNextCaption = "Next";
+    state.scrollTimerEnabled = true;
+    state.scrollBlockLeft = 1500;
+    ui.Changed(View::ScanProgress);
+    Settle(100);
+    auto* progress = static_cast<ScanProcView*>(window.panel(Panel::ScanProc));
+    EXPECT_EQ(TextOf(progress->counter(0)), L"1234");
+    EXPECT_EQ(TextOf(progress->counter(9)), L"42");
+    EXPECT_EQ(TextOf(progress->currentOperation()), L"Listing Hard Disk Files...");
+    EXPECT_EQ(TextOf(progress->Control(kIdCmdAbortNextResults)), L"Next");
+    EXPECT_TRUE(window.timerRunning(kTmrScrollingBar));
+    EXPECT_EQ(progress->BlockLeftPixels(), MulDiv(1500, window.fonts().dpi(), 1440));
+
+    int ticks = 0;
+    commands.tmrScrollingBar_Timer = [&] { ++ticks; };
+    Settle(300);
+    EXPECT_GT(ticks, 0);
+    state.scrollTimerEnabled = false;
+    ui.Changed(View::ScanProgress);
+    Settle();
+    EXPECT_FALSE(window.timerRunning(kTmrScrollingBar));
+}
+
+TEST_F(MainWindowTest, ButtonsFollowTheirStateAndEnterPressesTheDefault) {
+    app.navigation().ShowScanResult();
+    state.buttons.cmdNextDelete = false;
+    ui.Changed(View::Buttons);
+    Settle();
+    EXPECT_FALSE(IsWindowEnabled(window.panel(Panel::ScanResult)->Control(kIdCmdNextDelete)));
+    EXPECT_TRUE(IsWindowEnabled(window.panel(Panel::ScanResult)->Control(kIdCmdIgnoreSelected)));
+
+    int scans = 0;
+    commands.cmdNextScan_Click = [&] { ++scans; };
+    app.navigation().ShowScanPrep();
+    Settle();
+    SendMessageW(window.hwnd(), WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(scans, 1);
+    app.navigation().ShowQItems();
+    Settle();
+    SendMessageW(window.hwnd(), WM_COMMAND, IDCANCEL, 0);
+    Settle();
+    EXPECT_TRUE(IsShown(Panel::Quarantined));
+}
+
+TEST_F(MainWindowTest, YieldStaysCheapAndStillServesTheWindow) {
+    const uint64_t pumpsBefore = ui.pumpCount();
+    const DWORD start = GetTickCount();
+    for (int i = 0; i < 1000000; ++i) ui.Yield();
+    const DWORD elapsed = GetTickCount() - start;
+    const uint64_t pumps = ui.pumpCount() - pumpsBefore;
+    // One pump per 20 ms at most (and one more for the first call).
+    EXPECT_LE(pumps, elapsed / 20 + 2);
+
+    // Slow work between yields still gets served at least every few calls.
+    const uint64_t slowBefore = ui.pumpCount();
+    for (int i = 0; i < 40; ++i) {
+        Sleep(10);
+        ui.Yield();
+    }
+    EXPECT_GE(ui.pumpCount() - slowBefore, 3u);
+}
+
+}  // namespace
+}  // namespace pellora::gui::testing
