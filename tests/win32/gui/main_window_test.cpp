@@ -129,19 +129,25 @@ TEST_F(MainWindowTest, TrayNumbersRestoreOrOpenTheMenuAndOthersAreIgnored) {
 }
 
 TEST_F(MainWindowTest, MinimiseHidesAndWritesTheSettings) {
-    int saves = 0;
-    commands.SaveData = [&] { ++saves; };
+    fake.files.AddFolder("C:\\Pellora\\Settings");
+    state.lstSettingsFile = {"1", "0", "0", "1", "0", "0", "about:blank", "Microsoft Internet Explorer", "30", "2", "10"};
+    state.lstScanInfoFile = {"{never}", "0", "0"};
     ShowWindow(window.hwnd(), SW_MINIMIZE);
     Settle();
     EXPECT_FALSE(IsWindowVisible(window.hwnd()));
-    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(fake.files.Content("C:\\Pellora\\Settings\\ScanInfo.stg"), "{never}\r\n0\r\n0");
+    EXPECT_NE(fake.files.Content("C:\\Pellora\\Settings\\Settings.stg").find("Microsoft Internet Explorer\r\n30"),
+              std::string::npos);
     EXPECT_GE(window.handling().rememberedLeft(), 0);
     EXPECT_GE(window.handling().rememberedTop(), 0);
 
+    int saves = 0;
+    commands.SaveData = [&] { ++saves; };
     window.handling().RestoreWindow();
     Settle();
     EXPECT_TRUE(IsWindowVisible(window.hwnd()));
-    EXPECT_EQ(saves, 1);
+    EXPECT_FALSE(IsIconic(window.hwnd()));
+    EXPECT_EQ(saves, 0);
 }
 
 TEST_F(MainWindowTest, ExitIsRefusedWhileTheUnloadSaysSo) {
@@ -194,6 +200,8 @@ TEST_F(MainWindowTest, CheckBoxClicksToggleTheModelOnce) {
 }
 
 TEST_F(MainWindowTest, ProgressPanelFollowsTheScanState) {
+    int ticks = 0;
+    commands.tmrScrollingBar_Timer = [&] { ++ticks; };
     app.navigation().ShowScanProc();
     state.counters.scannedObjects = 1234;
     state.counters.runningProcesses = 42;
@@ -211,8 +219,6 @@ TEST_F(MainWindowTest, ProgressPanelFollowsTheScanState) {
     EXPECT_TRUE(window.timerRunning(kTmrScrollingBar));
     EXPECT_EQ(progress->BlockLeftPixels(), MulDiv(1500, window.fonts().dpi(), 1440));
 
-    int ticks = 0;
-    commands.tmrScrollingBar_Timer = [&] { ++ticks; };
     Settle(300);
     EXPECT_GT(ticks, 0);
     state.scrollTimerEnabled = false;
@@ -258,6 +264,32 @@ TEST_F(MainWindowTest, YieldStaysCheapAndStillServesTheWindow) {
         ui.Yield();
     }
     EXPECT_GE(ui.pumpCount() - slowBefore, 3u);
+}
+
+}  // namespace
+}  // namespace pellora::gui::testing
+
+namespace pellora::gui::testing {
+namespace {
+
+TEST_F(MainWindowTest, WizardButtonsRunTheScanAndShowItsResults) {
+    state.lstDBaseFile = {"2026.12.01", "path|C:\\Bad\\bad.exe|Adware|", "path|C:\\Good\\none.exe|Adware|"};
+    state.lstSettingsFile = {"0", "0", "0", "0", "0", "0", "about:blank", "Microsoft Internet Explorer", "30", "0", "10"};
+    fake.files.AddFile("C:\\Bad\\bad.exe", "MZ");
+    Click(window.navBar().button(1));
+    ASSERT_TRUE(IsShown(Panel::ScanPrep));
+    ClickInPanel(Panel::ScanPrep, kIdCmdNextScan);
+    EXPECT_TRUE(IsShown(Panel::ScanProc));
+    HWND abortNext = window.panel(Panel::ScanProc)->Control(kIdCmdAbortNextResults);
+    EXPECT_EQ(TextOf(abortNext), L"Next");
+    // A scan keeps the program busy until its results are dealt with.
+    Click(window.navBar().button(0));
+    EXPECT_TRUE(IsShown(Panel::ScanProc));
+
+    Click(abortNext);
+    EXPECT_TRUE(IsShown(Panel::ScanResult));
+    EXPECT_EQ(ListCount(Panel::ScanResult), 1u);
+    EXPECT_EQ(TextOf(abortNext), L"Abort");
 }
 
 }  // namespace
