@@ -92,26 +92,5 @@ TEST_F(QuarantineTest, SameNamedFoldersKeepSeparateCopies) {
     EXPECT_EQ(p.files.Content(InPackage("10001.qnf")), "folder|10001\\Bad|C:\\Two\\Bad");
 }
 
-TEST_F(QuarantineTest, ValuesKeepTheirTypes) {
-    const std::string key = "HKEY_CURRENT_USER\\Software\\Example";
-    p.registry.AddDword(key, "Number", 0xFFFFFFFF);
-    p.registry.AddValue(key, "Expand", RegValue{kRegExpandSz, "%TEMP%\\x"});
-    p.registry.AddValue(key, "Bytes", RegValue{kRegBinary, std::string("\x00\x10", 2)});
-    for (const char* name : {"Number", "Expand", "Bytes"})
-        AddRow("regval", key + "," + name);
-    quarantine.cmdQuarantineSelected();
-    EXPECT_EQ(p.files.Content(InPackage("10000.qit")), "DWORD|-1");
-    EXPECT_EQ(p.files.Content(InPackage("10001.qit")), "ExpandString|%TEMP%\\x");
-    EXPECT_EQ(p.files.Content(InPackage("10002.qit")), "Binary|0010");
-}
-
-TEST_F(QuarantineTest, ALeftoverPayloadIsReplacedWithoutAsking) {
-    p.files.AddFile("C:\\x.exe", "new");
-    ASSERT_TRUE(quarantine.store().EnsureCurrentPackage());
-    p.files.AddFile(InPackage("10000.qit"), "orphan from an interrupted run");
-    EXPECT_TRUE(quarantine.QuarantineResultRow(ResultRow{"file", kImageFile, "c", "C:\\x.exe", "", true}));
-    EXPECT_EQ(p.files.Content(InPackage("10000.qit")), "new");
-}
-
 }  // namespace
 }  // namespace pellora::testing

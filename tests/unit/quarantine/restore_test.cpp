@@ -5,61 +5,6 @@ namespace {
 
 constexpr const char* kName = "6-12-2026-9-5-7";
 
-TEST_F(QuarantineTest, EveryKindComesBackAndThePackageGoes) {
-    const std::string key = "HKEY_CURRENT_USER\\Software\\Example";
-    p.files.AddFile("C:\\Bad\\a.exe", "MZ-a");
-    p.files.AddFile("C:\\Cookies\\user@ads.txt", "cookie");
-    p.files.AddFile("C:\\Program Files\\Bad\\sub\\deep\\b.dll", "MZ-b");
-    p.registry.AddKey("HKEY_LOCAL_MACHINE\\Software\\Bad");
-    p.registry.AddString(key, "Run,Extra", "C:\\a|b");
-    p.registry.AddDword(key, "Number", 0xFFFFFFFF);
-    p.registry.AddValue(key, "Multi", RegValue{kRegMultiSz, std::string("a\0b\0", 4)});
-    AddRow("file", "C:\\Bad\\a.exe");
-    AddRow("folder", "C:\\Program Files\\Bad");
-    AddRow("regkey", "HKEY_LOCAL_MACHINE\\Software\\Bad");
-    AddRow("cookie", "user@ads.txt");
-    for (const char* name : {"Run,Extra", "Number", "Multi"})
-        AddRow("regval", key + "," + name);
-    quarantine.cmdQuarantineSelected();
-    ASSERT_EQ(p.ui.messages.at(0).text, "7 items quarantined successfully.");
-
-    // What the removal run would do.
-    p.files.DeleteFile("C:\\Bad\\a.exe");
-    p.files.DeleteFile("C:\\Cookies\\user@ads.txt");
-    for (const char* path : {"C:\\Program Files\\Bad\\sub\\deep\\b.dll", "C:\\Program Files\\Bad\\sub\\deep",
-                             "C:\\Program Files\\Bad\\sub", "C:\\Program Files\\Bad"}) {
-        if (!p.files.DeleteFile(path))
-            p.files.RemoveDirectory(path);
-    }
-    p.registry.DeleteKey(RootKey::LocalMachine, "Software\\Bad");
-    for (const char* name : {"Run,Extra", "Number", "Multi"})
-        p.registry.DeleteValue(RootKey::CurrentUser, "Software\\Example", name);
-    state.lstCustomDelete.Add("C:\\untouched");
-    state.lstScanInfoFile = {"1", "5"};
-
-    CheckPackage(kName);
-    quarantine.cmdRestoreQuarantined();
-
-    EXPECT_EQ(p.files.Content("C:\\Bad\\a.exe"), "MZ-a");
-    EXPECT_EQ(p.files.Content("C:\\Cookies\\user@ads.txt"), "cookie");
-    EXPECT_EQ(p.files.Content("C:\\Program Files\\Bad\\sub\\deep\\b.dll"), "MZ-b");
-    EXPECT_TRUE(p.registry.HasKey("HKEY_LOCAL_MACHINE\\Software\\Bad"));
-    EXPECT_EQ(p.registry.Value(key, "Run,Extra")->data, "C:\\a|b");
-    EXPECT_EQ(p.registry.Value(key, "Number")->type, kRegDword);
-    EXPECT_EQ(p.registry.Value(key, "Number")->data, std::string("\xFF\xFF\xFF\xFF", 4));
-    EXPECT_EQ(p.registry.Value(key, "Multi")->type, kRegMultiSz);
-    EXPECT_EQ(p.registry.Value(key, "Multi")->data, std::string("a\0b\0", 4));
-    EXPECT_EQ(p.processes.commands.back(), "C:\\WINDOWS\\regedit.exe /c /s C:\\Temp.reg");
-    EXPECT_FALSE(p.files.Exists("C:\\Temp.reg"));
-
-    EXPECT_FALSE(p.files.Exists(kPackage));
-    EXPECT_TRUE(state.lstQuarantinedList.empty());
-    EXPECT_EQ(state.status.noQuarantined, "0");
-    // Housekeeping raises no statistic and leaves the busy flag as it was.
-    EXPECT_EQ(state.lstScanInfoFile, (std::vector<std::string>{"1", "5"}));
-    EXPECT_FALSE(state.busy);
-}
-
 TEST_F(QuarantineTest, AFailedWriteBackKeepsRecordAndPayload) {
     const std::string key = "HKEY_CURRENT_USER\\Software\\Example";
     p.files.AddFile("C:\\Dir\\a.exe", "MZ");
@@ -151,16 +96,6 @@ TEST_F(QuarantineTest, TreesDeeperThanThePassLimitKeepTheirDeepestLevels) {
     EXPECT_TRUE(p.files.Exists(InPackage("10000\\Bad")));
     ASSERT_EQ(state.lstQuarantinedList.size(), 1u);
     EXPECT_EQ(state.lstQuarantinedList[0].itemCount, "0");
-}
-
-TEST_F(QuarantineTest, NothingCheckedOnlyRebuildsTheList) {
-    p.files.AddFile(InPackage("10000.qnf"), "file|10000.qit|C:\\x.exe");
-    p.files.AddFile(InPackage("10000.qit"), "MZ");
-    quarantine.LoadToQuarantineList();
-    state.lstQuarantinedList.clear();
-    quarantine.cmdRestoreQuarantined();
-    EXPECT_EQ(state.lstQuarantinedList.size(), 1u);
-    EXPECT_FALSE(p.files.Exists("C:\\x.exe"));
 }
 
 }  // namespace
