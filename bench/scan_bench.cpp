@@ -1,9 +1,9 @@
 // Matching benchmarks of the scan: a 30,000-item database of every kind against a generated
 // listing of 1,000,000 disk paths, 300,000 registry keys and 2,000 cookie files.
 //
-//   BM_IndexedWalk/custom       the database walk of a custom scan with every option on
-//   BM_IndexedWalk/fileFolder   the walk of a file/folder scan (path, fold, file on the listing)
-//   BM_RowByRowWalk/...         the same walks comparing every item with every listing row, as
+//   BM_IndexedWalk/plan:0       the database walk of a custom scan with every option on
+//   BM_IndexedWalk/plan:1       the walk of a file/folder scan (path, fold, file on the listing)
+//   BM_RowByRowWalk/plan:...    the same walks comparing every item with every listing row, as
 //                               the scan's rules state them, on every 199th item; the counter
 //                               "all_items_s" scales the time to the whole database (the cost is
 //                               linear in both sizes)
@@ -18,7 +18,6 @@
 
 #include <chrono>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -26,6 +25,7 @@
 #include "core/scan/reference_matching.h"
 #include "core/scan/scanner.h"
 #include "fakes/fake_platform.h"
+#include "scan_data.h"
 
 namespace pellora {
 namespace {
@@ -44,183 +44,35 @@ class NullUi : public UiPort {
     void Changed(View) override {}
 };
 
-// Names that look like the names of a real disk and registry.
-class Names {
-  public:
-    explicit Names(unsigned seed) : random_(seed) {
-        const char* syllables[] = {"win",  "sys",   "mic",  "ro",   "soft", "net",   "data", "app",
-                                   "ser",  "vice",  "core", "lib",  "cfg",  "up",    "date", "ms",
-                                   "x",    "64",    "res",  "font", "web",  "cache", "user", "log",
-                                   "temp", "shell", "kit",  "tool", "lang", "en",    "us",   "pack"};
-        for (int i = 0; i < 6000; ++i) {
-            std::string word;
-            for (int n = 2 + Number(3); n > 0; --n)
-                word += syllables[Number(32)];
-            if (Number(4) == 0)
-                word[0] = static_cast<char>(word[0] - 'a' + 'A');
-            words_.push_back(word);
-        }
-    }
-    int Number(int below) { return std::uniform_int_distribution<int>(0, below - 1)(random_); }
-    const std::string& Word() { return words_[Number(static_cast<int>(words_.size()))]; }
-    std::string Extension() {
-        const char* common[] = {"dll", "exe", "txt",      "ini", "dat", "log", "png",  "xml", "js",  "html",
-                                "sys", "cab", "manifest", "mui", "cat", "inf", "json", "css", "ico", "lnk"};
-        return Number(50) == 0 ? Word().substr(0, 3) : common[Number(20)];
-    }
-
-  private:
-    std::mt19937 random_;
-    std::vector<std::string> words_;
-};
-
 struct Data {
     fakes::FakePlatform platform;
     NullUi ui;
     Ports ports{
         platform.registry, platform.files, platform.processes, platform.shell, platform.clock, platform.system, ui};
     AppState state;
-    std::vector<std::string> disk;  // the listing rows, to pick objects that are found
-    std::vector<std::string> registry;
 };
-
-// A folder's entries, then its subfolders', as the hard-disk listing lists them.
-void ListFolder(Names& names, const std::string& folder, int depth, std::vector<std::string>& rows) {
-    std::vector<std::string> subfolders;
-    int files = 2 + names.Number(depth < 2 ? 6 : 25);
-    int folders = depth >= 7 ? 0 : names.Number(depth < 3 ? 9 : 4);
-    for (int i = 0; i < files + folders && rows.size() < kDiskRows; ++i) {
-        std::string path = folder + "\\" + names.Word();
-        if (i < files) {
-            path += "." + names.Extension();
-        } else {
-            subfolders.push_back(path);
-        }
-        rows.push_back(path);
-    }
-    for (const std::string& sub : subfolders) {
-        if (rows.size() < kDiskRows)
-            ListFolder(names, sub, depth + 1, rows);
-    }
-}
-
-void ListKey(Names& names, const std::string& key, int depth, std::vector<std::string>& rows) {
-    rows.push_back(key);
-    int subkeys = depth >= 6 ? 0 : names.Number(depth < 2 ? 12 : 5);
-    for (int i = 0; i < subkeys && rows.size() < kRegistryRows; ++i) {
-        std::string name = names.Number(8) == 0 ? "{" + std::to_string(names.Number(1 << 30)) + "-" + names.Word() + "}"
-                                                : names.Word();
-        ListKey(names, key + "\\" + name, depth + 1, rows);
-    }
-}
-
-std::string RareExtension(Names& names, const Data& data) {
-    const std::string common =
-        "|dll|exe|txt|ini|dat|log|png|xml|js|html|sys|cab|manifest|mui|cat|inf|json|css|ico|lnk|";
-    for (int tries = 0; tries < 1000; ++tries) {
-        const std::string& row = data.disk[names.Number(static_cast<int>(data.disk.size()))];
-        size_t dot = row.rfind('.');
-        if (dot == std::string::npos || row.find('\\', dot) != std::string::npos)
-            continue;
-        std::string ext = row.substr(dot + 1);
-        if (common.find("|" + ext + "|") == std::string::npos)
-            return ext;
-    }
-    return "zzz";
-}
-
-std::string Database(Names& names, const Data& data, size_t index) {
-    auto pick = [&](const std::vector<std::string>& rows) { return rows[names.Number(static_cast<int>(rows.size()))]; };
-    bool present = names.Number(100) == 0;  // about one item in a hundred names something that is there
-    std::string object;
-    const char* type = "";
-    switch (index % 20) {
-        case 0:
-        case 1:
-        case 2:
-        case 3:
-        case 4:
-            type = "path";
-            object = present ? pick(data.disk) : "C:\\Program Files\\" + names.Word() + "\\" + names.Word() + ".exe";
-            break;
-        case 5:
-        case 6:
-            type = "folder";
-            object = present ? pick(data.disk) : "%ProgramsDir%\\" + names.Word() + "Bar";
-            break;
-        case 7:
-        case 8:
-        case 9:
-            type = "regval";
-            object = "HKEY_CURRENT_USER\\Software\\" + names.Word() + "," + names.Word();
-            break;
-        case 10:
-        case 11:
-        case 12:
-            type = "regkey";
-            object = "HKEY_LOCAL_MACHINE\\Software\\" + names.Word();
-            break;
-        case 13:
-        case 14:
-            type = "cookie";
-            object = present ? pick(data.state.lstCache).substr(5, 6) : names.Word() + "ads";
-            break;
-        case 15:
-        case 16: {
-            type = "file";
-            std::string name = pick(data.disk);
-            name = name.substr(name.rfind('\\') + 1);
-            if (names.Number(300) == 0) {
-                // A star pattern of one of the rarer extensions: it finds some hundred files.
-                object = "*." + RareExtension(names, data);
-            } else {
-                object = present ? name : names.Word() + "_mal." + names.Extension();
-            }
-            break;
-        }
-        default:
-            type = "regsearch";
-            if (present) {
-                // A key of its own name: the key and the keys below it are found.
-                std::string key = pick(data.registry);
-                for (int tries = 0; tries < 1000 && key.back() != '}'; ++tries)
-                    key = pick(data.registry);
-                object = key.substr(key.rfind('\\') + 1);
-            } else {
-                object = names.Word() + "spy";
-            }
-    }
-    std::string comment = index % 10 == 0 ? "http://help.example/" + std::to_string(index) : "";
-    return std::string(type) + "|" + object + "|Threat" + std::to_string(index % 97) + "|" + comment;
-}
 
 Data& Shared() {
     static std::unique_ptr<Data> data = [] {
         auto d = std::make_unique<Data>();
-        Names names(7);
-        d->disk.reserve(kDiskRows);
-        while (d->disk.size() < kDiskRows)
-            ListFolder(names, "C:\\" + names.Word(), 0, d->disk);
-        for (const std::string& row : d->disk)
+        bench::Names names(7);
+        std::vector<std::string> disk, registry;
+        disk.reserve(kDiskRows);
+        bench::GenerateTree(names, "C:", kDiskRows, [&](const std::string& path, bool) { disk.push_back(path); });
+        for (const std::string& row : disk)
             d->state.lstHDDItems.Add(row);
         d->state.lstHDDItems.ShrinkToFit();
-        for (const char* root : {"HKEY_CURRENT_USER\\Software", "HKEY_LOCAL_MACHINE\\System"}) {
-            while (d->registry.size() < kRegistryRows * (root[5] == 'C' ? 2 : 3) / 3)
-                ListKey(names, root, 0, d->registry);
-        }
-        for (const std::string& row : d->registry)
+        bench::GenerateKeys(names, "HKEY_CURRENT_USER\\Software", kRegistryRows * 2 / 3, registry);
+        bench::GenerateKeys(names, "HKEY_LOCAL_MACHINE\\System", kRegistryRows - registry.size(), registry);
+        for (const std::string& row : registry)
             d->state.lstRegScan.Add(row);
         d->state.lstRegScan.ShrinkToFit();
-        for (size_t i = 0; i < kCookieRows; ++i)
-            d->state.lstCache.push_back("user@" + names.Word() + "[1].txt");
-        d->state.lstDBaseFile.push_back("Version 2026.12");
-        for (size_t i = 1; i <= kItems; ++i)
-            d->state.lstDBaseFile.push_back(Database(names, *d, i));
-        for (int i = 0; i < 2000; ++i) {
-            d->state.lstIgnoreListFile.push_back("file|" + d->disk[names.Number(static_cast<int>(kDiskRows))] + "|x");
-        }
-        for (int i = 0; i < 80; ++i)
-            d->state.lstProcesses.push_back(ProcessRow{names.Word() + ".exe", 100u + i});
+        d->state.lstCache = bench::GenerateCookies(names, kCookieRows);
+        d->state.lstDBaseFile = bench::GenerateDatabase(names, disk, registry, d->state.lstCache, kItems);
+        for (int i = 0; i < 2000; ++i)
+            d->state.lstIgnoreListFile.push_back("file|" + names.Pick(disk) + "|x");
+        for (uint32_t i = 0; i < 80; ++i)
+            d->state.lstProcesses.push_back(ProcessRow{names.Word() + ".exe", 100 + i});
         d->state.folders.programsDir = "C:\\Program Files";
         return d;
     }();
@@ -231,14 +83,14 @@ ScanPlan PlanOf(int64_t which) {
     return which == 0 ? ScanPlan::Custom(true, true, true, true, true) : ScanPlan::FileFolder();
 }
 
-// Runs one walk of `plan` over `database`, with fresh result tables and counters.
+// Runs one walk of `plan` over `database` with fresh result tables and counters; the number of
+// finds.
 size_t Walk(Data& d, const ScanPlan& plan, bool indexed, const std::vector<std::string>& database) {
     d.state.lstScanResult.clear();
     d.state.lstIremovable.clear();
     d.state.counters = ScanCounters{};
-    std::vector<std::string> full;
+    std::vector<std::string> full = database;
     full.swap(d.state.lstDBaseFile);
-    d.state.lstDBaseFile = database;
     RegistryAccess registry(d.platform.registry, d.ui);
     FileFinder finder(d.state, d.platform.files, d.ui);
     RegScan regScan(d.state, d.platform.registry, d.ui);
@@ -250,6 +102,13 @@ size_t Walk(Data& d, const ScanPlan& plan, bool indexed, const std::vector<std::
     return d.state.lstScanResult.size() + d.state.lstIremovable.size();
 }
 
+std::vector<std::string> Slice(const std::vector<std::string>& database) {
+    std::vector<std::string> slice{database[0]};
+    for (size_t i = 1; i < database.size(); i += kSliceStep)
+        slice.push_back(database[i]);
+    return slice;
+}
+
 // Seconds the whole database would take, from the time of a slice (linear in the items).
 double ScaledToAllItems(double sliceSeconds, size_t sliceItems) {
     return sliceSeconds * static_cast<double>(kItems) / static_cast<double>(sliceItems);
@@ -257,13 +116,6 @@ double ScaledToAllItems(double sliceSeconds, size_t sliceItems) {
 
 double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-std::vector<std::string> Slice(const std::vector<std::string>& database) {
-    std::vector<std::string> slice{database[0]};
-    for (size_t i = 1; i < database.size(); i += kSliceStep)
-        slice.push_back(database[i]);
-    return slice;
 }
 
 void BM_IndexedWalk(benchmark::State& bench) {
@@ -318,8 +170,9 @@ void BM_BareRowByRow(benchmark::State& bench) {
                                                      : IsFolderOrBelow(row, object);
                 }
             } else if (kind == ItemKind::RegSearch) {
-                for (size_t r = 0; r < d.state.lstRegScan.Count(); ++r)
+                for (size_t r = 0; r < d.state.lstRegScan.Count(); ++r) {
                     hits += ContainsPiece(d.state.lstRegScan[r], object);
+                }
             } else if (kind == ItemKind::Cookie) {
                 for (const std::string& row : d.state.lstCache)
                     hits += ContainsPiece(row, object);

@@ -125,13 +125,27 @@ void Scanner::TestRegKey() {
     // that ends every subkey list and report the item present wherever its parent exists.
     if (slash == std::string::npos || slash + 1 == object.size())
         return;
-    std::string name = ToLowerAscii(std::string_view(object).substr(slash + 1));
-    for (const std::string& subkey : registry_.EnumSubKeys(object.substr(0, slash))) {
-        if (ToLowerAscii(subkey) == name) {
-            Record(Find{item_.object(), item_.category(), kImageRegKey, &ScanCounters::regKeysIdentified, false});
-            return;
-        }
+    const std::string name = ToLowerAscii(std::string_view(object).substr(slash + 1));
+    if (SubkeysOf(object.substr(0, slash)).count(name)) {
+        Record(Find{item_.object(), item_.category(), kImageRegKey, &ScanCounters::regKeysIdentified, false});
     }
+}
+
+const Scanner::NameSet& Scanner::SubkeysOf(const std::string& parent) {
+    // A malformed path is not kept: each item naming it shows the registry layer's message.
+    bool wellFormed = StartsWith(parent, "HKEY_") && !EndsWith(parent, "\\");
+    if (wellFormed) {
+        if (const NameSet* known = FindIn(subkeys_, parent))
+            return *known;
+    }
+    NameSet names;
+    for (const std::string& subkey : registry_.EnumSubKeys(parent))
+        names.insert(ToLowerAscii(subkey));
+    if (!wellFormed) {
+        uncachedSubkeys_ = std::move(names);
+        return uncachedSubkeys_;
+    }
+    return subkeys_.emplace(parent, std::move(names)).first->second;
 }
 
 template <typename Listing, typename Matches, typename Caption, typename Found>

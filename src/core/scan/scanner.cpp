@@ -264,6 +264,7 @@ void Scanner::EndScan() {
 void Scanner::ScanDatabase(const ScanPlan& plan) {
     matches_.reset();
     ignoreIndex_.reset();
+    subkeys_.clear();
     if (indexed_ && !PrepareMatches(plan))
         return;
     // Entry 1, the version line, is never an item. Rows are read by number and copied: the
@@ -282,6 +283,7 @@ void Scanner::ScanDatabase(const ScanPlan& plan) {
     }
     matches_.reset();
     ignoreIndex_.reset();
+    subkeys_.clear();
 }
 
 void Scanner::SetCaption(std::string text, bool refresh) {

@@ -22,6 +22,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 
 #include "core/app/app_state.h"
 #include "core/database/item_parser.h"
@@ -30,6 +31,7 @@
 #include "core/scan/ignore_index.h"
 #include "core/scan/listing_matches.h"
 #include "core/scan/registry_listing.h"
+#include "core/scan/text_map.h"
 #include "core/settings/registry_access.h"
 
 namespace pellora {
@@ -121,6 +123,9 @@ class Scanner {
     void TestFolder();
     void TestRegVal();
     void TestRegKey();
+    // Lower-cased subkey names of a parent key (with the empty entry that ends every list).
+    using NameSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
+    const NameSet& SubkeysOf(const std::string& parent);
     void TestListing(ListingTest test, const ScanPlan& plan);
     template <typename Listing, typename Matches, typename Caption, typename Found>
     void WalkListing(const Listing& listing,
@@ -152,6 +157,10 @@ class Scanner {
     SignatureItem item_;
     std::unique_ptr<ListingMatches> matches_;
     std::optional<IgnoreIndex> ignoreIndex_;
+    // The subkeys of the parents of "regk" items, listed once per walk: items share a few
+    // parents, and each listing costs a registry call per subkey.
+    TextMap<NameSet> subkeys_;
+    NameSet uncachedSubkeys_;
     uint64_t progressShownAt_ = 0;
 };
 

@@ -71,13 +71,16 @@ TEST_F(SmartScan, RegValNeedsReadableNonEmptyText) {
 TEST_F(SmartScan, RegKeyMatchesAnyCaseNeverAnEmptyNameAndIsNotRecognized) {
     p.registry.AddKey("HKEY_CURRENT_USER\\Software\\EvilCo");
     Items({"regkey|HKEY_CURRENT_USER\\Software\\EVILCO|E|", "regkey|HKEY_CURRENT_USER\\Software\\|E|",
-           "regkey|HKEY_CURRENT_USER\\Software\\GoodCo|E|", "regkey|EvilCo|E|"});
+           "regkey|HKEY_CURRENT_USER\\Software\\GoodCo|E|", "regkey|EvilCo|E|", "regkey|HKLM\\Software\\EvilCo|E|",
+           "regkey|HKLM\\Software\\EvilCo|E|"});
     scanner.StartScan();
     EXPECT_EQ(Found(), (Strings{"HKEY_CURRENT_USER\\Software\\EVILCO"}));
     EXPECT_EQ(state.lstScanResult[0].image, kImageRegKey);
     EXPECT_EQ(state.counters.regKeysIdentified, 1);
     EXPECT_EQ(state.counters.newObjects, 1);
     EXPECT_EQ(state.counters.objectsRecognized, 0);
+    // A malformed parent is reported by the registry layer for every item that names it.
+    EXPECT_EQ(p.ui.messages.size(), 2u);
 }
 
 TEST_F(SmartScan, CookieFindsEveryMatchingFileAnyCase) {
