@@ -13,6 +13,14 @@ namespace {
 constexpr UINT kMsgFlush = WM_APP + 1;
 constexpr int kAppIconId = 1;
 
+bool IsPushButton(HWND hwnd) {
+    wchar_t className[16] = {};
+    GetClassNameW(hwnd, className, 16);
+    if (lstrcmpiW(className, L"Button") != 0) return false;
+    LONG type = GetWindowLongW(hwnd, GWL_STYLE) & BS_TYPEMASK;
+    return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_OWNERDRAW;
+}
+
 HICON LoadAppIcon(int size) {
     HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kAppIconId), IMAGE_ICON, size, size, 0);
     return icon ? static_cast<HICON>(icon) : LoadIconW(nullptr, IDI_APPLICATION);
@@ -174,7 +182,13 @@ void MainWindow::OnCommand(int id, int code) {
         case kIdMnuPopUpOpenSpyRemove: handling_.RestoreWindow(); return;
         case kIdMnuPopUpExit: SendMessageW(hwnd_, WM_CLOSE, 0, 0); return;
         case IDOK: {
-            // Enter presses the panel's default button, when it can be pressed.
+            // Enter presses the focused push button, else the panel's default button. (The
+            // dialog manager would do the first itself, but only for a dialog's own children.)
+            HWND focus = GetFocus();
+            if (focus && IsChild(hwnd_, focus) && IsPushButton(focus)) {
+                SendMessageW(focus, BM_CLICK, 0, 0);
+                return;
+            }
             PanelView* panel = visiblePanel();
             int defaultId = panel ? panel->DefaultButton() : 0;
             HWND button = defaultId ? panel->Control(defaultId) : nullptr;
@@ -348,11 +362,10 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (item->hwndItem == title_) DrawTitle(*item);
             return TRUE;
         }
-        case DM_GETDEFID: {
-            PanelView* panel = visiblePanel();
-            int id = panel ? panel->DefaultButton() : 0;
-            return id ? MAKELRESULT(id, DC_HASDEFID) : 0;
-        }
+        case DM_GETDEFID:
+            // The panels' controls are not this window's own children, which the dialog manager
+            // would need; without a default here Enter comes as IDOK and OnCommand picks.
+            return 0;
         case WM_TIMER: {
             if (wParam >= timers_.size() || inTimer_[wParam]) return 0;
             // A handler that yields may see its own timer again inside; it must not nest.

@@ -112,7 +112,7 @@ public:
     explicit ScanResultView(PanelContext& context) : ListPanelView(Panel::ScanResult, context) {}
     void Refresh(View view) override;
     bool OnCommand(int id, int code) override;
-    int DefaultButton() const override { return kIdCmdNextDelete; }
+    // No default button: Enter in the list must never start a removal.
 
 protected:
     void CreateControls() override;

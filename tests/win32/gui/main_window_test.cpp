@@ -294,3 +294,46 @@ TEST_F(MainWindowTest, WizardButtonsRunTheScanAndShowItsResults) {
 
 }  // namespace
 }  // namespace pellora::gui::testing
+
+namespace pellora::gui::testing {
+namespace {
+
+MSG KeyMessage(HWND target, UINT message, WPARAM key) {
+    MSG msg{};
+    msg.hwnd = target;
+    msg.message = message;
+    msg.wParam = key;
+    msg.lParam = message == WM_SYSCHAR ? (1 << 29) : 0;  // Alt held
+    return msg;
+}
+
+TEST_F(MainWindowTest, KeyboardReachesTheControls) {
+    app.navigation().ShowStatus();
+    Settle();
+    HWND update = window.panel(Panel::Status)->Control(kIdCmdDBaseUpdate);
+    SetFocus(update);
+    MSG tab = KeyMessage(update, WM_KEYDOWN, VK_TAB);
+    ui.Dispatch(tab);
+    EXPECT_EQ(GetFocus(), window.panel(Panel::Status)->Control(kIdCmdOpenIgnoreList));
+
+    // Alt+I: "Open &Ignore List".
+    int loads = 0;
+    app.navigation().hooks.loadIgnoredToList = [&] { ++loads; };
+    MSG alt = KeyMessage(window.hwnd(), WM_SYSCHAR, 'i');
+    ui.Dispatch(alt);
+    Settle();
+    EXPECT_EQ(loads, 1);
+    EXPECT_TRUE(IsShown(Panel::Ignored));
+
+    // Enter on a focused button presses it.
+    app.navigation().ShowStatus();
+    Settle();
+    SetFocus(update);
+    MSG enter = KeyMessage(update, WM_KEYDOWN, VK_RETURN);
+    ui.Dispatch(enter);
+    Settle();
+    EXPECT_TRUE(IsShown(Panel::Update));
+}
+
+}  // namespace
+}  // namespace pellora::gui::testing
