@@ -10,6 +10,7 @@ App::App(Ports& ports)
       quarantine_(state_, ports, registry_, finder_, fileOperations_),
       settingsFiles_(state_, ports.files, ports.system, ports.ui),
       processEnder_(ports.processes, ports.clock, ports.ui),
+      registryBackup_(state_, ports),
       regScan_(state_, ports.registry, ports.ui),
       scanner_(state_, ports, registry_, finder_, regScan_),
       scanWizard_(state_, scanner_, ports.ui),
@@ -22,6 +23,7 @@ App::App(Ports& ports)
     quarantine_.hooks.showQItems = [this] { navigation_.ShowQItems(); };
     navigation_.hooks.loadIgnoredToList = [this] { ignoreList_.LoadIgnoredToList(); };
     scanner_.hooks.removalRun = [this] { removalRun_.cmdNextDelete_Click(); };
+    scanner_.hooks.listRegBackups = [this] { registryBackup_.ListRegBackups(); };
     scanWizard_.hooks.showScanProc = [this] { navigation_.ShowScanProc(); };
     scanWizard_.hooks.showScanResult = [this] { navigation_.ShowScanResult(); };
 }

@@ -9,6 +9,7 @@
 #include "core/app/app_state.h"
 #include "core/app/navigation.h"
 #include "core/app/status_panel.h"
+#include "core/backup/registry_backup.h"
 #include "core/ignore/ignore_list.h"
 #include "core/ports/ports.h"
 #include "core/quarantine/quarantine.h"
@@ -41,6 +42,7 @@ public:
     Quarantine& quarantine() { return quarantine_; }
     SettingsFiles& settingsFiles() { return settingsFiles_; }
     ProcessEnder& processEnder() { return processEnder_; }
+    RegistryBackup& registryBackup() { return registryBackup_; }
     RegScan& regScan() { return regScan_; }
     Scanner& scanner() { return scanner_; }
     ScanWizard& scanWizard() { return scanWizard_; }
@@ -58,6 +60,7 @@ private:
     Quarantine quarantine_;
     SettingsFiles settingsFiles_;
     ProcessEnder processEnder_;
+    RegistryBackup registryBackup_;
     RegScan regScan_;
     Scanner scanner_;
     ScanWizard scanWizard_;

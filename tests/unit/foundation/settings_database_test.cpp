@@ -102,18 +102,15 @@ TEST(SettingsFilesUnreadable, AFileThatCouldNotBeReadIsNeverSavedOver) {
 
 TEST_F(SettingsFilesTest, SaveDataWritesAllFiveListsAndYieldsAfterEach) {
     state.lstSettingsFile = DefaultSettingsLines("about:blank");
-    state.lstScanInfoFile = DefaultScanInfoLines();
-    state.lstCustomScanSettings = DefaultCustomScanLines();
     state.lstSelectedFolders = {"C:\\Data"};
     const uint64_t before = fake.ui.yields;
     settings.SaveData();
     EXPECT_EQ(fake.ui.yields - before, 5u);
     EXPECT_EQ(fake.files.Content("C:\\Pellora\\Settings\\Settings.stg"),
               "0\r\n0\r\n0\r\n1\r\n0\r\n0\r\nabout:blank\r\nMicrosoft Internet Explorer\r\n30\r\n0\r\n10");
-    EXPECT_EQ(fake.files.Content("C:\\Pellora\\Settings\\ScanInfo.stg"), "{never}\r\n0\r\n0");
-    EXPECT_EQ(fake.files.Content("C:\\Pellora\\Settings\\CustomScan.stg"), "0\r\n1\r\n1\r\n0\r\n0\r\n0\r\n1");
     EXPECT_EQ(fake.files.Content("C:\\Pellora\\Settings\\SelectedFolders.stg"), "C:\\Data");
     EXPECT_EQ(fake.files.Content(ignorePath), "");
+    EXPECT_EQ(fake.files.Tree("C:\\Pellora\\Settings").size(), 5u);
 }
 
 // ---- reference database ----------------------------------------------------------------------

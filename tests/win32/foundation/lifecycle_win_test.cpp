@@ -134,8 +134,6 @@ TEST_F(LifecycleWinTest, FirstStartInAnEmptyFolderCreatesExactlyTheDefaultsThenA
     EXPECT_EQ(ReadBytes(app / "Settings\\Settings.stg"), "0\r\n0\r\n0\r\n1\r\n0\r\n0\r\n" +
                                                              system.Utf8ToAnsi(state.homePageBuffer) +
                                                              "\r\nMicrosoft Internet Explorer\r\n30\r\n0\r\n10");
-    EXPECT_EQ(ReadBytes(app / "Settings\\IgnoreList.stg"), "");
-    EXPECT_EQ(ReadBytes(app / "Settings\\SelectedFolders.stg"), "");
     EXPECT_EQ(ReadBytes(app / "DavEre.roz"), "");
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].title, "Error");
