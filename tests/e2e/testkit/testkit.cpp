@@ -1,5 +1,5 @@
 // e2e-testkit: what the end-to-end scripts need from inside Wine and cannot do from the shell.
-//   wait-window TITLE MS     waits until a top-level window with that title exists (exit 1: none)
+//   wait-window TITLE MS     waits until a top-level window with that title is shown (exit 1: none)
 //   close TITLE MS           posts WM_CLOSE to it and waits for its process to end (exit 1: still running)
 //   post TITLE MESSAGE W L   posts a message to it
 #include <windows.h>
@@ -13,7 +13,8 @@ namespace {
 HWND WaitForWindow(const wchar_t* title, DWORD ms) {
     ULONGLONG end = GetTickCount64() + ms;
     do {
-        if (HWND hwnd = FindWindowW(nullptr, title)) return hwnd;
+        // The main window exists before start-up has finished; it is shown at the end of it.
+        if (HWND hwnd = FindWindowW(nullptr, title); hwnd && IsWindowVisible(hwnd)) return hwnd;
         Sleep(100);
     } while (GetTickCount64() < end);
     return nullptr;
