@@ -1,0 +1,237 @@
+// A whole scan, check and removal cycle on the real platform: planted files (one read-only, one
+// the image of a running program that has no window to close), a folder tree three levels deep
+// holding a link to a folder outside it, a cookie, a registry value and a key with subkeys, and
+// a database line naming the application folder, which must be refused. Then the ignore list
+// keeps an object out of a later scan.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "core/app/app.h"
+#include "core/removal/external_commands.h"
+#include "core/settings/settings_files.h"
+#include "fakes/fake_platform.h"
+#include "win32/clock_win.h"
+#include "win32/file_system_win.h"
+#include "win32/processes_win.h"
+#include "win32/registry_win.h"
+#include "win32/shell_win.h"
+#include "win32/system_win.h"
+
+// After the ports: windows.h defines Yield() as an empty macro.
+#include "../external/external_test_support.h"
+
+#include <winioctl.h>
+
+namespace pellora {
+namespace {
+
+using pellora::testing::FileExists;
+using pellora::testing::HelperPath;
+using pellora::testing::ScratchFolder;
+
+constexpr const char* kValueKey = "HKEY_CURRENT_USER\\Software\\PelloraRemovalTest";
+constexpr const char* kTreeKey = "HKEY_CURRENT_USER\\Software\\PelloraRemovalTestKey";
+
+void PlantFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+    HANDLE file =
+        CreateFileW(win32::Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    DWORD written = 0;
+    WriteFile(file, "data", 4, &written, nullptr);
+    CloseHandle(file);
+}
+
+void MakeFolders(const std::string& path) {
+    for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1)) {
+        CreateDirectoryW(win32::Widen(path.substr(0, slash)).c_str(), nullptr);
+    }
+    CreateDirectoryW(win32::Widen(path).c_str(), nullptr);
+}
+
+// A junction (mount point) at `link` leading to `target`; false where the platform cannot make one.
+bool MakeJunction(const std::string& link, const std::string& target) {
+    if (!CreateDirectoryW(win32::Widen(link).c_str(), nullptr)) return false;
+    HANDLE handle = CreateFileW(win32::Widen(link).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    std::wstring substitute = L"\\??\\" + win32::Widen(target);
+    std::wstring print = win32::Widen(target);
+    // REPARSE_DATA_BUFFER of a mount point: tag, lengths, then both names, each NUL-terminated.
+    std::vector<char> buffer(8 + 8 + (substitute.size() + print.size() + 2) * sizeof(wchar_t));
+    auto put16 = [&](size_t at, size_t value) {
+        *reinterpret_cast<uint16_t*>(&buffer[at]) = static_cast<uint16_t>(value);
+    };
+    *reinterpret_cast<uint32_t*>(&buffer[0]) = IO_REPARSE_TAG_MOUNT_POINT;
+    put16(4, buffer.size() - 8);
+    put16(8, 0);
+    put16(10, substitute.size() * sizeof(wchar_t));
+    put16(12, (substitute.size() + 1) * sizeof(wchar_t));
+    put16(14, print.size() * sizeof(wchar_t));
+    std::memcpy(&buffer[16], substitute.c_str(), (substitute.size() + 1) * sizeof(wchar_t));
+    std::memcpy(&buffer[16 + (substitute.size() + 1) * sizeof(wchar_t)], print.c_str(),
+                (print.size() + 1) * sizeof(wchar_t));
+    DWORD returned = 0;
+    BOOL ok = DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
+                              nullptr, 0, &returned, nullptr);
+    CloseHandle(handle);
+    DWORD attributes = GetFileAttributesW(win32::Widen(link).c_str());
+    bool made = ok && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (!made) RemoveDirectoryW(win32::Widen(link).c_str());
+    return made;
+}
+
+std::string ReadAll(const std::string& path) {
+    win32::FileSystemWin files;
+    return files.ReadFile(path).value_or("");
+}
+
+class RemovalWinTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        app.state().appFolder = appFolder;
+        MakeFolders(appFolder + "\\Settings");
+        AppState& state = app.state();
+        state.lstSettingsFile = DefaultSettingsLines("about:blank");
+        state.lstSettingsFile[2] = "1";  // home-page protector on: no home-page question
+        state.lstScanInfoFile = DefaultScanInfoLines();
+        state.lstCustomScanSettings = DefaultCustomScanLines();
+        state.folders.windowsDir = system.WindowsDirectory();
+        state.folders.systemDir = system.SystemDirectory();
+        state.folders.cookies = scratch / "cookies";
+        ClearRegistry();
+    }
+    void TearDown() override {
+        ClearRegistry();
+        if (helper) {
+            TerminateProcess(helper, 1);
+            CloseHandle(helper);
+        }
+    }
+
+    void ClearRegistry() {
+        for (const char* key : {kValueKey, kTreeKey}) {
+            std::wstring below = win32::Widen(std::string(key).substr(std::string("HKEY_CURRENT_USER\\").size()));
+            RegDeleteTreeW(HKEY_CURRENT_USER, below.c_str());
+            RegDeleteKeyW(HKEY_CURRENT_USER, below.c_str());
+        }
+    }
+
+    void Scan(std::vector<std::string> items) {
+        items.insert(items.begin(), "1.0");
+        app.state().lstDBaseFile = std::move(items);
+        app.scanner().StartScan();
+    }
+
+    bool Logged(const std::string& line) {
+        return ReadAll(appFolder + "\\DavEre.roz").find(line + "\r\n") != std::string::npos;
+    }
+
+    ScratchFolder scratch{"removal"};
+    std::string appFolder = scratch / "app";
+    win32::RegistryWin registry;
+    win32::FileSystemWin files;
+    win32::ProcessesWin processes;
+    win32::ShellWin shell;
+    win32::ClockWin clock;
+    win32::SystemWin system;
+    fakes::FakeUi ui;
+    Ports ports{registry, files, processes, shell, clock, system, ui};
+    App app{ports};
+    HANDLE helper = nullptr;  // the planted running program, ended at the latest in TearDown
+};
+
+TEST_F(RemovalWinTest, ScanCheckAndRemoveOnTheRealPlatform) {
+    const std::string readOnly = scratch / "plant\\read only.txt";
+    const std::string program = scratch / "plant\\spyhelper.exe";
+    const std::string tree = scratch / "tree";
+    const std::string outside = scratch / "outside";
+    MakeFolders(scratch / "plant");
+    PlantFile(readOnly, FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(CopyFileW(win32::Widen(HelperPath()).c_str(), win32::Widen(program).c_str(), FALSE));
+    MakeFolders(tree + "\\a\\b\\c");
+    for (const char* file : {"\\t1.txt", "\\a\\t2.txt", "\\a\\b\\t3.txt", "\\a\\b\\c\\t4.txt"}) PlantFile(tree + file);
+    MakeFolders(outside);
+    PlantFile(outside + "\\keep.txt");
+    bool linked = MakeJunction(tree + "\\a\\link", outside);
+    MakeFolders(scratch / "cookies");
+    PlantFile(scratch / "cookies\\bob@pellora-spy[1].txt");
+    ASSERT_TRUE(registry.CreateKey(RootKey::CurrentUser, "Software\\PelloraRemovalTest"));
+    app.registry().SetStringValue(kValueKey, "Tracker", "spy");
+    ASSERT_TRUE(registry.CreateKey(RootKey::CurrentUser, "Software\\PelloraRemovalTestKey\\A\\B"));
+
+    // The running program ignores WM_CLOSE: it has no window to receive it.
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::wstring command = win32::Widen(QuoteArgument(program) + " windowless");
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+    CloseHandle(info.hThread);
+    helper = info.hProcess;
+
+    std::vector<std::string> items = {"path|" + readOnly + "|Adware",
+                                      "path|" + program + "|Adware",
+                                      "folder|" + tree + "|Adware",
+                                      "cookie|PELLORA-SPY|Tracking",
+                                      "regval|" + std::string(kValueKey) + ",Tracker|Adware",
+                                      "regkey|" + std::string(kTreeKey) + "|Adware",
+                                      "folder|" + appFolder + "|Hostile"};
+    // A folder row that is itself a link: only the link may go.
+    const std::string folderLink = scratch / "spylink";
+    if (linked && MakeJunction(folderLink, outside)) items.push_back("folder|" + folderLink + "|Adware");
+    const size_t rows = items.size();
+    Scan(items);
+    ASSERT_EQ(app.state().lstScanResult.size(), rows);
+    app.ignoreList().mnuResultListAll_Click();
+    ui.answers = {MsgAnswer::Yes};
+    app.removalRun().cmdNextDelete_Click();
+
+    EXPECT_EQ(ui.messages[0].text, "Are you sure you want to delete " + std::to_string(rows) + " items?");
+    SCOPED_TRACE(ReadAll(appFolder + "\\DavEre.roz"));
+    EXPECT_EQ(WaitForSingleObject(helper, 5000), WAIT_OBJECT_0);
+    EXPECT_FALSE(FileExists(readOnly));
+    EXPECT_FALSE(FileExists(program));
+    EXPECT_FALSE(FileExists(tree));
+    EXPECT_TRUE(FileExists(outside + "\\keep.txt"));
+    EXPECT_FALSE(FileExists(folderLink));
+    EXPECT_FALSE(FileExists(scratch / "cookies\\bob@pellora-spy[1].txt"));
+    EXPECT_FALSE(app.registry().ReadValue(kValueKey, "Tracker"));
+    EXPECT_FALSE(registry.KeyOpens(RootKey::CurrentUser, "Software\\PelloraRemovalTestKey", RegAccess::Read));
+    EXPECT_TRUE(FileExists(appFolder + "\\Settings"));
+
+    EXPECT_TRUE(Logged("File deleted=" + readOnly));
+    EXPECT_TRUE(Logged("Process Killed=" + program));
+    EXPECT_TRUE(Logged("File deleted=" + program));
+    EXPECT_TRUE(Logged("Cookie deleted=bob@pellora-spy[1].txt"));
+    EXPECT_TRUE(Logged("Registry value deleted=" + std::string(kValueKey) + ",Tracker"));
+    EXPECT_TRUE(Logged("Registry key deleted=" + std::string(kTreeKey) + "\\A\\B"));
+    EXPECT_TRUE(Logged("Registry key deleted=" + std::string(kTreeKey)));
+    EXPECT_TRUE(Logged("Protected object skipped=" + appFolder + " (application folder)"));
+    // Two files, a cookie, a value, three keys, and the tree's seven entries (eight with the link).
+    const std::string removed = linked ? "15" : "14";
+    EXPECT_EQ(Line(app.state().lstScanInfoFile, 2), removed);
+    EXPECT_EQ(ReadAll(appFolder + "\\Settings\\ScanInfo.stg").substr(20), "\r\n1\r\n" + removed);
+    // Wine 8 makes no junctions; the link cases then rest on the native tests.
+    if (!linked) std::printf("note: this platform made no junction; the link cases were not exercised\n");
+}
+
+TEST_F(RemovalWinTest, ALaterScanPassesOverIgnoredObjects) {
+    const std::string planted = scratch / "ignored.txt";
+    PlantFile(planted);
+    Scan({"path|" + planted + "|Adware"});
+    ASSERT_EQ(app.state().lstScanResult.size(), 1u);
+    app.state().lstScanResult[0].checked = true;
+    app.ignoreList().cmdIgnoreSelected();
+    EXPECT_EQ(ReadAll(appFolder + "\\Settings\\IgnoreList.stg"), "path|" + planted + "|Adware");
+
+    Scan({"path|" + planted + "|Adware"});
+    EXPECT_TRUE(app.state().lstScanResult.empty());
+    EXPECT_EQ(app.state().counters.objectsIgnored, 1);
+    app.removalRun().cmdNextDelete_Click();
+    EXPECT_TRUE(FileExists(planted));
+}
+
+}  // namespace
+}  // namespace pellora
