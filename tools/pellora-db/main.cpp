@@ -2,6 +2,7 @@
 // by the portable core (core/database/db_tool.h); this file only reaches the Windows command
 // line, files and code page.
 #include <windows.h>
+// After windows.h, whose types it uses.
 #include <shellapi.h>
 
 #include <cstdio>
@@ -19,14 +20,17 @@ using pellora::win32::Widen;
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
     FILE* file = _wfopen(Widen(path).c_str(), L"rb");
-    if (!file) return std::nullopt;
+    if (!file)
+        return std::nullopt;
     std::string bytes;
     char buffer[65536];
     size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, got);
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    if (failed) return std::nullopt;
+    if (failed)
+        return std::nullopt;
     return bytes;
 }
 
@@ -36,12 +40,15 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
     const std::wstring target = Widen(path);
     const std::wstring temporary = target + L".tmp";
     FILE* file = _wfopen(temporary.c_str(), L"wb");
-    if (!file) return false;
+    if (!file)
+        return false;
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     ok = std::fflush(file) == 0 && ok;
     ok = std::fclose(file) == 0 && ok;
-    if (ok) ok = MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (!ok) DeleteFileW(temporary.c_str());
+    if (ok)
+        ok = MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!ok)
+        DeleteFileW(temporary.c_str());
     return ok;
 }
 
@@ -57,8 +64,10 @@ int main() {
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> args;
-    for (int i = 1; argv && i < count; ++i) args.push_back(Narrow(argv[i]));
-    if (argv) LocalFree(argv);
+    for (int i = 1; argv && i < count; ++i)
+        args.push_back(Narrow(argv[i]));
+    if (argv)
+        LocalFree(argv);
 
     pellora::DbToolIo io;
     io.codePage.ansiToUtf8 = [](std::string_view ansi) { return pellora::win32::AnsiToUtf8(ansi); };

@@ -26,12 +26,14 @@ void Lifecycle::CheckSettings() {
     for (const char* folder : {"\\Settings", "\\Quarantine", "\\Registry Backups"}) {
         const std::string path = AppFilePath(state_.appFolder, folder, "");
         std::optional<uint32_t> attributes = ports_.files.GetAttributes(path);
-        if (!attributes || !(*attributes & file_attr::kDirectory)) (void)ports_.files.CreateDirectory(path);
+        if (!attributes || !(*attributes & file_attr::kDirectory))
+            (void)ports_.files.CreateDirectory(path);
     }
     settings_.CreateDefaultFile(kSettingsFolder, kScanInfoFileName, DefaultScanInfoLines());
 
     std::string homePage = registry_.GetStringValue(kHomePageKeyPath, kHomePageValueName);
-    if (homePage.empty() || homePage == kRegError) homePage = kBlankHomePage;
+    if (homePage.empty() || homePage == kRegError)
+        homePage = kBlankHomePage;
     state_.homePageBuffer = homePage;
 
     settings_.CreateDefaultFile(kSettingsFolder, kSettingsFileName, DefaultSettingsLines(state_.homePageBuffer));
@@ -62,7 +64,8 @@ StartupResult Lifecycle::Form_Load() {
     bool updateChosen = false;
     if (!database_.DatabaseFileExists()) {
         MsgAnswer answer = ports_.ui.Message(kMissingDatabaseText, "Error", MsgButtons::YesNo, MsgIcon::Error);
-        if (answer != MsgAnswer::Yes) return StartupResult::Exit;
+        if (answer != MsgAnswer::Yes)
+            return StartupResult::Exit;
         updateChosen = true;
         ShowPanel(ShowUpdate, Panel::Update);
     }
@@ -80,11 +83,14 @@ StartupResult Lifecycle::Form_Load() {
     ports_.ui.Changed(View::Window);
     Step();
 
-    if (AddToSystemTray) AddToSystemTray();
-    if (!updateChosen) ShowPanel(ShowStatus, Panel::Status);
+    if (AddToSystemTray)
+        AddToSystemTray();
+    if (!updateChosen)
+        ShowPanel(ShowStatus, Panel::Status);
     Step();
 
-    if (DiscoverSpecialFolders) DiscoverSpecialFolders();
+    if (DiscoverSpecialFolders)
+        DiscoverSpecialFolders();
     Step();
 
     SetSplash("Finished.");
@@ -93,7 +99,8 @@ StartupResult Lifecycle::Form_Load() {
     if (Line(state_.lstSettingsFile, 1) == "1") {
         ShowPanel(ShowScanProc, Panel::ScanProc);
         state_.automaticScan = false;
-        if (StartScan) StartScan();
+        if (StartScan)
+            StartScan();
     }
     return StartupResult::ShowMainWindow;
 }

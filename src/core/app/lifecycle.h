@@ -32,8 +32,12 @@ enum class StartupResult {
 };
 
 class Lifecycle {
-public:
-    Lifecycle(AppState& state, Ports& ports, RegistryAccess& registry, SettingsFiles& settings, Database& database,
+  public:
+    Lifecycle(AppState& state,
+              Ports& ports,
+              RegistryAccess& registry,
+              SettingsFiles& settings,
+              Database& database,
               SettingsApplier& applier)
         : state_(state),
           ports_(ports),
@@ -58,7 +62,7 @@ public:
     // Creates the missing folders and files of the application folder, in their fixed order.
     void CheckSettings();
 
-private:
+  private:
     void SetSplash(const char* text);
     void Step();
     void ShowPanel(const std::function<void()>& hook, Panel panel);

@@ -39,23 +39,28 @@ struct Backup {
 }  // namespace
 
 std::optional<uint64_t> BackupNameTime(std::string_view name) {
-    if (name.size() < 4 || !EqualsIgnoreCase(name.substr(name.size() - 4), ".reg")) return std::nullopt;
+    if (name.size() < 4 || !EqualsIgnoreCase(name.substr(name.size() - 4), ".reg"))
+        return std::nullopt;
     std::string_view stamp = name.substr(0, name.size() - 4);
     std::vector<int64_t> parts;
     for (size_t start = 0;;) {
         const size_t dash = stamp.find('-', start);
         const std::string_view piece = stamp.substr(start, dash == std::string_view::npos ? dash : dash - start);
-        if (piece.empty() || piece.size() > 4 || parts.size() == 6) return std::nullopt;
+        if (piece.empty() || piece.size() > 4 || parts.size() == 6)
+            return std::nullopt;
         int64_t value = 0;
         for (char c : piece) {
-            if (c < '0' || c > '9') return std::nullopt;
+            if (c < '0' || c > '9')
+                return std::nullopt;
             value = value * 10 + (c - '0');
         }
         parts.push_back(value);
-        if (dash == std::string_view::npos) break;
+        if (dash == std::string_view::npos)
+            break;
         start = dash + 1;
     }
-    if (parts.size() != 6) return std::nullopt;
+    if (parts.size() != 6)
+        return std::nullopt;
     const int64_t day = parts[0], month = parts[1], year = parts[2];
     const int64_t hour = parts[3], minute = parts[4], second = parts[5];
     if (year < 1601 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 ||
@@ -80,7 +85,8 @@ void PruneRegistryBackups(AppState& state, FileSystemPort& files) {
     for (const FindEntry& entry : entries) {
         // The platform's "*.reg" also matches longer extensions through short names; only real
         // .reg files count.
-        if ((entry.attributes & file_attr::kDirectory) || !EndsWith(ToLowerAscii(entry.name), ".reg")) continue;
+        if ((entry.attributes & file_attr::kDirectory) || !EndsWith(ToLowerAscii(entry.name), ".reg"))
+            continue;
         // A name without a stamp is dated by its last write, on the same scale; the hours
         // between local and universal time are of no weight against days between backups.
         backups.push_back(Backup{entry.name, BackupNameTime(entry.name).value_or(entry.lastWriteTime)});
@@ -88,11 +94,13 @@ void PruneRegistryBackups(AppState& state, FileSystemPort& files) {
 
     auto byName = [](const std::string& a, const std::string& b) { return ToLowerAscii(a) < ToLowerAscii(b); };
     state.lstRegistryBackups.clear();
-    for (const Backup& backup : backups) state.lstRegistryBackups.push_back(backup.name);
+    for (const Backup& backup : backups)
+        state.lstRegistryBackups.push_back(backup.name);
     std::stable_sort(state.lstRegistryBackups.begin(), state.lstRegistryBackups.end(), byName);
 
     const int64_t keep = BackupsToKeep(state);
-    if (static_cast<int64_t>(backups.size()) <= keep) return;
+    if (static_cast<int64_t>(backups.size()) <= keep)
+        return;
 
     std::stable_sort(backups.begin(), backups.end(), [&](const Backup& a, const Backup& b) {
         return a.age != b.age ? a.age < b.age : byName(a.name, b.name);

@@ -5,11 +5,13 @@
 
 namespace pellora {
 
-void Database::LoadListView(const std::string& folderPath, const std::string& fileName,
+void Database::LoadListView(const std::string& folderPath,
+                            const std::string& fileName,
                             std::vector<std::string>& list) {
     list.clear();
     std::optional<std::string> bytes = files_.ReadFile(AppFilePath(state_.appFolder, folderPath, fileName));
-    if (!bytes) return;
+    if (!bytes)
+        return;
     // A lone CR is a character of the scrambled text, not a line end.
     list = SplitTextLines(*bytes, false);
 }
@@ -21,14 +23,16 @@ void Database::LoadAndUnlock() {
     for (size_t n = 0; n < table.size(); ++n) {
         table[n] = system_.AnsiToUtf8(UnlockText(table[n], kDatabaseKey));
         ui_.Yield();
-        if (generation != loadGeneration_) return;
+        if (generation != loadGeneration_)
+            return;
     }
     state_.lstDBaseFile = std::move(table);
 }
 
 void Database::LoadAndApplyDatabase() {
     LoadAndUnlock();
-    if (applySettings) applySettings();
+    if (applySettings)
+        applySettings();
 }
 
 bool Database::DatabaseFileExists() {

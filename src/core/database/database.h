@@ -18,7 +18,7 @@ namespace pellora {
 inline constexpr const char* kDatabaseFileName = "DataBase.ref";
 
 class Database {
-public:
+  public:
     Database(AppState& state, FileSystemPort& files, SystemPort& system, UiPort& ui)
         : state_(state), files_(files), system_(system), ui_(ui) {}
 
@@ -37,7 +37,7 @@ public:
     // True when a file DataBase.ref is in the application folder.
     bool DatabaseFileExists();
 
-private:
+  private:
     AppState& state_;
     FileSystemPort& files_;
     SystemPort& system_;

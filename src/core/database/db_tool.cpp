@@ -22,9 +22,11 @@ const char* const kFolderVariables[] = {"%AppData%", "%StartMenu%", "%ProgramsDi
 size_t CharLength(std::string_view text, size_t i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
     size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
-    if (i + length > text.size()) return 1;
+    if (i + length > text.size())
+        return 1;
     for (size_t k = 1; k < length; ++k) {
-        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+            return 1;
     }
     return length;
 }
@@ -46,8 +48,12 @@ std::string Refusal(size_t line, size_t column, std::string_view character, cons
 }
 
 // The ANSI bytes of one plain line, or the refusal of its first character outside the code page.
-bool LineToAnsi(std::string_view line, size_t lineNumber, const CodePage& codePage, std::string& ansi,
-                std::vector<size_t>& columns, std::string& error) {
+bool LineToAnsi(std::string_view line,
+                size_t lineNumber,
+                const CodePage& codePage,
+                std::string& ansi,
+                std::vector<size_t>& columns,
+                std::string& error) {
     size_t column = 1;
     for (size_t i = 0; i < line.size(); ++column) {
         const size_t length = CharLength(line, i);
@@ -76,14 +82,22 @@ std::string RootName(std::string_view keyPath) {
 // The type words removal and quarantine act on; "regs..." is any word of that start.
 bool IsKnownTypeWord(ItemKind kind, const std::string& word) {
     switch (kind) {
-        case ItemKind::Path: return word == "path";
-        case ItemKind::Folder: return word == "folder";
-        case ItemKind::RegVal: return word == "regval";
-        case ItemKind::RegKey: return word == "regkey";
-        case ItemKind::Cookie: return word == "cookie";
-        case ItemKind::File: return word == "file";
-        case ItemKind::RegSearch: return true;
-        case ItemKind::Unknown: return false;
+        case ItemKind::Path:
+            return word == "path";
+        case ItemKind::Folder:
+            return word == "folder";
+        case ItemKind::RegVal:
+            return word == "regval";
+        case ItemKind::RegKey:
+            return word == "regkey";
+        case ItemKind::Cookie:
+            return word == "cookie";
+        case ItemKind::File:
+            return word == "file";
+        case ItemKind::RegSearch:
+            return true;
+        case ItemKind::Unknown:
+            return false;
     }
     return false;
 }
@@ -98,8 +112,10 @@ void CheckFolderVariables(const std::string& object, std::vector<std::string>& p
         }
         std::string name = object.substr(pos, end - pos + 1);
         bool known = false;
-        for (const char* variable : kFolderVariables) known = known || EqualsIgnoreCase(name, variable);
-        if (!known) problems.push_back(at + "unknown folder variable " + name);
+        for (const char* variable : kFolderVariables)
+            known = known || EqualsIgnoreCase(name, variable);
+        if (!known)
+            problems.push_back(at + "unknown folder variable " + name);
         pos = end + 1;
     }
 }
@@ -134,13 +150,15 @@ void CheckObject(ItemKind kind, const std::string& object, std::vector<std::stri
 }  // namespace
 
 bool LockDatabaseText(std::string_view plainUtf8, const CodePage& codePage, std::string& locked, std::string& error) {
-    if (plainUtf8.starts_with(kUtf8Bom)) plainUtf8.remove_prefix(kUtf8Bom.size());
+    if (plainUtf8.starts_with(kUtf8Bom))
+        plainUtf8.remove_prefix(kUtf8Bom.size());
     std::string out;
     const std::vector<std::string> lines = SplitTextLines(plainUtf8, false);
     for (size_t n = 0; n < lines.size(); ++n) {
         std::string ansi;
         std::vector<size_t> columns;
-        if (!LineToAnsi(lines[n], n + 1, codePage, ansi, columns, error)) return false;
+        if (!LineToAnsi(lines[n], n + 1, codePage, ansi, columns, error))
+            return false;
         size_t bad = 0;
         std::optional<std::string> scrambled = LockText(ansi, kDatabaseKey, &bad);
         if (!scrambled) {
@@ -166,12 +184,14 @@ std::string UnlockDatabaseText(std::string_view locked, const CodePage& codePage
 
 std::vector<std::string> CheckDatabaseLines(const std::vector<std::string>& lines) {
     std::vector<std::string> problems;
-    if (lines.empty() || TrimSpaces(lines[0]).empty()) problems.push_back("line 1: no version line");
+    if (lines.empty() || TrimSpaces(lines[0]).empty())
+        problems.push_back("line 1: no version line");
     std::map<std::string, size_t> seen;  // kind and lower-case object -> first line
     for (size_t n = 1; n < lines.size(); ++n) {
         const std::string& line = lines[n];
         const std::string at = "line " + std::to_string(n + 1) + ": ";
-        if (ClassifyLine(n + 1, line) != LineKind::Signature) continue;
+        if (ClassifyLine(n + 1, line) != LineKind::Signature)
+            continue;
         if (line.empty()) {
             problems.push_back(at + "empty line (counted as an object that never matches)");
             continue;
@@ -189,11 +209,13 @@ std::vector<std::string> CheckDatabaseLines(const std::vector<std::string>& line
             problems.push_back(at + "missing fields (type|object|category|comment URL, the URL may be empty)");
             continue;
         }
-        if (separators > 3) problems.push_back(at + "more than four fields (a field cannot hold \"|\")");
+        if (separators > 3)
+            problems.push_back(at + "more than four fields (a field cannot hold \"|\")");
         CheckObject(kind, item.object(), problems, at);
         const std::string identity = std::to_string(static_cast<int>(kind)) + "|" + ToLowerAscii(item.object());
         auto [it, added] = seen.emplace(identity, n + 1);
-        if (!added) problems.push_back(at + "duplicate of line " + std::to_string(it->second));
+        if (!added)
+            problems.push_back(at + "duplicate of line " + std::to_string(it->second));
     }
     return problems;
 }
@@ -228,12 +250,14 @@ int Usage(DbToolIo& io) {
 
 std::optional<std::string> Read(DbToolIo& io, const std::string& path) {
     std::optional<std::string> bytes = io.readFile(path);
-    if (!bytes) io.err += "pellora-db: cannot read " + path + "\n";
+    if (!bytes)
+        io.err += "pellora-db: cannot read " + path + "\n";
     return bytes;
 }
 
 int Write(DbToolIo& io, const std::string& path, const std::string& bytes) {
-    if (io.writeFile(path, bytes)) return 0;
+    if (io.writeFile(path, bytes))
+        return 0;
     io.err += "pellora-db: cannot write " + path + "\n";
     return 1;
 }
@@ -245,12 +269,15 @@ int RunDbTool(const std::vector<std::string>& args, DbToolIo& io) {
         io.out += kUsage;
         return 0;
     }
-    if (args.empty()) return Usage(io);
+    if (args.empty())
+        return Usage(io);
     const std::string& command = args[0];
     if ((command == "lock" || command == "unlock") && args.size() == 3) {
         std::optional<std::string> input = Read(io, args[1]);
-        if (!input) return 1;
-        if (command == "unlock") return Write(io, args[2], UnlockDatabaseText(*input, io.codePage));
+        if (!input)
+            return 1;
+        if (command == "unlock")
+            return Write(io, args[2], UnlockDatabaseText(*input, io.codePage));
         std::string locked, error;
         if (!LockDatabaseText(*input, io.codePage, locked, error)) {
             io.err += args[1] + ": " + error + "\n";
@@ -262,12 +289,15 @@ int RunDbTool(const std::vector<std::string>& args, DbToolIo& io) {
         const bool locked = args.size() == 3;
         const std::string& path = args.back();
         std::optional<std::string> input = Read(io, path);
-        if (!input) return 1;
+        if (!input)
+            return 1;
         std::string text = locked ? UnlockDatabaseText(*input, io.codePage) : *input;
-        if (std::string_view(text).starts_with(kUtf8Bom)) text.erase(0, kUtf8Bom.size());
+        if (std::string_view(text).starts_with(kUtf8Bom))
+            text.erase(0, kUtf8Bom.size());
         std::vector<std::string> lines = SplitTextLines(text, false);
         std::vector<std::string> problems = CheckDatabaseLines(lines);
-        for (const std::string& problem : problems) io.out += path + ": " + problem + "\n";
+        for (const std::string& problem : problems)
+            io.out += path + ": " + problem + "\n";
         if (problems.empty()) {
             io.out += path + ": " + std::to_string(lines.size()) + " lines, no problems\n";
             return 0;

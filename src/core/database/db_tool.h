@@ -30,7 +30,9 @@ struct DbToolIo {
 // followed by CR LF. Fails with a message naming the line and column of the first character
 // that unlocking would not give back (outside the code page, or shifted out of the byte range
 // or onto a line end).
-[[nodiscard]] bool LockDatabaseText(std::string_view plainUtf8, const CodePage& codePage, std::string& locked,
+[[nodiscard]] bool LockDatabaseText(std::string_view plainUtf8,
+                                    const CodePage& codePage,
+                                    std::string& locked,
                                     std::string& error);
 
 // The plain UTF-8 text of a scrambled database, each line followed by LF.

@@ -5,7 +5,8 @@
 namespace pellora {
 
 void SettingsApplier::SetStartWithWindows(bool checked) {
-    if (checked == state_.startWithWindows) return;
+    if (checked == state_.startWithWindows)
+        return;
     state_.startWithWindows = checked;
     if (checked) {
         registry_.SetStringValue(kRunKeyPath, kRunValueName, system_.ExecutablePath());
@@ -15,14 +16,17 @@ void SettingsApplier::SetStartWithWindows(bool checked) {
 }
 
 void SettingsApplier::ResetCountdown() {
-    if (resetAutoScanCountdown) resetAutoScanCountdown();
+    if (resetAutoScanCountdown)
+        resetAutoScanCountdown();
 }
 
 void SettingsApplier::ApplySettings() {
     const auto& settings = state_.lstSettingsFile;
 
-    if (!state_.lstDBaseFile.empty()) state_.status.dbaseVersion = state_.lstDBaseFile.front();
-    if (StatusInfoDisplay) StatusInfoDisplay();
+    if (!state_.lstDBaseFile.empty())
+        state_.status.dbaseVersion = state_.lstDBaseFile.front();
+    if (StatusInfoDisplay)
+        StatusInfoDisplay();
     state_.status.appVersion = system_.ProgramVersion();
 
     // The box starts unchecked, so the first call after start writes an existing Run value
@@ -33,10 +37,12 @@ void SettingsApplier::ApplySettings() {
     state_.homePageTimerEnabled = Line(settings, 2) == "1";
 
     int64_t mode = 0;
-    if (ParseWholeNumber(Line(settings, 9), mode) && mode <= 2) state_.scanMode = static_cast<int>(mode);
+    if (ParseWholeNumber(Line(settings, 9), mode) && mode <= 2)
+        state_.scanMode = static_cast<int>(mode);
 
     if (Line(settings, 4) == "1") {
-        if (!state_.autoScanTimerEnabled) ResetCountdown();
+        if (!state_.autoScanTimerEnabled)
+            ResetCountdown();
         state_.autoScanTimerEnabled = true;
     } else {
         ResetCountdown();

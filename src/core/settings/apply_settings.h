@@ -19,7 +19,7 @@ inline constexpr const char* kRunValueName = "Pellora";
 inline constexpr const char* kAutoScanOffText = " Active Spyware Protection is OFF";
 
 class SettingsApplier {
-public:
+  public:
     SettingsApplier(AppState& state, RegistryAccess& registry, SystemPort& system, UiPort& ui)
         : state_(state), registry_(registry), system_(system), ui_(ui) {}
 
@@ -33,7 +33,7 @@ public:
     // checked writes the Run value with this executable's path, unchecked deletes it.
     void SetStartWithWindows(bool checked);
 
-private:
+  private:
     void ResetCountdown();
 
     AppState& state_;

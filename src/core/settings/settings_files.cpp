@@ -18,7 +18,8 @@ std::vector<std::string> SplitTextLines(std::string_view text, bool loneCrEndsLi
             ++i;
         }
     }
-    if (start < text.size()) lines.emplace_back(text.substr(start));
+    if (start < text.size())
+        lines.emplace_back(text.substr(start));
     return lines;
 }
 
@@ -39,7 +40,8 @@ std::string AppFilePath(const std::string& appFolder, const std::string& folderP
     std::string out = appFolder;
     for (char c : tail) {
         // Callers pass "\" plus a name that begins with a backslash; one separator is meant.
-        if (c == '\\' && !out.empty() && out.back() == '\\') continue;
+        if (c == '\\' && !out.empty() && out.back() == '\\')
+            continue;
         out += c;
     }
     return out;
@@ -55,7 +57,8 @@ bool SettingsFiles::EntryExists(const std::string& path) {
     return files_.GetAttributes(path).has_value();
 }
 
-void SettingsFiles::LoadFiles(const std::string& folderPath, const std::string& fileName,
+void SettingsFiles::LoadFiles(const std::string& folderPath,
+                              const std::string& fileName,
                               std::vector<std::string>& list) {
     list.clear();
     const std::string path = PathOf(folderPath, fileName);
@@ -80,10 +83,12 @@ std::string SettingsFiles::Encode(const std::vector<std::string>& list) {
     return system_.Utf8ToAnsi(JoinLines(list, "\r\n"));
 }
 
-bool SettingsFiles::SaveSettingsToFile(const std::string& folderPath, const std::string& fileName,
+bool SettingsFiles::SaveSettingsToFile(const std::string& folderPath,
+                                       const std::string& fileName,
                                        const std::vector<std::string>& list) {
     const std::string path = PathOf(folderPath, fileName);
-    if (unreadable_.count(ToLowerAscii(path))) return false;
+    if (unreadable_.count(ToLowerAscii(path)))
+        return false;
     // WriteFileAtomic resets a read-only target itself and replaces it only once the new bytes
     // are safely on disk, so the old contents survive any failure.
     return files_.WriteFileAtomic(path, Encode(list));
@@ -112,10 +117,12 @@ void SettingsFiles::CreateBlankFile(const std::string& folderPath, const std::st
     CreateDefaultFile(folderPath, fileName, {});
 }
 
-void SettingsFiles::CreateDefaultFile(const std::string& folderPath, const std::string& fileName,
+void SettingsFiles::CreateDefaultFile(const std::string& folderPath,
+                                      const std::string& fileName,
                                       const std::vector<std::string>& lines) {
     const std::string path = PathOf(folderPath, fileName);
-    if (EntryExists(path)) return;
+    if (EntryExists(path))
+        return;
     (void)files_.WriteFileAtomic(path, Encode(lines));
 }
 

@@ -39,7 +39,7 @@ std::vector<std::string> DefaultCustomScanLines();
 std::string AppFilePath(const std::string& appFolder, const std::string& folderPath, const std::string& fileName);
 
 class SettingsFiles {
-public:
+  public:
     SettingsFiles(AppState& state, FileSystemPort& files, SystemPort& system, UiPort& ui)
         : state_(state), files_(files), system_(system), ui_(ui) {}
 
@@ -48,20 +48,22 @@ public:
     // then never saved over, so that its contents are not replaced by the empty list.
     void LoadFiles(const std::string& folderPath, const std::string& fileName, std::vector<std::string>& list);
     // Replaces the file with the lines of `list`. Returns false when the file was left as it was.
-    bool SaveSettingsToFile(const std::string& folderPath, const std::string& fileName,
+    bool SaveSettingsToFile(const std::string& folderPath,
+                            const std::string& fileName,
                             const std::vector<std::string>& list);
     // Writes all five lists, Settings.stg first, yielding after each.
     void SaveData();
     // Creates an empty file; an existing file is left alone.
     void CreateBlankFile(const std::string& folderPath, const std::string& fileName);
     // Creates the file with `lines` when no file of that name exists.
-    void CreateDefaultFile(const std::string& folderPath, const std::string& fileName,
+    void CreateDefaultFile(const std::string& folderPath,
+                           const std::string& fileName,
                            const std::vector<std::string>& lines);
 
     // The bytes a list is saved as.
     std::string Encode(const std::vector<std::string>& list);
 
-private:
+  private:
     std::string PathOf(const std::string& folderPath, const std::string& fileName) const;
     bool EntryExists(const std::string& path);
 

@@ -10,7 +10,7 @@ namespace {
 const std::string kFolder = "C:\\Pellora\\Registry Backups\\";
 
 class PruningTest : public ::testing::Test {
-protected:
+  protected:
     PruningTest() {
         state.appFolder = "C:\\Pellora";
         fake.files.AddFolder(kFolder);
@@ -81,7 +81,8 @@ TEST_F(PruningTest, ALineTenThatIsNoWholeNumberCountsAsTen) {
     for (const char* line : {"", "abc", "-1", "2.5", "1e3"}) {
         SCOPED_TRACE(line);
         Keep(line);
-        for (int day = 1; day <= 12; ++day) Add(std::to_string(day) + "-1-2026-0-0-0.reg");
+        for (int day = 1; day <= 12; ++day)
+            Add(std::to_string(day) + "-1-2026-0-0-0.reg");
         PruneRegistryBackups(state, fake.files);
         EXPECT_EQ(state.lstRegistryBackups.size(), 10u);
         EXPECT_FALSE(fake.files.Exists(kFolder + "1-1-2026-0-0-0.reg"));

@@ -13,13 +13,14 @@ namespace pellora {
 namespace {
 
 class DbToolTest : public ::testing::Test {
-protected:
+  protected:
     DbToolTest() {
         io.codePage.ansiToUtf8 = [this](std::string_view s) { return system.AnsiToUtf8(s); };
         io.codePage.utf8ToAnsi = [this](std::string_view s) { return system.Utf8ToAnsi(s); };
         io.readFile = [this](const std::string& path) -> std::optional<std::string> {
             auto it = disk.find(path);
-            if (it == disk.end()) return std::nullopt;
+            if (it == disk.end())
+                return std::nullopt;
             return it->second;
         };
         io.writeFile = [this](const std::string& path, const std::string& bytes) {
@@ -54,7 +55,9 @@ TEST_F(DbToolTest, LockThenUnlockGivesThePlainTextBack) {
 }
 
 TEST_F(DbToolTest, LockRefusesNamingLineAndColumnAndWritesNothing) {
-    disk["a.txt"] = "v1\ncookie|\xE2\x82\xAC" "cash|Trk|\n";  // the euro sign is not in Latin-1
+    disk["a.txt"] =
+        "v1\ncookie|\xE2\x82\xAC"
+        "cash|Trk|\n";  // the euro sign is not in Latin-1
     EXPECT_EQ(Run({"lock", "a.txt", "a.ref"}), 1);
     EXPECT_NE(io.err.find("line 2, column 8"), std::string::npos) << io.err;
     EXPECT_FALSE(disk.count("a.ref"));

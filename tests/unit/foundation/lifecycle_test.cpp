@@ -14,7 +14,7 @@ using Lines = std::vector<std::string>;
 const std::string kApp = "C:\\Pellora";
 
 class LifecycleTest : public ::testing::Test {
-protected:
+  protected:
     LifecycleTest() {
         state.appFolder = kApp;
         fake.files.AddFolder(kApp);
@@ -25,12 +25,14 @@ protected:
         lifecycle.StartScan = [this] { trace.push_back(state.automaticScan ? "auto scan" : "scan"); };
         // The splash label as the front end sees it between steps.
         fake.ui.onYield = [this] {
-            if (state.splashText != shownSplash) trace.push_back(shownSplash = state.splashText);
+            if (state.splashText != shownSplash)
+                trace.push_back(shownSplash = state.splashText);
         };
     }
     void AddDatabase(const Lines& lines) {
         std::string bytes;
-        for (const std::string& line : lines) bytes += *LockText(line, kDatabaseKey) + "\r\n";
+        for (const std::string& line : lines)
+            bytes += *LockText(line, kDatabaseKey) + "\r\n";
         fake.files.AddFile(kApp + "\\DataBase.ref", bytes);
     }
     std::string Content(const std::string& relative) { return fake.files.Content(kApp + relative); }
@@ -74,7 +76,8 @@ TEST_F(LifecycleTest, HomePageFallsBackToBlankWhenItCannotBeRead) {
     for (const char* stored : {"", "missing"}) {
         SCOPED_TRACE(stored);
         fake.files.DeleteFile(kApp + "\\Settings\\Settings.stg");
-        if (std::string(stored) != "missing") fake.registry.AddString(kHomePageKeyPath, kHomePageValueName, stored);
+        if (std::string(stored) != "missing")
+            fake.registry.AddString(kHomePageKeyPath, kHomePageValueName, stored);
         lifecycle.CheckSettings();
         EXPECT_EQ(state.homePageBuffer, "about:blank");
         EXPECT_EQ(Lines(SplitTextLines(Content("\\Settings\\Settings.stg"), true))[6], "about:blank");
@@ -122,11 +125,12 @@ TEST_F(LifecycleTest, MissingDatabaseAndYesShowsTheUpdatePanelAndGoesOnEmpty) {
 
 TEST_F(LifecycleTest, StartUpRunsItsStepsInOrder) {
     AddDatabase({"Starter 2026.12", "# comment"});
-    fake.files.AddFile(kApp + "\\Settings\\Settings.stg", "1\r\n1\r\n0\r\n1\r\n0\r\n0\r\nabout:blank\r\nx\r\n30\r\n2\r\n10");
+    fake.files.AddFile(kApp + "\\Settings\\Settings.stg",
+                       "1\r\n1\r\n0\r\n1\r\n0\r\n0\r\nabout:blank\r\nx\r\n30\r\n2\r\n10");
     state.busy = true;
     EXPECT_EQ(lifecycle.Form_Load(), StartupResult::ShowMainWindow);
-    EXPECT_EQ(trace,
-              (Lines{"Initializing...", "Unlocking Data Base...", "status figures", "tray", "folders", "Finished.", "scan"}));
+    EXPECT_EQ(trace, (Lines{"Initializing...", "Unlocking Data Base...", "status figures", "tray", "folders",
+                            "Finished.", "scan"}));
     EXPECT_TRUE(fake.ui.messages.empty());
     EXPECT_FALSE(state.busy);
     EXPECT_EQ(state.lstDBaseFile, (Lines{"Starter 2026.12", "# comment"}));

@@ -26,7 +26,7 @@ TEST(SplitTextLines, LineEnds) {
 }
 
 class SettingsFilesTest : public ::testing::Test {
-protected:
+  protected:
     SettingsFilesTest() {
         state.appFolder = "C:\\Pellora";
         fake.files.AddFolder("C:\\Pellora\\Settings");
@@ -78,9 +78,10 @@ TEST_F(SettingsFilesTest, SavesOverAReadOnlyFile) {
 
 // A file that is there but cannot be read must not be replaced by the empty list it loaded as.
 class UnreadableFiles : public fakes::FakeFileSystem {
-public:
+  public:
     std::optional<std::string> ReadFile(const std::string& path) override {
-        if (path.find("IgnoreList") != std::string::npos) return std::nullopt;
+        if (path.find("IgnoreList") != std::string::npos)
+            return std::nullopt;
         return FakeFileSystem::ReadFile(path);
     }
 };
@@ -120,7 +121,7 @@ std::string Locked(const std::string& plain) {
 }
 
 class DatabaseTest : public ::testing::Test {
-protected:
+  protected:
     DatabaseTest() {
         state.appFolder = "C:\\Pellora";
         fake.files.AddFolder("C:\\Pellora");
@@ -133,13 +134,18 @@ protected:
 
 TEST_F(DatabaseTest, UnlocksEveryLineIntoUtf8AndYieldsPerLine) {
     // CR LF and a lone LF both end lines; the last line may have no line end.
-    fake.files.AddFile(path, Locked("Version 1") + "\r\n" + Locked("cookie|tr\xE4" "cker|Trk|") + "\n" +
-                                 Locked("path|%WinDir%\\a.exe|A|"));
+    fake.files.AddFile(path, Locked("Version 1") + "\r\n" +
+                                 Locked("cookie|tr\xE4"
+                                        "cker|Trk|") +
+                                 "\n" + Locked("path|%WinDir%\\a.exe|A|"));
     int applied = 0;
     database.applySettings = [&] { ++applied; };
     const uint64_t before = fake.ui.yields;
     database.LoadAndApplyDatabase();
-    EXPECT_EQ(state.lstDBaseFile, (Lines{"Version 1", "cookie|tr\xC3\xA4" "cker|Trk|", "path|%WinDir%\\a.exe|A|"}));
+    EXPECT_EQ(state.lstDBaseFile, (Lines{"Version 1",
+                                         "cookie|tr\xC3\xA4"
+                                         "cker|Trk|",
+                                         "path|%WinDir%\\a.exe|A|"}));
     EXPECT_EQ(fake.ui.yields - before, 3u);
     EXPECT_EQ(applied, 1);
     // Each load starts again from the file.
@@ -163,7 +169,8 @@ TEST_F(DatabaseTest, AReloadDuringTheYieldsSupersedesTheRunningLoad) {
     fake.files.AddFile(path, Locked("Old") + "\r\n" + Locked("#1") + "\r\n" + Locked("#2"));
     bool replaced = false;
     fake.ui.onYield = [&] {
-        if (replaced) return;
+        if (replaced)
+            return;
         replaced = true;
         fake.files.AddFile(path, Locked("New"));
         database.LoadAndUnlock();

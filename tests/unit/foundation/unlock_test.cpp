@@ -21,7 +21,10 @@ TEST(UnlockText, EmptyKeyGivesKZero) {
 TEST(UnlockText, CodesOutsideTheByteRangeAreDroppedAndLaterPositionsKeepTheirRow) {
     // Position 1: 3 - 5 < 0; position 2: 253 + 3 > 255; position 3 keeps its own row (-10).
     EXPECT_EQ(UnlockText("\x03\xFDk", kDatabaseKey), "a");
-    EXPECT_EQ(UnlockText("\x03" "AB", kDatabaseKey), "D8");
+    EXPECT_EQ(UnlockText("\x03"
+                         "AB",
+                         kDatabaseKey),
+              "D8");
     // The edges 0 and 255 are kept.
     EXPECT_EQ(UnlockText(std::string_view("\x05", 1), kDatabaseKey), std::string(1, '\0'));
     EXPECT_EQ(UnlockText("A\xFC", kDatabaseKey), "<\xFF");
@@ -30,13 +33,15 @@ TEST(UnlockText, CodesOutsideTheByteRangeAreDroppedAndLaterPositionsKeepTheirRow
 TEST(LockText, RoundTripsEveryByteItAccepts) {
     std::string all;
     for (int round = 0; round < 6; ++round) {
-        for (int c = 32; c < 256; ++c) all += static_cast<char>(c);
+        for (int c = 32; c < 256; ++c)
+            all += static_cast<char>(c);
         all += 'x';  // shifts the next round by one position
     }
     std::string accepted;
     for (size_t i = 0; i < all.size(); ++i) {
         std::string probe = accepted + all[i];
-        if (LockText(probe, kDatabaseKey)) accepted = probe;
+        if (LockText(probe, kDatabaseKey))
+            accepted = probe;
     }
     std::optional<std::string> locked = LockText(accepted, kDatabaseKey);
     ASSERT_TRUE(locked);

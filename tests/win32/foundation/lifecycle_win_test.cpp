@@ -39,11 +39,13 @@ const char kMissing[] = "<missing>";
 std::string ReadBytes(const std::string& path) {
     HANDLE file =
         CreateFileW(win32::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return kMissing;
+    if (file == INVALID_HANDLE_VALUE)
+        return kMissing;
     std::string bytes;
     char buffer[4096];
     DWORD got = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
     CloseHandle(file);
     return bytes;
 }
@@ -65,10 +67,12 @@ void MakeFolder(const std::string& path) {
 void ListTree(const std::string& folder, const std::string& prefix, std::vector<std::string>& out) {
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW(win32::Widen(folder + "\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
+    if (find == INVALID_HANDLE_VALUE)
+        return;
     do {
         std::string name = win32::Narrow(data.cFileName);
-        if (name == "." || name == "..") continue;
+        if (name == "." || name == "..")
+            continue;
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             out.push_back(prefix + name + "\\");
             ListTree(folder + "\\" + name, prefix + name + "\\", out);
@@ -87,7 +91,7 @@ std::vector<std::string> Tree(const std::string& folder) {
 }
 
 class LifecycleWinTest : public ::testing::Test {
-protected:
+  protected:
     LifecycleWinTest() { state.appFolder = app.path(); }
 
     // The starter database, locked as the build locks it.
