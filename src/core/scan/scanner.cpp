@@ -265,6 +265,7 @@ void Scanner::ScanDatabase(const ScanPlan& plan) {
     matches_.reset();
     ignoreIndex_.reset();
     subkeys_.clear();
+    // Aborted while the listings were read into the indexes: the walk has nothing to go on.
     if (indexed_ && !PrepareMatches(plan))
         return;
     // Entry 1, the version line, is never an item. Rows are read by number and copied: the
@@ -281,6 +282,7 @@ void Scanner::ScanDatabase(const ScanPlan& plan) {
         ShowProgress(false);
         ui_.Yield();
     }
+    // The indexes are only good for this walk; their memory goes back now.
     matches_.reset();
     ignoreIndex_.reset();
     subkeys_.clear();
