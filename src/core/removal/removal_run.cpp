@@ -75,6 +75,15 @@ void RemovalRun::RemoveEmptyPackageFolder() {
 }
 
 void RemovalRun::cmdNextDelete_Click() {
+    // Events run inside the yields; a second run from one of them (a click that got through,
+    // the automatic path of a scan) would remove and count the same rows twice.
+    if (running_) return;
+    running_ = true;
+    Run();
+    running_ = false;
+}
+
+void RemovalRun::Run() {
     SetButtons(false);
     ports_.ui.Yield();
     RemoveEmptyPackageFolder();
@@ -103,6 +112,8 @@ void RemovalRun::cmdNextDelete_Click() {
         // Held for the whole run: the folder and key listings stop when it is clear (after an
         // aborted scan they would list nothing), and the auto-scan and shutdown wait for it.
         state_.busy = true;
+        // The special folders are found at start-up and may have been found again since.
+        guard_.Refresh();
 
         size_t rowCount = state_.lstScanResult.size();
         for (size_t i = 0; i < rowCount; ++i) {

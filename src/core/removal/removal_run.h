@@ -65,6 +65,7 @@ public:
     void cmdNextDelete_Click();
 
 private:
+    void Run();
     bool AutomaticErase() const;
     void SetButtons(bool enabled);
     void RemoveEmptyPackageFolder();
@@ -92,6 +93,7 @@ private:
     Ports& ports_;
     Services services_;
     ProtectedObjects guard_;
+    bool running_ = false;
 };
 
 }  // namespace pellora

@@ -123,6 +123,7 @@ TEST_F(RemovalRunTest, StatisticsLastScanLineAndLogFileBytes) {
     state.lstScanInfoFile = {"{never}", "4", "10"};
     state.lstLog = {"", "Scan process started"};
     p.ui.answers = {MsgAnswer::Yes};
+    p.ui.onYield = [this] { run.cmdNextDelete_Click(); };  // a second start from inside: ignored
 
     run.cmdNextDelete_Click();
 
