@@ -39,14 +39,25 @@ void WireCommands(App& app, GuiCommands& commands) {
 
     SettingsFiles& settings = app.settingsFiles();
     commands.SaveData = [&settings] { settings.SaveData(); };
+
+    SettingsApplier& applier = app.settingsApplier();
+    AppState& state = app.state();
+    commands.chkSettings_Click = [&state, &applier](int index, bool checked) {
+        SetLine(state.lstSettingsFile, static_cast<size_t>(index), checked ? "1" : "0");
+        applier.ApplySettings();
+    };
+    commands.chkStartWithWindows_Click = [&applier](bool checked) { applier.SetStartWithWindows(checked); };
+
+    Lifecycle& lifecycle = app.lifecycle();
+    commands.Form_Unload = [&lifecycle] { return lifecycle.Form_Unload(); };
 }
 
 bool StartUp(App& app, MainWindow& window, bool otherInstance) {
-    window.AddToSystemTray(otherInstance);
-    app.navigation().ShowStatus();
-    app.statusPanel().StatusInfoDisplay();
+    Lifecycle& lifecycle = app.lifecycle();
+    lifecycle.AddToSystemTray = [&window, otherInstance] { window.AddToSystemTray(otherInstance); };
+    StartupResult result = lifecycle.Form_Load();
     window.FlushChanges();
-    return true;
+    return result == StartupResult::ShowMainWindow;
 }
 
 }  // namespace pellora::gui

@@ -1,5 +1,7 @@
 #include "core/app/app.h"
 
+#include "core/database/folder_variables.h"
+
 namespace pellora {
 
 App::App(Ports& ports)
@@ -17,7 +19,10 @@ App::App(Ports& ports)
       ignoreList_(state_, ports.ui, [this] { settingsFiles_.SaveData(); }),
       removalRun_(state_, ports,
                   {finder_, fileOperations_, processEnder_, registry_, regScan_, quarantine_, scanner_, settingsFiles_,
-                   navigation_}) {
+                   navigation_}),
+      database_(state_, ports.files, ports.system, ports.ui),
+      settingsApplier_(state_, registry_, ports.system, ports.ui),
+      lifecycle_(state_, ports, registry_, settingsFiles_, database_, settingsApplier_) {
     state_.appFolder = ports.system.ApplicationFolder();
     navigation_.hooks.loadToQuarantineList = [this] { quarantine_.LoadToQuarantineList(); };
     quarantine_.hooks.showQItems = [this] { navigation_.ShowQItems(); };
@@ -26,6 +31,14 @@ App::App(Ports& ports)
     scanner_.hooks.listRegBackups = [this] { registryBackup_.ListRegBackups(); };
     scanWizard_.hooks.showScanProc = [this] { navigation_.ShowScanProc(); };
     scanWizard_.hooks.showScanResult = [this] { navigation_.ShowScanResult(); };
+    scanWizard_.hooks.applySettings = [this] { settingsApplier_.ApplySettings(); };
+    settingsApplier_.StatusInfoDisplay = [this] { statusPanel_.StatusInfoDisplay(); };
+    database_.applySettings = [this] { settingsApplier_.ApplySettings(); };
+    lifecycle_.ShowUpdate = [this] { navigation_.ShowUpdate(); };
+    lifecycle_.ShowStatus = [this] { navigation_.ShowStatus(); };
+    lifecycle_.ShowScanProc = [this] { navigation_.ShowScanProc(); };
+    lifecycle_.DiscoverSpecialFolders = [this] { DiscoverSpecialFolders(state_.folders, ports_.system, registry_); };
+    lifecycle_.StartScan = [this] { scanner_.StartScan(); };
 }
 
 App::~App() = default;

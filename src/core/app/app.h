@@ -7,10 +7,12 @@
 #include <memory>
 
 #include "core/app/app_state.h"
+#include "core/app/lifecycle.h"
 #include "core/app/navigation.h"
 #include "core/app/status_panel.h"
 #include "core/backup/registry_backup.h"
 #include "core/ignore/ignore_list.h"
+#include "core/database/database.h"
 #include "core/ports/ports.h"
 #include "core/quarantine/quarantine.h"
 #include "core/removal/file_operations.h"
@@ -20,6 +22,7 @@
 #include "core/scan/registry_listing.h"
 #include "core/scan/scan_wizard.h"
 #include "core/scan/scanner.h"
+#include "core/settings/apply_settings.h"
 #include "core/settings/registry_access.h"
 #include "core/settings/settings_files.h"
 
@@ -48,6 +51,9 @@ public:
     ScanWizard& scanWizard() { return scanWizard_; }
     IgnoreList& ignoreList() { return ignoreList_; }
     RemovalRun& removalRun() { return removalRun_; }
+    Database& database() { return database_; }
+    SettingsApplier& settingsApplier() { return settingsApplier_; }
+    Lifecycle& lifecycle() { return lifecycle_; }
 
 private:
     Ports& ports_;
@@ -66,6 +72,9 @@ private:
     ScanWizard scanWizard_;
     IgnoreList ignoreList_;
     RemovalRun removalRun_;
+    Database database_;
+    SettingsApplier settingsApplier_;
+    Lifecycle lifecycle_;
 };
 
 }  // namespace pellora

@@ -337,3 +337,67 @@ TEST_F(MainWindowTest, KeyboardReachesTheControls) {
 
 }  // namespace
 }  // namespace pellora::gui::testing
+
+namespace pellora::gui::testing {
+namespace {
+
+TEST_F(MainWindowTest, SettingsBoxesSetTheirLinesAndStartWithWindowsTheRunValue) {
+    state.lstSettingsFile = {"0", "0", "0", "1", "0", "0", "about:blank", "Microsoft Internet Explorer", "30", "0", "10"};
+    fake.registry.AddKey("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+    Click(window.navBar().button(2));
+    ClickInPanel(Panel::Settings, kIdChkSettings0);
+    EXPECT_EQ(state.lstSettingsFile[0], "1");
+    ClickInPanel(Panel::Settings, kIdChkSettings0 + 3);
+    EXPECT_EQ(state.lstSettingsFile[3], "0");
+    EXPECT_EQ(SendMessageW(window.panel(Panel::Settings)->Control(kIdChkSettings0), BM_GETCHECK, 0, 0), BST_CHECKED);
+
+    ClickInPanel(Panel::Settings, kIdChkStartWithWindows);
+    auto run = fake.registry.Value("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Pellora");
+    ASSERT_TRUE(run.has_value());
+    EXPECT_EQ(run->data, "C:\\Pellora\\Pellora.exe");
+    ClickInPanel(Panel::Settings, kIdChkStartWithWindows);
+    EXPECT_FALSE(fake.registry.Value("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Pellora"));
+}
+
+TEST_F(MainWindowTest, ExitDuringAScanShowsTheWaitMessageAndTheProgramStays) {
+    fake.files.AddFolder("C:\\Pellora\\Settings");
+    state.lstScanInfoFile = {"{never}", "3", "0"};
+    window.AddToSystemTray(false);
+    state.busy = true;
+    SendMessageW(window.hwnd(), WM_COMMAND, kIdMnuPopUpExit, 0);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Please wait for the scan to finish before exiting Pellora.");
+    EXPECT_EQ(messages[0].icon, MsgIcon::Information);
+    EXPECT_TRUE(IsWindow(window.hwnd()));
+    EXPECT_FALSE(fake.files.Exists("C:\\Pellora\\Settings\\ScanInfo.stg"));
+
+    state.busy = false;
+    SendMessageW(window.hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(window.hwnd(), nullptr);
+    EXPECT_FALSE(window.trayIconAdded());
+    EXPECT_EQ(fake.files.Content("C:\\Pellora\\Settings\\ScanInfo.stg"), "{never}\r\n3\r\n0");
+}
+
+TEST_F(MainWindowTest, StartUpWithoutADatabaseAsksAndEndsOnNo) {
+    fake.files.AddFolder("C:\\Pellora");
+    EXPECT_FALSE(StartUp(app, window, false));
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back().title, "Error");
+    EXPECT_EQ(messages.back().buttons, MsgButtons::YesNo);
+    // Start-up created the application folders before it asked.
+    EXPECT_TRUE(fake.files.IsFolder("C:\\Pellora\\Quarantine"));
+}
+
+TEST_F(MainWindowTest, StartUpWithTheDatabaseShowsTheStatusPanelAndAddsTheIcon) {
+    fake.files.AddFile("C:\\Pellora\\DataBase.ref", "");
+    EXPECT_TRUE(StartUp(app, window, false));
+    EXPECT_TRUE(IsShown(Panel::Status));
+    EXPECT_TRUE(window.trayIconAdded());
+    auto* status = static_cast<StatusView*>(window.panel(Panel::Status));
+    EXPECT_EQ(TextOf(status->value(3)), L"{never}");
+    EXPECT_EQ(TextOf(status->value(4)), L" 0");
+    EXPECT_EQ(TextOf(status->value(1)), L"1.0.0");
+}
+
+}  // namespace
+}  // namespace pellora::gui::testing
