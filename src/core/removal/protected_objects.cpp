@@ -340,6 +340,15 @@ std::optional<std::string> ProtectedObjects::FileRefusal(const std::string& path
     return std::nullopt;
 }
 
+std::optional<std::string> ProtectedObjects::PatternFindRefusal(const std::string& path) {
+    if (auto reason = FileRefusal(path)) return reason;
+    if (!loaded_) Refresh();
+    auto parts = NormalisePath(path);
+    if (!parts) return "not a full path";
+    if (windowsFolder_.empty() || IsBelow(*parts, windowsFolder_)) return "pattern find inside the Windows folder";
+    return std::nullopt;
+}
+
 std::optional<std::string> ProtectedObjects::ProcessRefusal(const std::string& exeName) const {
     if (IsCriticalExecutable(ToLowerAscii(TrimSpaces(exeName)))) return "critical system process";
     return std::nullopt;

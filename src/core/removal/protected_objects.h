@@ -42,6 +42,11 @@ public:
     std::optional<std::string> FolderRefusal(const std::string& path);
     // A single file (path, file and cookie rows).
     std::optional<std::string> FileRefusal(const std::string& path);
+    // A file found by a name pattern over the whole disk ("file" rows). Such a pattern is not an
+    // exact name: one written too widely ("*.dll") would match the system's own files, so
+    // pattern finds inside the Windows folder are never deleted; exact "path" items may name
+    // spyware there.
+    std::optional<std::string> PatternFindRefusal(const std::string& path);
     // A running program, by its executable name, that must not be asked to end.
     std::optional<std::string> ProcessRefusal(const std::string& exeName) const;
     // A registry key to be removed with every key below it.

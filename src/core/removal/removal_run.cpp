@@ -162,7 +162,8 @@ void RemovalRun::RemoveCookie(const ResultRow& row) {
 
 void RemovalRun::RemoveFile(const ResultRow& row) {
     const std::string& object = row.object;
-    if (auto reason = guard_.FileRefusal(object)) {
+    const bool patternFind = ToLowerAscii(row.type) == "file";
+    if (auto reason = patternFind ? guard_.PatternFindRefusal(object) : guard_.FileRefusal(object)) {
         Log(SkippedLine(object, *reason));
         return;
     }

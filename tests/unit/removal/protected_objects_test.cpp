@@ -74,6 +74,14 @@ TEST_F(ProtectedObjectsTest, CriticalExecutablesAndTheProgramsOwnFiles) {
     EXPECT_FALSE(guard.FileRefusal("C:\\WINDOWS\\system32\\evil.dll"));
 }
 
+TEST_F(ProtectedObjectsTest, PatternFindsInsideTheWindowsFolderAreRefused) {
+    EXPECT_TRUE(guard.PatternFindRefusal("C:\\WINDOWS\\system32\\user32.dll").has_value());
+    EXPECT_TRUE(guard.PatternFindRefusal("c:\\windows\\..\\WINDOWS\\notepad.exe").has_value());
+    EXPECT_FALSE(guard.PatternFindRefusal("C:\\Program Files\\Bonzi\\bonzi.exe").has_value());
+    // An exact path item may still name spyware inside the Windows folder.
+    EXPECT_FALSE(guard.FileRefusal("C:\\WINDOWS\\system32\\spy32.dll").has_value());
+}
+
 TEST_F(ProtectedObjectsTest, RegistryKeys) {
     for (const char* key : {"HKEY_LOCAL_MACHINE", "HKEY_LOCAL_MACHINE\\Software", "HKEY_CURRENT_USER\\Software\\",
                             "hkey_local_machine\\SOFTWARE", "HKEY_CLASSES_ROOT\\CLSID", "HKEY_USERS\\S-1-5-21-1",
