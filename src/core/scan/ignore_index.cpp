@@ -24,6 +24,16 @@ IgnoreIndex::IgnoreIndex(const std::vector<std::string>& lines) {
     }
 }
 
+bool IgnoreIndex::Indexable(const std::vector<std::string>& lines) {
+    size_t total = 0;
+    for (const std::string& line : lines) {
+        total += line.size() + 1;
+        if (total > kMaxIndexedLength)
+            return false;
+    }
+    return true;
+}
+
 bool IgnoreIndex::Contains(std::string_view object) const {
     if (!anyLine_)
         return false;

@@ -16,6 +16,11 @@ class IgnoreIndex {
   public:
     explicit IgnoreIndex(const std::vector<std::string>& lines);
 
+    // Whether the lines are few enough to index: the automaton costs about 40 bytes per byte of
+    // text, so a damaged or enormous ignore list is searched line by line instead.
+    static bool Indexable(const std::vector<std::string>& lines);
+    static constexpr size_t kMaxIndexedLength = size_t{1} << 23;
+
     // True when some line contains `object` (an empty object is contained in any line).
     bool Contains(std::string_view object) const;
 

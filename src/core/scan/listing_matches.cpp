@@ -61,7 +61,11 @@ bool ListingMatches::FindPieces(ListingTest test,
                                 UiPort& ui) {
     if (!Has(test))
         return true;
-    matcher.Build();
+    if (!matcher.Build()) {
+        // Too large to index: the walk compares these items row by row.
+        Of(test) = Queries{};
+        return true;
+    }
     auto& finds = Of(test).finds;
     return ReadListing(listing, state, ui, [&](uint32_t row, std::string_view text) {
         matcher.FindIn(text, [&](uint32_t id) { finds[id].push_back(row); });

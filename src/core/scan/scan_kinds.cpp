@@ -266,12 +266,11 @@ void Scanner::Record(Find find) {
 }
 
 bool Scanner::IsIgnored(const std::string& object) {
-    if (indexed_) {
-        // The ignore list is read once per walk: nothing changes it while a scan runs.
-        if (!ignoreIndex_)
-            ignoreIndex_.emplace(state_.lstIgnoreListFile);
+    // The ignore list is read into the index once per walk: nothing changes it while a scan runs.
+    if (indexed_ && !ignoreIndex_ && IgnoreIndex::Indexable(state_.lstIgnoreListFile))
+        ignoreIndex_.emplace(state_.lstIgnoreListFile);
+    if (ignoreIndex_)
         return ignoreIndex_->Contains(object);
-    }
     for (size_t i = 0; i < state_.lstIgnoreListFile.size(); ++i) {
         if (state_.lstIgnoreListFile[i].find(object) != std::string::npos)
             return true;

@@ -11,7 +11,7 @@ uint32_t SubstringMatcher::Add(std::string_view piece) {
     return static_cast<uint32_t>(pieces_.size() - 1);
 }
 
-void SubstringMatcher::Build() {
+bool SubstringMatcher::Build() {
     // Columns: 0 for every byte no piece uses (it always leads back to the start), one per used
     // byte, capitals sharing the column of their small letter.
     std::fill(std::begin(column_), std::end(column_), uint16_t{0});
@@ -24,6 +24,12 @@ void SubstringMatcher::Build() {
     }
     for (int c = 'A'; c <= 'Z'; ++c)
         column_[c] = column_[c - 'A' + 'a'];
+    // Every byte of a piece is at most one node: the bound decides before anything is allocated.
+    size_t nodeBound = 1;
+    for (const std::string& piece : pieces_)
+        nodeBound += piece.size();
+    if (nodeBound > kMaxTableEntries / columns_)
+        return false;
 
     // The trie of the pieces.
     next_.assign(columns_, kNone);
@@ -73,6 +79,7 @@ void SubstringMatcher::Build() {
     }
     seen_.assign(pieces_.size(), 0);
     stamp_ = 0;
+    return true;
 }
 
 }  // namespace pellora

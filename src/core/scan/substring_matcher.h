@@ -20,8 +20,11 @@ class SubstringMatcher {
     // Adds a piece; returns its number (0, 1, ... in the order added). An empty piece is never
     // found.
     uint32_t Add(std::string_view piece);
-    // Builds the automaton; call once, after the last Add.
-    void Build();
+    // Builds the automaton; call once, after the last Add. False, and nothing built, when the
+    // table would exceed kMaxTableEntries (pieces of a damaged or enormous database): the caller
+    // then compares row by row.
+    [[nodiscard]] bool Build();
+    static constexpr size_t kMaxTableEntries = size_t{1} << 25;
     size_t PieceCount() const { return pieces_.size(); }
 
     // Calls found(piece number) once for every piece that occurs in `text`.

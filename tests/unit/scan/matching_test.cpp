@@ -113,7 +113,7 @@ TEST(Indexes, FindWhatTheRowByRowTestsFind) {
             exactIds.push_back(paths.AddExact(object));
             folderIds.push_back(paths.AddFolder(object));
         }
-        pieces.Build();
+        ASSERT_TRUE(pieces.Build());
         std::vector<std::vector<uint32_t>> fileFinds(objects.size()), pieceFinds(objects.size());
         for (uint32_t r = 0; r < rows.size(); ++r) {
             files.Match(rows[r], [&](uint32_t id) { fileFinds[id].push_back(r); });

@@ -394,3 +394,28 @@ INSTANTIATE_TEST_SUITE_P(Matching, AbortDuringListing, ::testing::Values(true, f
 
 }  // namespace
 }  // namespace pellora
+
+namespace pellora {
+namespace {
+
+// Pieces or an ignore list too large to index (a damaged or enormous database or settings file)
+// are compared row by row and line by line: the same finds, no exhaustion of memory.
+TEST_F(ScanFixture, InputsTooLargeToIndexAreComparedRowByRow) {
+    std::string huge;
+    for (size_t i = 0; huge.size() < 300'000; ++i) {
+        char c = static_cast<char>(1 + i % 250);
+        if (c != '|')
+            huge += c;
+    }
+    state.lstRegScan.Add("HKEY_CURRENT_USER\\Software\\EvilCo");
+    state.lstRegScan.Add("HKEY_CURRENT_USER\\Software\\Good");
+    Items({"regs|" + huge + "|R|", "regs|evilco|R|", "regs|good|R|"});
+    state.lstIgnoreListFile = {std::string(9'000'000, 'x') + "HKEY_CURRENT_USER\\Software\\Good"};
+    state.busy = true;
+    scanner.ScanDatabase(ScanPlan::Custom(false, false, false, true, false));
+    EXPECT_EQ(Found(), (std::vector<std::string>{"HKEY_CURRENT_USER\\Software\\EvilCo"}));
+    EXPECT_EQ(state.counters.objectsIgnored, 1);
+}
+
+}  // namespace
+}  // namespace pellora
