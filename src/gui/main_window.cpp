@@ -117,6 +117,12 @@ void MainWindow::Layout() {
 }
 
 void MainWindow::MarkChanged(View view) {
+    // The splash label changes a few times during start-up, while the main window is not shown
+    // and yields are far apart: it is drawn at once.
+    if (view == View::Splash) {
+        if (onSplashChanged) onSplashChanged();
+        return;
+    }
     dirty_ |= 1u << static_cast<unsigned>(view);
     if (!flushPosted_ && hwnd_) flushPosted_ = PostMessageW(hwnd_, kMsgFlush, 0, 0) != FALSE;
 }
@@ -132,7 +138,6 @@ void MainWindow::FlushChanges() {
         if (!isDirty(view)) continue;
         for (auto& panel : panels_) panel->Refresh(view);
     }
-    if (isDirty(View::Splash) && onSplashChanged) onSplashChanged();
     SyncTimers();
 }
 

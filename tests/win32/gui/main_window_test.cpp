@@ -401,3 +401,28 @@ TEST_F(MainWindowTest, StartUpWithTheDatabaseShowsTheStatusPanelAndAddsTheIcon) 
 
 }  // namespace
 }  // namespace pellora::gui::testing
+
+#include "gui/splash_window.h"
+
+namespace pellora::gui::testing {
+namespace {
+
+TEST_F(MainWindowTest, SplashFollowsStartUpAndGoesWhenTheMainWindowIsActivated) {
+    SplashWindow splash;
+    ASSERT_TRUE(splash.Create(nullptr));
+    EXPECT_EQ(splash.text(), L"Loading...");
+    window.onSplashChanged = [&] { splash.SetText(state.splashText); };
+    window.onActivated = [&] { splash.Close(); };
+    state.splashText = "Unlocking Data Base...";
+    ui.Changed(View::Splash);
+    EXPECT_EQ(splash.text(), L"Unlocking Data Base...");
+
+    SendMessageW(window.hwnd(), WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(splash.hwnd(), nullptr);
+    // Activated again: closing a closed splash does nothing.
+    SendMessageW(window.hwnd(), WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(splash.hwnd(), nullptr);
+}
+
+}  // namespace
+}  // namespace pellora::gui::testing
