@@ -70,7 +70,16 @@ bool MainWindowTest::IsShown(Panel panel) const {
 
 void MainWindowTest::Screenshot(const std::string& name) {
     HWND hwnd = window.hwnd();
-    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    // The screen can only be read inside its bounds: a window that reaches past them moves to
+    // the top left corner first.
+    RECT place;
+    GetWindowRect(hwnd, &place);
+    UINT flags = SWP_NOSIZE | SWP_SHOWWINDOW;
+    if (place.left >= 0 && place.top >= 0 && place.right <= GetSystemMetrics(SM_CXSCREEN) &&
+        place.bottom <= GetSystemMetrics(SM_CYSCREEN)) {
+        flags |= SWP_NOMOVE;
+    }
+    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, flags);
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
     Settle(150);
     RECT rect;
