@@ -89,6 +89,17 @@ TEST_F(MainWindowTest, NoControlOverlapsLeavesItsPanelOrIsCutAt100And150Percent)
     Settle();
     const int dpi = window.fonts().dpi();
     ExpectCleanLayout(window, dpi);
+    // The smallest size the window can be given keeps its panels whole as well.
+    RECT normal;
+    GetWindowRect(window.hwnd(), &normal);
+    SetWindowPos(window.hwnd(), nullptr, 0, 0, 1, 1, SWP_NOMOVE | SWP_NOZORDER);
+    Settle();
+    RECT smallest;
+    GetWindowRect(window.hwnd(), &smallest);
+    EXPECT_EQ(smallest.right - smallest.left, Scale(720, dpi));
+    ExpectCleanLayout(window, dpi);
+    SetWindowPos(window.hwnd(), nullptr, normal.left, normal.top, normal.right - normal.left,
+                 normal.bottom - normal.top, SWP_NOZORDER);
 
     // A move to a monitor at 150 % (the system's suggestion: the same place, 1.5 times the size).
     RECT rect;
