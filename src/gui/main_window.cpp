@@ -402,6 +402,11 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (commands_.Form_Unload && !commands_.Form_Unload()) return 0;
             DestroyWindow(hwnd_);
             return 0;
+        case WM_ENDSESSION:
+            // Windows is logging off: the process ends without an unload, so the settings
+            // lists are written now rather than lost.
+            if (wParam && commands_.SaveData) commands_.SaveData();
+            return 0;
         case WM_DESTROY:
             RemoveFromSystemTray();
             for (UINT_PTR id : {kTmrScrollingBar, kTmrTimer, kTmrHomePageCheck}) KillTimer(hwnd_, id);

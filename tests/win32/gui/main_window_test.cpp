@@ -148,6 +148,12 @@ TEST_F(MainWindowTest, MinimiseHidesAndWritesTheSettings) {
     EXPECT_TRUE(IsWindowVisible(window.hwnd()));
     EXPECT_FALSE(IsIconic(window.hwnd()));
     EXPECT_EQ(saves, 0);
+
+    // Logging off ends the process without an unload: the settings are written first.
+    SendMessageW(window.hwnd(), WM_ENDSESSION, FALSE, 0);
+    EXPECT_EQ(saves, 0);
+    SendMessageW(window.hwnd(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(saves, 1);
 }
 
 TEST_F(MainWindowTest, ExitIsRefusedWhileTheUnloadSaysSo) {
