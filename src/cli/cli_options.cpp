@@ -1,0 +1,181 @@
+#include "cli/cli_options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <sstream>
+
+namespace pellora::cli {
+
+namespace {
+
+constexpr const char* kProgram = "pellora-cli";
+
+const std::vector<std::pair<std::string, std::string>> kModes = {{"smart", "0"}, {"custom", "1"}, {"folders", "2"}};
+
+constexpr const char* kModeHelp = "smart, custom or folders, for this run only (not saved)";
+constexpr const char* kJsonHelp = "Also write the report as one UTF-8 JSON object to FILE";
+
+constexpr const char* kScanFooter =
+    "Without --mode the scan runs in the mode of the settings; custom uses the custom scan's options\n"
+    "and folders the selected folders, as in the window.\n"
+    "Prints the scan panel's counters, then one line per result and per irremovable object in the\n"
+    "log's format (\"     type:object   |category\", irremovable ones followed by \"   |URL\").\n"
+    "The JSON report holds stamp, mode, counters, results, irremovable and log.\n"
+    "With --quarantine every result is stored in the quarantine package named by this scan's stamp.\n"
+    "Exit codes: 0 nothing found, 1 something found, 2 error (no reference database, a result that\n"
+    "could not be quarantined, a report that could not be written).";
+
+constexpr const char* kRemoveFooter =
+    "Scans as \"scan\" does, then removes every result without asking and prints the removal's\n"
+    "log lines; the log file and the statistics are written as by the window. The home-page\n"
+    "question is answered by --reset-homepage (otherwise No). The JSON report is the scan's, its\n"
+    "log the whole log of the run, plus \"remaining\": the results still on the system.\n"
+    "Exit codes: 0 every result removed (or nothing found), 1 something found that is still there\n"
+    "(including irremovable objects, which are never removed), 2 error.";
+
+constexpr const char* kQuarantineFooter =
+    "list: one line per package: name, size and number of items, separated by tabs.\n"
+    "show: one line per item of the package: type, stored item and original path, separated by tabs.\n"
+    "restore/delete: one line per package telling what became of it.\n"
+    "Exit codes: 0 done, 1 a package could not be restored or deleted completely, 2 error (such as\n"
+    "an unknown package name, in which case nothing is done).";
+
+constexpr const char* kIgnoreFooter =
+    "list: one line per entry of the ignore list in the log's format. Exit code 0, or 2 on an error.";
+
+constexpr const char* kMainFooter =
+    "Every command works on the application folder of this program, with the same settings,\n"
+    "reference database, quarantine and log as Pellora.exe, which must not be running meanwhile.\n"
+    "Questions the window would ask take the answer the options give, otherwise No; the messages\n"
+    "go to standard error. \"pellora-cli COMMAND --help\" describes each command.";
+
+std::string OneLine(std::string text) {
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
+}
+
+bool IsCommandWord(const std::string& word) {
+    return word == "scan" || word == "remove" || word == "quarantine" || word == "ignore";
+}
+
+}  // namespace
+
+std::string ModeWord(const std::string& scanModeLine) {
+    for (const auto& [word, line] : kModes) {
+        if (line == scanModeLine)
+            return word;
+    }
+    return "";
+}
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+    ParseResult result;
+    if (!args.empty() && !args[0].empty() && args[0][0] != '-' && !IsCommandWord(args[0])) {
+        result.exitCode = kExitError;
+        result.err = std::string(kProgram) + ": unknown command \"" + args[0] +
+                     "\" (commands: scan, remove, quarantine, ignore; see " + kProgram + " --help)";
+        return result;
+    }
+
+    CLI::App app{"Pellora on the command line: scan, remove, quarantine and restore without the window.", kProgram};
+    app.require_subcommand(1);
+    app.footer(kMainFooter);
+    app.get_formatter()->column_width(28);
+
+    Options options;
+    std::string mode;
+    std::string packageName;
+
+    auto addScanOptions = [&](CLI::App* command) {
+        std::vector<std::string> words;
+        for (const auto& entry : kModes)
+            words.push_back(entry.first);
+        command->add_option("--mode", mode, kModeHelp)->check(CLI::IsMember(words).description(""))->type_name("MODE");
+        command->add_option("--json", options.jsonPath, kJsonHelp)->type_name("FILE");
+    };
+
+    CLI::App* scan = app.add_subcommand("scan", "Scan the system with the current settings");
+    addScanOptions(scan);
+    scan->add_flag("--quarantine", options.quarantine, "Quarantine every result after the scan");
+    scan->footer(kScanFooter);
+
+    CLI::App* remove = app.add_subcommand("remove", "Scan, then remove everything found");
+    addScanOptions(remove);
+    remove->add_flag("--quarantine", options.quarantine,
+                     "Quarantine the cookie, path and file results before they are removed");
+    remove->add_flag("--reset-homepage", options.resetHomePage,
+                     "Answer Yes to resetting the browser home page after the removal");
+    remove->footer(kRemoveFooter);
+
+    CLI::App* quarantine = app.add_subcommand("quarantine", "List, show, restore or delete quarantine packages");
+    quarantine->require_subcommand(1);
+    quarantine->footer(kQuarantineFooter);
+    CLI::App* list = quarantine->add_subcommand("list", "List the packages with their size and number of items");
+    CLI::App* show = quarantine->add_subcommand("show", "List the items of one package");
+    show->add_option("NAME", packageName, "Package name (the scan stamp)")->required();
+    CLI::App* restore = quarantine->add_subcommand("restore", "Put everything in the packages back and empty them");
+    restore->add_option("NAME", options.packages, "Package names")->required();
+    CLI::App* del = quarantine->add_subcommand("delete", "Delete the packages for good");
+    del->add_option("NAME", options.packages, "Package names")->required();
+
+    CLI::App* ignore = app.add_subcommand("ignore", "Show the ignore list");
+    ignore->require_subcommand(1);
+    ignore->footer(kIgnoreFooter);
+    CLI::App* ignoreList = ignore->add_subcommand("list", "List the entries of the ignore list");
+
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        std::ostringstream out, err;
+        int code = app.exit(error, out, err);
+        if (code == 0) {
+            result.out = out.str();
+            if (!result.out.empty() && result.out.back() != '\n')
+                result.out += '\n';
+            return result;
+        }
+        // CLI11's own codes start at 100; every refusal of the command line is 2 here.
+        result.exitCode = kExitError;
+        result.err = std::string(kProgram) + ": " + OneLine(error.what());
+        return result;
+    }
+
+    if (!mode.empty()) {
+        for (const auto& [word, line] : kModes) {
+            if (word == mode)
+                options.scanModeLine = line;
+        }
+    }
+    if ((scan->parsed() || remove->parsed()) && (scan->count("--json") || remove->count("--json")) &&
+        options.jsonPath.empty()) {
+        result.exitCode = kExitError;
+        result.err = std::string(kProgram) + ": --json needs a file name";
+        return result;
+    }
+
+    if (scan->parsed()) {
+        options.command = Command::Scan;
+    } else if (remove->parsed()) {
+        options.command = Command::Remove;
+    } else if (list->parsed()) {
+        options.command = Command::QuarantineList;
+    } else if (show->parsed()) {
+        options.command = Command::QuarantineShow;
+        options.packages = {packageName};
+    } else if (restore->parsed()) {
+        options.command = Command::QuarantineRestore;
+    } else if (del->parsed()) {
+        options.command = Command::QuarantineDelete;
+    } else if (ignoreList->parsed()) {
+        options.command = Command::IgnoreList;
+    }
+    result.options = std::move(options);
+    return result;
+}
+
+}  // namespace pellora::cli

@@ -1,0 +1,43 @@
+// The command line of pellora-cli: its commands, their options and their help texts, parsed
+// with CLI11. Parsing never ends the program itself: it hands back either the options of one
+// command, or the text to print and the exit code (0 after --help, 2 for anything it cannot
+// take, with a one-line message).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pellora::cli {
+
+inline constexpr int kExitClean = 0;
+inline constexpr int kExitFound = 1;
+inline constexpr int kExitError = 2;
+
+enum class Command { Scan, Remove, QuarantineList, QuarantineShow, QuarantineRestore, QuarantineDelete, IgnoreList };
+
+struct Options {
+    Command command = Command::Scan;
+    // Settings.stg line 9 for this run only ("0" smart, "1" custom, "2" folders); none keeps it.
+    std::optional<std::string> scanModeLine;
+    std::string jsonPath;  // "" writes no report file
+    bool quarantine = false;
+    bool resetHomePage = false;
+    std::vector<std::string> packages;  // quarantine show/restore/delete
+};
+
+struct ParseResult {
+    std::optional<Options> options;  // set when a command is to run
+    int exitCode = kExitClean;       // otherwise: what the program ends with
+    std::string out;                 // help text for standard output
+    std::string err;                 // one-line message for standard error
+};
+
+// `args` are the program's arguments as UTF-8, without the program name.
+ParseResult ParseCommandLine(const std::vector<std::string>& args);
+
+// The --mode word of a Settings.stg line 9 value: "smart", "custom", "folders", or "" for any
+// other value.
+std::string ModeWord(const std::string& scanModeLine);
+
+}  // namespace pellora::cli

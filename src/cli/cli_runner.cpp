@@ -1,0 +1,406 @@
+#include "cli/cli_runner.h"
+
+#include <set>
+
+#include "core/scan/scan_report.h"
+#include "core/util/text.h"
+
+namespace pellora::cli {
+
+namespace {
+
+constexpr const char* kProgram = "pellora-cli";
+constexpr const char* kResetHomePageTitle = "Reset homepage?";
+// CustomScan.stg line of "Automatically Erase all detected objects".
+constexpr size_t kAutomaticEraseLine = 4;
+
+// Root and path below it of a well-formed key path; RootKey::None otherwise. Checked here so
+// that a damaged object never reaches the registry layer, which would answer with a message.
+std::pair<RootKey, std::string> SplitKeyQuietly(const std::string& keyPath) {
+    if (!StartsWith(keyPath, "HKEY_") || EndsWith(keyPath, "\\"))
+        return {RootKey::None, ""};
+    size_t slash = keyPath.find('\\');
+    if (slash == std::string::npos)
+        return {RootKeyFromName(keyPath), ""};
+    return {RootKeyFromName(keyPath.substr(0, slash)), keyPath.substr(slash + 1)};
+}
+
+}  // namespace
+
+std::string WindowProgramSystem::ExecutablePath() {
+    return system_.ApplicationFolder() + "\\" + kWindowProgramName;
+}
+
+CliRunner::CliRunner(Ports& ports, ConsoleUi& ui, TextOutput& out, TextOutput& err)
+    : system_(ports.system),
+      ports_{ports.registry, ports.files, ports.processes, ports.shell, ports.clock, system_, ui},
+      ui_(ui),
+      out_(out),
+      err_(err),
+      app_(ports_) {
+    // The scan at program start is the window's; each command here runs its own.
+    app_.lifecycle().StartScan = nullptr;
+    ui_.progressText = [this] { return ProgressText(); };
+    ui_.onChanged = [this](View) {
+        if (capturingLog_)
+            TakeNewLogLines();
+    };
+}
+
+int CliRunner::Run(const Options& options) {
+    switch (options.command) {
+        case Command::Scan:
+            return Scan(options);
+        case Command::Remove:
+            return Remove(options);
+        case Command::QuarantineList:
+            return QuarantineList();
+        case Command::QuarantineShow:
+            return options.packages.empty() ? kExitError : QuarantineShow(options.packages.front());
+        case Command::QuarantineRestore:
+        case Command::QuarantineDelete:
+            return QuarantineRestoreOrDelete(options);
+        case Command::IgnoreList:
+            return IgnoreList();
+    }
+    return kExitError;
+}
+
+void CliRunner::StopOnInterrupt(const std::atomic<bool>* flag) {
+    ui_.WatchInterrupt(flag, [this] {
+        interrupted_ = true;
+        Fail("interrupted: stopping where it is safe (Ctrl+C again ends the program at once)");
+        if (app_.scanner().Running())
+            app_.scanWizard().cmdAbortNextResults_Click();
+    });
+}
+
+bool CliRunner::StartUp(bool needDatabase) {
+    if (!needDatabase)
+        ui_.AnswerText(kMissingDatabaseText, {MsgAnswer::Yes, true});
+    if (app_.lifecycle().Form_Load() == StartupResult::Exit) {
+        Fail(std::string("no reference database ") + kDatabaseFileName + " in " + app_.state().appFolder);
+        return false;
+    }
+    return true;
+}
+
+// ---- scanning ----------------------------------------------------------------------------------
+
+void CliRunner::SetModeForRun(const Options& options) {
+    if (!options.scanModeLine)
+        return;
+    std::vector<std::string>& settings = app_.state().lstSettingsFile;
+    savedMode_ = std::make_pair(Line(settings, kScanModeLine), settings.size());
+    SetLine(settings, kScanModeLine, *options.scanModeLine);
+}
+
+void CliRunner::RestoreMode() {
+    if (!savedMode_)
+        return;
+    std::vector<std::string>& settings = app_.state().lstSettingsFile;
+    const auto& [line, count] = *savedMode_;
+    if (count > kScanModeLine) {
+        SetLine(settings, kScanModeLine, line);
+    } else {
+        // The line did not exist: the list gets back its own length, not a filled-in line.
+        settings.resize(count);
+    }
+    savedMode_.reset();
+}
+
+ScanSnapshot CliRunner::RunScan(const Options& options) {
+    SetModeForRun(options);
+    if (!interrupted_)
+        app_.scanWizard().cmdNextScan_Click();
+    ui_.ClearProgress();
+    return TakeSnapshot(app_.state());
+}
+
+std::string CliRunner::ProgressText() {
+    if (!app_.scanner().Running())
+        return "";
+    const AppState& state = app_.state();
+    std::string text = "Scanned " + std::to_string(state.counters.scannedObjects) + ", new " +
+                       std::to_string(state.counters.newObjects);
+    size_t listed = state.lstHDDItems.Count() + state.lstRegScan.Count() + state.lstCache.size();
+    if (listed > 0)
+        text += ", listed " + std::to_string(listed);
+    return text + " - " + state.currentOperation;
+}
+
+int CliRunner::Scan(const Options& options) {
+    if (!StartUp(true))
+        return kExitError;
+    ScanSnapshot scan = RunScan(options);
+    int code = scan.results.empty() && scan.irremovable.empty() ? kExitClean : kExitFound;
+    if (interrupted_) {
+        Fail("the scan was interrupted: the report covers what it found until then");
+        code = kExitError;
+    }
+
+    std::vector<std::string> quarantineLines;
+    if (options.quarantine && !scan.results.empty() && !interrupted_) {
+        AppState& state = app_.state();
+        size_t logBefore = state.lstLog.size();
+        app_.ignoreList().mnuResultListAll_Click();
+        app_.quarantine().cmdQuarantineSelected();
+        ui_.ClearProgress();
+        if (state.lstLog.size() > logBefore)
+            quarantineLines.assign(state.lstLog.begin() + static_cast<std::ptrdiff_t>(logBefore), state.lstLog.end());
+        scan.log = state.lstLog;
+        // The command logs an empty line and its heading, then one line per row it stored.
+        size_t stored = quarantineLines.size() > 2 ? quarantineLines.size() - 2 : 0;
+        if (stored < scan.results.size()) {
+            Fail(std::to_string(scan.results.size() - stored) + " of " + std::to_string(scan.results.size()) +
+                 " results could not be quarantined");
+            code = kExitError;
+        }
+    }
+    RestoreMode();
+
+    PrintLines(CounterLines(scan.counters));
+    PrintLines(RowLines(scan));
+    PrintLines(quarantineLines);
+    if (!options.jsonPath.empty() && !WriteJson(options.jsonPath, ReportJson(scan, nullptr)))
+        code = kExitError;
+    return code;
+}
+
+// ---- removal -----------------------------------------------------------------------------------
+
+void CliRunner::QuarantineBeforeRemoval() {
+    AppState& state = app_.state();
+    // Under automatic erase the removal run stores these rows itself, just before each goes.
+    if (Line(state.lstSettingsFile, kScanModeLine) == "1" &&
+        Line(state.lstCustomScanSettings, kAutomaticEraseLine) == "1")
+        return;
+    for (size_t i = 0; i < state.lstScanResult.size(); ++i) {
+        ResultRow row = state.lstScanResult[i];
+        std::string kind = ToLowerAscii(row.type);
+        if (row.checked && (kind == "cookie" || kind == "path" || kind == "file")) {
+            // The deletion follows all the same, as it does after automatic erase; the log
+            // tells that no copy was kept.
+            if (!app_.quarantine().QuarantineResultRow(row)) {
+                state.lstLog.push_back("Not quarantined=" + row.object);
+                ui_.Changed(View::Log);
+            }
+        }
+        ui_.Yield();
+    }
+}
+
+void CliRunner::TakeNewLogLines() {
+    const std::vector<std::string>& log = app_.state().lstLog;
+    // The run empties the log once it has written it out; lines after that start afresh.
+    if (log.size() < logSeen_)
+        logSeen_ = 0;
+    for (size_t i = logSeen_; i < log.size(); ++i)
+        capturedLog_.push_back(log[i]);
+    logSeen_ = log.size();
+}
+
+bool CliRunner::StillPresent(const ResultRow& row) {
+    const std::string kind = ToLowerAscii(row.type);
+    auto fileThere = [this](const std::string& pattern) {
+        std::vector<FindEntry> entries;
+        return !pattern.empty() && ports_.files.FindEntries(pattern, entries) && !entries.empty();
+    };
+    if (kind == "cookie") {
+        const std::string& cookies = app_.state().folders.cookies;
+        return !cookies.empty() && fileThere(cookies + "\\" + row.object);
+    }
+    if (kind == "path" || kind == "file" || kind == "folder")
+        return fileThere(row.object);
+    if (kind == "regkey") {
+        auto [root, subkey] = SplitKeyQuietly(row.object);
+        return root != RootKey::None && ports_.registry.KeyOpens(root, subkey, RegAccess::Read);
+    }
+    if (kind == "regval") {
+        size_t comma = row.object.find(',');
+        if (comma == std::string::npos)
+            return false;
+        auto [root, subkey] = SplitKeyQuietly(row.object.substr(0, comma));
+        return root != RootKey::None && ports_.registry.QueryValue(root, subkey, row.object.substr(comma + 1));
+    }
+    // A kind the removal run does not know is never removed.
+    return true;
+}
+
+int CliRunner::Remove(const Options& options) {
+    if (!StartUp(true))
+        return kExitError;
+    if (options.resetHomePage)
+        ui_.AnswerTitle(kResetHomePageTitle, {MsgAnswer::Yes, false});
+    ScanSnapshot scan = RunScan(options);
+    if (interrupted_) {
+        RestoreMode();
+        PrintLines(CounterLines(scan.counters));
+        PrintLines(RowLines(scan));
+        Fail("the scan was interrupted: nothing was removed");
+        if (!options.jsonPath.empty())
+            (void)WriteJson(options.jsonPath, ReportJson(scan, &scan.results));
+        return kExitError;
+    }
+
+    AppState& state = app_.state();
+    capturedLog_.clear();
+    logSeen_ = state.lstLog.size();
+    capturingLog_ = true;
+    if (!state.lstScanResult.empty())
+        app_.ignoreList().mnuResultListAll_Click();
+    if (options.quarantine)
+        QuarantineBeforeRemoval();
+    // As the automatic scan starts it: no confirmation, no irremovable notice.
+    state.automaticScan = true;
+    app_.removalRun().cmdNextDelete_Click();
+    state.automaticScan = false;
+    TakeNewLogLines();
+    capturingLog_ = false;
+    ui_.ClearProgress();
+
+    std::vector<ResultRow> remaining;
+    for (const ResultRow& row : scan.results) {
+        if (StillPresent(row))
+            remaining.push_back(row);
+    }
+    // The run saved the settings with this run's mode in them; the saved mode comes back.
+    if (savedMode_) {
+        RestoreMode();
+        app_.settingsFiles().SaveData();
+    }
+    scan.log.insert(scan.log.end(), capturedLog_.begin(), capturedLog_.end());
+
+    PrintLines(CounterLines(scan.counters));
+    PrintLines(RowLines(scan));
+    PrintLines(capturedLog_);
+    int code = remaining.empty() && scan.irremovable.empty() ? kExitClean : kExitFound;
+    if (!options.jsonPath.empty() && !WriteJson(options.jsonPath, ReportJson(scan, &remaining)))
+        code = kExitError;
+    return code;
+}
+
+// ---- quarantine and ignore list ----------------------------------------------------------------
+
+std::optional<std::vector<size_t>> CliRunner::PackageRows(const std::vector<std::string>& names) {
+    const std::vector<QuarantinePackageRow>& list = app_.state().lstQuarantinedList;
+    std::vector<size_t> rows;
+    for (const std::string& name : names) {
+        size_t found = list.size();
+        for (size_t i = 0; i < list.size() && found == list.size(); ++i) {
+            if (list[i].name == name)
+                found = i;
+        }
+        // Folder names are not case-sensitive on Windows.
+        for (size_t i = 0; i < list.size() && found == list.size(); ++i) {
+            if (EqualsIgnoreCase(list[i].name, name))
+                found = i;
+        }
+        if (found == list.size() || name.empty()) {
+            Fail("no quarantine package named \"" + name + "\" (see " + kProgram + " quarantine list)");
+            return std::nullopt;
+        }
+        rows.push_back(found);
+    }
+    return rows;
+}
+
+int CliRunner::QuarantineList() {
+    if (!StartUp(false))
+        return kExitError;
+    app_.quarantine().LoadToQuarantineList();
+    for (const QuarantinePackageRow& row : app_.state().lstQuarantinedList)
+        Print(row.name + "\t" + row.sizeText + "\t" + row.itemCount);
+    return kExitClean;
+}
+
+int CliRunner::QuarantineShow(const std::string& name) {
+    if (!StartUp(false))
+        return kExitError;
+    app_.quarantine().LoadToQuarantineList();
+    std::optional<std::vector<size_t>> rows = PackageRows({name});
+    if (!rows)
+        return kExitError;
+    AppState& state = app_.state();
+    state.highlightedPackage = static_cast<int>(rows->front());
+    app_.quarantine().cmdViewData();
+    for (const QuarantinedItemRow& item : state.lstQuarantinedItems)
+        Print(item.type + "\t" + item.storedItem + "\t" + item.source);
+    return kExitClean;
+}
+
+int CliRunner::QuarantineRestoreOrDelete(const Options& options) {
+    const bool restore = options.command == Command::QuarantineRestore;
+    if (!StartUp(false))
+        return kExitError;
+    app_.quarantine().LoadToQuarantineList();
+    std::optional<std::vector<size_t>> rows = PackageRows(options.packages);
+    if (!rows)
+        return kExitError;
+
+    AppState& state = app_.state();
+    std::vector<std::string> names;
+    std::set<std::string> seen;
+    for (size_t row : *rows) {
+        state.lstQuarantinedList[row].checked = true;
+        if (seen.insert(state.lstQuarantinedList[row].name).second)
+            names.push_back(state.lstQuarantinedList[row].name);
+    }
+    if (restore) {
+        app_.quarantine().cmdRestoreQuarantined();
+    } else {
+        app_.quarantine().cmdDeleteQuarantined();
+    }
+
+    // Both commands list the packages afresh at their end: what is still listed stayed.
+    int code = kExitClean;
+    for (const std::string& name : names) {
+        const QuarantinePackageRow* left = nullptr;
+        for (const QuarantinePackageRow& row : state.lstQuarantinedList) {
+            if (row.name == name)
+                left = &row;
+        }
+        if (!left) {
+            Print("Package " + name + (restore ? " restored." : " deleted."));
+            continue;
+        }
+        code = kExitFound;
+        Print("Package " + name + (restore ? " not fully restored: " : " not fully deleted: ") + left->itemCount +
+              " items (" + left->sizeText + ") left.");
+    }
+    return code;
+}
+
+int CliRunner::IgnoreList() {
+    if (!StartUp(false))
+        return kExitError;
+    app_.ignoreList().LoadIgnoredToList();
+    for (const ResultRow& row : app_.state().lstIgnoreList)
+        Print(ReportLine(row, !row.comment.empty()));
+    return kExitClean;
+}
+
+// ---- output ------------------------------------------------------------------------------------
+
+void CliRunner::Print(const std::string& line) {
+    out_.Write(line + "\n");
+}
+
+void CliRunner::PrintLines(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines)
+        Print(line);
+}
+
+void CliRunner::Fail(const std::string& message) {
+    ui_.ClearProgress();
+    err_.Write(std::string(kProgram) + ": " + message + "\n");
+}
+
+bool CliRunner::WriteJson(const std::string& path, const std::string& text) {
+    if (ports_.files.WriteFileAtomic(path, text))
+        return true;
+    Fail("could not write the report to " + path);
+    return false;
+}
+
+}  // namespace pellora::cli

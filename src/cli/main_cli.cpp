@@ -1,0 +1,110 @@
+// Entry point of pellora-cli.exe: the command line, the guard against a running Pellora.exe,
+// the real Windows adapters under the console UI port, and one command.
+//
+// The window program and this one hold the same named mutex for their whole run: both read the
+// settings lists at start and write them back later, so whichever starts second must not run.
+// The window, started while this program runs, ends at once as it does for a second copy of
+// itself; this program refuses with a message and exit code 2.
+#include <algorithm>
+#include <atomic>
+
+#include "cli/cli_options.h"
+#include "cli/cli_runner.h"
+#include "cli/console_ui.h"
+#include "win32/clock_win.h"
+#include "win32/file_system_win.h"
+#include "win32/processes_win.h"
+#include "win32/registry_win.h"
+#include "win32/shell_win.h"
+#include "win32/system_win.h"
+// Windows headers last: they turn port method names (DeleteFile, ...) into macros.
+#include "gui/single_instance.h"
+#include "win32/encoding_win.h"
+
+using namespace pellora;
+
+namespace {
+
+// Set by the first Ctrl+C, which the console delivers on a thread of its own.
+std::atomic<bool> gInterrupted{false};
+
+BOOL WINAPI OnConsoleControl(DWORD type) {
+    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT)
+        return FALSE;
+    // The first press stops a scan as "Abort" does; a second one ends the program as usual.
+    return gInterrupted.exchange(true) ? FALSE : TRUE;
+}
+
+// Standard output or error: UTF-16 to a console, so that any name shows; UTF-8 bytes to a
+// pipe or a file, for the scripts that read them.
+class HandleOutput : public cli::TextOutput {
+  public:
+    explicit HandleOutput(DWORD which) : handle_(GetStdHandle(which)) {
+        DWORD mode = 0;
+        console_ = handle_ && handle_ != INVALID_HANDLE_VALUE && GetConsoleMode(handle_, &mode);
+    }
+
+    bool IsConsole() const { return console_; }
+
+    void Write(std::string_view text) override {
+        if (!handle_ || handle_ == INVALID_HANDLE_VALUE || text.empty())
+            return;
+        if (console_) {
+            std::wstring wide = win32::Widen(text);
+            DWORD written = 0;
+            WriteConsoleW(handle_, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+            return;
+        }
+        while (!text.empty()) {
+            DWORD written = 0;
+            DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size(), 1u << 20));
+            if (!WriteFile(handle_, text.data(), chunk, &written, nullptr) || written == 0)
+                return;
+            text.remove_prefix(written);
+        }
+    }
+
+  private:
+    HANDLE handle_;
+    bool console_ = false;
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    HandleOutput out(STD_OUTPUT_HANDLE);
+    HandleOutput err(STD_ERROR_HANDLE);
+
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(win32::Narrow(argv[i]));
+    cli::ParseResult parsed = cli::ParseCommandLine(args);
+    if (!parsed.options) {
+        out.Write(parsed.out);
+        if (!parsed.err.empty())
+            err.Write(parsed.err + "\n");
+        return parsed.exitCode;
+    }
+
+    // Before anything touches a file of the application folder.
+    gui::SingleInstance instance;
+    if (instance.anotherRunning()) {
+        err.Write(
+            "pellora-cli: Pellora is running (the window or another pellora-cli); both would write the same "
+            "settings files. Close it and try again.\n");
+        return cli::kExitError;
+    }
+
+    win32::RegistryWin registry;
+    win32::FileSystemWin files;
+    win32::ProcessesWin processes;
+    win32::ShellWin shell;
+    win32::ClockWin clock;
+    win32::SystemWin system;
+    cli::ConsoleUi ui(err, clock, err.IsConsole());
+    Ports ports{registry, files, processes, shell, clock, system, ui};
+    cli::CliRunner runner(ports, ui, out, err);
+    runner.StopOnInterrupt(&gInterrupted);
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    return runner.Run(*parsed.options);
+}

@@ -1,0 +1,513 @@
+// The console program's commands driven in-process over the in-memory platform: each Run is
+// one start of pellora-cli (a fresh App over the same disk and registry). Scans in each mode
+// with the JSON report read back field by field, the mode given on the command line never
+// saved, removal with its log, statistics and exit codes, quarantine before removal, the
+// home-page answer, the quarantine round trip, the command line's refusals, and the console
+// port's messages and progress line.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/cli_options.h"
+#include "cli/cli_runner.h"
+#include "cli/console_ui.h"
+#include "core/database/db_tool.h"
+#include "core/database/folder_variables.h"
+#include "core/scan/scan_report.h"
+#include "core/settings/apply_settings.h"
+#include "core/settings/settings_files.h"
+#include "fakes/fake_platform.h"
+
+namespace pellora::cli {
+namespace {
+
+// Keys in the order the report writes them.
+using Json = nlohmann::ordered_json;
+
+class StringOutput : public TextOutput {
+  public:
+    void Write(std::string_view text) override { text_ += text; }
+    const std::string& text() const { return text_; }
+    void Clear() { text_.clear(); }
+
+  private:
+    std::string text_;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+const char kApp[] = "C:\\Pellora";
+const char kBad[] = "C:\\Program Files\\Bad";
+const char kCookies[] = "C:\\Users\\bob\\Cookies";
+const char kKey[] = "HKEY_CURRENT_USER\\Software\\BadCo";
+const char kJson[] = "C:\\out\\report.json";
+
+class CliTest : public ::testing::Test {
+  protected:
+    CliTest() {
+        fp.system.appFolder = kApp;
+        fp.files.AddFolder(kApp);
+        fp.files.AddFolder("C:\\out");
+        fp.files.AddFolder("C:\\WINDOWS");
+        fp.processes.onRun = [this](const std::string& line) { return FakeRegedit(line); };
+        fp.registry.AddString(kShellFoldersKey, "Cookies", kCookies);
+        fp.registry.AddString(kCurrentVersionKey, "ProgramFilesDir", "C:\\Program Files");
+        fp.registry.AddString(kHomePageKeyPath, "Start Page", "http://hijacked.example/");
+
+        fp.files.AddFile(std::string(kBad) + "\\evil.exe", "MZ evil");
+        fp.files.AddFile(std::string(kBad) + "\\Setup.tmp", "tmp");
+        fp.files.AddFile(std::string(kBad) + "\\Toolbar\\bar.dll", "MZ bar");
+        fp.files.AddFile(std::string(kCookies) + "\\bob@evil.example[1].txt", "cookie");
+        fp.files.AddFile(std::string(kCookies) + "\\bob@good.example[1].txt", "cookie");
+        fp.registry.AddString(std::string(kKey) + "\\Run", "Loader", "evil.exe");
+        fp.registry.AddKey(std::string(kKey) + "\\Deep");
+
+        WriteDatabase({
+            "path|%ProgramsDir%\\Bad\\evil.exe|Adware.Evil|",
+            "folder|%ProgramsDir%\\Bad\\Toolbar|Adware.Evil|",
+            "regval|" + std::string(kKey) + "\\Run,Loader|Adware.Evil|",
+            "regkey|" + std::string(kKey) + "|Adware.Evil|",
+            "cookie|evil.example|Tracking.Evil|",
+            "file|Setup.tmp|Adware.Evil|",
+            "path|%ProgramsDir%\\Bad\\Setup.tmp|Adware.Manual|http://help.example/manual",
+        });
+    }
+
+    void WriteDatabase(const std::vector<std::string>& items) {
+        std::string plain = "Test Database 1";
+        for (const std::string& item : items)
+            plain += "\r\n" + item;
+        CodePage codePage{[this](std::string_view s) { return fp.system.AnsiToUtf8(s); },
+                          [this](std::string_view s) { return fp.system.Utf8ToAnsi(s); }};
+        std::string locked, error;
+        ASSERT_TRUE(LockDatabaseText(plain, codePage, locked, error)) << error;
+        fp.files.AddFile(std::string(kApp) + "\\DataBase.ref", locked);
+    }
+
+    // Exports write the key's name into the file; imports create the key named in it.
+    bool FakeRegedit(const std::string& line) {
+        const std::string exportSwitch = "\\regedit.exe /e ";
+        const std::string importSwitch = "\\regedit.exe /c /s ";
+        if (size_t at = line.find(exportSwitch); at != std::string::npos) {
+            std::string rest = line.substr(at + exportSwitch.size());
+            std::string key = rest.substr(rest.find(' ') + 1);
+            if (fp.registry.HasKey(key))
+                fp.files.AddFile(rest.substr(0, rest.find(' ')), "[" + key + "]");
+        } else if (size_t at = line.find(importSwitch); at != std::string::npos) {
+            std::string content = fp.files.Content(line.substr(at + importSwitch.size()));
+            if (content.size() > 2)
+                fp.registry.AddKey(content.substr(1, content.size() - 2));
+        }
+        return true;
+    }
+
+    void WriteSettingsFile(const std::string& name, const std::string& bytes) {
+        fp.files.AddFile(std::string(kApp) + "\\Settings\\" + name, bytes);
+    }
+    std::string SettingsFile(const std::string& name) {
+        return fp.files.Content(std::string(kApp) + "\\Settings\\" + name);
+    }
+
+    // One start of the program with these arguments.
+    int Run(const std::vector<std::string>& args) {
+        out.Clear();
+        err.Clear();
+        ParseResult parsed = ParseCommandLine(args);
+        if (!parsed.options) {
+            out.Write(parsed.out);
+            err.Write(parsed.err);
+            return parsed.exitCode;
+        }
+        ConsoleUi ui(err, fp.clock, false);
+        Ports ports{*registryPort, fp.files, fp.processes, fp.shell, fp.clock, fp.system, ui};
+        CliRunner runner(ports, ui, out, err);
+        runner.StopOnInterrupt(&interrupt);
+        return runner.Run(*parsed.options);
+    }
+
+    Json Report() { return Json::parse(fp.files.Content(kJson)); }
+
+    static std::vector<std::string> Objects(const Json& rows) {
+        std::vector<std::string> objects;
+        for (const Json& row : rows)
+            objects.push_back(row["object"]);
+        return objects;
+    }
+
+    fakes::FakePlatform fp;
+    std::atomic<bool> interrupt{false};
+    RegistryPort* registryPort = &fp.registry;
+    StringOutput out;
+    StringOutput err;
+    const std::string evil = std::string(kBad) + "\\evil.exe";
+    const std::string setup = std::string(kBad) + "\\Setup.tmp";
+    const std::string toolbar = std::string(kBad) + "\\Toolbar";
+    const std::string loader = std::string(kKey) + "\\Run,Loader";
+};
+
+TEST_F(CliTest, ScanInEachModeReportsTheRowsAsTextAndJsonAndNeverSavesTheMode) {
+    WriteSettingsFile("CustomScan.stg", "1\r\n1\r\n1\r\n0\r\n0\r\n0\r\n1");
+    WriteSettingsFile("SelectedFolders.stg", kBad);
+    Run({"ignore", "list"});  // first start: the other settings files with their defaults
+    const std::string settingsBefore = SettingsFile("Settings.stg");
+
+    struct Case {
+        const char* mode;
+        const char* logLine;
+        std::vector<std::string> results;
+    };
+    const Case cases[] = {
+        {"smart", "Scan mode: Smart Scan", {evil, toolbar, loader, kKey, "bob@evil.example[1].txt"}},
+        {"custom", "Scan mode: Custom Scan", {evil, toolbar, loader, kKey, "bob@evil.example[1].txt", setup}},
+        {"folders", "Scan mode: File/Folder Scan", {evil, toolbar, setup}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        ASSERT_EQ(Run({"scan", "--mode", c.mode, "--json", kJson}), kExitFound) << err.text();
+        Json report = Report();
+        EXPECT_EQ(report["stamp"], "6-12-2026-9-5-7");
+        EXPECT_EQ(report["mode"], c.mode);
+        EXPECT_EQ(Objects(report["results"]), c.results);
+        ASSERT_EQ(report["irremovable"].size(), 1u);
+        EXPECT_EQ(report["irremovable"][0], (Json{{"type", "path"},
+                                                  {"category", "Adware.Manual"},
+                                                  {"object", setup},
+                                                  {"comment", "http://help.example/manual"}}));
+        EXPECT_EQ(report["results"][0],
+                  (Json{{"type", "path"}, {"category", "Adware.Evil"}, {"object", evil}, {"comment", ""}}));
+
+        const Json& counters = report["counters"];
+        std::vector<std::string> keys;
+        for (const auto& [key, value] : counters.items()) {
+            keys.push_back(key);
+            EXPECT_TRUE(value.is_number_integer()) << key;
+        }
+        EXPECT_EQ(keys, (std::vector<std::string>{"ScannedObjects", "ObjectsRecognized", "ObjectsIgnored", "NewObjects",
+                                                  "ProcessesIdentified", "FilesIdentified", "FoldersIdentified",
+                                                  "RegKeysIdentified", "RegValuesIdentified", "RunningProcesses"}));
+        EXPECT_EQ(counters["ScannedObjects"], 7);
+        EXPECT_EQ(counters["NewObjects"], c.results.size() + 1);
+
+        std::vector<std::string> log = report["log"];
+        ASSERT_GE(log.size(), 4u);
+        EXPECT_EQ(log[3], c.logLine);
+        EXPECT_EQ(log[log.size() - 2],
+                  ReportLine({"path", kImageProgram, "Adware.Manual", setup, "http://help.example/manual"}, true));
+
+        // Standard output: the ten counters, then the row lines of both tables.
+        std::vector<std::string> lines = Lines(out.text());
+        ASSERT_EQ(lines.size(), 10 + c.results.size() + 1);
+        EXPECT_EQ(lines[0], "Objects scanned: 7");
+        EXPECT_EQ(lines[3], "New objects: " + std::to_string(c.results.size() + 1));
+        EXPECT_EQ(lines[10], "     path:" + evil + "   |Adware.Evil");
+        EXPECT_EQ(lines.back(), "     path:" + setup + "   |Adware.Manual   |http://help.example/manual");
+        EXPECT_EQ(err.text(), "");
+        EXPECT_EQ(SettingsFile("Settings.stg"), settingsBefore);
+    }
+}
+
+TEST_F(CliTest, ExitCodesOfACleanScanAnIgnoredFindAndAMissingDatabase) {
+    WriteDatabase({"path|C:\\Nowhere\\x.exe|A|"});
+    EXPECT_EQ(Run({"scan"}), kExitClean);
+    EXPECT_EQ(Lines(out.text()).size(), 10u);
+
+    WriteDatabase({"path|%ProgramsDir%\\Bad\\evil.exe|Adware.Evil|"});
+    WriteSettingsFile("IgnoreList.stg", "path|" + evil + "|Adware.Evil");
+    EXPECT_EQ(Run({"scan"}), kExitClean);
+    EXPECT_EQ(Lines(out.text())[2], "Objects ignored: 1");
+    EXPECT_EQ(Run({"ignore", "list"}), kExitClean);
+    EXPECT_EQ(out.text(), "     path:" + evil + "   |Adware.Evil\n");
+
+    fp.files.DeleteFile(std::string(kApp) + "\\DataBase.ref");
+    EXPECT_EQ(Run({"scan", "--json", kJson}), kExitError);
+    EXPECT_EQ(out.text(), "");
+    EXPECT_NE(err.text().find("pellora-cli: no reference database DataBase.ref in C:\\Pellora"), std::string::npos);
+    EXPECT_FALSE(fp.files.Exists(kJson));
+    // The commands that need no database go on without it, and without the question.
+    EXPECT_EQ(Run({"quarantine", "list"}), kExitClean);
+    EXPECT_EQ(err.text(), "");
+}
+
+TEST_F(CliTest, StartUpKeepsTheStartWithWindowsValueOnTheWindowProgram) {
+    // Seen from the core, this program is the window program beside it.
+    class ConsoleSystem : public fakes::FakeSystem {
+      public:
+        std::string ExecutablePath() override { return appFolder + "\\pellora-cli.exe"; }
+    } system;
+    system.appFolder = kApp;
+    fp.registry.AddString(kRunKeyPath, kRunValueName, "C:\\Old\\Pellora.exe");
+    ConsoleUi ui(err, fp.clock, false);
+    Ports ports{fp.registry, fp.files, fp.processes, fp.shell, fp.clock, system, ui};
+    CliRunner runner(ports, ui, out, err);
+    EXPECT_EQ(runner.Run(*ParseCommandLine({"scan"}).options), kExitFound);
+    EXPECT_EQ(fp.registry.Value(kRunKeyPath, kRunValueName)->data, "C:\\Pellora\\Pellora.exe");
+}
+
+TEST_F(CliTest, RemoveDeletesEverythingWritesLogAndStatisticsAndTheNextScanFindsNothing) {
+    WriteDatabase({
+        "path|%ProgramsDir%\\Bad\\evil.exe|Adware.Evil|",
+        "folder|%ProgramsDir%\\Bad\\Toolbar|Adware.Evil|",
+        "regval|" + loader + "|Adware.Evil|",
+        "regkey|" + std::string(kKey) + "|Adware.Evil|",
+        "cookie|evil.example|Tracking.Evil|",
+    });
+    WriteSettingsFile("CustomScan.stg", "1\r\n1\r\n1\r\n0\r\n0\r\n0\r\n1");
+    ASSERT_EQ(Run({"remove", "--mode", "custom", "--json", kJson}), kExitClean) << err.text();
+
+    EXPECT_FALSE(fp.files.Exists(evil));
+    EXPECT_FALSE(fp.files.Exists(toolbar));
+    EXPECT_FALSE(fp.registry.HasKey(kKey));
+    EXPECT_FALSE(fp.files.Exists(std::string(kCookies) + "\\bob@evil.example[1].txt"));
+    EXPECT_TRUE(fp.files.Exists(std::string(kCookies) + "\\bob@good.example[1].txt"));
+
+    std::vector<std::string> lines = Lines(out.text());
+    auto has = [&lines](const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
+    EXPECT_TRUE(has("File deleted=" + evil));
+    EXPECT_TRUE(has("Registry value deleted=" + loader));
+    EXPECT_TRUE(has("Registry key deleted=" + std::string(kKey) + "\\Run"));
+    EXPECT_TRUE(has("Cookie deleted=bob@evil.example[1].txt"));
+    EXPECT_EQ(lines.back(), "Scanning completed on 12-06-2026  09:05:07");
+
+    // The whole log of the run went to the log file, and the report carries the same lines.
+    Json report = Report();
+    std::vector<std::string> log = report["log"];
+    std::string expected;
+    for (const std::string& line : log)
+        expected += line + "\r\n";
+    EXPECT_EQ(fp.files.Content(std::string(kApp) + "\\DavEre.roz"), expected + "\r\n");
+    EXPECT_EQ(report["remaining"], Json::array());
+    EXPECT_EQ(report["mode"], "custom");
+    // The custom mode was this run's only, although the run saved the settings meanwhile.
+    EXPECT_EQ(SplitTextLines(SettingsFile("Settings.stg"), true)[kScanModeLine], "0");
+    // The question the window would ask about the home page was answered No.
+    EXPECT_NE(err.text().find("Reset homepage?: Do you want to reset your browser homepage settings in case it was "
+                              "changed by a spyware? [No]"),
+              std::string::npos);
+    EXPECT_EQ(fp.registry.Value(kHomePageKeyPath, "Start Page")->data, "http://hijacked.example/");
+
+    EXPECT_EQ(SettingsFile("ScanInfo.stg"), "12-06-2026  09:05:07\r\n1\r\n7");
+
+    EXPECT_EQ(Run({"scan", "--mode", "custom"}), kExitClean);
+}
+
+TEST_F(CliTest, RemoveExitsOneForWhatStaysAndQuarantinesFirstWhenAsked) {
+    WriteSettingsFile("Settings.stg", "0\r\n0\r\n0\r\n1\r\n0\r\n0\r\nabout:blank\r\nIE\r\n30\r\n0\r\n10");
+    fp.files.Lock(evil);
+    ASSERT_EQ(Run({"remove", "--quarantine", "--reset-homepage", "--json", kJson}), kExitFound) << err.text();
+    EXPECT_TRUE(fp.files.Exists(evil));
+    EXPECT_EQ(Objects(Report()["remaining"]), std::vector<std::string>{evil});
+    EXPECT_NE(out.text().find("File not removed=" + evil), std::string::npos);
+
+    // Copies of the path and the cookie, not of the folder or the registry rows.
+    std::string package = std::string(kApp) + "\\Quarantine\\6-12-2026-9-5-7";
+    EXPECT_EQ(fp.files.Content(package + "\\10000.qnf"), "path|10000.qit|" + evil);
+    EXPECT_EQ(fp.files.Content(package + "\\10000.qit"), "MZ evil");
+    EXPECT_EQ(fp.files.Content(package + "\\10001.qnf"),
+              "cookie|10001.qit|" + std::string(kCookies) + "\\bob@evil.example[1].txt");
+    EXPECT_FALSE(fp.files.Exists(package + "\\10002.qnf"));
+
+    EXPECT_EQ(fp.registry.Value(kHomePageKeyPath, "Start Page")->data, "about:blank");
+    EXPECT_NE(err.text().find("[Yes]"), std::string::npos);
+
+    // Only the irremovable object is left: still 1, since it was found and is still there.
+    fp.files.AddFile(evil, "unlocked");
+    fp.files.DeleteFile(evil);
+    EXPECT_EQ(Run({"remove"}), kExitFound);
+    EXPECT_EQ(Lines(out.text())[10], "     path:" + setup + "   |Adware.Manual   |http://help.example/manual");
+}
+
+// The registry as the fixture's, except that reading one value stands for a Ctrl+C.
+class InterruptingRegistry : public RegistryPort {
+  public:
+    InterruptingRegistry(RegistryPort& registry, std::atomic<bool>& interrupt, std::string valueName)
+        : registry_(registry), interrupt_(interrupt), valueName_(std::move(valueName)) {}
+    bool KeyOpens(RootKey root, const std::string& subkey, RegAccess access) override {
+        return registry_.KeyOpens(root, subkey, access);
+    }
+    std::optional<RegValue> QueryValue(RootKey root, const std::string& subkey, const std::string& name) override {
+        if (name == valueName_)
+            interrupt_ = true;
+        return registry_.QueryValue(root, subkey, name);
+    }
+    bool SetValue(RootKey root, const std::string& subkey, const std::string& name, const RegValue& value) override {
+        return registry_.SetValue(root, subkey, name, value);
+    }
+    bool DeleteValue(RootKey root, const std::string& subkey, const std::string& name) override {
+        return registry_.DeleteValue(root, subkey, name);
+    }
+    bool DeleteKey(RootKey root, const std::string& subkey) override { return registry_.DeleteKey(root, subkey); }
+    std::optional<std::vector<std::string>> EnumSubKeys(RootKey root,
+                                                        const std::string& subkey,
+                                                        RegAccess access) override {
+        return registry_.EnumSubKeys(root, subkey, access);
+    }
+    bool CreateKey(RootKey root, const std::string& subkey) override { return registry_.CreateKey(root, subkey); }
+
+  private:
+    RegistryPort& registry_;
+    std::atomic<bool>& interrupt_;
+    std::string valueName_;
+};
+
+TEST_F(CliTest, AnInterruptedScanIsReportedAsFarAsItGotAndNothingIsRemovedOrQuarantined) {
+    ASSERT_EQ(Run({"ignore", "list"}), kExitClean);
+    InterruptingRegistry registry(fp.registry, interrupt, "Loader");
+    registryPort = &registry;
+
+    // Ctrl+C while the scan reads the registry value: what came before it is reported.
+    ASSERT_EQ(Run({"remove", "--quarantine", "--json", kJson}), kExitError);
+    EXPECT_NE(err.text().find("pellora-cli: interrupted"), std::string::npos);
+    EXPECT_NE(err.text().find("pellora-cli: the scan was interrupted: nothing was removed"), std::string::npos);
+    Json report = Report();
+    std::vector<std::string> found = Objects(report["results"]);
+    ASSERT_GE(found.size(), 2u);
+    EXPECT_LT(found.size(), 5u);
+    EXPECT_EQ(found[0], evil);
+    EXPECT_EQ(report["remaining"], report["results"]);
+    EXPECT_EQ(report["log"].back(), "");
+    EXPECT_TRUE(fp.files.Exists(evil));
+    EXPECT_TRUE(fp.files.Exists(toolbar));
+    EXPECT_FALSE(fp.files.Exists(std::string(kApp) + "\\Quarantine\\6-12-2026-9-5-7"));
+    EXPECT_EQ(SplitTextLines(SettingsFile("ScanInfo.stg"), true)[1], "0");
+
+    interrupt = false;
+    EXPECT_EQ(Run({"scan", "--quarantine"}), kExitError);
+    EXPECT_NE(err.text().find("the scan was interrupted: the report covers what it found until then"),
+              std::string::npos);
+    EXPECT_FALSE(fp.files.Exists(std::string(kApp) + "\\Quarantine\\6-12-2026-9-5-7"));
+
+    // Ctrl+C before the scan has started: it does not start.
+    registryPort = &fp.registry;
+    interrupt = true;
+    EXPECT_EQ(Run({"scan"}), kExitError);
+    EXPECT_EQ(Lines(out.text())[0], "Objects scanned: 0");
+}
+
+TEST_F(CliTest, QuarantineListShowRestoreAndDeleteRoundTrip) {
+    ASSERT_EQ(Run({"scan", "--quarantine"}), kExitFound) << err.text();
+    EXPECT_NE(out.text().find(" Following items Quarantined:\n     path:" + evil + "   |Adware.Evil\n"),
+              std::string::npos);
+    EXPECT_EQ(err.text(), "Pellora: 5 items quarantined successfully.\n");
+
+    ASSERT_EQ(Run({"quarantine", "list"}), kExitClean);
+    std::vector<std::string> list = Lines(out.text());
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].substr(0, list[0].find('\t')), "6-12-2026-9-5-7");
+    EXPECT_EQ(list[0].substr(list[0].rfind('\t') + 1), "5");
+
+    ASSERT_EQ(Run({"quarantine", "show", "6-12-2026-9-5-7"}), kExitClean);
+    std::vector<std::string> items = Lines(out.text());
+    ASSERT_EQ(items.size(), 5u);
+    EXPECT_EQ(items[0], "path\t10000.qit\t" + evil);
+
+    // Unknown names: nothing is done at all.
+    EXPECT_EQ(Run({"quarantine", "restore", "6-12-2026-9-5-7", "no-such"}), kExitError);
+    EXPECT_EQ(err.text(), "pellora-cli: no quarantine package named \"no-such\" (see pellora-cli quarantine list)\n");
+    EXPECT_EQ(Run({"quarantine", "show", "no-such"}), kExitError);
+
+    fp.files.DeleteFile(evil);
+    fp.registry.DeleteValue(RootKey::CurrentUser, "Software\\BadCo\\Run", "Loader");
+    ASSERT_EQ(Run({"quarantine", "restore", "6-12-2026-9-5-7"}), kExitClean) << err.text();
+    EXPECT_EQ(out.text(), "Package 6-12-2026-9-5-7 restored.\n");
+    EXPECT_EQ(fp.files.Content(evil), "MZ evil");
+    EXPECT_EQ(fp.registry.Value(std::string(kKey) + "\\Run", "Loader")->data, "evil.exe");
+    EXPECT_EQ(Run({"quarantine", "list"}), kExitClean);
+    EXPECT_EQ(out.text(), "");
+
+    ASSERT_EQ(Run({"scan", "--quarantine"}), kExitFound);
+    ASSERT_EQ(Run({"quarantine", "delete", "6-12-2026-9-5-7"}), kExitClean);
+    EXPECT_EQ(out.text(), "Package 6-12-2026-9-5-7 deleted.\n");
+    EXPECT_FALSE(fp.files.Exists(std::string(kApp) + "\\Quarantine\\6-12-2026-9-5-7"));
+    EXPECT_TRUE(fp.files.Exists(evil));
+}
+
+TEST(CliOptions, CommandsOptionsHelpAndRefusals) {
+    ParseResult help = ParseCommandLine({"remove", "--help"});
+    EXPECT_FALSE(help.options);
+    EXPECT_EQ(help.exitCode, kExitClean);
+    EXPECT_NE(help.out.find("--reset-homepage"), std::string::npos);
+    EXPECT_EQ(ParseCommandLine({"quarantine", "restore", "--help"}).exitCode, kExitClean);
+
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {},
+             {"frob"},
+             {"scan", "--bogus"},
+             {"scan", "--mode", "deep"},
+             {"scan", "--json"},
+             {"scan", "--json", ""},
+             {"scan", "extra"},
+             {"scan", "--reset-homepage"},
+             {"quarantine"},
+             {"quarantine", "restore"},
+             {"quarantine", "show", "a", "b"},
+             {"ignore", "add"},
+         }) {
+        ParseResult refused = ParseCommandLine(args);
+        SCOPED_TRACE(testing::PrintToString(args));
+        EXPECT_FALSE(refused.options);
+        EXPECT_EQ(refused.exitCode, kExitError);
+        EXPECT_EQ(refused.err.rfind("pellora-cli: ", 0), 0u) << refused.err;
+        EXPECT_EQ(refused.err.find('\n'), std::string::npos) << refused.err;
+    }
+
+    ParseResult remove = ParseCommandLine({"remove", "--mode", "folders", "--quarantine", "--json", "r.json"});
+    ASSERT_TRUE(remove.options);
+    EXPECT_EQ(remove.options->command, Command::Remove);
+    EXPECT_EQ(remove.options->scanModeLine, "2");
+    EXPECT_TRUE(remove.options->quarantine);
+    EXPECT_FALSE(remove.options->resetHomePage);
+    EXPECT_EQ(remove.options->jsonPath, "r.json");
+
+    ParseResult restore = ParseCommandLine({"quarantine", "restore", "a", "b"});
+    ASSERT_TRUE(restore.options);
+    EXPECT_EQ(restore.options->command, Command::QuarantineRestore);
+    EXPECT_EQ(restore.options->packages, (std::vector<std::string>{"a", "b"}));
+    EXPECT_FALSE(ParseCommandLine({"scan"}).options->scanModeLine);
+}
+
+TEST(ConsoleUiTest, MessagesGoToStandardErrorAsOneLineWithTheAnswerOfTheOptions) {
+    StringOutput err;
+    fakes::FakeClock clock;
+    ConsoleUi ui(err, clock, false);
+    ui.AnswerTitle("Reset homepage?", {MsgAnswer::Yes, false});
+    EXPECT_EQ(ui.Message("Incorrect Format:\n\nHKEY_X\\", kAppTitle, MsgButtons::Ok, MsgIcon::None), MsgAnswer::Ok);
+    EXPECT_EQ(ui.Message("Reset?", "Reset homepage?", MsgButtons::YesNo, MsgIcon::Question), MsgAnswer::Yes);
+    EXPECT_EQ(ui.Message("Are you sure?\r\nReally?", "Delete?", MsgButtons::YesNo, MsgIcon::Question), MsgAnswer::No);
+    EXPECT_EQ(err.text(),
+              "Pellora: Incorrect Format: HKEY_X\\\n"
+              "Reset homepage?: Reset? [Yes]\n"
+              "Delete?: Are you sure? Really? [No]\n");
+}
+
+TEST(ConsoleUiTest, ProgressIsDrawnOnlyWhenAskedAtMostEveryQuarterSecondAndCleared) {
+    StringOutput err;
+    fakes::FakeClock clock;  // one millisecond per reading
+    int drawn = 0;
+    ConsoleUi quiet(err, clock, false);
+    quiet.progressText = [&drawn] { return std::to_string(++drawn); };
+    for (int i = 0; i < 100000; ++i)
+        quiet.Yield();
+    EXPECT_EQ(drawn, 0);
+    EXPECT_EQ(err.text(), "");
+
+    ConsoleUi ui(err, clock, true);
+    ui.progressText = [&drawn] { return drawn++ == 0 ? std::string(200, 'a') : std::string("short"); };
+    for (int i = 0; i < 64 * 251; ++i)
+        ui.Yield();
+    // Drawn at the first reading and again 250 readings later; the long text cut to one line.
+    EXPECT_EQ(drawn, 2);
+    EXPECT_EQ(err.text(),
+              "\r" + std::string(kProgressColumns, 'a') + "\rshort" + std::string(kProgressColumns - 5, ' '));
+    err.Clear();
+    ui.ClearProgress();
+    EXPECT_EQ(err.text(), "\r" + std::string(5, ' ') + "\r");
+}
+
+}  // namespace
+}  // namespace pellora::cli
