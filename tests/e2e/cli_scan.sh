@@ -133,6 +133,9 @@ printf 'path|%s\\Bad\\evil.exe|Adware.Evil' "$W" >"$work/app/Settings/IgnoreList
 cli scan
 expect_status 0 "scan with the find ignored"
 grep -q '^Objects ignored: 1' "$work/out" || fail "the ignored object is not counted"
+cli ignore list
+expect_status 0 "ignore list"
+[ "$(tr -d '\r' <"$work/out")" = "     path:$W\Bad\evil.exe   |Adware.Evil" ] || fail "ignore list: $(cat "$work/out")"
 
 # No database: 2, a message, no report.
 rm "$work/app/DataBase.ref"
@@ -141,6 +144,10 @@ expect_status 2 "scan without a database"
 grep -q '^pellora-cli: no reference database DataBase.ref in ' "$work/err.txt" || fail "no message for the missing database"
 [ ! -s "$work/out" ] || fail "output without a database"
 [ ! -e "$work/none.json" ] || fail "a report without a database"
+# The commands that need no database go on without it, and without the question.
+cli quarantine list
+expect_status 0 "quarantine list without a database"
+[ ! -s "$work/err.txt" ] || fail "quarantine list without a database: $(cat "$work/err.txt")"
 
 # The command line: help is 0, anything it cannot take is 2 with one line on standard error.
 cli scan --help
