@@ -42,6 +42,9 @@ void VirtualList::SetCount(size_t count) {
 }
 
 void VirtualList::Rescale(int dpi) {
+    // Only a new DPI resets the columns: widths the user dragged stay through window resizes.
+    if (dpi == dpi_) return;
+    dpi_ = dpi;
     for (size_t i = 0; i < columns_.size(); ++i) {
         ListView_SetColumnWidth(hwnd_, static_cast<int>(i), Scale(columns_[i].widthAt96, dpi));
     }

@@ -26,6 +26,7 @@ public:
     // The number of rows; repaints what is visible.
     void SetCount(size_t count);
     size_t Count() const { return count_; }
+    // Column widths for a DPI (the widths are given at 96).
     void Rescale(int dpi);
 
     // Model access.
@@ -49,6 +50,7 @@ private:
     HWND hwnd_ = nullptr;
     size_t count_ = 0;
     bool checkBoxes_ = false;
+    int dpi_ = 0;
     std::vector<Column> columns_;
     std::wstring buffer_;
 };
