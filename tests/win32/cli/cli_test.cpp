@@ -6,6 +6,8 @@
 // in the middle of a scan, the command line's refusals, and the console port itself.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_options.h"
@@ -164,6 +166,19 @@ TEST_F(CliTest, StartUpKeepsTheStartWithWindowsValueOnTheWindowProgram) {
     CliRunner runner(ports, ui, out, err);
     EXPECT_EQ(runner.Run(*ParseCommandLine({"scan"}).options), kExitFound);
     EXPECT_EQ(fp.registry.Value(kRunKeyPath, kRunValueName)->data, "C:\\Pellora\\Pellora.exe");
+}
+
+TEST_F(CliTest, TheScanAtProgramStartIsTheWindowsOnly) {
+    // Scan at start on, registry backup before every scan on: each scan runs the registry editor once.
+    WriteSettingsFile("Settings.stg", "0\r\n1\r\n0\r\n1\r\n0\r\n1\r\nabout:blank\r\nIE\r\n30\r\n0\r\n10");
+    auto exports = [this] {
+        return std::count_if(fp.processes.commands.begin(), fp.processes.commands.end(),
+                             [](const std::string& line) { return line.find("regedit.exe /e") != std::string::npos; });
+    };
+    EXPECT_EQ(Run({"quarantine", "list"}), kExitClean);
+    EXPECT_EQ(exports(), 0);
+    EXPECT_EQ(Run({"scan"}), kExitFound);
+    EXPECT_EQ(exports(), 1);
 }
 
 TEST_F(CliTest, RemoveDeletesEverythingWritesLogAndStatisticsAndTheNextScanFindsNothing) {
