@@ -63,7 +63,7 @@ HWND PanelView::AddCheck(const std::string& text, int id) {
 }
 
 HWND PanelView::AddRadio(const std::string& text, int id, bool firstOfGroup) {
-    DWORD style = WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON | (firstOfGroup ? WS_GROUP | WS_TABSTOP : 0);
+    DWORD style = WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON | (firstOfGroup ? WS_GROUP | WS_TABSTOP : 0);
     return CreateWindowExW(0, L"BUTTON", W(text).c_str(), style, 0, 0, 10, 10, hwnd_,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
 }

@@ -28,10 +28,10 @@ constexpr const char* kCounterCaptions[ScanProcView::kCounterCount] = {
 
 void ScanPrepView::CreateControls() {
     instruction_ = AddLabel("Please choose a scanning mode and press Next to start the scan.");
-    for (int i = 0; i < 3; ++i) {
-        options_[i] = AddRadio(kModeCaptions[i], kIdOptScanMode0 + i, i == 0);
-        hints_[i] = AddLabel(kModeHints[i], -1, SS_ENDELLIPSIS);
-    }
+    // The three options are created one after the other so that they form one group for the
+    // arrow keys; the first control after them starts the next group.
+    for (int i = 0; i < 3; ++i) options_[i] = AddRadio(kModeCaptions[i], kIdOptScanMode0 + i, i == 0);
+    for (int i = 0; i < 3; ++i) hints_[i] = AddLabel(kModeHints[i], -1, SS_ENDELLIPSIS | (i == 0 ? WS_GROUP : 0));
     cmdCustomize_ = AddButton(L"C&ustomize", kIdCmdCustomizeScan);
     cmdSelect_ = AddButton(L"Se&lect", kIdCmdSelectDrvFolderScan);
     cmdNext_ = AddButton(L"&Next", kIdCmdNextScan);

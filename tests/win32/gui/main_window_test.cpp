@@ -339,6 +339,20 @@ TEST_F(MainWindowTest, KeyboardReachesTheControls) {
     ui.Dispatch(enter);
     Settle();
     EXPECT_TRUE(IsShown(Panel::Update));
+
+    // Arrow keys move through the scan modes and choose them.
+    state.lstSettingsFile = {"0", "0", "0", "1", "0", "0", "about:blank", "Microsoft Internet Explorer", "30", "0", "10"};
+    app.navigation().ShowScanPrep();
+    Settle();
+    HWND smart = window.panel(Panel::ScanPrep)->Control(kIdOptScanMode0);
+    SetFocus(smart);
+    MSG down = KeyMessage(smart, WM_KEYDOWN, VK_DOWN);
+    ui.Dispatch(down);
+    Settle();
+    EXPECT_EQ(GetFocus(), window.panel(Panel::ScanPrep)->Control(kIdOptScanMode1));
+    EXPECT_EQ(state.lstSettingsFile[9], "1");
+    EXPECT_EQ(SendMessageW(window.panel(Panel::ScanPrep)->Control(kIdOptScanMode1), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(SendMessageW(smart, BM_GETCHECK, 0, 0), BST_UNCHECKED);
 }
 
 }  // namespace
