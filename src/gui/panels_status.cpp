@@ -96,11 +96,14 @@ constexpr const char* kSettingCaptions[6] = {
 
 void SettingsView::CreateControls() {
     heading_ = AddLabel("Choose how Pellora starts, protects and keeps records.");
-    for (int i = 0; i < 6; ++i) boxes_[i] = AddCheck(kSettingCaptions[i], kIdChkSettings0 + i);
+    // Created in reading order, which is the tab order: each box, then its advanced settings.
+    for (int i = 0; i < 6; ++i) {
+        boxes_[i] = AddCheck(kSettingCaptions[i], kIdChkSettings0 + i);
+        if (i == 2) cmdHomePage_ = AddButton(L"Advanced Settings", kIdCmdHomepageProtectSett);
+        if (i == 4) cmdActiveProtection_ = AddButton(L"Advanced Settings", kIdCmdActiveProtectionSett);
+        if (i == 5) cmdRegBackup_ = AddButton(L"Advanced Settings", kIdCmdAdvancedRegBackup);
+    }
     startWithWindows_ = AddCheck("Start Dozevur Ezavuri when Windows starts", kIdChkStartWithWindows);
-    cmdHomePage_ = AddButton(L"Advanced Settings", kIdCmdHomepageProtectSett);
-    cmdActiveProtection_ = AddButton(L"Advanced Settings", kIdCmdActiveProtectionSett);
-    cmdRegBackup_ = AddButton(L"Advanced Settings", kIdCmdAdvancedRegBackup);
 }
 
 void SettingsView::OnLayout(int width, int) {
