@@ -54,6 +54,10 @@ int VirtualList::FocusedRow() const {
     return hwnd_ ? ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED) : -1;
 }
 
+void VirtualList::ClearSelection() {
+    if (hwnd_ && FocusedRow() >= 0) ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
 void VirtualList::ToggleRow(size_t row) {
     if (!checkBoxes_ || row >= count_ || !toggle) return;
     toggle(row);

@@ -45,6 +45,8 @@ public:
     // Toggles the check mark of a row as a click on its box would.
     void ToggleRow(size_t row);
     int FocusedRow() const;
+    // No row selected or focused.
+    void ClearSelection();
 
 private:
     HWND hwnd_ = nullptr;

@@ -161,10 +161,9 @@ void QuarantinedView::CreateControls() {
 void QuarantinedView::Refresh(View view) {
     if (view != View::QuarantineList) return;
     list_.SetCount(state().lstQuarantinedList.size());
-    // A rebuilt list has no highlighted row until the user picks one.
-    if (state().highlightedPackage >= static_cast<int>(state().lstQuarantinedList.size())) {
-        state().highlightedPackage = -1;
-    }
+    // The model forgets the highlighted package when it rebuilds the list; the control must not
+    // keep showing one, or a double click on it would find nothing highlighted.
+    if (state().highlightedPackage < 0) list_.ClearSelection();
 }
 
 bool QuarantinedView::OnCommand(int id, int) {

@@ -446,3 +446,32 @@ TEST_F(MainWindowTest, SplashFollowsStartUpAndGoesWhenTheMainWindowIsActivated) 
 
 }  // namespace
 }  // namespace pellora::gui::testing
+
+namespace pellora::gui::testing {
+namespace {
+
+TEST_F(MainWindowTest, HighlightedPackageFollowsTheListAndARebuildForgetsIt) {
+    state.lstQuarantinedList = {{"1-12-2026-9-0-0", "1 KB", "1", false}, {"2-12-2026-9-0-0", "2 KB", "2", false}};
+    app.navigation().ShowQuarantined();
+    ui.Changed(View::QuarantineList);
+    Settle();
+    HWND list = static_cast<ListPanelView*>(window.panel(Panel::Quarantined))->list().hwnd();
+    ListView_SetItemState(list, 1, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+    EXPECT_EQ(state.highlightedPackage, 1);
+
+    int views = 0;
+    commands.cmdViewData_Click = [&] { ++views; };
+    NMHDR doubleClick{list, static_cast<UINT_PTR>(kIdLstQuarantinedList), static_cast<UINT>(NM_DBLCLK)};
+    SendMessageW(window.panel(Panel::Quarantined)->hwnd(), WM_NOTIFY, doubleClick.idFrom,
+                 reinterpret_cast<LPARAM>(&doubleClick));
+    EXPECT_EQ(views, 1);
+
+    state.highlightedPackage = -1;
+    ui.Changed(View::QuarantineList);
+    Settle();
+    EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_FOCUSED), -1);
+    EXPECT_EQ(state.highlightedPackage, -1);
+}
+
+}  // namespace
+}  // namespace pellora::gui::testing
