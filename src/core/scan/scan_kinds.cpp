@@ -221,9 +221,10 @@ void Scanner::TestListing(ListingTest test, const ScanPlan& plan) {
                     size_t equals = row.find('=');
                     if (equals != std::string_view::npos) {
                         Record(Find{std::string(row.substr(0, equals)), "RegVal", kImageRegVal,
-                                    &ScanCounters::regValuesIdentified});
+                                    &ScanCounters::regValuesIdentified, true, false, "RegVal"});
                     } else {
-                        Record(Find{std::string(row), "RegKey", kImageRegKey, &ScanCounters::regKeysIdentified});
+                        Record(Find{std::string(row), "RegKey", kImageRegKey, &ScanCounters::regKeysIdentified, true,
+                                    false, "RegKey"});
                     }
                 });
             break;
@@ -259,7 +260,7 @@ void Scanner::Record(Find find) {
         CheckRunningProcess(item_.object());
     ++counters.newObjects;
     ++(counters.*find.typeCounter);
-    ResultRow row{item_.type(), find.image, std::move(find.category), std::move(find.object), item_.comment(), false};
+    ResultRow row{find.type.empty() ? item_.type() : std::move(find.type), find.image, std::move(find.category), std::move(find.object), item_.comment(), false};
     (item_.comment().empty() ? state_.lstScanResult : state_.lstIremovable).push_back(std::move(row));
     ShowProgress(false);
     ui_.Yield();

@@ -104,6 +104,10 @@ class Scanner {
         int64_t ScanCounters::*typeCounter = nullptr;
         bool countsRecognized = true;
         bool processCheck = false;
+        // The row's Type when it is not the item's type word: finds of the full registry search
+        // are the keys and values they name, so the removal, quarantine and ignore commands,
+        // which act by the row's Type, treat them as such.
+        std::string type;
     };
 
     void ListProcesses();

@@ -195,7 +195,8 @@ TEST_F(ScanFixture, FullRegistryScanFindsKeysOneByOne) {
     EXPECT_EQ(Found(), (Strings{"HKEY_CURRENT_USER\\Software\\EvilCo", "HKEY_CURRENT_USER\\Software\\EvilCo\\Sub1",
                                 "HKEY_CURRENT_USER\\Software\\EvilCo\\Sub2", "HKEY_LOCAL_MACHINE\\System\\evilco"}));
     EXPECT_EQ(state.lstScanResult[0].category, "RegKey");
-    EXPECT_EQ(state.lstScanResult[0].type, "regsearch");
+    // The row is the key it names, so the removal and quarantine act on it as a key.
+    EXPECT_EQ(state.lstScanResult[0].type, "RegKey");
     EXPECT_EQ(state.lstScanResult[0].image, kImageRegKey);
     EXPECT_EQ(state.counters.regKeysIdentified, 4);
 }
