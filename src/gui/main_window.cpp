@@ -149,9 +149,21 @@ void MainWindow::ShowPanel(Panel panel) {
     nav_.SetCurrent(panel);
     // Keyboard focus must not stay on a control that has just been hidden.
     HWND focus = GetFocus();
-    if (GetActiveWindow() == hwnd_ && (!focus || !IsWindowVisible(focus))) {
-        HWND first = GetNextDlgTabItem(panels_[static_cast<size_t>(panel)]->hwnd(), nullptr, FALSE);
-        SetFocus(first ? first : hwnd_);
+    if (GetActiveWindow() == hwnd_ && (!focus || !IsWindowVisible(focus))) FocusPanel();
+}
+
+void MainWindow::FocusPanel() {
+    if (lastFocus_ && IsWindow(lastFocus_) && IsWindowVisible(lastFocus_) && IsWindowEnabled(lastFocus_)) {
+        SetFocus(lastFocus_);
+        return;
+    }
+    lastFocus_ = nullptr;
+    PanelView* panel = visiblePanel();
+    HWND first = panel ? GetNextDlgTabItem(panel->hwnd(), nullptr, FALSE) : nullptr;
+    if (first && first != panel->hwnd()) {
+        SetFocus(first);
+    } else {
+        SetFocus(nav_.button(0));
     }
 }
 
@@ -387,8 +399,18 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             FlushChanges();
             return 0;
         case WM_ACTIVATE:
-            if (LOWORD(wParam) != WA_INACTIVE && onActivated) onActivated();
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                lastFocus_ = focus && IsChild(hwnd_, focus) ? focus : nullptr;
+            } else if (onActivated) {
+                onActivated();
+            }
             break;
+        case WM_SETFOCUS:
+            // Like a dialog: the keyboard goes back to the control that had it, or to the first
+            // control of the panel in view.
+            FocusPanel();
+            return 0;
         case WM_GETMINMAXINFO: {
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
             info->ptMinTrackSize.x = Scale(720, fonts_.dpi());

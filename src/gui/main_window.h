@@ -83,6 +83,7 @@ private:
     void OnSize();
     void DrawTitle(const DRAWITEMSTRUCT& item);
     bool AddIcon();
+    void FocusPanel();
 
     App& app_;
     GuiCommands& commands_;
@@ -104,6 +105,7 @@ private:
     std::array<bool, 4> timers_{};
     std::array<bool, 4> inTimer_{};
     int trayMenus_ = 0;
+    HWND lastFocus_ = nullptr;
 };
 
 }  // namespace pellora::gui

@@ -353,6 +353,11 @@ TEST_F(MainWindowTest, KeyboardReachesTheControls) {
     EXPECT_EQ(state.lstSettingsFile[9], "1");
     EXPECT_EQ(SendMessageW(window.panel(Panel::ScanPrep)->Control(kIdOptScanMode1), BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(SendMessageW(smart, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+
+    // A panel switch takes the keyboard along to the panel now in view.
+    app.navigation().ShowIgnored();
+    Settle();
+    EXPECT_TRUE(IsChild(window.panel(Panel::Ignored)->hwnd(), GetFocus()));
 }
 
 }  // namespace
