@@ -168,12 +168,9 @@ std::optional<std::vector<std::string>> RegistryWin::EnumSubKeys(RootKey root,
     UniqueRegKey key = Open(root, subkey, MaskOf(access));
     if (!key)
         return std::nullopt;
-    DWORD longest = 0;
-    if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS) {
-        longest = 0;
-    }
-    std::vector<wchar_t> name(std::max<size_t>(longest + 1, 256));
+    // Key names have at most 255 characters; asking the key for its longest name first would
+    // cost a call per key, which a walk of the whole registry notices.
+    std::vector<wchar_t> name(256);
     std::vector<std::string> names;
     // A 32-bit index: keys with more than 32767 subkeys are listed whole.
     DWORD index = 0;
@@ -181,7 +178,7 @@ std::optional<std::vector<std::string>> RegistryWin::EnumSubKeys(RootKey root,
         auto length = static_cast<DWORD>(name.size());
         LONG rc = RegEnumKeyExW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
         if (rc == ERROR_MORE_DATA && name.size() < 32768) {
-            // A longer name than the key reported (added since): the same index is read again.
+            // A longer name than expected: the same index is read again with more room.
             name.resize(name.size() * 2);
             continue;
         }
