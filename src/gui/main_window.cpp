@@ -63,9 +63,11 @@ bool MainWindow::Create() {
     CreateImages();
 
     nav_.Create(hwnd_);
-    // The title covers its whole strip (drawn by this window), so no part of the client area is
-    // left bare: mouse moves over the window then never reach it as tray numbers.
-    title_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW | SS_NOPREFIX, 0, 0, 10, 10, hwnd_,
+    // The tray reports its clicks as mouse moves to this window, so real mouse moves must never
+    // reach it: the navigation bar, the title and the panels cover the whole client area, and
+    // the title (a static control, which would let the mouse through) takes SS_NOTIFY.
+    title_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW | SS_NOPREFIX | SS_NOTIFY, 0, 0,
+                             10, 10, hwnd_,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdTitle)), GetModuleHandleW(nullptr),
                              nullptr);
     for (size_t i = 0; i < panels_.size(); ++i) {

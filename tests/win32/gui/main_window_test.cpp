@@ -480,3 +480,27 @@ TEST_F(MainWindowTest, HighlightedPackageFollowsTheListAndARebuildForgetsIt) {
 
 }  // namespace
 }  // namespace pellora::gui::testing
+
+namespace pellora::gui::testing {
+namespace {
+
+// Tray clicks come as mouse moves to the main window; real mouse moves over it must go to the
+// controls instead, wherever the mouse is.
+TEST_F(MainWindowTest, NoPointOfTheClientAreaSendsMouseMovesToTheMainWindow) {
+    for (Panel panel : {Panel::Status, Panel::ScanProc, Panel::Update}) {
+        app.navigation().Show(panel);
+        Settle();
+        RECT client;
+        GetClientRect(window.hwnd(), &client);
+        for (int y = 1; y < 20; ++y) {
+            for (int x = 1; x < 20; ++x) {
+                POINT at{client.right * x / 20, client.bottom * y / 20};
+                ClientToScreen(window.hwnd(), &at);
+                EXPECT_NE(WindowFromPoint(at), window.hwnd()) << "at " << at.x << "," << at.y;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pellora::gui::testing
