@@ -419,6 +419,10 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             info->ptMinTrackSize.y = Scale(520, fonts_.dpi());
             return 0;
         }
+        case WM_SETTINGCHANGE:
+            // The user changed the message font: the window follows.
+            if (wParam == SPI_SETNONCLIENTMETRICS) OnDpiChanged(fonts_.dpi(), nullptr);
+            break;
         case WM_DPICHANGED:
             OnDpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
             return 0;
