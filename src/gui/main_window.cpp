@@ -43,6 +43,10 @@ MainWindow::~MainWindow() {
     if (hwnd_) DestroyWindow(hwnd_);
     if (context_.objectImages) ImageList_Destroy(context_.objectImages);
     if (context_.quarantineImages) ImageList_Destroy(context_.quarantineImages);
+    // Icons of our own resource are ours to free; the system's stand-in is shared.
+    for (HICON icon : {iconLarge_, iconSmall_}) {
+        if (icon && icon != LoadIconW(nullptr, IDI_APPLICATION)) DestroyIcon(icon);
+    }
     ui_.onChanged = nullptr;
     ui_.beforePump = nullptr;
     ui_.SetMainWindow(nullptr);
