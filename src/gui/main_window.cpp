@@ -88,6 +88,8 @@ bool MainWindow::Create() {
                  (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     Layout();
 
+    // Focus rectangles appear once the keyboard is used, as in dialogs.
+    SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
     ui_.SetMainWindow(hwnd_);
     ui_.onChanged = [this](View view) { MarkChanged(view); };
     ui_.beforePump = [this] { FlushChanges(); };
