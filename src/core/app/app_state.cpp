@@ -1,5 +1,7 @@
 #include "core/app/app_state.h"
 
+#include <limits>
+
 #include "core/util/text.h"
 
 namespace pellora {
@@ -15,7 +17,9 @@ void SetLine(std::vector<std::string>& list, size_t index, std::string value) {
 }
 
 void AddOneToLine(std::vector<std::string>& list, size_t index) {
-    SetLine(list, index, std::to_string(LeadingInteger(Line(list, index)) + 1));
+    // A damaged line may already hold the largest figure; it stays there instead of overflowing.
+    int64_t value = LeadingInteger(Line(list, index));
+    SetLine(list, index, std::to_string(value < std::numeric_limits<int64_t>::max() ? value + 1 : value));
 }
 
 }  // namespace pellora

@@ -1,6 +1,7 @@
 #include "core/removal/removal_run.h"
 
 #include <cstdio>
+#include <limits>
 
 #include "core/removal/external_commands.h"
 #include "core/scan/process_listing.h"
@@ -60,7 +61,11 @@ void RemovalRun::Log(std::string line) {
 
 void RemovalRun::AddToRemoved(size_t count) {
     if (count == 0) return;
-    int64_t total = LeadingInteger(Line(state_.lstScanInfoFile, 2)) + static_cast<int64_t>(count);
+    int64_t total = LeadingInteger(Line(state_.lstScanInfoFile, 2));
+    // A damaged line may hold a figure near the largest one; the sum stops there.
+    const int64_t most = std::numeric_limits<int64_t>::max();
+    const int64_t added = static_cast<int64_t>(count);
+    total = total > most - added ? most : total + added;
     SetLine(state_.lstScanInfoFile, 2, std::to_string(total));
 }
 

@@ -140,6 +140,19 @@ TEST_F(RemovalRunTest, StatisticsLastScanLineAndLogFileBytes) {
     EXPECT_TRUE(state.buttons.cmdNextDelete);
 }
 
+TEST_F(RemovalRunTest, DamagedFiguresAtTheLargestNumberStayThereInsteadOfTurningNegative) {
+    files.AddFile("C:\\Spy\\bad.exe");
+    AddRow("path", "C:\\Spy\\bad.exe");
+    state.lstScanInfoFile = {"{never}", "99999999999999999999", "9223372036854775807"};
+    p.ui.answers = {MsgAnswer::Yes};
+
+    run.cmdNextDelete_Click();
+
+    EXPECT_FALSE(files.Exists("C:\\Spy\\bad.exe"));
+    EXPECT_EQ(state.lstScanInfoFile[1], "9223372036854775807");
+    EXPECT_EQ(state.lstScanInfoFile[2], "9223372036854775807");
+}
+
 TEST_F(RemovalRunTest, EmptyResultsStillCountTheScanAndLoggingOffDropsTheLog) {
     state.lstSettingsFile[3] = "0";
     state.lstLog = {"report"};
