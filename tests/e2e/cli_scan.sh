@@ -61,7 +61,7 @@ value = row("regval", "Adware.Evil", key + "\\Run,Loader")
 regkey = row("regkey", "Adware.Evil", key)
 cookie = row("cookie", "Tracking.Evil", "e2e@" + tag + ".example[1].txt")
 disk_file = row("file", "Adware.Evil", "C:\\" + tag + "\\Deep\\" + tag + ".tmp")
-searched = row("regsearch", "RegKey", key + "\\Deep")
+searched = row("RegKey", "RegKey", key + "\\Deep")
 manual = row("path", "Adware.Manual", W + "\\Bad\\Setup.tmp", "http://help.example/manual")
 expected = {
     "smart": ([evil, toolbar, value, regkey, cookie], "Smart Scan"),
