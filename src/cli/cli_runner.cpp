@@ -179,9 +179,11 @@ void CliRunner::QuarantineBeforeRemoval() {
         ResultRow row = state.lstScanResult[i];
         std::string kind = ToLowerAscii(row.type);
         if (row.checked && (kind == "cookie" || kind == "path" || kind == "file")) {
-            // The deletion follows all the same, as it does after automatic erase; the log
-            // tells that no copy was kept.
+            // The user asked for a copy first: an object that could not be stored stays where
+            // it is (and is reported as remaining) rather than going without one.
             if (!app_.quarantine().QuarantineResultRow(row)) {
+                if (i < state.lstScanResult.size())
+                    state.lstScanResult[i].checked = false;
                 state.lstLog.push_back("Not quarantined=" + row.object);
                 ui_.Changed(View::Log);
             }

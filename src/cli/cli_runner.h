@@ -79,7 +79,7 @@ class CliRunner {
     void SetModeForRun(const Options& options);
     void RestoreMode();
     // Stores the cookie, path and file results before the removal deletes them, unless the
-    // removal run does so itself (automatic erase).
+    // removal run does so itself (automatic erase). A row that cannot be stored is unchecked.
     void QuarantineBeforeRemoval();
     bool StillPresent(const ResultRow& row);
     // Rows of lstQuarantinedList named by `names`, or nothing (and a message) for an unknown name.

@@ -254,6 +254,20 @@ TEST_F(CliTest, RemoveExitsOneForWhatStaysAndQuarantinesFirstWhenAsked) {
     EXPECT_EQ(Lines(out.text())[10], "     path:" + setup + "   |Adware.Manual   |http://help.example/manual");
 }
 
+TEST_F(CliTest, RemoveWithQuarantineKeepsWhatCouldNotBeStored) {
+    // A file where the quarantine folder belongs: no package can be made.
+    fp.files.AddFile(std::string(kApp) + "\\Quarantine", "not a folder");
+    const std::string cookie = std::string(kCookies) + "\\bob@evil.example[1].txt";
+    ASSERT_EQ(Run({"remove", "--quarantine", "--json", kJson}), kExitFound) << err.text();
+    EXPECT_EQ(fp.files.Content(evil), "MZ evil");
+    EXPECT_EQ(fp.files.Content(cookie), "cookie");
+    EXPECT_NE(out.text().find("Not quarantined=" + evil), std::string::npos);
+    std::vector<std::string> remaining = Objects(Report()["remaining"]);
+    EXPECT_NE(std::find(remaining.begin(), remaining.end(), evil), remaining.end());
+    // What is not stored by its kind still goes.
+    EXPECT_FALSE(fp.registry.HasKey(kKey));
+}
+
 // The registry as the fixture's, except that reading one value stands for a Ctrl+C.
 class InterruptingRegistry : public RegistryPort {
   public:
