@@ -13,6 +13,11 @@ void SettingsApplier::SetStartWithWindows(bool checked) {
     } else {
         registry_.DeleteValue(kRunKeyPath, kRunValueName);
     }
+    // The key is the machine's: without the rights to change it the click changes nothing, and
+    // the box must show what is really there rather than what was asked for.
+    const std::string run = registry_.GetStringValue(kRunKeyPath, kRunValueName);
+    state_.startWithWindows = !(run.empty() || run == kRegError);
+    ui_.Changed(View::Settings);
 }
 
 void SettingsApplier::ResetCountdown() {

@@ -180,6 +180,17 @@ TEST_F(LifecycleTest, ApplySettingsRewritesAnExistingRunValueOnceAndLeavesAMissi
     EXPECT_FALSE(fake.registry.Value(kRunKeyPath, kRunValueName));
 }
 
+TEST_F(LifecycleTest, StartWithWindowsBoxShowsTheRunValueWhenTheKeyCannotBeChanged) {
+    fake.registry.DenyWrite(kRunKeyPath);
+    applier.SetStartWithWindows(true);
+    EXPECT_FALSE(fake.registry.Value(kRunKeyPath, kRunValueName));
+    EXPECT_FALSE(state.startWithWindows);
+
+    fake.registry.AddString(kRunKeyPath, kRunValueName, "D:\\Old\\Pellora.exe");
+    applier.SetStartWithWindows(true);
+    EXPECT_TRUE(state.startWithWindows);  // the old value still starts the program
+}
+
 TEST_F(LifecycleTest, ApplySettingsSetsTimersScanModeAndVersions) {
     int countdownResets = 0;
     applier.resetAutoScanCountdown = [&] { ++countdownResets; };
