@@ -134,10 +134,13 @@ void RemovalRun::Run() {
     Finish();
 }
 
-void RemovalRun::QuarantineFirst(const ResultRow& row) {
-    if (!AutomaticErase()) return;
-    // The deletion follows all the same; the log tells that no copy was kept.
-    if (!services_.quarantine.QuarantineResultRow(row)) Log("Not quarantined=" + row.object);
+bool RemovalRun::QuarantineFirst(const ResultRow& row) {
+    if (!AutomaticErase()) return true;
+    if (services_.quarantine.QuarantineResultRow(row)) return true;
+    // Automatic erase promises a copy before every cookie and file it deletes: without one the
+    // object stays, so nothing the user may want back is lost.
+    Log("Not quarantined=" + row.object);
+    return false;
 }
 
 void RemovalRun::RemoveRow(const ResultRow& row) {
@@ -161,7 +164,10 @@ void RemovalRun::RemoveCookie(const ResultRow& row) {
         Log(SkippedLine(path, *reason));
         return;
     }
-    QuarantineFirst(row);
+    if (!QuarantineFirst(row)) {
+        Log("Cookie not removed=" + row.object);
+        return;
+    }
     DeleteOneFile(path, row.object, "Cookie", false);
 }
 
@@ -177,7 +183,10 @@ void RemovalRun::RemoveFile(const ResultRow& row) {
     if (LastThreeLower(object) == "dll") {
         (void)ShellAndWait(ports_.processes, UnregisterLibraryCommand(object), kHiddenWindow);
     }
-    QuarantineFirst(row);
+    if (!QuarantineFirst(row)) {
+        Log("File not removed=" + object);
+        return;
+    }
     ports_.ui.Yield();
     DeleteOneFile(object, object, "File", ended);
 }

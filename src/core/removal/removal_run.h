@@ -73,7 +73,7 @@ private:
     void AddToRemoved(size_t count);
 
     // Under automatic erase, stores a cookie, path or file row before it is deleted.
-    void QuarantineFirst(const ResultRow& row);
+    [[nodiscard]] bool QuarantineFirst(const ResultRow& row);
     void RemoveRow(const ResultRow& row);
     void RemoveCookie(const ResultRow& row);
     void RemoveFile(const ResultRow& row);

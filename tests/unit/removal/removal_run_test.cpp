@@ -194,6 +194,17 @@ TEST_F(RemovalRunTest, AutomaticEraseChecksAllAndQuarantinesFileRowsOnly) {
     EXPECT_EQ(Removed(), "5");  // cookie, two files, the folder's file, the value
 }
 
+TEST_F(RemovalRunTest, AutomaticEraseKeepsWhatCouldNotBeQuarantined) {
+    state.lstSettingsFile[9] = "1";
+    state.lstCustomScanSettings[4] = "1";
+    state.scanStamp.clear();  // no package to store into
+    files.AddFile("C:\\Spy\\b.exe", "exe");
+    AddRow("file", "C:\\Spy\\b.exe", false);
+    run.cmdNextDelete_Click();
+    EXPECT_TRUE(files.Exists("C:\\Spy\\b.exe"));
+    EXPECT_EQ(Removed(), "0");
+}
+
 TEST_F(RemovalRunTest, UnattendedRunAsksOnlyTheHomePageQuestionAndShowsNoNotice) {
     state.automaticScan = true;
     state.lstSettingsFile[2] = "0";
