@@ -267,51 +267,6 @@ BareFigures BareWalk(const std::string& systemDrive) {
     return figures;
 }
 
-// The registry adapter with its subkey listing done as the bare walk does it: the key opened,
-// names read into a buffer of the longest possible key name (255 characters) and the key
-// closed, without first asking the key for the length of its longest subkey name. Under Wine
-// every registry call is a round trip to the server, and that question is one more per key.
-class LeanListingRegistry : public win32::RegistryWin {
-  public:
-    std::optional<std::vector<std::string>> EnumSubKeys(RootKey root,
-                                                        const std::string& subkey,
-                                                        RegAccess access) override {
-        if (access != RegAccess::Listing)
-            return RegistryWin::EnumSubKeys(root, subkey, access);
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(Handle(root), win32::Widen(subkey).c_str(), 0, 63, &key) != ERROR_SUCCESS)
-            return std::nullopt;
-        std::vector<std::string> names;
-        wchar_t name[256];
-        for (DWORD index = 0;; ++index) {
-            DWORD length = 256;
-            if (RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-                break;
-            names.push_back(win32::Narrow(std::wstring_view(name, length)));
-        }
-        RegCloseKey(key);
-        return names;
-    }
-
-  private:
-    static HKEY Handle(RootKey root) {
-        switch (root) {
-            case RootKey::CurrentUser:
-                return HKEY_CURRENT_USER;
-            case RootKey::LocalMachine:
-                return HKEY_LOCAL_MACHINE;
-            case RootKey::CurrentConfig:
-                return HKEY_CURRENT_CONFIG;
-            case RootKey::ClassesRoot:
-                return HKEY_CLASSES_ROOT;
-            case RootKey::Users:
-                return HKEY_USERS;
-            default:
-                return nullptr;
-        }
-    }
-};
-
 // The least time of each phase over the rounds. Phases are independent, so their least times
 // add up to a figure far less disturbed by other work on the machine than any whole run.
 class PhaseMins {
@@ -403,8 +358,8 @@ int Run(size_t files, size_t keys) {
     std::string windows = system.WindowsDirectory();
 
     BareFigures bare = BareWalk(windows);  // warms the caches of both
-    Best bestBare, bestScan, bestLean;
-    PhaseMins bareMins, scanMins, leanMins;
+    Best bestBare, bestScan;
+    PhaseMins bareMins, scanMins;
     ScanFigures figures;
     for (int round = 0; round < kRounds; ++round) {
         Clock clock;
@@ -415,26 +370,18 @@ int Run(size_t files, size_t keys) {
         clock = Clock();
         figures = Scan<win32::RegistryWin>(database, scanMins);
         bestScan.Take(clock);
-        clock = Clock();
-        Scan<LeanListingRegistry>(database, leanMins);
-        bestLean.Take(clock);
     }
     std::printf("bare walk: %zu entries, %zu keys\n", bare.entries, bare.keys);
     std::printf("custom scan: %zu entries, %zu keys, %zu items, %zu finds\n", figures.files, figures.keys,
                 database.size() - 1, figures.finds);
     bareMins.Print("bare walk");
     scanMins.Print("custom scan");
-    leanMins.Print("custom scan, subkeys listed without the name-length query");
-    std::printf(
-        "best whole runs: bare walk %.2f s (processor %.2f s), scan %.2f s (processor %.2f s), "
-        "lean scan %.2f s (processor %.2f s)\n",
-        bestBare.wall, bestBare.cpu, bestScan.wall, bestScan.cpu, bestLean.wall, bestLean.cpu);
+    std::printf("best whole runs: bare walk %.2f s (processor %.2f s), scan %.2f s (processor %.2f s)\n",
+                bestBare.wall, bestBare.cpu, bestScan.wall, bestScan.cpu);
     std::printf("scan / bare walk, whole runs: %.3f (processor %.3f)\n", bestScan.wall / bestBare.wall,
                 bestScan.cpu / bestBare.cpu);
     std::printf("scan / bare walk, phase sums: %.3f (processor %.3f)\n", scanMins.Wall() / bareMins.Wall(),
                 scanMins.Cpu() / bareMins.Cpu());
-    std::printf("lean scan / bare walk, phase sums: %.3f (processor %.3f)\n", leanMins.Wall() / bareMins.Wall(),
-                leanMins.Cpu() / bareMins.Cpu());
     return 0;
 }
 
