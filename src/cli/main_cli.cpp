@@ -11,12 +11,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_runner.h"
 #include "cli/console_ui.h"
-#include "win32/clock_win.h"
-#include "win32/file_system_win.h"
-#include "win32/processes_win.h"
-#include "win32/registry_win.h"
-#include "win32/shell_win.h"
-#include "win32/system_win.h"
+#include "win32/platform_win.h"
 // Windows headers last: they turn port method names (DeleteFile, ...) into macros.
 #include "gui/single_instance.h"
 #include "win32/encoding_win.h"
@@ -95,14 +90,9 @@ int wmain(int argc, wchar_t** argv) {
         return cli::kExitError;
     }
 
-    win32::RegistryWin registry;
-    win32::FileSystemWin files;
-    win32::ProcessesWin processes;
-    win32::ShellWin shell;
-    win32::ClockWin clock;
-    win32::SystemWin system;
-    cli::ConsoleUi ui(err, clock, err.IsConsole());
-    Ports ports{registry, files, processes, shell, clock, system, ui};
+    win32::PlatformWin platform;
+    cli::ConsoleUi ui(err, platform.clock, err.IsConsole());
+    Ports ports = platform.PortsWith(ui);
     cli::CliRunner runner(ports, ui, out, err);
     runner.StopOnInterrupt(&gInterrupted);
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);

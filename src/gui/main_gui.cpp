@@ -1,12 +1,7 @@
 // Entry point of Pellora.exe: the single-instance check, the splash window, the main window
 // over the real Windows adapters, start-up, the message loop and shutdown.
 #include "core/app/app.h"
-#include "win32/clock_win.h"
-#include "win32/file_system_win.h"
-#include "win32/processes_win.h"
-#include "win32/registry_win.h"
-#include "win32/shell_win.h"
-#include "win32/system_win.h"
+#include "win32/platform_win.h"
 // The GUI headers last: <windows.h> turns names of the ports (DeleteFile, ...) into macros.
 #include "gui/gui_ui.h"
 #include "gui/main_window.h"
@@ -24,14 +19,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
 
-    win32::RegistryWin registry;
-    win32::FileSystemWin files;
-    win32::ProcessesWin processes;
-    win32::ShellWin shell;
-    win32::ClockWin clock;
-    win32::SystemWin system;
+    win32::PlatformWin platform;
     gui::GuiUi ui;
-    Ports ports{registry, files, processes, shell, clock, system, ui};
+    Ports ports = platform.PortsWith(ui);
     App app(ports);
     gui::GuiCommands commands;
     gui::WireCommands(app, commands);

@@ -1,0 +1,26 @@
+// The machine as the program runs on it: one Windows adapter per port. Each front end adds its
+// own UiPort (the window's, the console's) and hands the result to the core.
+#pragma once
+
+#include "core/ports/ports.h"
+#include "win32/clock_win.h"
+#include "win32/file_system_win.h"
+#include "win32/processes_win.h"
+#include "win32/registry_win.h"
+#include "win32/shell_win.h"
+#include "win32/system_win.h"
+
+namespace pellora::win32 {
+
+struct PlatformWin {
+    RegistryWin registry;
+    FileSystemWin files;
+    ProcessesWin processes;
+    ShellWin shell;
+    ClockWin clock;
+    SystemWin system;
+
+    Ports PortsWith(UiPort& ui) { return Ports{registry, files, processes, shell, clock, system, ui}; }
+};
+
+}  // namespace pellora::win32
