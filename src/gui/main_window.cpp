@@ -392,8 +392,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // would need; without a default here Enter comes as IDOK and OnCommand picks.
             return 0;
         case WM_TIMER: {
-            if (wParam >= timers_.size() || inTimer_[wParam]) return 0;
-            // A handler that yields may see its own timer again inside; it must not nest.
+            // A handler that yields may see its own timer again inside; it must not nest. The
+            // countdown is the exception: it counts on inside the scan it starts.
+            if (wParam >= timers_.size() || (inTimer_[wParam] && wParam != kTmrTimer)) return 0;
             inTimer_[wParam] = true;
             const std::function<void()>* hook = wParam == kTmrScrollingBar ? &commands_.tmrScrollingBar_Timer
                                                 : wParam == kTmrTimer      ? &commands_.tmrTimer_Timer

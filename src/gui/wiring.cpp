@@ -48,6 +48,11 @@ void WireCommands(App& app, GuiCommands& commands) {
     };
     commands.chkStartWithWindows_Click = [&applier](bool checked) { applier.SetStartWithWindows(checked); };
 
+    AutoScanCountdown& countdown = app.autoScanCountdown();
+    commands.tmrTimer_Timer = [&countdown] { countdown.tmrTimer_Timer(); };
+    HomePageProtector& protector = app.homePageProtector();
+    commands.tmrHomePageCheck_Timer = [&protector] { protector.tmrHomePageCheck_Timer(); };
+
     Lifecycle& lifecycle = app.lifecycle();
     commands.Form_Unload = [&lifecycle] { return lifecycle.Form_Unload(); };
 }

@@ -4,26 +4,33 @@
 
 namespace pellora {
 
-App::App(Ports& ports)
-    : ports_(ports), registry_(ports.registry, ports.ui), finder_(state_, ports.files, ports.ui),
-      statusPanel_(state_, ports.system, ports.ui, finder_),
-      navigation_(state_, ports, statusPanel_),
-      fileOperations_(state_, ports.files, ports.shell, ports.ui),
-      quarantine_(state_, ports, registry_, finder_, fileOperations_),
-      settingsFiles_(state_, ports.files, ports.system, ports.ui),
-      processEnder_(ports.processes, ports.clock, ports.ui),
-      registryBackup_(state_, ports),
-      regScan_(state_, ports.registry, ports.ui),
-      scanner_(state_, ports, registry_, finder_, regScan_),
-      scanWizard_(state_, scanner_, ports.ui),
-      ignoreList_(state_, ports.ui, [this] { settingsFiles_.SaveData(); }),
-      removalRun_(state_, ports,
+App::App(Ports& frontEnd)
+    : unattendedUi_(frontEnd.ui, state_.lstLog),
+      ports_{frontEnd.registry, frontEnd.files,  frontEnd.processes, frontEnd.shell,
+             frontEnd.clock,    frontEnd.system, unattendedUi_},
+      registry_(ports_.registry, ports_.ui),
+      finder_(state_, ports_.files, ports_.ui),
+      statusPanel_(state_, ports_.system, ports_.ui, finder_),
+      navigation_(state_, ports_, statusPanel_),
+      fileOperations_(state_, ports_.files, ports_.shell, ports_.ui),
+      quarantine_(state_, ports_, registry_, finder_, fileOperations_),
+      settingsFiles_(state_, ports_.files, ports_.system, ports_.ui),
+      processEnder_(ports_.processes, ports_.clock, ports_.ui),
+      registryBackup_(state_, ports_),
+      regScan_(state_, ports_.registry, ports_.ui),
+      scanner_(state_, ports_, registry_, finder_, regScan_),
+      scanWizard_(state_, scanner_, ports_.ui),
+      ignoreList_(state_, ports_.ui, [this] { settingsFiles_.SaveData(); }),
+      removalRun_(state_,
+                  ports_,
                   {finder_, fileOperations_, processEnder_, registry_, regScan_, quarantine_, scanner_, settingsFiles_,
                    navigation_}),
-      database_(state_, ports.files, ports.system, ports.ui),
-      settingsApplier_(state_, registry_, ports.system, ports.ui),
-      lifecycle_(state_, ports, registry_, settingsFiles_, database_, settingsApplier_) {
-    state_.appFolder = ports.system.ApplicationFolder();
+      database_(state_, ports_.files, ports_.system, ports_.ui),
+      settingsApplier_(state_, registry_, ports_.system, ports_.ui),
+      lifecycle_(state_, ports_, registry_, settingsFiles_, database_, settingsApplier_),
+      autoScanCountdown_(state_, ports_.clock, ports_.ui),
+      homePageProtector_(state_, registry_) {
+    state_.appFolder = ports_.system.ApplicationFolder();
     navigation_.hooks.loadToQuarantineList = [this] { quarantine_.LoadToQuarantineList(); };
     quarantine_.hooks.showQItems = [this] { navigation_.ShowQItems(); };
     navigation_.hooks.loadIgnoredToList = [this] { ignoreList_.LoadIgnoredToList(); };
@@ -39,6 +46,16 @@ App::App(Ports& ports)
     lifecycle_.ShowScanProc = [this] { navigation_.ShowScanProc(); };
     lifecycle_.DiscoverSpecialFolders = [this] { DiscoverSpecialFolders(state_.folders, ports_.system, registry_); };
     lifecycle_.StartScan = [this] { scanner_.StartScan(); };
+    settingsApplier_.resetAutoScanCountdown = [this] { autoScanCountdown_.Reset(); };
+    autoScanCountdown_.hooks.showScanProc = [this] { navigation_.ShowScanProc(); };
+    autoScanCountdown_.hooks.startScan = [this] {
+        // The scan and the removal run it ends with.
+        UnattendedUi::Scope unattended(unattendedUi_);
+        scanner_.StartScan();
+    };
+    autoScanCountdown_.hooks.saveSettings = [this] {
+        (void)settingsFiles_.SaveSettingsToFile(kSettingsFolder, kSettingsFileName, state_.lstSettingsFile);
+    };
 }
 
 App::~App() = default;

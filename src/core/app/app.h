@@ -14,6 +14,9 @@
 #include "core/ignore/ignore_list.h"
 #include "core/database/database.h"
 #include "core/ports/ports.h"
+#include "core/protection/auto_scan_countdown.h"
+#include "core/protection/home_page_protector.h"
+#include "core/protection/unattended_ui.h"
 #include "core/quarantine/quarantine.h"
 #include "core/removal/file_operations.h"
 #include "core/removal/process_ender.h"
@@ -30,7 +33,9 @@ namespace pellora {
 
 class App {
 public:
-    explicit App(Ports& ports);
+    // `frontEnd` is what the front end offers; the core gets the same ports with its UiPort
+    // behind UnattendedUi, so no subsystem can stop an automatic scan with a message box.
+    explicit App(Ports& frontEnd);
     ~App();
     App(const App&) = delete;
     App& operator=(const App&) = delete;
@@ -54,9 +59,13 @@ public:
     Database& database() { return database_; }
     SettingsApplier& settingsApplier() { return settingsApplier_; }
     Lifecycle& lifecycle() { return lifecycle_; }
+    AutoScanCountdown& autoScanCountdown() { return autoScanCountdown_; }
+    HomePageProtector& homePageProtector() { return homePageProtector_; }
+    UnattendedUi& unattendedUi() { return unattendedUi_; }
 
 private:
-    Ports& ports_;
+    UnattendedUi unattendedUi_;
+    Ports ports_;
     AppState state_;
     RegistryAccess registry_;
     FileFinder finder_;
@@ -75,6 +84,8 @@ private:
     Database database_;
     SettingsApplier settingsApplier_;
     Lifecycle lifecycle_;
+    AutoScanCountdown autoScanCountdown_;
+    HomePageProtector homePageProtector_;
 };
 
 }  // namespace pellora

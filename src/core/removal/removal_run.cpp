@@ -345,7 +345,7 @@ void RemovalRun::OfferHomePageReset() {
     if (Line(state_.lstSettingsFile, 2) != "0") return;
     MsgAnswer answer =
         ports_.ui.Message("Do you want to reset your browser homepage settings in case it was changed by a spyware?",
-                          "Reset homepage?", MsgButtons::YesNo, MsgIcon::Question);
+                          kResetHomePageTitle, MsgButtons::YesNo, MsgIcon::Question);
     if (answer != MsgAnswer::Yes) return;
     const std::string& homePage = Line(state_.lstSettingsFile, 6);
     const std::string& title = Line(state_.lstSettingsFile, 7);

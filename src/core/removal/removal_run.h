@@ -32,6 +32,8 @@ namespace pellora {
 
 inline constexpr const char* kLogFileName = "DavEre.roz";
 inline constexpr const char* kHomePageKey = "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\Main";
+// Title of the home-page question, the one question an unattended run still asks.
+inline constexpr const char* kResetHomePageTitle = "Reset homepage?";
 
 // How often the run asks a program to end before it gives up on it (each attempt waits).
 inline constexpr int kEndProcessAttempts = 2;

@@ -2,6 +2,7 @@
 //   wait-window TITLE MS     waits until a top-level window with that title is shown (exit 1: none)
 //   close TITLE MS           posts WM_CLOSE to it and waits for its process to end (exit 1: still running)
 //   post TITLE MESSAGE W L   posts a message to it
+//   no-dialog TITLE MS       exit 1 when a dialog or message box is shown (TITLE and MS unused)
 #include <windows.h>
 
 #include <cstdio>
@@ -20,11 +21,21 @@ HWND WaitForWindow(const wchar_t* title, DWORD ms) {
     return nullptr;
 }
 
+BOOL CALLBACK FindShownDialog(HWND hwnd, LPARAM found) {
+    wchar_t name[16] = {};
+    GetClassNameW(hwnd, name, 16);
+    if (IsWindowVisible(hwnd) && std::wstring(name) == L"#32770") {
+        *reinterpret_cast<bool*>(found) = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: e2e-testkit wait-window|close|post TITLE ...\n");
+        std::fprintf(stderr, "usage: e2e-testkit wait-window|close|post|no-dialog TITLE ...\n");
         return 2;
     }
     std::wstring command = argv[1];
@@ -40,6 +51,11 @@ int wmain(int argc, wchar_t** argv) {
         DWORD wait = process ? WaitForSingleObject(process, std::wcstoul(argv[3], nullptr, 10)) : WAIT_FAILED;
         if (process) CloseHandle(process);
         return wait == WAIT_OBJECT_0 ? 0 : 1;
+    }
+    if (command == L"no-dialog") {
+        bool found = false;
+        EnumWindows(FindShownDialog, reinterpret_cast<LPARAM>(&found));
+        return found ? 1 : 0;
     }
     if (command == L"post" && argc >= 6) {
         HWND hwnd = WaitForWindow(title, 1000);

@@ -1,0 +1,26 @@
+#include "core/protection/unattended_ui.h"
+
+#include "core/removal/removal_run.h"
+
+namespace pellora {
+
+MsgAnswer UnattendedUi::Message(const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon) {
+    if (depth_ == 0 || title == kResetHomePageTitle)
+        return frontEnd_.Message(text, title, buttons, icon);
+    // One log line per message: its line breaks become single blanks.
+    std::string line = kNotShownPrefix;
+    bool lastBreak = false;
+    for (char c : text) {
+        const bool lineBreak = c == '\r' || c == '\n';
+        if (!lineBreak)
+            line += c;
+        else if (!lastBreak)
+            line += ' ';
+        lastBreak = lineBreak;
+    }
+    log_.push_back(std::move(line));
+    frontEnd_.Changed(View::Log);
+    return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+}
+
+}  // namespace pellora

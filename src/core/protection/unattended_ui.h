@@ -1,0 +1,48 @@
+// The user-interface port the core talks to, in front of the front end's own. While an
+// unattended run is under way (an automatic scan and the removal run it starts), nobody may be
+// at the screen, so a message box would stop the run until somebody came: instead its text goes
+// into lstLog, which the removal run writes to DavEre.roz, and the run goes on with the answer
+// it takes when nobody is asked (OK for a notice, No for a question). The one question the
+// removal run keeps for unattended runs, whether to reset the browser home page, is still asked.
+// Outside such a run everything passes through unchanged.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/ports/ui.h"
+
+namespace pellora {
+
+// Start of the log line that stands for a message box not shown.
+inline constexpr const char* kNotShownPrefix = "Automatic scan, message not shown: ";
+
+class UnattendedUi : public UiPort {
+  public:
+    UnattendedUi(UiPort& frontEnd, std::vector<std::string>& log) : frontEnd_(frontEnd), log_(log) {}
+
+    // Unattended from construction to destruction; scopes may nest.
+    class Scope {
+      public:
+        explicit Scope(UnattendedUi& ui) : ui_(ui) { ++ui_.depth_; }
+        ~Scope() { --ui_.depth_; }
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+      private:
+        UnattendedUi& ui_;
+    };
+
+    bool unattended() const { return depth_ > 0; }
+
+    void Yield() override { frontEnd_.Yield(); }
+    MsgAnswer Message(const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon) override;
+    void Changed(View view) override { frontEnd_.Changed(view); }
+
+  private:
+    UiPort& frontEnd_;
+    std::vector<std::string>& log_;
+    int depth_ = 0;
+};
+
+}  // namespace pellora

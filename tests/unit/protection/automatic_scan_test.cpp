@@ -1,0 +1,109 @@
+// The whole program (App) on fakes: the countdown reaches its interval, the automatic scan runs
+// over a database with malformed items and removes what it found without showing anything,
+// and the protection that switches itself off is saved.
+#include <gtest/gtest.h>
+
+#include "core/app/app.h"
+#include "fakes/fake_platform.h"
+#include "unit/protection/manual_clock.h"
+
+namespace pellora {
+namespace {
+
+using Lines = std::vector<std::string>;
+const std::string kApp = "C:\\Pellora";
+
+class AutomaticScanTest : public ::testing::Test {
+  protected:
+    AutomaticScanTest() {
+        fake.files.AddFolder(kApp + "\\Settings");
+        fake.files.AddFolder(kApp + "\\Quarantine");
+        fake.files.AddFile("C:\\Bad\\evil.dat", "MZ");
+        AppState& state = app.state();
+        //                      0    1    2    3    4    5    6              7        8    9    10
+        state.lstSettingsFile = {"0", "0", "1", "1", "1", "0", "about:blank", "Title", "1", "0", "10"};
+        state.lstCustomScanSettings = {"0", "1", "1", "0", "0", "0", "1"};
+        state.lstScanInfoFile = {"{never}", "0", "0"};
+        state.lstDBaseFile = {
+            "Test database 1",
+            "path|C:\\Bad\\evil.dat|Adware.Evil|",
+            "regval|HKCU_BROKEN\\Software\\Run,Evil|Adware.Evil|",
+            "regkey|Software\\NoRoot\\Evil|Adware.Evil|",
+            "regval|HKEY_CURRENT_USER\\Software\\Trailing\\,Evil|Adware.Evil|",
+        };
+    }
+    void RunTimer(uint64_t ms) {
+        for (uint64_t end = clock.ms + ms; clock.ms < end;) {
+            clock.ms += 987;
+            app.autoScanCountdown().tmrTimer_Timer();
+        }
+    }
+    Lines LogFile() {
+        Lines lines;
+        std::string content = fake.files.Content(kApp + "\\DavEre.roz");
+        for (size_t start = 0, end; (end = content.find("\r\n", start)) != std::string::npos; start = end + 2)
+            lines.push_back(content.substr(start, end - start));
+        return lines;
+    }
+    bool Logged(const std::string& line) {
+        Lines lines = LogFile();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+
+    fakes::FakePlatform fake;
+    fakes::ManualClock clock;
+    Ports ports{fake.registry, fake.files, fake.processes, fake.shell, clock, fake.system, fake.ui};
+    App app{ports};
+};
+
+TEST_F(AutomaticScanTest, RemovesWhatItFindsAndLogsWhatWouldHaveStoppedIt) {
+    // With the protector off the removal run asks its home-page question, automatic or not;
+    // nothing else may reach the screen.
+    for (const char* protector : {"1", "0"}) {
+        SCOPED_TRACE(protector);
+        fake.ui.messages.clear();
+        fake.files.AddFile("C:\\Bad\\evil.dat", "MZ");
+        fake.files.AddFile(kApp + "\\DavEre.roz", "");
+        app.state().lstSettingsFile[2] = protector;
+        app.state().autoScanTimerEnabled = false;
+        app.settingsApplier().ApplySettings();
+        ASSERT_TRUE(app.state().autoScanTimerEnabled);
+
+        RunTimer(59000);
+        EXPECT_FALSE(Logged("File deleted=C:\\Bad\\evil.dat"));
+        RunTimer(1000);
+
+        EXPECT_FALSE(fake.files.Exists("C:\\Bad\\evil.dat"));
+        EXPECT_TRUE(Logged("File deleted=C:\\Bad\\evil.dat"));
+        EXPECT_TRUE(Logged("Automatic scan, message not shown: Incorrect Format: HKCU_BROKEN\\Software\\Run"));
+        EXPECT_TRUE(Logged("Automatic scan, message not shown: Incorrect Format: Software\\NoRoot"));
+        EXPECT_TRUE(
+            Logged("Automatic scan, message not shown: Incorrect Format: HKEY_CURRENT_USER\\Software\\Trailing\\"));
+        Lines titles;
+        for (const auto& shown : fake.ui.messages)
+            titles.push_back(shown.title);
+        EXPECT_EQ(titles, std::string(protector) == "1" ? Lines{} : Lines{"Reset homepage?"});
+        EXPECT_FALSE(app.state().busy);
+        EXPECT_EQ(app.state().panel, Panel::Status);
+        EXPECT_FALSE(app.unattendedUi().unattended());
+    }
+
+    // The user's own scan over the same database still shows the messages.
+    fake.ui.messages.clear();
+    app.state().automaticScan = false;
+    app.scanner().StartScan();
+    EXPECT_EQ(fake.ui.messages.size(), 3u);
+}
+
+TEST_F(AutomaticScanTest, IntervalZeroSwitchesOffAndSavesTheSettingsFile) {
+    app.state().lstSettingsFile[8] = "0";
+    app.settingsApplier().ApplySettings();
+    RunTimer(1000);
+    EXPECT_FALSE(app.state().autoScanTimerEnabled);
+    EXPECT_EQ(fake.files.Content(kApp + "\\Settings\\Settings.stg"),
+              "0\r\n0\r\n1\r\n1\r\n0\r\n0\r\nabout:blank\r\nTitle\r\n0\r\n0\r\n10");
+    EXPECT_TRUE(fake.ui.messages.empty());
+}
+
+}  // namespace
+}  // namespace pellora
