@@ -22,7 +22,8 @@ App::App(Ports& ports)
                    navigation_}),
       database_(state_, ports.files, ports.system, ports.ui),
       settingsApplier_(state_, registry_, ports.system, ports.ui),
-      lifecycle_(state_, ports, registry_, settingsFiles_, database_, settingsApplier_) {
+      lifecycle_(state_, ports, registry_, settingsFiles_, database_, settingsApplier_),
+      databaseUpdate_(state_, ports, database_) {
     state_.appFolder = ports.system.ApplicationFolder();
     navigation_.hooks.loadToQuarantineList = [this] { quarantine_.LoadToQuarantineList(); };
     quarantine_.hooks.showQItems = [this] { navigation_.ShowQItems(); };

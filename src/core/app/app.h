@@ -25,6 +25,7 @@
 #include "core/settings/apply_settings.h"
 #include "core/settings/registry_access.h"
 #include "core/settings/settings_files.h"
+#include "core/update/database_update.h"
 
 namespace pellora {
 
@@ -54,6 +55,7 @@ public:
     Database& database() { return database_; }
     SettingsApplier& settingsApplier() { return settingsApplier_; }
     Lifecycle& lifecycle() { return lifecycle_; }
+    DatabaseUpdate& databaseUpdate() { return databaseUpdate_; }
 
 private:
     Ports& ports_;
@@ -75,6 +77,7 @@ private:
     Database database_;
     SettingsApplier settingsApplier_;
     Lifecycle lifecycle_;
+    DatabaseUpdate databaseUpdate_;
 };
 
 }  // namespace pellora
