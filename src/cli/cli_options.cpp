@@ -44,6 +44,15 @@ constexpr const char* kQuarantineFooter =
 constexpr const char* kIgnoreFooter =
     "list: one line per entry of the ignore list in the log's format. Exit code 0, or 2 on an error.";
 
+constexpr const char* kUpdateFooter =
+    "Downloads the reference database from the update address (Settings\\Update.stg, as set on the update\n"
+    "panel, or --url for this run only) and its signature from the same address plus \".sig\", and installs\n"
+    "it only when it is whole, a database, and signed by a key in the Keys folder; the previous database\n"
+    "is kept as DataBase.bak. Progress and the reason of a refusal go to standard error.\n"
+    "--rollback puts DataBase.bak back (the database it replaces becomes DataBase.bak).\n"
+    "Exit codes: 0 a new database was installed (or rolled back), 1 the download was refused, 2 any other\n"
+    "error (no address, server unreachable, cancelled, no previous database).";
+
 constexpr const char* kMainFooter =
     "Every command works on the application folder of this program, with the same settings,\n"
     "reference database, quarantine and log as Pellora.exe, which must not be running meanwhile.\n"
@@ -58,7 +67,7 @@ std::string OneLine(std::string text) {
 }
 
 bool IsCommandWord(const std::string& word) {
-    return word == "scan" || word == "remove" || word == "quarantine" || word == "ignore";
+    return word == "scan" || word == "remove" || word == "quarantine" || word == "ignore" || word == "update";
 }
 
 }  // namespace
@@ -76,7 +85,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     if (!args.empty() && !args[0].empty() && args[0][0] != '-' && !IsCommandWord(args[0])) {
         result.exitCode = kExitError;
         result.err = std::string(kProgram) + ": unknown command \"" + args[0] +
-                     "\" (commands: scan, remove, quarantine, ignore; see " + kProgram + " --help)";
+                     "\" (commands: scan, remove, quarantine, ignore, update; see " + kProgram + " --help)";
         return result;
     }
 
@@ -126,6 +135,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     ignore->footer(kIgnoreFooter);
     CLI::App* ignoreList = ignore->add_subcommand("list", "List the entries of the ignore list");
 
+    bool rollback = false;
+    CLI::App* update = app.add_subcommand("update", "Download, check and install the newest reference database");
+    CLI::Option* urlOption =
+        update->add_option("--url", options.updateUrl, "Address of the database, for this run only")->type_name("URL");
+    update->add_flag("--rollback", rollback, "Put the previous database (DataBase.bak) back")->excludes(urlOption);
+    update->footer(kUpdateFooter);
+
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
@@ -173,6 +189,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         options.command = Command::QuarantineDelete;
     } else if (ignoreList->parsed()) {
         options.command = Command::IgnoreList;
+    } else if (update->parsed()) {
+        if (update->count("--url") && options.updateUrl.empty()) {
+            result.exitCode = kExitError;
+            result.err = std::string(kProgram) + ": --url needs an address";
+            return result;
+        }
+        options.command = rollback ? Command::UpdateRollback : Command::Update;
     }
     result.options = std::move(options);
     return result;

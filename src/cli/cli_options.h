@@ -14,7 +14,7 @@ inline constexpr int kExitClean = 0;
 inline constexpr int kExitFound = 1;
 inline constexpr int kExitError = 2;
 
-enum class Command { Scan, Remove, QuarantineList, QuarantineShow, QuarantineRestore, QuarantineDelete, IgnoreList };
+enum class Command { Scan, Remove, QuarantineList, QuarantineShow, QuarantineRestore, QuarantineDelete, IgnoreList, Update, UpdateRollback };
 
 struct Options {
     Command command = Command::Scan;
@@ -24,6 +24,7 @@ struct Options {
     bool quarantine = false;
     bool resetHomePage = false;
     std::vector<std::string> packages;  // quarantine show/restore/delete
+    std::string updateUrl;              // update --url, for this run only ("" uses Settings\Update.stg)
 };
 
 struct ParseResult {

@@ -33,7 +33,8 @@ std::string WindowProgramSystem::ExecutablePath() {
 
 CliRunner::CliRunner(Ports& ports, ConsoleUi& ui, TextOutput& out, TextOutput& err)
     : system_(ports.system),
-      ports_{ports.registry, ports.files, ports.processes, ports.shell, ports.clock, system_, ui},
+      ports_{ports.registry, ports.files, ports.processes, ports.shell, ports.clock, system_, ui, ports.http,
+             ports.signatures},
       ui_(ui),
       out_(out),
       err_(err),
@@ -62,6 +63,10 @@ int CliRunner::Run(const Options& options) {
             return QuarantineRestoreOrDelete(options);
         case Command::IgnoreList:
             return IgnoreList();
+        case Command::Update:
+            return Update(options);
+        case Command::UpdateRollback:
+            return UpdateRollback();
     }
     return kExitError;
 }
@@ -72,6 +77,7 @@ void CliRunner::StopOnInterrupt(const std::atomic<bool>* flag) {
         Fail("interrupted: stopping where it is safe (Ctrl+C again ends the program at once)");
         if (app_.scanner().Running())
             app_.scanWizard().cmdAbortNextResults_Click();
+        app_.databaseUpdate().cmdCancelUpdate_Click();
     });
 }
 

@@ -73,6 +73,9 @@ class CliRunner {
     int QuarantineShow(const std::string& name);
     int QuarantineRestoreOrDelete(const Options& options);
     int IgnoreList();
+    // update [--url URL] and update --rollback (cli_update.cpp).
+    int Update(const Options& options);
+    int UpdateRollback();
 
     // The scan of both scanning commands, with the mode of the options for this run only.
     ScanSnapshot RunScan(const Options& options);

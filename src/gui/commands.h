@@ -60,6 +60,12 @@ enum ControlId : int {
     kIdMnuSelectAll,
     kIdMnuSelectNone,
     kIdMnuSelectInverse,
+    // Update panel.
+    kIdCmdUpdateNow = 2001,
+    kIdCmdCancelUpdate,
+    kIdTxtUpdateAddress,
+    kIdCtlProgress,
+    kIdLblBytesRead,
 };
 
 // The three lists with check boxes and their selection menus.

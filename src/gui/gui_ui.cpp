@@ -48,6 +48,7 @@ MsgAnswer GuiUi::Message(const std::string& text, const std::string& title, MsgB
         case MsgIcon::Error: flags |= MB_ICONERROR; break;
         case MsgIcon::Question: flags |= MB_ICONQUESTION; break;
         case MsgIcon::Information: flags |= MB_ICONINFORMATION; break;
+        case MsgIcon::Exclamation: flags |= MB_ICONEXCLAMATION; break;
         case MsgIcon::None: break;
     }
     // A hidden main window (minimised to the tray) cannot own a visible message box.

@@ -185,15 +185,34 @@ private:
     HWND heading_ = nullptr;
 };
 
-// picFrmUpdate: the database update (its controls come with the update).
+// picFrmUpdate: the explanation, the update address, "Start Update" (cmdUpdateNow), "Cancel",
+// the progress bar ctlProgress and lblBytesRead.
 class UpdateView : public PanelView {
 public:
     explicit UpdateView(PanelContext& context) : PanelView(Panel::Update, context) {}
-    void Refresh(View) override {}
+    void Refresh(View view) override;
+    bool OnCommand(int id, int code) override;
+    int DefaultButton() const override { return kIdCmdUpdateNow; }
+
+    HWND address() const { return address_; }
+    HWND progress() const { return progress_; }
+    HWND bytesRead() const { return bytesRead_; }
 
 protected:
-    void CreateControls() override {}
-    void OnLayout(int, int) override {}
+    void CreateControls() override;
+    void OnLayout(int width, int height) override;
+
+private:
+    // Keeps what the user typed as the update address.
+    void TakeAddress();
+
+    HWND explanation_ = nullptr;
+    HWND addressCaption_ = nullptr;
+    HWND address_ = nullptr;
+    HWND cmdUpdateNow_ = nullptr;
+    HWND cmdCancel_ = nullptr;
+    HWND progress_ = nullptr;
+    HWND bytesRead_ = nullptr;
 };
 
 std::unique_ptr<PanelView> CreatePanelView(Panel panel, PanelContext& context);

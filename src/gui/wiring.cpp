@@ -61,6 +61,7 @@ bool StartUp(App& app, MainWindow& window, bool otherInstance) {
     Lifecycle& lifecycle = app.lifecycle();
     lifecycle.AddToSystemTray = [&window, otherInstance] { window.AddToSystemTray(otherInstance); };
     StartupResult result = lifecycle.Form_Load();
+    app.databaseUpdate().LoadAddress();
     window.FlushChanges();
     return result == StartupResult::ShowMainWindow;
 }

@@ -35,4 +35,11 @@ uint64_t ClockWin::MonotonicMs() {
     return GetTickCount64();
 }
 
+std::string ClockWin::ThousandsSeparator() {
+    wchar_t separator[8] = {};
+    if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, separator, 8) <= 0)
+        return ",";
+    return Narrow(separator);
+}
+
 }  // namespace pellora::win32

@@ -13,6 +13,7 @@ class ClockWin : public ClockPort {
     // ("06-Dec-2026"), which cannot be misread.
     std::string ShortDate(const LocalTime& time) override;
     uint64_t MonotonicMs() override;
+    std::string ThousandsSeparator() override;
 };
 
 }  // namespace pellora::win32

@@ -170,6 +170,30 @@ bool FileSystemWin::AppendFile(const std::string& path, const std::string& bytes
     return WriteAll(file.get(), bytes) && FlushFileBuffers(file.get());
 }
 
+namespace {
+
+// One handle for the whole download, written chunk by chunk and flushed once at the end.
+class HandleWriter : public FileWriter {
+  public:
+    explicit HandleWriter(UniqueKernelHandle file) : file_(std::move(file)) {}
+    bool Write(std::string_view bytes) override { return bytes.empty() || WriteAll(file_.get(), std::string(bytes)); }
+    bool Flush() override { return FlushFileBuffers(file_.get()) != FALSE; }
+
+  private:
+    UniqueKernelHandle file_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileWriter> FileSystemWin::OpenFileWriter(const std::string& path, bool append) {
+    UniqueKernelHandle file(CreateFileW(WinPath(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
+                                        FILE_SHARE_READ, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return nullptr;
+    return std::make_unique<HandleWriter>(std::move(file));
+}
+
 bool FileSystemWin::MoveFile(const std::string& from, const std::string& to) {
     // Copy-and-delete is allowed so that a move to another drive works as it does for the shell.
     return MoveFileExW(WinPath(from).c_str(), WinPath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) !=

@@ -29,6 +29,7 @@ class FileSystemWin : public FileSystemPort {
     bool WriteFileAtomic(const std::string& path, const std::string& bytes) override;
     bool AppendFile(const std::string& path, const std::string& bytes) override;
     bool MoveFile(const std::string& from, const std::string& to) override;
+    std::unique_ptr<FileWriter> OpenFileWriter(const std::string& path, bool append) override;
 };
 
 // The wide path for a Win32 call: "\\?\" (or "\\?\UNC\") in front of a drive or network path

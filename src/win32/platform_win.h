@@ -5,9 +5,11 @@
 #include "core/ports/ports.h"
 #include "win32/clock_win.h"
 #include "win32/file_system_win.h"
+#include "win32/http_wininet.h"
 #include "win32/processes_win.h"
 #include "win32/registry_win.h"
 #include "win32/shell_win.h"
+#include "win32/signature_bcrypt.h"
 #include "win32/system_win.h"
 
 namespace pellora::win32 {
@@ -19,8 +21,10 @@ struct PlatformWin {
     ShellWin shell;
     ClockWin clock;
     SystemWin system;
+    HttpWinInet http;
+    SignatureBcrypt signatures;
 
-    Ports PortsWith(UiPort& ui) { return Ports{registry, files, processes, shell, clock, system, ui}; }
+    Ports PortsWith(UiPort& ui) { return Ports{registry, files, processes, shell, clock, system, ui, &http, &signatures}; }
 };
 
 }  // namespace pellora::win32

@@ -150,7 +150,9 @@ public:
     LocalTime Now() override { return now; }
     std::string ShortDate(const LocalTime& t) override;  // dd/mm/yyyy
     uint64_t MonotonicMs() override { return ms += 1; }
+    std::string ThousandsSeparator() override { return separator; }
     LocalTime now{2026, 12, 6, 9, 5, 7};
+    std::string separator = ",";
     uint64_t ms = 0;
 };
 

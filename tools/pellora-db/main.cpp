@@ -1,4 +1,4 @@
-// pellora-db: the database producer's tool (lock, unlock, check; see --help). The work is done
+// pellora-db: the database producer's tool (lock, unlock, check, sign; see --help). The work is done
 // by the portable core (core/database/db_tool.h); this file only reaches the Windows command
 // line, files and code page.
 #include <windows.h>
@@ -12,6 +12,7 @@
 
 #include "core/database/db_tool.h"
 #include "win32/encoding_win.h"
+#include "win32/signature_bcrypt.h"
 
 namespace {
 
@@ -74,6 +75,8 @@ int main() {
     io.codePage.utf8ToAnsi = [](std::string_view utf8) { return pellora::win32::Utf8ToAnsi(utf8); };
     io.readFile = ReadWholeFile;
     io.writeFile = WriteWholeFile;
+    pellora::win32::SignatureBcrypt signatures;
+    io.signP256 = [&signatures](std::string_view key, std::string_view data) { return signatures.SignP256(key, data); };
     const int code = pellora::RunDbTool(args, io);
     Print(stdout, io.out);
     Print(stderr, io.err);

@@ -7,7 +7,8 @@ namespace pellora {
 App::App(Ports& frontEnd)
     : unattendedUi_(frontEnd.ui, state_.lstLog),
       ports_{frontEnd.registry, frontEnd.files,  frontEnd.processes, frontEnd.shell,
-             frontEnd.clock,    frontEnd.system, unattendedUi_},
+             frontEnd.clock,    frontEnd.system, unattendedUi_,
+             frontEnd.http,     frontEnd.signatures},
       registry_(ports_.registry, ports_.ui),
       finder_(state_, ports_.files, ports_.ui),
       statusPanel_(state_, ports_.system, ports_.ui, finder_),
@@ -29,7 +30,8 @@ App::App(Ports& frontEnd)
       settingsApplier_(state_, registry_, ports_.system, ports_.ui),
       lifecycle_(state_, ports_, registry_, settingsFiles_, database_, settingsApplier_),
       autoScanCountdown_(state_, ports_.clock, ports_.ui),
-      homePageProtector_(state_, registry_) {
+      homePageProtector_(state_, registry_),
+      databaseUpdate_(state_, ports_, database_) {
     state_.appFolder = ports_.system.ApplicationFolder();
     navigation_.hooks.loadToQuarantineList = [this] { quarantine_.LoadToQuarantineList(); };
     quarantine_.hooks.showQItems = [this] { navigation_.ShowQItems(); };

@@ -28,6 +28,7 @@
 #include "core/settings/apply_settings.h"
 #include "core/settings/registry_access.h"
 #include "core/settings/settings_files.h"
+#include "core/update/database_update.h"
 
 namespace pellora {
 
@@ -62,6 +63,7 @@ public:
     AutoScanCountdown& autoScanCountdown() { return autoScanCountdown_; }
     HomePageProtector& homePageProtector() { return homePageProtector_; }
     UnattendedUi& unattendedUi() { return unattendedUi_; }
+    DatabaseUpdate& databaseUpdate() { return databaseUpdate_; }
 
 private:
     UnattendedUi unattendedUi_;
@@ -86,6 +88,7 @@ private:
     Lifecycle lifecycle_;
     AutoScanCountdown autoScanCountdown_;
     HomePageProtector homePageProtector_;
+    DatabaseUpdate databaseUpdate_;
 };
 
 }  // namespace pellora

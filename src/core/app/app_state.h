@@ -105,6 +105,17 @@ struct ButtonStates {
     bool cmdDeleteSelected = true;
 };
 
+// The update panel (picFrmUpdate): the address field, ctlProgress, lblBytesRead and whether a
+// download runs (Start Update is then refused by the busy flag and Cancel is enabled).
+struct UpdatePanelState {
+    std::string address;        // Settings\Update.stg, as shown in the address field
+    std::string lblBytesRead;   // "Curently downloaded : ..."
+    int64_t progressMax = 100;  // ctlProgress
+    int64_t progressValue = 0;
+    int64_t bytesRead = 0;  // of the running download
+    bool downloading = false;
+};
+
 // Positions of the scan panel's moving block, in twips.
 inline constexpr int kScrollTrackWidth = 3735;
 inline constexpr int kScrollBlockWidth = 1200;
@@ -176,6 +187,7 @@ struct AppState {
     bool startWithWindows = false;  // chkStartWithWindows
     bool homePageTimerEnabled = false;  // tmrHomePageCheck
     bool autoScanTimerEnabled = false;  // tmrTimer
+    UpdatePanelState update;
 };
 
 // Line `index` of a settings list, or "" when the list is shorter.

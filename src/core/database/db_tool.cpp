@@ -7,6 +7,7 @@
 #include "core/database/unlock.h"
 #include "core/settings/registry_access.h"
 #include "core/settings/settings_files.h"
+#include "core/update/key_format.h"
 #include "core/util/text.h"
 
 namespace pellora {
@@ -235,6 +236,10 @@ const char kUsage[] =
     "  check FILE          Check the plain-text database FILE.\n"
     "  check --locked FILE Check a scrambled database (such as DataBase.ref) as the program\n"
     "                      would unlock it.\n"
+    "  sign KEY FILE [OUT] Sign FILE (such as DataBase.ref) with the P-256 private key in the PEM file\n"
+    "                      KEY and write the signature to OUT (default FILE.sig), in the form\n"
+    "                      \"openssl dgst -sha256 -sign KEY -out OUT FILE\" writes it. Publish it\n"
+    "                      beside the database: the update fetches the database's address plus \".sig\".\n"
     "  --help              Show this text.\n"
     "\n"
     "check reports a missing version line, unknown types, missing fields, unknown root key\n"
@@ -303,6 +308,27 @@ int RunDbTool(const std::vector<std::string>& args, DbToolIo& io) {
             return 0;
         }
         return 1;
+    }
+    if (command == "sign" && (args.size() == 3 || args.size() == 4)) {
+        std::optional<std::string> keyText = Read(io, args[1]);
+        std::optional<std::string> data = keyText ? Read(io, args[2]) : std::nullopt;
+        if (!data)
+            return 1;
+        std::optional<std::string> key = P256PrivateKeyFromPem(*keyText);
+        if (!key) {
+            io.err += args[1] + ": no unencrypted P-256 private key (\"EC PRIVATE KEY\" or \"PRIVATE KEY\")\n";
+            return 1;
+        }
+        std::optional<std::string> signature = io.signP256 ? io.signP256(*key, *data) : std::nullopt;
+        if (!signature) {
+            io.err += "pellora-db: the signature could not be made\n";
+            return 1;
+        }
+        const std::string out = args.size() == 4 ? args[3] : args[2] + ".sig";
+        int code = Write(io, out, EcdsaSignatureToDer(*signature));
+        if (code == 0)
+            io.out += "Signed " + args[2] + " -> " + out + "\n";
+        return code;
     }
     return Usage(io);
 }

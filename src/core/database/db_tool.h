@@ -22,6 +22,8 @@ struct DbToolIo {
     CodePage codePage;
     std::function<std::optional<std::string>(const std::string& path)> readFile;
     std::function<bool(const std::string& path, const std::string& bytes)> writeFile;
+    // ECDSA P-256 over SHA-256 with the raw private key X || Y || D; the raw signature r || s.
+    std::function<std::optional<std::string>(std::string_view privateKey, std::string_view data)> signP256;
     std::string out;  // what the tool prints
     std::string err;  // its error messages
 };

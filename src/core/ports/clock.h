@@ -23,6 +23,8 @@ public:
     // The date in the system's short date format.
     virtual std::string ShortDate(const LocalTime& time) = 0;
     virtual uint64_t MonotonicMs() = 0;
+    // The user's thousands separator (what "#,###" groups digits with).
+    virtual std::string ThousandsSeparator() { return ","; }
 };
 
 }  // namespace pellora

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pellora {
@@ -26,6 +28,15 @@ struct FindEntry {
     uint64_t size = 0;
     // Last write time in 100-ns intervals since 1601-01-01 UTC (a FILETIME); 0 when unknown.
     uint64_t lastWriteTime = 0;
+};
+
+// One open file being written. Destroying it closes the file.
+class FileWriter {
+public:
+    virtual ~FileWriter() = default;
+    [[nodiscard]] virtual bool Write(std::string_view bytes) = 0;
+    // Writes what the system still buffers through to the disk.
+    [[nodiscard]] virtual bool Flush() = 0;
 };
 
 class FileSystemPort {
@@ -52,6 +63,10 @@ public:
     virtual bool AppendFile(const std::string& path, const std::string& bytes) = 0;
     // Moves (renames) a file, replacing an existing target.
     virtual bool MoveFile(const std::string& from, const std::string& to) = 0;
+    // A file written piece by piece (a download): created or emptied, or with `append` kept and
+    // written at its end. Nothing when it cannot be opened. The default builds on the calls
+    // above; the Windows adapter keeps one handle open.
+    virtual std::unique_ptr<FileWriter> OpenFileWriter(const std::string& path, bool append);
 };
 
 }  // namespace pellora

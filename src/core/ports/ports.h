@@ -3,9 +3,11 @@
 
 #include "core/ports/clock.h"
 #include "core/ports/file_system.h"
+#include "core/ports/http.h"
 #include "core/ports/processes.h"
 #include "core/ports/registry.h"
 #include "core/ports/shell.h"
+#include "core/ports/signature.h"
 #include "core/ports/system.h"
 #include "core/ports/ui.h"
 
@@ -19,6 +21,9 @@ struct Ports {
     ClockPort& clock;
     SystemPort& system;
     UiPort& ui;
+    // The database update's network and signature check; without them an update cannot run.
+    HttpPort* http = nullptr;
+    SignaturePort* signatures = nullptr;
 };
 
 }  // namespace pellora

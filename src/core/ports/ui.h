@@ -9,7 +9,7 @@
 namespace pellora {
 
 enum class MsgButtons { Ok, YesNo };
-enum class MsgIcon { None, Error, Question, Information };
+enum class MsgIcon { None, Error, Question, Information, Exclamation };
 enum class MsgAnswer { Ok, Yes, No };
 
 // Parts of the model a front end may show.
@@ -27,6 +27,7 @@ enum class View {
     QuarantineItems, // lstQuarantinedItems
     Buttons,         // enabled state of the command buttons
     Window,          // window state (minimised, shown)
+    Update,          // update panel: address, progress, lblBytesRead, Start/Cancel
 };
 
 class UiPort {

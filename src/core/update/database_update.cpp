@@ -1,0 +1,300 @@
+#include "core/update/database_update.h"
+
+#include <cstdio>
+
+#include "core/settings/settings_files.h"
+#include "core/update/http_text.h"
+#include "core/update/update_checks.h"
+#include "core/util/text.h"
+
+namespace pellora {
+
+namespace {
+
+// Settings.stg line of "Log Dozevur Ezavuri activites".
+constexpr size_t kLogActivitiesLine = 3;
+constexpr const char* kLogFile = "DavEre.roz";
+
+}  // namespace
+
+DatabaseUpdate::DatabaseUpdate(AppState& state, Ports& ports, Database& database)
+    : state_(state), ports_(ports), database_(database) {}
+
+DatabaseUpdate::~DatabaseUpdate() = default;
+
+std::string DatabaseUpdate::PathOf(const char* name) const {
+    return state_.appFolder + "\\" + name;
+}
+
+void DatabaseUpdate::LoadAddress() {
+    std::optional<std::string> bytes =
+        ports_.files.ReadFile(AppFilePath(state_.appFolder, kSettingsFolder, kUpdateAddressFile));
+    std::vector<std::string> lines = bytes ? SplitTextLines(*bytes, false) : std::vector<std::string>{};
+    state_.update.address = lines.empty() ? "" : TrimSpaces(ports_.system.AnsiToUtf8(lines[0]));
+    ports_.ui.Changed(View::Update);
+}
+
+bool DatabaseUpdate::SaveAddress(const std::string& address) {
+    // One line: whatever would start a second one is not part of an address.
+    const std::string line = TrimSpaces(address.substr(0, address.find_first_of("\r\n")));
+    state_.update.address = line;
+    ports_.ui.Changed(View::Update);
+    return ports_.files.WriteFileAtomic(AppFilePath(state_.appFolder, kSettingsFolder, kUpdateAddressFile),
+                                        ports_.system.Utf8ToAnsi(line) + "\r\n");
+}
+
+void DatabaseUpdate::Log(const std::string& line) {
+    if (Line(state_.lstSettingsFile, kLogActivitiesLine) == "1") {
+        LocalTime t = ports_.clock.Now();
+        char time[16];
+        std::snprintf(time, sizeof time, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+        std::string stamped = ports_.clock.ShortDate(t) + " " + time + " " + line;
+        (void)ports_.files.AppendFile(PathOf(kLogFile), ports_.system.Utf8ToAnsi(stamped) + "\r\n");
+    }
+    if (onLogLine)
+        onLogLine(line);
+}
+
+void DatabaseUpdate::cmdUpdateNow_Click() {
+    UpdateFrom(state_.update.address);
+}
+
+void DatabaseUpdate::UpdateFrom(const std::string& address) {
+    if (state_.busy)
+        return;
+    outcome_ = UpdateOutcome::None;
+    reason_.clear();
+    const std::string trimmed = TrimSpaces(address);
+    if (trimmed.empty()) {
+        outcome_ = UpdateOutcome::Failed;
+        reason_ = "no update address is set";
+        ports_.ui.Message(kNoAddressText, kAppTitle, MsgButtons::Ok, MsgIcon::Information);
+        return;
+    }
+    url_ = WithScheme(trimmed);
+    if (!IsHttpAddress(url_)) {
+        outcome_ = UpdateOutcome::Failed;
+        reason_ = "not an http:// or https:// address: " + trimmed;
+        ports_.ui.Message(kBadAddressText, kAppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    if (!ports_.http || !ports_.signatures) {
+        outcome_ = UpdateOutcome::Failed;
+        reason_ = "no network access in this program";
+        ports_.ui.Message(kUpdateFailedText, kAppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    // Checked before anything is fetched: without a key nothing could ever be installed.
+    if (LoadTrustedKeys(ports_.files, PathOf(kKeysFolder)).empty()) {
+        outcome_ = UpdateOutcome::Refused;
+        reason_ = "no trusted key (*.pem) in " + PathOf(kKeysFolder);
+        Log("Database update from " + url_ + " refused: " + reason_);
+        ports_.ui.Message(kNoTrustedKeyText, kAppTitle, MsgButtons::Ok, MsgIcon::Error);
+        return;
+    }
+
+    state_.busy = true;
+    state_.update.downloading = true;
+    state_.update.lblBytesRead.clear();
+    state_.update.progressValue = 0;
+    state_.update.bytesRead = 0;
+    ports_.ui.Changed(View::Update);
+    Log("Database update from " + url_ + " started");
+
+    downloader_ = std::make_unique<clsIFileDL>(*ports_.http, ports_.files, ports_.ui, *this);
+    clsIFileDL& downloader = *downloader_;
+    downloader.Url = url_;
+    downloader.Port = 80;
+    downloader.ConnectType = 0;
+    downloader.ProxyServer = "";
+    downloader.ProxyPort = 0;
+    downloader.LocalFile = PathOf(kDownloadFileName);
+    downloader.StartDownload();
+
+    // A cancelled transfer reports nothing more; the update ends here.
+    if (downloader.Cancelled() && state_.busy && state_.update.downloading) {
+        outcome_ = UpdateOutcome::Cancelled;
+        reason_ = "cancelled";
+        Log("Database update from " + url_ + " cancelled after " + std::to_string(state_.update.bytesRead) + " bytes");
+        Finish();
+        state_.update.lblBytesRead = kUpdateCancelledCaption;
+        ports_.ui.Changed(View::Update);
+    }
+}
+
+void DatabaseUpdate::cmdCancelUpdate_Click() {
+    if (downloader_ && state_.update.downloading)
+        downloader_->CancelDownload();
+}
+
+void DatabaseUpdate::ctlIFileDownloadProgress(int64_t lBytesRead) {
+    state_.update.bytesRead = lBytesRead;
+    const int32_t fileSize = downloader_ ? downloader_->FileSize() : -1;
+    if (fileSize > 0) {
+        state_.update.progressMax = fileSize;
+        state_.update.progressValue = std::min<int64_t>(lBytesRead, fileSize);
+    }
+    state_.update.lblBytesRead = BytesReadCaption(lBytesRead, fileSize, ports_.clock.ThousandsSeparator());
+    ports_.ui.Changed(View::Update);
+}
+
+std::string DatabaseUpdate::Judge(std::string& bytes, std::string& keyName, std::string& version) {
+    clsIFileDL& downloader = *downloader_;
+    const std::string from = downloader.FinalUrl();
+    bodyUrl_ = from;
+    if (downloader.StatusCode() != 200)
+        return "the server answered " + std::to_string(downloader.StatusCode()) + " for " + from;
+    std::optional<std::string> body = ports_.files.ReadFile(downloader.LocalFile);
+    if (!body)
+        return "cannot read " + downloader.LocalFile;
+    const int64_t length = static_cast<int64_t>(body->size());
+    if (downloader.ContentLength() >= 0 && length != downloader.ContentLength())
+        return "received " + std::to_string(length) + " bytes, but the Content-Length of " + from + " is " +
+               std::to_string(downloader.ContentLength());
+    if (length < kMinimumDatabaseLength)
+        return "the file has " + std::to_string(length) + " bytes, fewer than " +
+               std::to_string(kMinimumDatabaseLength);
+    if (!UnlocksToDatabase(*body, &version))
+        return "the file does not unlock to a version line followed by a database item";
+
+    const std::vector<TrustedKey> keys = LoadTrustedKeys(ports_.files, PathOf(kKeysFolder));
+    if (keys.empty())
+        return "no trusted key (*.pem) in " + PathOf(kKeysFolder);
+    std::string detail;
+    std::optional<std::string> signature = downloader.FetchSmall(url_ + kSignatureSuffix, kSignatureLimit, detail);
+    if (!signature)
+        return "no signature: " + detail;
+    std::optional<std::string> signer = VerifyDetachedSignature(*ports_.signatures, keys, *body, *signature);
+    if (!signer)
+        return "the signature " + url_ + kSignatureSuffix + " does not verify with any trusted key";
+    keyName = *signer;
+    bytes = std::move(*body);
+    return "";
+}
+
+void DatabaseUpdate::Refuse(const std::string& reason) {
+    outcome_ = UpdateOutcome::Refused;
+    reason_ = reason;
+    Log("Database update from " + url_ + " refused: " + reason);
+    ports_.ui.Message(kUpdateRefusedText, kUpdateRefusedTitle, MsgButtons::Ok, MsgIcon::Error);
+    state_.update.lblBytesRead.clear();
+}
+
+bool DatabaseUpdate::Stopped(InstallStep step) {
+    stopped_ = stopBefore && stopBefore(step);
+    return stopped_;
+}
+
+bool DatabaseUpdate::Install(const std::string& version, const std::string& keyName) {
+    const std::string target = PathOf(kDatabaseFileName);
+    const std::string download = PathOf(kDownloadFileName);
+    if (Stopped(InstallStep::KeepBackup))
+        return false;
+    if (std::optional<uint32_t> attributes = ports_.files.GetAttributes(target)) {
+        std::optional<std::string> current = ports_.files.ReadFile(target);
+        if (!current || !ports_.files.WriteFileAtomic(PathOf(kBackupDatabaseFileName), *current)) {
+            reason_ = "cannot keep the current database as " + std::string(kBackupDatabaseFileName);
+            return false;
+        }
+        // The rename refuses a read-only target.
+        if (*attributes & file_attr::kReadOnly)
+            (void)ports_.files.SetAttributes(target, file_attr::kNormal);
+    }
+    ports_.ui.Yield();
+    if (Stopped(InstallStep::Replace))
+        return false;
+    if (!ports_.files.MoveFile(download, target)) {
+        reason_ = "cannot put " + std::string(kDownloadFileName) + " in the place of " + kDatabaseFileName;
+        return false;
+    }
+    ports_.ui.Yield();
+    if (Stopped(InstallStep::Reload))
+        return false;
+    database_.LoadAndApplyDatabase();
+    ports_.ui.Yield();
+    outcome_ = UpdateOutcome::Installed;
+    Log("Database update installed \"" + ports_.system.AnsiToUtf8(version) + "\" from " + bodyUrl_ + " (signed with " +
+        keyName + ")");
+    state_.update.lblBytesRead = kUpdateInstalledCaption;
+    ports_.ui.Changed(View::Update);
+    ports_.ui.Message(kUpdateDoneText, kAppTitle, MsgButtons::Ok, MsgIcon::Information);
+    return true;
+}
+
+void DatabaseUpdate::ctlIFileDownloadComplete() {
+    std::string bytes, keyName, version;
+    std::string reason = Judge(bytes, keyName, version);
+    if (!reason.empty()) {
+        Refuse(reason);
+    } else if (!Install(version, keyName)) {
+        if (stopped_)
+            return;  // stopped as by a crash: nothing more happens
+        outcome_ = UpdateOutcome::Failed;
+        Log("Database update from " + url_ + " failed: " + reason_);
+        ports_.ui.Message(kUpdateFailedText, kAppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+        state_.update.lblBytesRead.clear();
+    }
+    Finish();
+}
+
+void DatabaseUpdate::ctlIFileDownloadError(const std::string& sErrorDescription) {
+    const std::string detail = downloader_ ? downloader_->FailureDetail() : "";
+    if (downloader_ && downloader_->RedirectRefused()) {
+        Refuse("redirected to " + detail);
+    } else {
+        outcome_ = UpdateOutcome::Failed;
+        reason_ = sErrorDescription + (detail.empty() ? "" : " (" + detail + ")");
+        Log("Database update from " + url_ + " failed: " + reason_);
+        ports_.ui.Message(kUpdateFailedText, kAppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+        state_.update.lblBytesRead.clear();
+    }
+    Finish();
+}
+
+void DatabaseUpdate::Finish() {
+    ports_.ui.Yield();
+    // A partial or refused download must not linger beside the database.
+    const std::string download = PathOf(kDownloadFileName);
+    if (ports_.files.GetAttributes(download)) {
+        (void)ports_.files.SetAttributes(download, file_attr::kNormal);
+        (void)ports_.files.DeleteFile(download);
+    }
+    ports_.ui.Yield();
+    state_.busy = false;
+    state_.update.downloading = false;
+    state_.update.progressValue = 0;
+    ports_.ui.Changed(View::Update);
+}
+
+bool DatabaseUpdate::Rollback(std::string& reason) {
+    if (state_.busy) {
+        reason = "an update, scan or removal is running";
+        return false;
+    }
+    const std::string target = PathOf(kDatabaseFileName);
+    const std::string backup = PathOf(kBackupDatabaseFileName);
+    std::optional<std::string> previous = ports_.files.ReadFile(backup);
+    if (!previous) {
+        reason = "there is no previous database (" + std::string(kBackupDatabaseFileName) + ")";
+        return false;
+    }
+    if (!UnlocksToDatabase(*previous)) {
+        reason = std::string(kBackupDatabaseFileName) + " is not a database";
+        return false;
+    }
+    std::optional<std::string> current = ports_.files.ReadFile(target);
+    if (std::optional<uint32_t> attributes = ports_.files.GetAttributes(target);
+        attributes && (*attributes & file_attr::kReadOnly))
+        (void)ports_.files.SetAttributes(target, file_attr::kNormal);
+    if (!ports_.files.WriteFileAtomic(target, *previous)) {
+        reason = "cannot write " + target;
+        return false;
+    }
+    if (current && !ports_.files.WriteFileAtomic(backup, *current))
+        Log("Database rollback: the replaced database could not be kept as " + std::string(kBackupDatabaseFileName));
+    Log("Database rolled back to the previous database");
+    database_.LoadAndApplyDatabase();
+    return true;
+}
+
+}  // namespace pellora

@@ -1,0 +1,111 @@
+// DatabaseUpdate: the update panel's logic (picFrmUpdate) and the downloader's listener. "Start
+// Update" downloads the database from the update address into DataBase.tmp with clsIFileDL and
+// installs it only when it is sound: status 200, as long as its Content-Length says, at least
+// 900,000 bytes, unlocking to a version line and a well-formed item, and signed (ECDSA P-256
+// over SHA-256, the detached signature at the same address plus ".sig") by a key of the
+// application folder's Keys folder. Anything else is refused and DataBase.ref stays as it was.
+//
+// Installing: DataBase.tmp is already flushed by the downloader; the current DataBase.ref is
+// kept as DataBase.bak, and one rename puts DataBase.tmp in its place, so a crash at any moment
+// leaves either the old or the new database; only then is it loaded. DataBase.tmp is removed at
+// the end of every update, whatever its outcome.
+//
+// The update address lives in Settings\Update.stg (one line), shown and edited on the panel.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/app/app_state.h"
+#include "core/database/database.h"
+#include "core/ports/ports.h"
+#include "core/update/file_downloader.h"
+
+namespace pellora {
+
+inline constexpr const char* kUpdateAddressFile = "Update.stg";
+inline constexpr const char* kDownloadFileName = "DataBase.tmp";
+inline constexpr const char* kBackupDatabaseFileName = "DataBase.bak";
+inline constexpr const char* kKeysFolder = "Keys";
+inline constexpr const char* kSignatureSuffix = ".sig";
+inline constexpr size_t kSignatureLimit = 65536;
+
+inline constexpr const char* kUpdateRefusedText =
+    "An error has occured while retrieving the update. Please try again in one hour.";
+inline constexpr const char* kUpdateRefusedTitle = "Error";
+inline constexpr const char* kUpdateFailedText =
+    "An error occured while trying to download the update.\r\nPlease try again in one hour.";
+inline constexpr const char* kUpdateDoneText = "Download completed!";
+inline constexpr const char* kUpdateInstalledCaption = "Update installed successfully.";
+inline constexpr const char* kUpdateCancelledCaption = "Update cancelled.";
+inline constexpr const char* kNoAddressText =
+    "No update address is set. Enter the address of the database (http://... or https://...) above "
+    "\"Start Update\" and press it again.";
+inline constexpr const char* kBadAddressText = "The update address must begin with http:// or https://.";
+inline constexpr const char* kNoTrustedKeyText =
+    "The update was refused: there is no trusted key in the Keys folder of Pellora to check the signature of a "
+    "database with.";
+
+enum class UpdateOutcome { None, Installed, Refused, Failed, Cancelled };
+
+// Steps of the installation, in order (a test may stop the update before any of them, as a
+// crash would).
+enum class InstallStep { KeepBackup, Replace, Reload };
+
+class DatabaseUpdate : public FileDownloadListener {
+  public:
+    DatabaseUpdate(AppState& state, Ports& ports, Database& database);
+    ~DatabaseUpdate() override;
+
+    // Reads Settings\Update.stg into the panel's address.
+    void LoadAddress();
+    // Keeps the panel's address and writes it to Settings\Update.stg; false when it cannot.
+    bool SaveAddress(const std::string& address);
+
+    // "Start Update": the update of the panel's address (or of `url` when given, for this run
+    // only). Does nothing while the busy flag is set.
+    void cmdUpdateNow_Click();
+    void UpdateFrom(const std::string& url);
+    // "Cancel": the running download stops after its current chunk.
+    void cmdCancelUpdate_Click();
+    // Puts DataBase.bak back as DataBase.ref (the replaced one becomes DataBase.bak) and loads
+    // it; false, with the reason, when there is no sound previous database.
+    bool Rollback(std::string& reason);
+
+    void ctlIFileDownloadProgress(int64_t lBytesRead) override;
+    void ctlIFileDownloadComplete() override;
+    void ctlIFileDownloadError(const std::string& sErrorDescription) override;
+
+    UpdateOutcome LastOutcome() const { return outcome_; }
+    const std::string& LastReason() const { return reason_; }
+    clsIFileDL* downloader() { return downloader_.get(); }
+
+    // Each line the update logs (also appended to DavEre.roz when logging is on).
+    std::function<void(const std::string&)> onLogLine;
+    // Test seam: returns true to stop before a step as a crash would (nothing after it runs).
+    std::function<bool(InstallStep)> stopBefore;
+
+  private:
+    std::string PathOf(const char* name) const;
+    void Log(const std::string& line);
+    void Refuse(const std::string& reason);
+    // The reason a finished download may not be installed, or "" when it may (its bytes and
+    // the signing key's name are then in `bytes` and `keyName`).
+    std::string Judge(std::string& bytes, std::string& keyName, std::string& version);
+    bool Install(const std::string& version, const std::string& keyName);
+    bool Stopped(InstallStep step);
+    void Finish();
+
+    AppState& state_;
+    Ports& ports_;
+    Database& database_;
+    std::unique_ptr<clsIFileDL> downloader_;
+    std::string url_;
+    std::string bodyUrl_;  // where the database really came from (after redirects)
+    UpdateOutcome outcome_ = UpdateOutcome::None;
+    std::string reason_;
+    bool stopped_ = false;
+};
+
+}  // namespace pellora

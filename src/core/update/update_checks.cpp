@@ -1,0 +1,102 @@
+#include "core/update/update_checks.h"
+
+#include <algorithm>
+
+#include "core/database/item_parser.h"
+#include "core/database/unlock.h"
+#include "core/settings/settings_files.h"
+#include "core/update/key_format.h"
+#include "core/util/text.h"
+
+namespace pellora {
+
+namespace {
+
+bool IsWellFormedItem(const std::string& line) {
+    if (std::count(line.begin(), line.end(), '|') != 3 || KindOfLine(line) == ItemKind::Unknown)
+        return false;
+    SignatureItem item;
+    SplitItem(line, item);
+    return !TrimSpaces(item.object()).empty() && !TrimSpaces(item.category()).empty();
+}
+
+}  // namespace
+
+bool UnlocksToDatabase(std::string_view bytes, std::string* version) {
+    std::vector<std::string> lines = SplitTextLines(bytes, false);
+    if (lines.empty())
+        return false;
+    const std::string first = UnlockText(lines[0], kDatabaseKey);
+    if (TrimSpaces(first).empty())
+        return false;
+    for (unsigned char c : first) {
+        if (c < 0x20 || c == 0x7F)
+            return false;
+    }
+    for (size_t n = 1; n < lines.size(); ++n) {
+        std::string line = UnlockText(lines[n], kDatabaseKey);
+        if (ClassifyLine(n + 1, line) == LineKind::Signature && IsWellFormedItem(line)) {
+            if (version)
+                *version = first;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string FormatGrouped(int64_t value, std::string_view separator) {
+    if (value == 0)
+        return "";
+    const bool negative = value < 0;
+    std::string digits = std::to_string(value);
+    if (negative)
+        digits.erase(0, 1);
+    std::string out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += separator;
+        out += digits[i];
+    }
+    return negative ? "-" + out : out;
+}
+
+std::string BytesReadCaption(int64_t bytesRead, int32_t fileSize, std::string_view separator) {
+    std::string caption = "Curently downloaded : " + FormatGrouped(bytesRead, separator) + " bytes";
+    if (fileSize > 0)
+        caption += " of " + FormatGrouped(fileSize, separator) + " bytes";
+    return caption;
+}
+
+std::vector<TrustedKey> LoadTrustedKeys(FileSystemPort& files, const std::string& folder) {
+    std::vector<TrustedKey> keys;
+    std::vector<FindEntry> entries;
+    if (!files.FindEntries(folder + "\\*.pem", entries))
+        return keys;
+    std::sort(entries.begin(), entries.end(), [](const FindEntry& a, const FindEntry& b) { return a.name < b.name; });
+    for (const FindEntry& entry : entries) {
+        if (entry.attributes & file_attr::kDirectory)
+            continue;
+        std::optional<std::string> text = files.ReadFile(folder + "\\" + entry.name);
+        if (!text)
+            continue;
+        if (std::optional<std::string> key = P256PublicKeyFromPem(*text))
+            keys.push_back({entry.name, std::move(*key)});
+    }
+    return keys;
+}
+
+std::optional<std::string> VerifyDetachedSignature(SignaturePort& signatures,
+                                                   const std::vector<TrustedKey>& keys,
+                                                   std::string_view data,
+                                                   std::string_view signatureDer) {
+    std::optional<std::string> raw = EcdsaSignatureToRaw(signatureDer);
+    if (!raw)
+        return std::nullopt;
+    for (const TrustedKey& key : keys) {
+        if (signatures.VerifyP256(key.publicKey, data, *raw))
+            return key.name;
+    }
+    return std::nullopt;
+}
+
+}  // namespace pellora

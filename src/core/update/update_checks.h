@@ -1,0 +1,45 @@
+// What the database update judges a download by, and the texts of its panel, as pure
+// functions: whether bytes unlock to a database, the grouped byte counts of lblBytesRead, and
+// the trusted keys of the Keys folder with the check of a detached signature against them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/ports/file_system.h"
+#include "core/ports/signature.h"
+
+namespace pellora {
+
+// A download shorter than this is not taken for a database.
+inline constexpr int64_t kMinimumDatabaseLength = 900000;
+
+// True when `bytes` unlock to a version line (not blank, no control characters) followed by at
+// least one well-formed signature item (a known type, four "|"-separated fields, an object and
+// a category). The unlocked version line is stored in `version` (ANSI bytes).
+bool UnlocksToDatabase(std::string_view bytes, std::string* version = nullptr);
+
+// `value` in the form "#,###,###": digits grouped by thousands with `separator`, nothing for 0.
+std::string FormatGrouped(int64_t value, std::string_view separator);
+// The caption of lblBytesRead for a progress report.
+std::string BytesReadCaption(int64_t bytesRead, int32_t fileSize, std::string_view separator);
+
+struct TrustedKey {
+    std::string name;       // file name in the Keys folder
+    std::string publicKey;  // X || Y
+};
+
+// The P-256 public keys of `folder`\*.pem; files that hold none are passed over.
+std::vector<TrustedKey> LoadTrustedKeys(FileSystemPort& files, const std::string& folder);
+
+// The name of the key whose signature `signatureDer` (as openssl writes it) is over `data`;
+// nothing when no key verifies it.
+std::optional<std::string> VerifyDetachedSignature(SignaturePort& signatures,
+                                                   const std::vector<TrustedKey>& keys,
+                                                   std::string_view data,
+                                                   std::string_view signatureDer);
+
+}  // namespace pellora

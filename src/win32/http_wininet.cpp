@@ -1,0 +1,113 @@
+// The WinINet side of the HTTP port. Two flags matter for the database update: the GET never
+// follows a redirect itself (INTERNET_FLAG_NO_AUTO_REDIRECT), because the core decides where a
+// database may come from, and nothing is served from or kept in WinINet's cache (RELOAD,
+// NO_CACHE_WRITE), so an old or a refused download is never handed out again. Certificate
+// errors are never ignored: an https:// address must prove its host.
+#include "win32/http_wininet.h"
+
+#include <windows.h>
+// After windows.h, whose types it uses.
+#include <wininet.h>
+
+#include <vector>
+
+#include "win32/encoding_win.h"
+
+namespace pellora::win32 {
+
+namespace {
+
+HINTERNET H(InternetHandle handle) {
+    return reinterpret_cast<HINTERNET>(static_cast<uintptr_t>(handle));
+}
+
+InternetHandle Id(HINTERNET handle) {
+    return static_cast<InternetHandle>(reinterpret_cast<uintptr_t>(handle));
+}
+
+std::optional<std::string> QueryText(InternetHandle request, DWORD what, size_t bufferChars) {
+    if (bufferChars == 0)
+        return std::nullopt;
+    std::vector<wchar_t> buffer(bufferChars, L'\0');
+    DWORD length = static_cast<DWORD>(bufferChars * sizeof(wchar_t));
+    if (!HttpQueryInfoW(H(request), what, buffer.data(), &length, nullptr))
+        return std::nullopt;
+    return Narrow(std::wstring_view(buffer.data(), length / sizeof(wchar_t)));
+}
+
+}  // namespace
+
+InternetHandle HttpWinInet::Open(const std::string& userAgent, InternetAccess access, const std::string& proxy) {
+    const std::wstring agent = Widen(userAgent);
+    const std::wstring proxyText = Widen(proxy);
+    return Id(InternetOpenW(agent.c_str(), static_cast<DWORD>(access),
+                            access == InternetAccess::Proxy ? proxyText.c_str() : nullptr, nullptr, 0));
+}
+
+InternetHandle HttpWinInet::Connect(InternetHandle internet,
+                                    const std::string& host,
+                                    uint16_t port,
+                                    bool secure,
+                                    const std::string& user,
+                                    const std::string& password) {
+    const std::wstring hostText = Widen(host);
+    const std::wstring userText = Widen(user);
+    const std::wstring passwordText = Widen(password);
+    INTERNET_PORT service = port ? port : secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+    return Id(InternetConnectW(H(internet), hostText.c_str(), service, user.empty() ? nullptr : userText.c_str(),
+                               user.empty() ? nullptr : passwordText.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
+}
+
+InternetHandle HttpWinInet::OpenRequest(InternetHandle connection,
+                                        const std::string& verb,
+                                        const std::string& object,
+                                        const std::string& version,
+                                        bool secure) {
+    const std::wstring verbText = Widen(verb);
+    const std::wstring objectText = Widen(object);
+    const std::wstring versionText = Widen(version);
+    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | (secure ? INTERNET_FLAG_SECURE : 0);
+    return Id(HttpOpenRequestW(H(connection), verbText.c_str(), object.empty() ? nullptr : objectText.c_str(),
+                               versionText.c_str(), nullptr, nullptr, flags, 0));
+}
+
+bool HttpWinInet::SendRequest(InternetHandle request) {
+    return HttpSendRequestW(H(request), nullptr, 0, nullptr, 0) != FALSE;
+}
+
+std::optional<std::string> HttpWinInet::QueryRawHeaders(InternetHandle request, size_t bufferChars) {
+    return QueryText(request, HTTP_QUERY_RAW_HEADERS_CRLF, bufferChars);
+}
+
+std::optional<std::string> HttpWinInet::QueryStatusCode(InternetHandle request) {
+    return QueryText(request, HTTP_QUERY_STATUS_CODE, 32);
+}
+
+InternetHandle HttpWinInet::OpenUrl(InternetHandle internet, const std::string& url) {
+    const std::wstring address = Widen(url);
+    const DWORD flags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_RELOAD |
+                        INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+    return Id(InternetOpenUrlW(H(internet), address.c_str(), nullptr, 0, flags, 0));
+}
+
+bool HttpWinInet::SetFilePointer(InternetHandle file, int32_t distance) {
+    return InternetSetFilePointer(H(file), distance, nullptr, FILE_CURRENT, 0) != INVALID_SET_FILE_POINTER;
+}
+
+bool HttpWinInet::ReadFile(InternetHandle file, size_t most, std::string& out) {
+    out.assign(most, '\0');
+    DWORD read = 0;
+    if (!InternetReadFile(H(file), out.data(), static_cast<DWORD>(most), &read)) {
+        out.clear();
+        return false;
+    }
+    out.resize(read);
+    return true;
+}
+
+void HttpWinInet::Close(InternetHandle handle) {
+    if (handle)
+        InternetCloseHandle(H(handle));
+}
+
+}  // namespace pellora::win32

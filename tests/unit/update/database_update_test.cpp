@@ -1,0 +1,332 @@
+// The database update over the in-memory ports: every kind of bad download is refused with
+// DataBase.ref untouched and DataBase.tmp gone; a sound one is installed with the old one kept
+// as DataBase.bak; an installation stopped between any two steps leaves a loadable database.
+#include <gtest/gtest.h>
+
+#include "core/app/app.h"
+#include "core/database/unlock.h"
+#include "core/update/key_format.h"
+#include "core/update/update_checks.h"
+#include "fakes/fake_http.h"
+#include "fakes/fake_platform.h"
+
+namespace pellora {
+namespace {
+
+constexpr const char* kApp = "C:\\Pellora";
+constexpr const char* kRef = "C:\\Pellora\\DataBase.ref";
+constexpr const char* kTmp = "C:\\Pellora\\DataBase.tmp";
+constexpr const char* kBak = "C:\\Pellora\\DataBase.bak";
+constexpr const char* kUrl = "http://db.example/members/DataBase.ref";
+constexpr const char* kSigUrl = "http://db.example/members/DataBase.ref.sig";
+
+std::string MakeDatabase(size_t length, const std::string& version) {
+    return fakes::LockedDatabase(length, version);
+}
+
+std::string Key(char seed) {
+    return std::string(64, seed);
+}
+
+class DatabaseUpdateTest : public ::testing::Test {
+  protected:
+    DatabaseUpdateTest() {
+        fake.system.appFolder = kApp;
+        fake.files.AddFolder("C:\\Pellora\\Settings");
+        fake.files.AddFile("C:\\Pellora\\Keys\\test-signing-key.pem", fakes::PublicKeyPem(Key('k')));
+        fake.files.AddFile(kRef, oldDatabase);
+        app.state().lstSettingsFile = DefaultSettingsLines("about:blank");
+        update.onLogLine = [this](const std::string& line) { log.push_back(line); };
+        app.state().update.address = kUrl;
+    }
+
+    void Serve(const std::string& body, const std::string& signedBytes, char key = 'k') {
+        fakes::FakeHttp::Response response;
+        response.body = body;
+        http.responses[kUrl] = response;
+        fakes::FakeHttp::Response signature;
+        signature.body = EcdsaSignatureToDer(fakes::FakeSign(Key(key), signedBytes));
+        http.responses[kSigUrl] = signature;
+    }
+    void Serve(const std::string& body) { Serve(body, body); }
+
+    void ExpectRefused(const std::string& why) {
+        EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Refused) << why;
+        ASSERT_FALSE(fake.ui.messages.empty()) << why;
+        EXPECT_EQ(fake.ui.messages.back().text, kUpdateRefusedText) << why;
+        EXPECT_EQ(fake.ui.messages.back().title, "Error") << why;
+        EXPECT_EQ(fake.ui.messages.back().icon, MsgIcon::Error) << why;
+        EXPECT_TRUE(fake.files.Content(kRef) == oldDatabase) << why;
+        EXPECT_FALSE(fake.files.Exists(kBak)) << why;
+        ExpectIdle(why);
+        ASSERT_FALSE(log.empty());
+        EXPECT_NE(log.back().find("refused: "), std::string::npos) << log.back();
+    }
+    void ExpectIdle(const std::string& why) {
+        EXPECT_FALSE(fake.files.Exists(kTmp)) << why;
+        EXPECT_FALSE(app.state().busy) << why;
+        EXPECT_FALSE(app.state().update.downloading) << why;
+        EXPECT_EQ(app.state().update.progressValue, 0) << why;
+    }
+
+    const std::string oldDatabase = MakeDatabase(1000, "Old Database 1");
+    fakes::FakePlatform fake;
+    fakes::FakeHttp http;
+    fakes::FakeSignatures signatures;
+    Ports ports{fake.registry, fake.files, fake.processes, fake.shell, fake.clock,
+                fake.system,   fake.ui,    &http,          &signatures};
+    App app{ports};
+    DatabaseUpdate& update = app.databaseUpdate();
+    std::vector<std::string> log;
+};
+
+TEST_F(DatabaseUpdateTest, InstallsASoundSignedDatabaseAndKeepsTheOldOne) {
+    const std::string body = MakeDatabase(900000, "New Database 2");
+    Serve(body);
+    update.cmdUpdateNow_Click();
+    EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Installed) << update.LastReason();
+    EXPECT_TRUE(fake.files.Content(kRef) == body);
+    EXPECT_TRUE(fake.files.Content(kBak) == oldDatabase);
+    EXPECT_EQ(app.state().lstDBaseFile.at(0), "New Database 2");
+    EXPECT_EQ(app.state().status.dbaseVersion, "New Database 2");
+    EXPECT_EQ(app.state().update.lblBytesRead, "Update installed successfully.");
+    ASSERT_EQ(fake.ui.messages.size(), 1u);
+    EXPECT_EQ(fake.ui.messages[0].text, "Download completed!");
+    EXPECT_EQ(fake.ui.messages[0].icon, MsgIcon::Information);
+    ExpectIdle("installed");
+    EXPECT_NE(log.back().find("from http://db.example/members/DataBase.ref (signed with test-signing-key.pem)"),
+              std::string::npos)
+        << log.back();
+    // Logging is on by default: the lines are in DavEre.roz too.
+    EXPECT_NE(fake.files.Content("C:\\Pellora\\DavEre.roz").find("installed \"New Database 2\""), std::string::npos);
+
+    // Rollback puts the old one back, and the replaced one becomes the backup.
+    std::string reason;
+    ASSERT_TRUE(update.Rollback(reason)) << reason;
+    EXPECT_TRUE(fake.files.Content(kRef) == oldDatabase);
+    EXPECT_TRUE(fake.files.Content(kBak) == body);
+    EXPECT_EQ(app.state().lstDBaseFile.at(0), "Old Database 1");
+}
+
+TEST_F(DatabaseUpdateTest, RefusesEveryUnsoundDownload) {
+    const std::string good = MakeDatabase(950000, "New Database 2");
+    const std::string other = MakeDatabase(950000, "Other Database 3");
+    struct Case {
+        const char* name;
+        std::function<void()> serve;
+    } cases[] = {
+        {"899,999 bytes", [&] { Serve(MakeDatabase(899999, "Short 1")); }},
+        {"0 bytes", [&] { Serve(""); }},
+        {"404 with an HTML body",
+         [&] {
+             Serve(good);
+             http.responses[kUrl].status = 404;
+             http.responses[kUrl].reason = "Not Found";
+         }},
+        {"500 with a large body",
+         [&] {
+             Serve(good);
+             http.responses[kUrl].status = 500;
+         }},
+        {"body shorter than its Content-Length",
+         [&] {
+             Serve(good);
+             http.responses[kUrl].contentLength = 960000;
+         }},
+        {"body longer than its Content-Length",
+         [&] {
+             Serve(good);
+             http.responses[kUrl].contentLength = 940000;
+         }},
+        {"valid signature over another file", [&] { Serve(good, other); }},
+        {"signature by an unknown key", [&] { Serve(good, good, 'u'); }},
+        {"no .sig",
+         [&] {
+             Serve(good);
+             http.responses.erase(kSigUrl);
+         }},
+        {".sig that is no signature",
+         [&] {
+             Serve(good);
+             http.responses[kSigUrl].body = "not a signature";
+         }},
+        {"garbage that unlocks to nothing", [&] { Serve(std::string(950000, '\x01')); }},
+        {"redirect to a file: address",
+         [&] {
+             Serve(good);
+             http.responses[kUrl].status = 302;
+             http.responses[kUrl].extraHeaders = {"Location: file:///C:/Windows/win.ini"};
+         }},
+    };
+    for (const Case& c : cases) {
+        http.responses.clear();
+        fake.ui.messages.clear();
+        c.serve();
+        update.cmdUpdateNow_Click();
+        ExpectRefused(c.name);
+    }
+}
+
+TEST_F(DatabaseUpdateTest, InstallsWithoutAContentLengthWhenTheSignatureHolds) {
+    const std::string body = MakeDatabase(900000, "New Database 2");
+    Serve(body);
+    http.responses[kUrl].noLength = true;
+    http.headResponses["db.example/members/DataBase.ref"] = http.responses[kUrl];
+    std::vector<std::string> captions;
+    fake.ui.onYield = [&] {
+        if (captions.empty() || captions.back() != app.state().update.lblBytesRead)
+            captions.push_back(app.state().update.lblBytesRead);
+    };
+    update.cmdUpdateNow_Click();
+    EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Installed) << update.LastReason();
+    // Size unknown: only the running count, and the bar does not move.
+    EXPECT_EQ(captions.at(1), "Curently downloaded : 2,048 bytes");
+    EXPECT_EQ(app.state().update.progressMax, 100);
+}
+
+TEST_F(DatabaseUpdateTest, ShowsProgressAgainstTheKnownSize) {
+    Serve(MakeDatabase(1234567, "New Database 2"));
+    fake.clock.separator = ".";
+    std::vector<std::pair<int64_t, std::string>> seen;
+    fake.ui.onYield = [&] {
+        if (app.state().update.progressValue == 1234567 && seen.empty())
+            seen.emplace_back(app.state().update.progressMax, app.state().update.lblBytesRead);
+    };
+    update.cmdUpdateNow_Click();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].first, 1234567);
+    EXPECT_EQ(seen[0].second, "Curently downloaded : 1.234.567 bytes of 1.234.567 bytes");
+    EXPECT_EQ(BytesReadCaption(0, -1, ","), "Curently downloaded :  bytes");
+    EXPECT_EQ(BytesReadCaption(1234567, 2000000, ","), "Curently downloaded : 1,234,567 bytes of 2,000,000 bytes");
+}
+
+TEST_F(DatabaseUpdateTest, FailedAndCancelledDownloadsLeaveNothingBehind) {
+    // Unreachable: the fixed message, no description, the panel idle at once.
+    update.cmdUpdateNow_Click();
+    EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Failed);
+    ASSERT_EQ(fake.ui.messages.size(), 1u);
+    EXPECT_EQ(fake.ui.messages[0].text,
+              "An error occured while trying to download the update.\r\nPlease try again in one hour.");
+    EXPECT_EQ(fake.ui.messages[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(app.state().update.lblBytesRead, "");
+    ExpectIdle("unreachable");
+
+    // Broken off half way: the partial DataBase.tmp goes too.
+    Serve(MakeDatabase(950000, "New Database 2"));
+    http.responses[kUrl].failReadAt = 400000;
+    update.cmdUpdateNow_Click();
+    EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Failed);
+    ExpectIdle("broken off");
+    EXPECT_TRUE(fake.files.Content(kRef) == oldDatabase);
+
+    // Cancelled half way.
+    http.responses[kUrl].failReadAt.reset();
+    http.onRead = [&](size_t offset) {
+        if (offset >= 400000)
+            update.cmdCancelUpdate_Click();
+    };
+    fake.ui.messages.clear();
+    update.cmdUpdateNow_Click();
+    EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Cancelled);
+    EXPECT_TRUE(fake.ui.messages.empty());
+    EXPECT_EQ(app.state().update.lblBytesRead, "Update cancelled.");
+    ExpectIdle("cancelled");
+    EXPECT_TRUE(fake.files.Content(kRef) == oldDatabase);
+}
+
+TEST_F(DatabaseUpdateTest, StartsOnlyWhenItCan) {
+    Serve(MakeDatabase(900000, "New Database 2"));
+    // Busy (a scan runs): nothing at all.
+    app.state().busy = true;
+    update.cmdUpdateNow_Click();
+    EXPECT_TRUE(http.openedUrls.empty());
+    EXPECT_TRUE(fake.ui.messages.empty());
+    app.state().busy = false;
+
+    // No address: says so, fetches nothing.
+    app.state().update.address = "  ";
+    update.cmdUpdateNow_Click();
+    EXPECT_EQ(fake.ui.messages.at(0).text, kNoAddressText);
+    app.state().update.address = "ftp://db.example/x";
+    update.cmdUpdateNow_Click();
+    EXPECT_EQ(fake.ui.messages.at(1).text, kBadAddressText);
+    EXPECT_TRUE(http.openedUrls.empty());
+
+    // No trusted key: refused before anything is fetched.
+    fake.files.DeleteFile("C:\\Pellora\\Keys\\test-signing-key.pem");
+    fake.files.AddFile("C:\\Pellora\\Keys\\broken.pem", "-----BEGIN PUBLIC KEY-----\nAAAA\n-----END PUBLIC KEY-----\n");
+    update.UpdateFrom("db.example/members/DataBase.ref");
+    EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Refused);
+    EXPECT_EQ(fake.ui.messages.at(2).text, kNoTrustedKeyText);
+    EXPECT_TRUE(http.openedUrls.empty());
+    EXPECT_FALSE(app.state().busy);
+}
+
+TEST_F(DatabaseUpdateTest, AnInstallationStoppedBetweenStepsLeavesALoadableDatabase) {
+    const std::string body = MakeDatabase(900000, "New Database 2");
+    for (InstallStep step : {InstallStep::KeepBackup, InstallStep::Replace, InstallStep::Reload}) {
+        fakes::FakePlatform machine;  // a fresh machine each time
+        machine.system.appFolder = kApp;
+        machine.files.AddFolder("C:\\Pellora\\Settings");
+        machine.files.AddFile("C:\\Pellora\\Keys\\k.pem", fakes::PublicKeyPem(Key('k')));
+        machine.files.AddFile(kRef, oldDatabase);
+        Ports crashPorts{machine.registry, machine.files, machine.processes,
+                         machine.shell,    machine.clock, machine.system,
+                         machine.ui,       &http,         &signatures};
+        Serve(body);
+        {
+            App crashing(crashPorts);
+            crashing.state().update.address = kUrl;
+            crashing.databaseUpdate().stopBefore = [step](InstallStep at) { return at == step; };
+            crashing.databaseUpdate().cmdUpdateNow_Click();
+        }
+        // After the "crash": DataBase.ref is whole, old or new, and the next start loads it.
+        const std::string ref = machine.files.Content(kRef);
+        EXPECT_TRUE(ref == oldDatabase || ref == body) << static_cast<int>(step);
+        EXPECT_EQ(ref == body, step == InstallStep::Reload) << static_cast<int>(step);
+        App restarted(crashPorts);
+        restarted.database().LoadAndUnlock();
+        EXPECT_FALSE(restarted.state().lstDBaseFile.empty());
+        // The next update starts from a clean slate and removes what the crash left.
+        restarted.state().update.address = kUrl;
+        restarted.databaseUpdate().cmdUpdateNow_Click();
+        EXPECT_EQ(restarted.databaseUpdate().LastOutcome(), UpdateOutcome::Installed);
+        EXPECT_FALSE(machine.files.Exists(kTmp));
+    }
+}
+
+TEST_F(DatabaseUpdateTest, KeepsTheAddressInItsOwnSettingsFile) {
+    ASSERT_TRUE(update.SaveAddress(" https://mirror.example/members/DataBase.ref \r\nignored"));
+    EXPECT_EQ(fake.files.Content("C:\\Pellora\\Settings\\Update.stg"),
+              "https://mirror.example/members/DataBase.ref\r\n");
+    app.state().update.address.clear();
+    update.LoadAddress();
+    EXPECT_EQ(app.state().update.address, "https://mirror.example/members/DataBase.ref");
+}
+
+TEST(UpdateChecks, KnowsADatabaseWhenItUnlocksOne) {
+    std::string version;
+    EXPECT_TRUE(UnlocksToDatabase(MakeDatabase(300, "Version 7"), &version));
+    EXPECT_EQ(version, "Version 7");
+    auto lock = [](const std::string& plain) {
+        std::string out;
+        for (const std::string& line : SplitTextLines(plain, false))
+            out += *LockText(line, kDatabaseKey) + "\r\n";
+        return out;
+    };
+    EXPECT_FALSE(UnlocksToDatabase(lock("Version 7\r\n# only a comment\r\n")));
+    EXPECT_FALSE(UnlocksToDatabase(lock("\r\nfile|a.exe|Cat|\r\n")));
+    EXPECT_FALSE(UnlocksToDatabase(lock("Version 7\r\nfile|a.exe||\r\n")));
+    EXPECT_FALSE(UnlocksToDatabase(lock("Version 7\r\nwhat|a.exe|Cat|\r\n")));
+    EXPECT_TRUE(UnlocksToDatabase(lock("Version 7\r\nregkey|HKEY_CURRENT_USER\\Software\\X|Cat|\r\n")));
+    EXPECT_FALSE(UnlocksToDatabase(""));
+    EXPECT_EQ(FormatGrouped(0, ","), "");
+    EXPECT_EQ(FormatGrouped(999, ","), "999");
+    EXPECT_EQ(FormatGrouped(1000, "\xC2\xA0"),
+              "1\xC2\xA0"
+              "000");
+    EXPECT_EQ(FormatGrouped(12345678, ","), "12,345,678");
+}
+
+}  // namespace
+}  // namespace pellora
