@@ -11,6 +11,8 @@ build=$2
 name=cli-update
 source "$(dirname "$0")/cli_support.bash"
 
+# Loopback only: no proxy of the environment may stand between WinINet and the test server.
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY no_proxy NO_PROXY
 keys="$root/tests/data/update"
 cp "$app/DataBase.ref" "$work/app/DataBase.ref"
 mkdir -p "$work/app/Keys"
@@ -108,13 +110,8 @@ expect_refused nosig 1 "no signature: status 404"
 expect_refused garbage 1 "does not unlock to a version line"
 expect_refused redirect-file 1 "redirected to"
 grep -qF "$refusal" "$work/err.txt" || fail "the refusal message is not shown"
-# A body cut short: refused by its length, or failed as a broken transfer; never installed.
-cp "$starter" "$work/app/DataBase.ref"
-cli update --url "$base/short/members/DataBase.ref"
-[ "$status" = 1 ] || [ "$status" = 2 ] || fail "update (short): exit code $status"
-cmp -s "$starter" "$work/app/DataBase.ref" || fail "update (short) changed DataBase.ref"
-[ ! -e "$work/app/DataBase.tmp" ] || fail "update (short) left DataBase.tmp"
-echo "short body: exit $status: $(grep -m1 'update from' "$work/err.txt" || true)"
+# A body cut short of its Content-Length (WinINet ends the read at the closed connection).
+expect_refused short 1 "but the Content-Length of"
 # Nothing listening.
 cp "$starter" "$work/app/DataBase.ref"
 cli update --url "http://127.0.0.1:9/members/DataBase.ref"

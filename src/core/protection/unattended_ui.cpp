@@ -4,6 +4,13 @@
 
 namespace pellora {
 
+void UnattendedUi::Yield() {
+    const int depth = depth_;
+    depth_ = 0;
+    frontEnd_.Yield();
+    depth_ = depth;
+}
+
 MsgAnswer UnattendedUi::Message(const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon) {
     if (depth_ == 0 || title == kResetHomePageTitle)
         return frontEnd_.Message(text, title, buttons, icon);

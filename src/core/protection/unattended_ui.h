@@ -4,7 +4,9 @@
 // into lstLog, which the removal run writes to DavEre.roz, and the run goes on with the answer
 // it takes when nobody is asked (OK for a notice, No for a question). The one question the
 // removal run keeps for unattended runs, whether to reset the browser home page, is still asked.
-// Outside such a run everything passes through unchanged.
+// Events served inside the run's yields (a click, another timer) are the front end's as usual:
+// a message they show answers a person who is there. Outside such a run everything passes
+// through unchanged.
 #pragma once
 
 #include <string>
@@ -35,7 +37,7 @@ class UnattendedUi : public UiPort {
 
     bool unattended() const { return depth_ > 0; }
 
-    void Yield() override { frontEnd_.Yield(); }
+    void Yield() override;
     MsgAnswer Message(const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon) override;
     void Changed(View view) override { frontEnd_.Changed(view); }
 

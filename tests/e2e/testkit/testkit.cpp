@@ -3,6 +3,9 @@
 //   close TITLE MS           posts WM_CLOSE to it and waits for its process to end (exit 1: still running)
 //   post TITLE MESSAGE W L   posts a message to it
 //   no-dialog TITLE MS       exit 1 when a dialog or message box is shown (TITLE and MS unused)
+//   overwrite-and-wait KEY NAME NEW OLD MS
+//                            writes NEW as the string NAME of HKEY_CURRENT_USER\KEY, then waits until
+//                            it reads OLD again and prints the milliseconds that took (exit 1: never)
 #include <windows.h>
 
 #include <cstdio>
@@ -31,6 +34,28 @@ BOOL CALLBACK FindShownDialog(HWND hwnd, LPARAM found) {
     return TRUE;
 }
 
+std::wstring ReadString(const wchar_t* key, const wchar_t* name) {
+    wchar_t data[2048] = {};
+    DWORD size = sizeof data - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) return {};
+    return data;
+}
+
+// Times from this process, because starting reg.exe under Wine takes longer than the precision
+// the test needs.
+int OverwriteAndWait(const wchar_t* key, const wchar_t* name, const wchar_t* newText, const wchar_t* oldText,
+                     DWORD ms) {
+    DWORD bytes = static_cast<DWORD>((std::wcslen(newText) + 1) * sizeof(wchar_t));
+    if (RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, newText, bytes) != ERROR_SUCCESS) return 1;
+    ULONGLONG start = GetTickCount64();
+    while (ReadString(key, name) != oldText) {
+        if (GetTickCount64() - start > ms) return 1;
+        Sleep(50);
+    }
+    std::printf("%llu\n", GetTickCount64() - start);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -52,6 +77,8 @@ int wmain(int argc, wchar_t** argv) {
         if (process) CloseHandle(process);
         return wait == WAIT_OBJECT_0 ? 0 : 1;
     }
+    if (command == L"overwrite-and-wait" && argc >= 7)
+        return OverwriteAndWait(argv[2], argv[3], argv[4], argv[5], std::wcstoul(argv[6], nullptr, 10));
     if (command == L"no-dialog") {
         bool found = false;
         EnumWindows(FindShownDialog, reinterpret_cast<LPARAM>(&found));

@@ -88,6 +88,20 @@ TEST_F(AutomaticScanTest, RemovesWhatItFindsAndLogsWhatWouldHaveStoppedIt) {
         EXPECT_FALSE(app.unattendedUi().unattended());
     }
 
+    // A click served inside the automatic scan's yields is the user's: its message is shown.
+    fake.files.AddFile("C:\\Bad\\evil.dat", "MZ");
+    app.state().lstSettingsFile[2] = "1";
+    fake.ui.messages.clear();
+    fake.ui.onYield = [this] {
+        if (app.state().busy && fake.ui.messages.empty())
+            app.navigation().lblCmdHelp_Click();
+    };
+    RunTimer(60000);
+    fake.ui.onYield = nullptr;
+    EXPECT_FALSE(fake.files.Exists("C:\\Bad\\evil.dat"));
+    ASSERT_EQ(fake.ui.messages.size(), 1u);
+    EXPECT_EQ(fake.ui.messages[0].text, kHelpMissingText);
+
     // The user's own scan over the same database still shows the messages.
     fake.ui.messages.clear();
     app.state().automaticScan = false;

@@ -233,6 +233,22 @@ TEST_F(MainWindowTest, ProgressPanelFollowsTheScanState) {
     EXPECT_FALSE(window.timerRunning(kTmrScrollingBar));
 }
 
+TEST_F(MainWindowTest, OnlyTheCountdownRunsAgainInsideItsOwnTimerEvent) {
+    // The automatic scan runs inside the countdown's event, and the countdown counts on in it.
+    int countdown = 0;
+    int homePage = 0;
+    commands.tmrTimer_Timer = [&] {
+        if (++countdown == 1) SendMessageW(window.hwnd(), WM_TIMER, kTmrTimer, 0);
+    };
+    commands.tmrHomePageCheck_Timer = [&] {
+        if (++homePage == 1) SendMessageW(window.hwnd(), WM_TIMER, kTmrHomePageCheck, 0);
+    };
+    SendMessageW(window.hwnd(), WM_TIMER, kTmrTimer, 0);
+    SendMessageW(window.hwnd(), WM_TIMER, kTmrHomePageCheck, 0);
+    EXPECT_EQ(countdown, 2);
+    EXPECT_EQ(homePage, 1);
+}
+
 TEST_F(MainWindowTest, ButtonsFollowTheirStateAndEnterPressesTheDefault) {
     app.navigation().ShowScanResult();
     state.buttons.cmdNextDelete = false;
