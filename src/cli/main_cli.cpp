@@ -11,6 +11,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_runner.h"
 #include "cli/console_ui.h"
+#include "cli/elevation.h"
 #include "win32/platform_win.h"
 // Windows headers last: they turn port method names (DeleteFile, ...) into macros.
 #include "gui/single_instance.h"
@@ -91,10 +92,20 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     win32::PlatformWin platform;
+    // Every command writes the settings, the log or the quarantine below the application folder:
+    // below Program Files that takes an elevated prompt, and a run without it would fail piecemeal.
+    const std::string folder = platform.system.ApplicationFolder();
+    if (cli::FolderRefusesWrites(folder)) {
+        err.Write(cli::FolderRefusedText(folder) + "\n");
+        return cli::kExitError;
+    }
     cli::ConsoleUi ui(err, platform.clock, err.IsConsole());
     Ports ports = platform.PortsWith(ui);
     cli::CliRunner runner(ports, ui, out, err);
     runner.StopOnInterrupt(&gInterrupted);
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-    return runner.Run(*parsed.options);
+    int code = runner.Run(*parsed.options);
+    if (auto hint = cli::ElevationHint(parsed.options->command, code, cli::ProcessIsElevated()))
+        err.Write(*hint + "\n");
+    return code;
 }

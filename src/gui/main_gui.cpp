@@ -1,6 +1,7 @@
 // Entry point of Pellora.exe: the single-instance check, the splash window, the main window
 // over the real Windows adapters, start-up, the message loop and shutdown.
 #include "core/app/app.h"
+#include "win32/logon_task_win.h"
 #include "win32/platform_win.h"
 // The GUI headers last: <windows.h> turns names of the ports (DeleteFile, ...) into macros.
 #include "gui/gui_ui.h"
@@ -23,6 +24,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     gui::GuiUi ui;
     Ports ports = platform.PortsWith(ui);
     App app(ports);
+    // The window runs elevated, so it may keep the start-at-logon task (the console program does not).
+    win32::LogonTaskWin logonTask;
+    app.settingsApplier().logonTask = &logonTask;
     gui::GuiCommands commands;
     gui::WireCommands(app, commands);
 

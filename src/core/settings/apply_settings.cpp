@@ -13,11 +13,24 @@ void SettingsApplier::SetStartWithWindows(bool checked) {
     } else {
         registry_.DeleteValue(kRunKeyPath, kRunValueName);
     }
+    // The Run key does not start a program that needs elevation; the task does. A failure shows
+    // in the box below.
+    if (logonTask) {
+        if (checked) {
+            (void)logonTask->Register(system_.ExecutablePath());
+        } else {
+            logonTask->Remove();
+        }
+    }
     // The key is the machine's: without the rights to change it the click changes nothing, and
     // the box must show what is really there rather than what was asked for.
-    const std::string run = registry_.GetStringValue(kRunKeyPath, kRunValueName);
-    state_.startWithWindows = !(run.empty() || run == kRegError);
+    state_.startWithWindows = StartsWithWindows();
     ui_.Changed(View::Settings);
+}
+
+bool SettingsApplier::StartsWithWindows() {
+    const std::string run = registry_.GetStringValue(kRunKeyPath, kRunValueName);
+    return !(run.empty() || run == kRegError) || (logonTask && logonTask->Exists());
 }
 
 void SettingsApplier::ResetCountdown() {
@@ -34,10 +47,9 @@ void SettingsApplier::ApplySettings() {
         StatusInfoDisplay();
     state_.status.appVersion = system_.ProgramVersion();
 
-    // The box starts unchecked, so the first call after start writes an existing Run value
-    // again: a program folder that moved is thereby followed.
-    const std::string run = registry_.GetStringValue(kRunKeyPath, kRunValueName);
-    SetStartWithWindows(!(run.empty() || run == kRegError));
+    // The box starts unchecked, so the first call after start writes an existing Run value (and
+    // task) again: a program folder that moved is thereby followed.
+    SetStartWithWindows(StartsWithWindows());
 
     state_.homePageTimerEnabled = Line(settings, 2) == "1";
 

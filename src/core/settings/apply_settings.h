@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "core/app/app_state.h"
+#include "core/ports/logon_task.h"
 #include "core/ports/system.h"
 #include "core/ports/ui.h"
 #include "core/settings/registry_access.h"
@@ -27,13 +28,19 @@ class SettingsApplier {
     std::function<void()> StatusInfoDisplay;
     // Sets the auto-scan countdown to zero (wired by the composer).
     std::function<void()> resetAutoScanCountdown;
+    // The logon task the start-with-Windows box keeps beside the Run value (set by the composer);
+    // without one the box is the Run value alone.
+    LogonTaskPort* logonTask = nullptr;
 
     void ApplySettings();
     // The start-with-Windows box set to `checked`; like a click when that changes its state:
-    // checked writes the Run value with this executable's path, unchecked deletes it.
+    // checked writes the Run value with this executable's path, unchecked deletes it; the logon
+    // task follows. The box then shows whether either is there.
     void SetStartWithWindows(bool checked);
 
   private:
+    bool StartsWithWindows();
+
     void ResetCountdown();
 
     AppState& state_;

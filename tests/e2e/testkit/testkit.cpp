@@ -6,7 +6,9 @@
 //   overwrite-and-wait KEY NAME NEW OLD MS
 //                            writes NEW as the string NAME of HKEY_CURRENT_USER\KEY, then waits until
 //                            it reads OLD again and prints the milliseconds that took (exit 1: never)
+//   shortcut LNK FIELD       prints the shortcut's target or icon (FIELD: target|icon) on standard output
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -56,14 +58,40 @@ int OverwriteAndWait(const wchar_t* key, const wchar_t* name, const wchar_t* new
     return 0;
 }
 
+// The shell's own reading of a .lnk file, as the Start menu would read it.
+int PrintShortcut(const wchar_t* path, const std::wstring& field) {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    int status = 1;
+    IShellLinkW* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&link)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            wchar_t text[MAX_PATH] = {};
+            int index = 0;
+            if (SUCCEEDED(file->Load(path, STGM_READ)) &&
+                (field == L"icon" ? SUCCEEDED(link->GetIconLocation(text, MAX_PATH, &index))
+                                  : SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH)))) {
+                std::printf("%ls\n", text);
+                status = 0;
+            }
+            file->Release();
+        }
+        link->Release();
+    }
+    CoUninitialize();
+    return status;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: e2e-testkit wait-window|close|post|no-dialog TITLE ...\n");
+        std::fprintf(stderr, "usage: e2e-testkit wait-window|close|post|no-dialog|shortcut TITLE ...\n");
         return 2;
     }
     std::wstring command = argv[1];
+    if (command == L"shortcut") return PrintShortcut(argv[2], argv[3]);
     const wchar_t* title = argv[2];
     if (command == L"wait-window") return WaitForWindow(title, std::wcstoul(argv[3], nullptr, 10)) ? 0 : 1;
     if (command == L"close") {

@@ -1,0 +1,204 @@
+#!/usr/bin/env bash
+# Pellora-setup.exe under Wine, in a Wine prefix of its own: a silent install to the default
+# folder (files, Start-menu shortcut, uninstall entry), the installed Pellora.exe started and
+# closed, an upgrade that closes a running Pellora, an upgrade that keeps the settings,
+# quarantine, registry backups and log byte for byte, a silent uninstall that removes what was
+# installed (and the start-at-logon value and task) and nothing else, a silent install to a
+# chosen folder and its uninstall, and an installer signed with a test certificate whose
+# signatures verify.
+# Arguments: the staged application folder and the build folder.
+set -euo pipefail
+export LC_ALL=C
+app=$1
+build=$2
+root=$(cd "$(dirname "$0")/../.." && pwd)
+run="$root/scripts/wine-run"
+kit="$build/e2e-testkit.exe"
+setup="$build/Pellora-setup.exe"
+stage="$build/installer-stage/files"
+work="$build/e2e/installer"
+shots="$build/screenshots"
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+[ -f "$setup" ] || fail "no $setup (is makensis installed?)"
+
+rm -rf "$work"
+mkdir -p "$work" "$shots"
+export WINEPREFIX="$work/prefix"
+cleanup() {
+    [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null
+    wineserver -k >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+wineboot -i >/dev/null 2>&1 || true
+# Wine's task scheduler service answers only after the prefix's first wineserver has ended.
+wineserver -k >/dev/null 2>&1 || true
+wineserver -p >/dev/null 2>&1 || true
+# Wine's own services must not hold this script's output pipes (see scripts/with-wine).
+"$run" cmd /c exit </dev/null >/dev/null 2>&1
+
+drive_c="$WINEPREFIX/drive_c"
+default="$drive_c/Program Files/Pellora"
+default_win='C:\Program Files\Pellora'
+shortcut="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Pellora.lnk"
+shortcut_win='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Pellora.lnk'
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pellora'
+run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+
+reg_value() {
+    "$run" reg query "$1" /v "$2" /reg:64 </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+}
+install() {
+    "$run" "$@" </dev/null >/dev/null 2>&1 || fail "$* ended with exit code $?"
+}
+# The uninstaller runs from a copy of itself and returns at once; its last step removes its entry.
+uninstall() {
+    "$run" "$1\\Uninstall.exe" /S </dev/null >/dev/null 2>&1 || fail "the uninstaller did not start"
+    for _ in $(seq 600); do
+        "$run" reg query "$uninstall_key" /reg:64 </dev/null >/dev/null 2>&1 || return 0
+        sleep 0.2
+    done
+    fail "the uninstaller did not finish"
+}
+staged_files() { (cd "$stage" && find . -type f | sed 's|^\./||' | sort); }
+data_sums() { (cd "$1" && find Settings Quarantine "Registry Backups" DavEre.roz -type f -print0 | sort -z | xargs -0 sha256sum); }
+
+# ---- silent install to the default folder --------------------------------------------------
+install "$setup" /S
+[ "$(staged_files | wc -l)" -ge 5 ] || fail "the staged application folder is incomplete"
+while read -r file; do
+    cmp -s "$stage/$file" "$default/$file" || fail "$file is not installed as staged"
+    cmp -s "$app/$file" "$default/$file" || fail "$file differs from the application folder"
+done < <(staged_files)
+[ -f "$default/Uninstall.exe" ] || fail "no Uninstall.exe"
+extra=$(cd "$default" && find . -type f | sed 's|^\./||' | sort | comm -13 <( (staged_files; echo Uninstall.exe) | sort) -)
+[ -z "$extra" ] || fail "files not in the application folder were installed: $extra"
+
+[ -f "$shortcut" ] || fail "no Start-menu shortcut"
+[ "$("$run" "$kit" shortcut "$shortcut_win" target </dev/null | tr -d '\r')" = "$default_win\\Pellora.exe" ] ||
+    fail "the shortcut does not start the installed Pellora.exe"
+
+version=$(sed -n 's/^FILEVERSION \([0-9]*\),\([0-9]*\),\([0-9]*\),.*/\1.\2.\3/p' "$root/src/gui/pellora.rc")
+size_kb=$(( ($(staged_files | (cd "$stage" && tr '\n' '\0' | xargs -0 cat) | wc -c) + 1023) / 1024 ))
+expect_value() {
+    [ "$(reg_value "$uninstall_key" "$1")" = "$2" ] ||
+        fail "uninstall entry $1 is '$(reg_value "$uninstall_key" "$1")', expected '$2'"
+}
+expect_value DisplayName "Pellora"
+expect_value DisplayVersion "$version"
+expect_value Publisher "Pellora"
+expect_value DisplayIcon "$default_win\\Pellora.exe,0"
+expect_value InstallLocation "$default_win"
+expect_value UninstallString "\"$default_win\\Uninstall.exe\""
+expect_value QuietUninstallString "\"$default_win\\Uninstall.exe\" /S"
+expect_value NoModify 0x1
+expect_value NoRepair 0x1
+expect_value EstimatedSize "$(printf '0x%x' "$size_kb")"
+
+# ---- the installed program starts, keeps its files below its folder, and closes -------------
+start_installed() {
+    "$run" "$default_win\\Pellora.exe" </dev/null >/dev/null 2>&1 &
+    pid=$!
+    "$run" "$kit" wait-window "Dozevur Ezavuri" 90000 </dev/null || fail "the installed Pellora did not show its window"
+}
+start_installed
+for file in Settings/Settings.stg Settings/ScanInfo.stg Settings/CustomScan.stg DavEre.roz; do
+    [ -f "$default/$file" ] || fail "the installed Pellora did not create $file below its folder"
+done
+[ -d "$default/Quarantine" ] && [ -d "$default/Registry Backups" ] || fail "no data folders below the installed folder"
+"$run" "$kit" close "Dozevur Ezavuri" 60000 </dev/null || fail "the installed Pellora did not close"
+wait "$pid" || true
+pid=""
+
+# ---- an upgrade closes a running Pellora first ---------------------------------------------
+start_installed
+printf 'damaged' >"$default/DataBase.ref"
+install "$setup" /S
+kill -0 "$pid" 2>/dev/null && fail "the upgrade left Pellora running"
+wait "$pid" || true
+pid=""
+cmp -s "$stage/DataBase.ref" "$default/DataBase.ref" || fail "the upgrade did not replace the program's files"
+
+# ---- an upgrade keeps the user's data byte for byte ----------------------------------------
+package="$default/Quarantine/12072026-101500"
+mkdir -p "$package/1/sub"
+printf 'C:\\Tools\\bad.exe\r\n' >"$package/1.qnf"
+head -c 3000 /dev/urandom >"$package/1.qit"
+head -c 500 /dev/urandom >"$package/1/sub/payload.dll"
+printf 'Windows Registry Editor Version 5.00\r\n' >"$default/Registry Backups/12072026-101500.reg"
+printf '1\r\n' >>"$default/Settings/IgnoreList.stg"
+printf 'log line\r\n' >>"$default/DavEre.roz"
+data_sums "$default" >"$work/data-before"
+install "$setup" /S
+data_sums "$default" >"$work/data-after"
+cmp -s "$work/data-before" "$work/data-after" || fail "the upgrade changed kept data: $(diff "$work/data-before" "$work/data-after")"
+
+# ---- silent uninstall ------------------------------------------------------------------------
+printf 'mine' >"$default/notes.txt"
+"$run" reg add "$run_key" /v Pellora /d "\"$default_win\\Pellora.exe\"" /f /reg:64 </dev/null >/dev/null ||
+    fail "could not set the Run value"
+cat >"$work/task.xml" <<EOF
+<?xml version="1.0" encoding="UTF-8"?>
+<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">
+  <Triggers><LogonTrigger><Enabled>true</Enabled></LogonTrigger></Triggers>
+  <Principals><Principal id="Author"><RunLevel>HighestAvailable</RunLevel></Principal></Principals>
+  <Actions Context="Author"><Exec><Command>$default_win\\Pellora.exe</Command></Exec></Actions>
+</Task>
+EOF
+"$run" schtasks /create /tn Pellora /xml "Z:${work//\//\\}\\task.xml" </dev/null >"$work/schtasks.log" 2>&1 ||
+    fail "could not create a logon task to remove: exit code $? $(cat "$work/schtasks.log")"
+[ -f "$drive_c/windows/system32/tasks/Pellora" ] || fail "the planted logon task is not where Wine keeps tasks"
+uninstall "$default_win"
+while read -r file; do
+    [ -e "$default/$file" ] && fail "the uninstaller left $file"
+done < <(staged_files)
+[ -e "$default/Uninstall.exe" ] && fail "the uninstaller left itself"
+[ -e "$default/Help" ] && fail "the uninstaller left the Help folder"
+[ -e "$shortcut" ] && fail "the uninstaller left the shortcut"
+[ -z "$(reg_value "$run_key" Pellora)" ] || fail "the uninstaller left the Run value"
+[ -e "$drive_c/windows/system32/tasks/Pellora" ] && fail "the uninstaller left the logon task"
+[ "$(cat "$default/notes.txt")" = mine ] || fail "the uninstaller removed a file it did not install"
+data_sums "$default" >"$work/data-after"
+cmp -s "$work/data-before" "$work/data-after" || fail "the silent uninstall did not keep the data"
+
+# ---- silent install to a chosen folder -------------------------------------------------------
+# (Without spaces: Wine would quote an argument with spaces, and /D= must stand unquoted.)
+chosen="$drive_c/Tools/Pellora2"
+chosen_win='C:\Tools\Pellora2'
+install "$setup" /S "/D=$chosen_win"
+while read -r file; do
+    cmp -s "$stage/$file" "$chosen/$file" || fail "$file is not installed in the chosen folder"
+done < <(staged_files)
+expect_value InstallLocation "$chosen_win"
+expect_value QuietUninstallString "\"$chosen_win\\Uninstall.exe\" /S"
+[ "$("$run" "$kit" shortcut "$shortcut_win" target </dev/null | tr -d '\r')" = "$chosen_win\\Pellora.exe" ] ||
+    fail "the shortcut does not start Pellora.exe in the chosen folder"
+[ -e "$default/Pellora.exe" ] && fail "the install to a chosen folder wrote to the default folder"
+uninstall "$chosen_win"
+[ -e "$chosen" ] && fail "the uninstaller left the chosen folder, which held nothing else: $(find "$chosen")"
+[ -d "$drive_c/Tools" ] || fail "the uninstaller removed the chosen folder's parent"
+
+# ---- signed with a test certificate ----------------------------------------------------------
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Pellora test signing (not trusted)" \
+    -keyout "$work/test-key.pem" -out "$work/test-cert.pem" >/dev/null 2>&1 || fail "openssl could not make a test certificate"
+PELLORA_SIGN_CERT="$work/test-cert.pem" PELLORA_SIGN_KEY="$work/test-key.pem" \
+    cmake -DAPP_DIR="$app" -DSTAGE_DIR="$work/signed-stage" -DOUT_FILE="$work/Pellora-setup-signed.exe" \
+    -DSOURCE_DIR="$root" -DMAKENSIS="$(command -v makensis)" -DOSSLSIGNCODE="$(command -v osslsigncode)" \
+    -P "$root/packaging/build-installer.cmake" >"$work/sign.log" 2>&1 || fail "the signed build failed: $(cat "$work/sign.log")"
+verify() {
+    osslsigncode verify -CAfile "$work/test-cert.pem" -in "$1" >"$work/verify.log" 2>&1 ||
+        fail "the signature of $1 does not verify: $(cat "$work/verify.log")"
+}
+verify "$work/Pellora-setup-signed.exe"
+signed="$drive_c/SignedPellora"
+install "$work/Pellora-setup-signed.exe" /S '/D=C:\SignedPellora'
+for file in Pellora.exe pellora-cli.exe Uninstall.exe; do verify "$signed/$file"; done
+# A change after signing is caught.
+cp "$signed/Pellora.exe" "$work/tampered.exe"
+printf 'x' | dd of="$work/tampered.exe" bs=1 seek=4096 conv=notrunc status=none
+osslsigncode verify -CAfile "$work/test-cert.pem" -in "$work/tampered.exe" >/dev/null 2>&1 &&
+    fail "a changed executable still verifies"
+echo "installer: ok"
