@@ -215,8 +215,14 @@ Section "Uninstall"
     Delete "$INSTDIR\Uninstall.exe"
     Delete "$SMPROGRAMS\Pellora.lnk"
 
+    ; /REMOVEDATA: a scripted uninstall that deletes the kept data too, without the question.
     StrCpy $KeepData 1
-    ${If} ${FileExists} "$INSTDIR\Quarantine\*"
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/REMOVEDATA" $1
+    ${IfNot} ${Errors}
+        StrCpy $KeepData 0
+    ${ElseIf} ${FileExists} "$INSTDIR\Quarantine\*"
     ${OrIf} ${FileExists} "$INSTDIR\Registry Backups\*"
     ${OrIf} ${FileExists} "$INSTDIR\Settings\*"
         MessageBox MB_YESNO|MB_ICONQUESTION "Keep Pellora's quarantine, registry backups, settings and log in $INSTDIR?$\r$\n$\r$\nYes keeps them for a later installation; No deletes them." /SD IDYES IDYES keep

@@ -142,7 +142,7 @@ void MainWindow::FlushChanges() {
     auto isDirty = [dirty](View view) { return (dirty & (1u << static_cast<unsigned>(view))) != 0; };
     if (isDirty(View::Panel)) ShowPanel(app_.state().panel);
     for (View view : {View::StatusFigures, View::Settings, View::ScanProgress, View::ScanResults, View::Irremovable,
-                      View::IgnoreList, View::QuarantineList, View::QuarantineItems, View::Buttons}) {
+                      View::IgnoreList, View::QuarantineList, View::QuarantineItems, View::Buttons, View::Update}) {
         if (!isDirty(view)) continue;
         for (auto& panel : panels_) panel->Refresh(view);
     }

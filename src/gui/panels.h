@@ -213,6 +213,8 @@ private:
     HWND cmdCancel_ = nullptr;
     HWND progress_ = nullptr;
     HWND bytesRead_ = nullptr;
+    bool edited_ = false;          // the user typed in the address field and has not left it
+    bool settingAddress_ = false;  // the field's text is being set from the model
 };
 
 std::unique_ptr<PanelView> CreatePanelView(Panel panel, PanelContext& context);

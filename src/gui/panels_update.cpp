@@ -66,9 +66,13 @@ void UpdateView::Refresh(View view) {
     if (view != View::Update)
         return;
     const UpdatePanelState& update = state().update;
-    // The address field shows the kept address unless the user is typing in it.
-    if (GetFocus() != address_)
+    // The address field shows the kept address unless the user has typed in it and not yet
+    // left it or pressed "Start Update" (a focused field must still show an address loaded later).
+    if (!edited_) {
+        settingAddress_ = true;
         SetTextIfChanged(address_, update.address);
+        settingAddress_ = false;
+    }
     SendMessageW(progress_, PBM_SETRANGE32, 0, Clamp(std::max<int64_t>(update.progressMax, 1)));
     SendMessageW(progress_, PBM_SETPOS, Clamp(update.progressValue), 0);
     SetTextIfChanged(bytesRead_, update.lblBytesRead);
@@ -76,6 +80,9 @@ void UpdateView::Refresh(View view) {
 }
 
 void UpdateView::TakeAddress() {
+    if (!edited_)
+        return;
+    edited_ = false;
     const std::string typed = U(GetText(address_));
     if (typed != state().update.address)
         (void)context_.app.databaseUpdate().SaveAddress(typed);
@@ -84,6 +91,8 @@ void UpdateView::TakeAddress() {
 bool UpdateView::OnCommand(int id, int code) {
     switch (id) {
         case kIdTxtUpdateAddress:
+            if (code == EN_CHANGE && !settingAddress_)
+                edited_ = true;
             if (code == EN_KILLFOCUS)
                 TakeAddress();
             return true;

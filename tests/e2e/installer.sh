@@ -56,7 +56,7 @@ install() {
 }
 # The uninstaller runs from a copy of itself and returns at once; its last step removes its entry.
 uninstall() {
-    "$run" "$1\\Uninstall.exe" /S </dev/null >/dev/null 2>&1 || fail "the uninstaller did not start"
+    "$run" "$1\\Uninstall.exe" /S "${@:2}" </dev/null >/dev/null 2>&1 || fail "the uninstaller did not start"
     for _ in $(seq 600); do
         "$run" reg query "$uninstall_key" /reg:64 </dev/null >/dev/null 2>&1 || return 0
         sleep 0.2
@@ -179,6 +179,15 @@ expect_value QuietUninstallString "\"$chosen_win\\Uninstall.exe\" /S"
 [ -e "$default/Pellora.exe" ] && fail "the install to a chosen folder wrote to the default folder"
 uninstall "$chosen_win"
 [ -e "$chosen" ] && fail "the uninstaller left the chosen folder, which held nothing else: $(find "$chosen")"
+
+# /REMOVEDATA deletes the kept data as well, and still nothing it did not install or keep.
+install "$setup" /S "/D=$chosen_win"
+cp -r "$default/Settings" "$default/Quarantine" "$default/Registry Backups" "$default/DavEre.roz" "$chosen/"
+printf 'mine' >"$chosen/notes.txt"
+uninstall "$chosen_win" /REMOVEDATA
+[ "$(cd "$chosen" && find . | sort | tr '\n' ' ')" = ". ./notes.txt " ] ||
+    fail "/REMOVEDATA left or removed the wrong files: $(cd "$chosen" && find .)"
+rm -rf "$chosen"
 [ -d "$drive_c/Tools" ] || fail "the uninstaller removed the chosen folder's parent"
 
 # ---- signed with a test certificate ----------------------------------------------------------
