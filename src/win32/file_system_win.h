@@ -29,6 +29,9 @@ class FileSystemWin : public FileSystemPort {
     bool WriteFileAtomic(const std::string& path, const std::string& bytes) override;
     bool AppendFile(const std::string& path, const std::string& bytes) override;
     bool MoveFile(const std::string& from, const std::string& to) override;
+    std::optional<std::string> FinalPath(const std::string& path) override;
+    std::optional<std::string> FileSha256(const std::string& path) override;
+    bool CopyOneFile(const std::string& from, const std::string& to) override;
 };
 
 // The wide path for a Win32 call: "\\?\" (or "\\?\UNC\") in front of a drive or network path

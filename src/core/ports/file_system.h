@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/util/sha256.h"
+
 namespace pellora {
 
 namespace file_attr {
@@ -52,6 +54,25 @@ public:
     virtual bool AppendFile(const std::string& path, const std::string& bytes) = 0;
     // Moves (renames) a file, replacing an existing target.
     virtual bool MoveFile(const std::string& from, const std::string& to) = 0;
+
+    // The path with every link on the way resolved, as the system reaches the object; nothing
+    // when the object cannot be opened. A child whose final path is not its parent's final path
+    // and its own name is a link, whether or not it carries the reparse attribute (a host's
+    // symbolic link under Wine need not carry it).
+    virtual std::optional<std::string> FinalPath(const std::string& path) { return path; }
+    // SHA-256 of the file's bytes as 64 lower-case hex digits; nothing when it cannot be read.
+    virtual std::optional<std::string> FileSha256(const std::string& path) {
+        std::optional<std::string> bytes = ReadFile(path);
+        if (!bytes)
+            return std::nullopt;
+        return Sha256Hex(*bytes);
+    }
+    // Copies one file's bytes (and, where the platform keeps them, its attributes and times),
+    // replacing an existing target.
+    virtual bool CopyOneFile(const std::string& from, const std::string& to) {
+        std::optional<std::string> bytes = ReadFile(from);
+        return bytes && WriteFileAtomic(to, *bytes);
+    }
 };
 
 }  // namespace pellora

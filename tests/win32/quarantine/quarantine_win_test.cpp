@@ -4,9 +4,11 @@
 // there before, bytes and value types included.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "core/quarantine/quarantine.h"
+#include "core/util/sha256.h"
 #include "fakes/fake_platform.h"
 #include "win32/clock_win.h"
 #include "win32/file_system_win.h"
@@ -321,6 +323,88 @@ TEST_F(QuarantineWinTest, CheckedPackagesAndStrayFilesAreDeleted) {
     EXPECT_TRUE(Exists(root + "\\keep\\10000.qit"));
     ASSERT_EQ(state.lstQuarantinedList.size(), 1u);
     EXPECT_EQ(state.status.noQuarantined, "1");
+}
+
+// A host symbolic link, as Wine shows a link made outside it: made by the host's own ln, which
+// Wine starts like any program. False where that is not possible.
+bool MakeHostLink(const std::string& link, const std::string& target) {
+    using UnixName = char*(CDECL*)(const WCHAR*);
+    auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (!unixName)
+        return false;
+    char* from = unixName(W(target).c_str());
+    char* parent = unixName(W(link.substr(0, link.rfind('\\'))).c_str());
+    if (!from || !parent)
+        return false;
+    std::string command =
+        std::string("Z:\\bin\\ln -s \"") + from + "\" \"" + parent + "/" + link.substr(link.rfind('\\') + 1) + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return Exists(link);
+}
+
+TEST_F(QuarantineWinTest, RestoreOverAFileThatIsThereAgainAsksInTheProgramsOwnWords) {
+    std::string victim = base + "\\Victims\\bad.exe";
+    ASSERT_TRUE(files.WriteFileAtomic(victim, "stored bytes"));
+    AddRow("file", victim);
+    quarantine.cmdQuarantineSelected();
+    EXPECT_EQ(files.ReadFile(Package() + "\\10000.sha256"), Sha256Hex("stored bytes"));
+    ASSERT_TRUE(files.WriteFileAtomic(victim, "the user's newer file"));
+    ui.messages.clear();
+
+    CheckAllPackages();
+    quarantine.cmdRestoreQuarantined();  // answered No: the shell is never asked
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text,
+              std::string(kRestoreReplaceQuestion) + "\n\n" + victim + "\n\n" + kRestoreReplaceQuestionTail);
+    EXPECT_EQ(files.ReadFile(victim), "the user's newer file");
+    EXPECT_TRUE(Exists(Package() + "\\10000.qit"));
+
+    ui.answers = {MsgAnswer::Yes};
+    CheckAllPackages();
+    quarantine.cmdRestoreQuarantined();
+    EXPECT_EQ(files.ReadFile(victim), "stored bytes");
+    EXPECT_FALSE(Exists(Package()));
+}
+
+TEST_F(QuarantineWinTest, AFolderHoldingLinksIsStoredWithoutWhatTheyPointTo) {
+    std::string bad = base + "\\Victims\\Bad";
+    std::string outside = base + "\\Outside";
+    CreateDirectoryW(W(bad).c_str(), nullptr);
+    CreateDirectoryW(W(outside).c_str(), nullptr);
+    ASSERT_TRUE(files.WriteFileAtomic(bad + "\\x.txt", "x"));
+    ASSERT_TRUE(files.WriteFileAtomic(outside + "\\secret.txt", "not the folder's"));
+    if (!MakeHostLink(bad + "\\elsewhere", outside) || !MakeHostLink(bad + "\\app", state.appFolder))
+        GTEST_SKIP() << "no host symbolic links here";
+    EXPECT_EQ(files.FinalPath(bad + "\\elsewhere"), files.FinalPath(outside));
+
+    AddRow("folder", bad);
+    quarantine.cmdQuarantineSelected();
+    ASSERT_EQ(ui.messages.at(0).text, "1 items quarantined successfully.");
+    EXPECT_EQ(files.ReadFile(Package() + "\\10000\\Bad\\x.txt"), "x");
+    EXPECT_FALSE(Exists(Package() + "\\10000\\Bad\\elsewhere"));
+    EXPECT_FALSE(Exists(Package() + "\\10000\\Bad\\app"));
+    EXPECT_EQ(std::count(state.lstLog.begin(), state.lstLog.end(), kLinkLeftOutLog + bad + "\\app"), 1);
+
+    // A link planted in the package: restore refuses the changed copy, deletion removes the
+    // link and leaves what it points to.
+    ASSERT_TRUE(MakeHostLink(Package() + "\\10000\\Bad\\planted", outside));
+    ui.messages.clear();
+    CheckAllPackages();
+    quarantine.cmdRestoreQuarantined();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, std::string(kChangedPayloadMessage) + "\n\n" + bad);
+    CheckAllPackages();
+    quarantine.cmdDeleteQuarantined();
+    EXPECT_EQ(files.ReadFile(outside + "\\secret.txt"), "not the folder's");
+    EXPECT_EQ(files.ReadFile(bad + "\\elsewhere\\secret.txt"), "not the folder's");
 }
 
 }  // namespace
