@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <vector>
 
 #include "core/quarantine/quarantine.h"
 #include "core/util/sha256.h"
@@ -38,11 +39,18 @@ bool Exists(const std::string& path) {
     return GetFileAttributesW(W(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool RemoveHostLink(const std::string& link);
+
 // Deletes a tree without following links.
 void RemoveTree(const std::string& path) {
     DWORD attributes = GetFileAttributesW(W(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        if (!RemoveDirectoryW(W(path).c_str()) && !DeleteFileW(W(path).c_str()))
+            RemoveHostLink(path);
+        return;
+    }
     SetFileAttributesW(W(path).c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         DeleteFileW(W(path).c_str());
@@ -325,20 +333,22 @@ TEST_F(QuarantineWinTest, CheckedPackagesAndStrayFilesAreDeleted) {
     EXPECT_EQ(state.status.noQuarantined, "1");
 }
 
-// A host symbolic link, as Wine shows a link made outside it: made by the host's own ln, which
-// Wine starts like any program. False where that is not possible.
-bool MakeHostLink(const std::string& link, const std::string& target) {
+// Runs a host program on host paths (Wine starts one like any other); false where it cannot.
+bool RunHost(const std::string& program, const std::string& options, const std::vector<std::string>& paths) {
     using UnixName = char*(CDECL*)(const WCHAR*);
     auto unixName = reinterpret_cast<UnixName>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
     if (!unixName)
         return false;
-    char* from = unixName(W(target).c_str());
-    char* parent = unixName(W(link.substr(0, link.rfind('\\'))).c_str());
-    if (!from || !parent)
-        return false;
-    std::string command =
-        std::string("Z:\\bin\\ln -s \"") + from + "\" \"" + parent + "/" + link.substr(link.rfind('\\') + 1) + "\"";
+    std::string command = "Z:\\bin\\" + program + " " + options;
+    for (const std::string& path : paths) {
+        // The last step may not exist yet: its folder is translated and the name appended.
+        size_t slash = path.rfind('\\');
+        char* folder = unixName(W(path.substr(0, slash)).c_str());
+        if (!folder)
+            return false;
+        command += " \"" + std::string(folder) + "/" + path.substr(slash + 1) + "\"";
+    }
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -347,7 +357,16 @@ bool MakeHostLink(const std::string& link, const std::string& target) {
     WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return Exists(link);
+    return true;
+}
+
+// A host symbolic link, as Wine shows a link made outside it.
+bool MakeHostLink(const std::string& link, const std::string& target) {
+    return RunHost("ln", "-s", {target, link}) && Exists(link);
+}
+
+bool RemoveHostLink(const std::string& link) {
+    return RunHost("rm", "-f", {link});
 }
 
 TEST_F(QuarantineWinTest, RestoreOverAFileThatIsThereAgainAsksInTheProgramsOwnWords) {
@@ -403,8 +422,14 @@ TEST_F(QuarantineWinTest, AFolderHoldingLinksIsStoredWithoutWhatTheyPointTo) {
     EXPECT_EQ(ui.messages[0].text, std::string(kChangedPayloadMessage) + "\n\n" + bad);
     CheckAllPackages();
     quarantine.cmdDeleteQuarantined();
+    // Wine cannot remove a host link through the Windows calls, so the package keeps the link
+    // (and stays listed); everything else of it is gone.
+    EXPECT_FALSE(Exists(Package() + "\\10000\\Bad\\x.txt"));
+    EXPECT_FALSE(Exists(Package() + "\\10000.qnf"));
     EXPECT_EQ(files.ReadFile(outside + "\\secret.txt"), "not the folder's");
     EXPECT_EQ(files.ReadFile(bad + "\\elsewhere\\secret.txt"), "not the folder's");
+    for (const char* link : {"\\elsewhere", "\\app", "\\planted"})
+        RemoveHostLink((link == std::string("\\planted") ? Package() + "\\10000\\Bad" : bad) + link);
 }
 
 }  // namespace
