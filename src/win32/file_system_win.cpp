@@ -4,6 +4,9 @@
 // refuses read-only targets; a rename within one folder is a single step on both.
 #include "win32/file_system_win.h"
 
+// Needs the types of windows.h.
+#include <bcrypt.h>
+
 #include <algorithm>
 #include <atomic>
 #include <string>
@@ -198,6 +201,87 @@ bool FileSystemWin::MoveFile(const std::string& from, const std::string& to) {
     // Copy-and-delete is allowed so that a move to another drive works as it does for the shell.
     return MoveFileExW(WinPath(from).c_str(), WinPath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) !=
            0;
+}
+
+std::optional<std::string> FileSystemWin::FinalPath(const std::string& path) {
+    // No access rights are asked for, so a file in use or without read rights still answers;
+    // backup semantics let a folder be opened.
+    UniqueKernelHandle object(CreateFileW(WinPath(path).c_str(), 0,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!object)
+        return std::nullopt;
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetFinalPathNameByHandleW(object.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0)
+            return std::nullopt;
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            break;
+        }
+        buffer.assign(length + 1, L'\0');
+    }
+    std::wstring_view final(buffer);
+    if (final.starts_with(L"\\\\?\\UNC\\"))
+        return "\\\\" + Narrow(final.substr(8));
+    if (final.starts_with(L"\\\\?\\"))
+        return Narrow(final.substr(4));
+    return Narrow(final);
+}
+
+std::optional<std::string> FileSystemWin::FileSha256(const std::string& path) {
+    UniqueKernelHandle file(CreateFileW(WinPath(path).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return std::nullopt;
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
+        return std::nullopt;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    std::optional<std::string> result;
+    if (BCRYPT_SUCCESS(BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0))) {
+        // Streamed: a payload may be far larger than what is sensible to hold in memory.
+        std::string buffer(256 * 1024, '\0');
+        bool ok = true;
+        for (;;) {
+            DWORD got = 0;
+            if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+                ok = false;
+                break;
+            }
+            if (got == 0)
+                break;
+            if (!BCRYPT_SUCCESS(BCryptHashData(hash, reinterpret_cast<PUCHAR>(buffer.data()), got, 0))) {
+                ok = false;
+                break;
+            }
+        }
+        UCHAR digest[32];
+        if (ok && BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, sizeof digest, 0))) {
+            constexpr char kHex[] = "0123456789abcdef";
+            std::string hex;
+            for (UCHAR byte : digest) {
+                hex += kHex[byte >> 4];
+                hex += kHex[byte & 0xF];
+            }
+            result = std::move(hex);
+        }
+        BCryptDestroyHash(hash);
+    }
+    BCryptCloseAlgorithmProvider(algorithm, 0);
+    return result;
+}
+
+bool FileSystemWin::CopyOneFile(const std::string& from, const std::string& to) {
+    // A read-only target would refuse the copy; it is replaced like any other.
+    std::wstring target = WinPath(to);
+    DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    return CopyFileW(WinPath(from).c_str(), target.c_str(), FALSE) != 0;
 }
 
 }  // namespace pellora::win32

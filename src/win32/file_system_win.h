@@ -30,6 +30,9 @@ class FileSystemWin : public FileSystemPort {
     bool AppendFile(const std::string& path, const std::string& bytes) override;
     bool MoveFile(const std::string& from, const std::string& to) override;
     std::unique_ptr<FileWriter> OpenFileWriter(const std::string& path, bool append) override;
+    std::optional<std::string> FinalPath(const std::string& path) override;
+    std::optional<std::string> FileSha256(const std::string& path) override;
+    bool CopyOneFile(const std::string& from, const std::string& to) override;
 };
 
 // The wide path for a Win32 call: "\\?\" (or "\\?\UNC\") in front of a drive or network path

@@ -29,7 +29,12 @@ int ShellWin::FileOperation(ShellOp op, const std::string& from, const std::stri
     operation.pFrom = source.c_str();
     operation.pTo = destination.c_str();
     operation.fFlags = static_cast<FILEOP_FLAGS>(flags);
-    return SHFileOperationW(&operation);
+    int result = SHFileOperationW(&operation);
+    // A "No" to a question of the shell, or a cancelled progress window, ends the operation
+    // with result 0 and only this indicator set.
+    if (result == 0 && operation.fAnyOperationsAborted)
+        return ERROR_CANCELLED;
+    return result;
 }
 
 bool ShellWin::OpenDocument(const std::string& path, const std::string& workingFolder) {

@@ -145,4 +145,12 @@ HostAddressResult SystemWin::HostAddress() {
     return result;
 }
 
+std::string SystemWin::DecimalSeparator() {
+    wchar_t separator[8] = {};  // the system allows up to three characters and the NUL
+    int length = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8);
+    if (length <= 1)
+        return ".";
+    return Narrow(std::wstring_view(separator, static_cast<size_t>(length - 1)));
+}
+
 }  // namespace pellora::win32

@@ -24,6 +24,7 @@ class SystemWin : public SystemPort {
     // third being the build), or kUnknownVersion.
     std::string ProgramVersion() override;
     HostAddressResult HostAddress() override;
+    std::string DecimalSeparator() override;
 };
 
 }  // namespace pellora::win32

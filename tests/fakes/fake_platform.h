@@ -80,6 +80,12 @@ public:
     bool CopyTree(const std::string& from, const std::string& to);
 
     bool failWrites = false;  // simulates a full disk
+    // When set, answers FinalPath (a link without the reparse attribute, as under Wine);
+    // otherwise every path is its own final path.
+    std::function<std::optional<std::string>(const std::string&)> finalPath;
+    std::optional<std::string> FinalPath(const std::string& path) override {
+        return finalPath ? finalPath(path) : FileSystemPort::FinalPath(path);
+    }
 
 private:
     struct Node {
@@ -167,12 +173,14 @@ public:
     std::string ExecutablePath() override { return appFolder + "\\Pellora.exe"; }
     std::string ProgramVersion() override { return version; }
     HostAddressResult HostAddress() override { return host; }
+    std::string DecimalSeparator() override { return decimalSeparator; }
 
     std::string systemDir = "C:\\WINDOWS\\system32";
     std::string windowsDir = "C:\\WINDOWS";
     std::string tempPath = "C:\\TEMP\\";
     std::string appFolder = "C:\\Pellora";
     std::string version = "1.0.0";
+    std::string decimalSeparator = ".";
     HostAddressResult host{HostAddressResult::Failure::None, 1, 1, 0, {10, 0, 0, 5}, false};
 };
 

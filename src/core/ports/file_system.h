@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/util/sha256.h"
+
 namespace pellora {
 
 namespace file_attr {
@@ -67,6 +69,25 @@ public:
     // written at its end. Nothing when it cannot be opened. The default builds on the calls
     // above; the Windows adapter keeps one handle open.
     virtual std::unique_ptr<FileWriter> OpenFileWriter(const std::string& path, bool append);
+
+    // The path with every link on the way resolved, as the system reaches the object; nothing
+    // when the object cannot be opened. A child whose final path is not its parent's final path
+    // and its own name is a link, whether or not it carries the reparse attribute (a host's
+    // symbolic link under Wine need not carry it).
+    virtual std::optional<std::string> FinalPath(const std::string& path) { return path; }
+    // SHA-256 of the file's bytes as 64 lower-case hex digits; nothing when it cannot be read.
+    virtual std::optional<std::string> FileSha256(const std::string& path) {
+        std::optional<std::string> bytes = ReadFile(path);
+        if (!bytes)
+            return std::nullopt;
+        return Sha256Hex(*bytes);
+    }
+    // Copies one file's bytes (and, where the platform keeps them, its attributes and times),
+    // replacing an existing target.
+    virtual bool CopyOneFile(const std::string& from, const std::string& to) {
+        std::optional<std::string> bytes = ReadFile(from);
+        return bytes && WriteFileAtomic(to, *bytes);
+    }
 };
 
 }  // namespace pellora

@@ -37,6 +37,8 @@ public:
     // Major, minor and revision of the program's own version information.
     virtual std::string ProgramVersion() = 0;
     virtual HostAddressResult HostAddress() = 0;
+    // The user's decimal separator for figures shown to them.
+    virtual std::string DecimalSeparator() { return "."; }
 };
 
 }  // namespace pellora

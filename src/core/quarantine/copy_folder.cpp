@@ -14,8 +14,7 @@ bool CopyFolderInto(ShellPort& shell, FileSystemPort& files, std::string source,
         source.pop_back();
     if (!IsFolder(files, destination))
         return false;
-    return shell.FileOperation(ShellOp::Copy, source, destination,
-                               shell_flags::kNoConfirmation | shell_flags::kNoConfirmMkDir) == 0;
+    return shell.FileOperation(ShellOp::Copy, source, destination, shell_flags::kNoUi) == 0;
 }
 
 }  // namespace pellora

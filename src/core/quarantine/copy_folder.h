@@ -1,6 +1,7 @@
 // modCopyFolder: copies a folder with its whole tree into an existing folder through the shell,
 // which places the copy under the source's own name and replaces files of the same name there
-// without asking. Quarantine uses it to store a folder and restore uses it to put one back.
+// without asking; it shows nothing, not even an error. Quarantine uses it to store a folder and restore uses it to put
+// one back.
 #pragma once
 
 #include <string>

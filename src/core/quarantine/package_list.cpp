@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "core/quarantine/copy_folder.h"
+#include "core/quarantine/tree_walk.h"
+#include "core/util/text.h"
 
 namespace pellora {
 
@@ -20,21 +22,26 @@ void Quarantine::LoadToQuarantineList() {
     std::vector<std::string> names = state_.lstQuarantinedFiles;
     std::vector<QuarantinePackageRow> rows;
     std::vector<std::string> scratch;
+    const std::string separator = ports_.system.DecimalSeparator();
     for (const std::string& name : names) {
         std::string package = root + "\\" + name;
         uint64_t size = 0;
         size_t items = 0;
         std::optional<uint32_t> attributes = ports_.files.GetAttributes(package);
         // A link is not followed: what it points to is not part of the store.
-        if (attributes && (*attributes & file_attr::kDirectory) && !(*attributes & file_attr::kReparsePoint)) {
-            scratch.clear();
-            finder_.CollectFileNames(package, "*.*", scratch, true);
-            size = finder_.LastListedLength();
+        if (attributes && (*attributes & file_attr::kDirectory) && !IsLink(ports_.files, package)) {
+            std::vector<TreeEntry> entries;
+            (void)ListTreeWithoutLinks(ports_.files, ports_.ui, package, entries, nullptr);
+            // The listings leave "desktop.ini" out everywhere, sizes included.
+            for (const TreeEntry& entry : entries) {
+                if (!EndsWith(entry.path, "\\desktop.ini"))
+                    size += entry.size;
+            }
             scratch.clear();
             finder_.CollectFileNames(package, "*.qnf", scratch, false);
             items = static_cast<size_t>(std::count_if(scratch.begin(), scratch.end(), IsRecordName));
         }
-        rows.push_back(QuarantinePackageRow{name, SizeText(size), std::to_string(items), false});
+        rows.push_back(QuarantinePackageRow{name, SizeText(size, separator), std::to_string(items), false});
     }
     state_.lstQuarantinedList = std::move(rows);
     ports_.ui.Changed(View::QuarantineList);
@@ -109,16 +116,29 @@ std::vector<std::string> Quarantine::CheckedPackages() const {
 
 void Quarantine::DeleteTreeInPasses(const std::string& folder) {
     std::optional<uint32_t> attributes = ports_.files.GetAttributes(folder);
-    if (!attributes || !(*attributes & file_attr::kDirectory) || (*attributes & file_attr::kReparsePoint))
+    if (!attributes || !(*attributes & file_attr::kDirectory) || IsLink(ports_.files, folder))
         return;
 
     // The listing runs only while the busy flag is set. The flag is given back as it was found,
     // so that a scan waiting for its removal run stays protected from an automatic scan.
     bool wasBusy = state_.busy;
     state_.busy = true;
-    for (int pass = 0; pass < kDeletePasses; ++pass) {
+    // A link in the store is taken away itself, never what it points to.
+    auto removeLink = [this](const std::string& link) {
+        std::optional<uint32_t> linkAttributes = ports_.files.GetAttributes(link);
+        if (linkAttributes && (*linkAttributes & file_attr::kDirectory)) {
+            ports_.files.RemoveDirectory(link);
+        } else {
+            ports_.files.DeleteFile(link);
+        }
+    };
+    std::vector<TreeEntry> entries;
+    for (int pass = 0; pass < kDeletePasses && state_.busy; ++pass) {
         state_.lstCustomDelete.Clear();
-        finder_.CollectFilePaths(folder, "*.*", state_.lstCustomDelete, true);
+        entries.clear();
+        (void)ListTreeWithoutLinks(ports_.files, ports_.ui, folder, entries, removeLink);
+        for (const TreeEntry& entry : entries)
+            state_.lstCustomDelete.Add(entry.path);
         if (state_.lstCustomDelete.Empty())
             break;
         (void)fileOps_.DeleteListedItems();

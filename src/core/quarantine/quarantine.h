@@ -27,6 +27,18 @@ namespace pellora {
 
 inline constexpr const char* kQuarantinedMessageTail = " items quarantined successfully.";
 inline constexpr const char* kQuarantineLogHeading = " Following items Quarantined:";
+// Restore asks these in the program's own message box, never through the shell; a console run
+// answers No, so an object stays in quarantine rather than anything waiting for a person.
+inline constexpr const char* kRestoreReplaceQuestion = "This file is there again:";
+inline constexpr const char* kRestoreReplaceQuestionTail = "Replace it with the quarantined copy?";
+inline constexpr const char* kRestoreCreateFolderQuestion = "This folder no longer exists:";
+inline constexpr const char* kRestoreCreateFolderQuestionTail = "Create it to restore the quarantined copy?";
+inline constexpr const char* kChangedPayloadMessage =
+    "The quarantined copy has changed since it was stored and is not restored:";
+inline constexpr const char* kDamagedRecordLog = "     Damaged quarantine record skipped: ";
+inline constexpr const char* kChangedPayloadLog = "     Changed quarantine copy not restored: ";
+inline constexpr const char* kLinkLeftOutLog =
+    "     Link not quarantined (only what a folder itself holds is stored): ";
 // Passes of the level-by-level deletion of a package or a folder copy.
 inline constexpr int kDeletePasses = 30;
 
@@ -76,6 +88,11 @@ class Quarantine {
     bool StoreFile(const std::string& source, const std::string& payload);
     bool StoreKey(const std::string& keyPath, const std::string& payload);
     bool StoreFolder(const std::string& source, const std::string& holder);
+    // Writes the SHA-256 of the payload (of the whole tree for a folder copy) beside it.
+    bool StoreDigest(const std::string& number, const std::string& payload, bool folderCopy);
+    std::optional<std::string> PayloadDigest(const std::string& payload, bool folderCopy);
+    int QuietCopy(const std::string& from, const std::string& to);
+    int QuietMove(const std::string& from, const std::string& to);
 
     void RestorePackage(const std::string& packageName);
     bool RestoreRecord(const std::string& packageName, const std::string& recordName);
@@ -83,6 +100,18 @@ class Quarantine {
     bool WriteBackValue(const std::string& packageName, const QuarantineRecord& record);
     bool WriteBackFolder(const std::string& payload, const std::string& source);
     bool WriteBackFile(const std::string& payload, const std::string& source);
+    // False when the package or any step from it to the payload is a link, so that nothing
+    // outside the package is restored from or deleted.
+    bool PayloadInsidePackage(const std::string& packageName, const std::string& storedItem);
+    // False when the stored digest exists and the payload no longer matches it.
+    bool PayloadUnchanged(const std::string& packageName,
+                          const std::string& number,
+                          const QuarantineRecord& record,
+                          bool folderCopy);
+    // Creates a missing folder on the way to a restored object once the user agrees.
+    bool FolderReady(const std::string& folder);
+    bool Ask(const std::string& question, const std::string& path, const std::string& tail);
+    void Log(const std::string& line);
 
     // Names of the checked rows of lstQuarantinedList, taken before any event can rebuild it.
     std::vector<std::string> CheckedPackages() const;

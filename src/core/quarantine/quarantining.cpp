@@ -3,6 +3,7 @@
 #include "core/quarantine/quarantine.h"
 
 #include "core/quarantine/copy_folder.h"
+#include "core/quarantine/tree_walk.h"
 #include "core/removal/external_commands.h"
 #include "core/util/text.h"
 
@@ -92,7 +93,8 @@ bool Quarantine::QuarantineResultRow(ResultRow row) {
         }
     }
 
-    if (stored && store_.SaveLineToFile(n + ".qnf", FormatRecord(record))) {
+    if (stored && StoreDigest(n, payload, kind == "folder") &&
+        store_.SaveLineToFile(n + ".qnf", FormatRecord(record))) {
         ports_.ui.Yield();
         return true;
     }
@@ -105,13 +107,23 @@ bool Quarantine::QuarantineResultRow(ResultRow row) {
     } else {
         RemoveStoreFile(payload);
     }
+    RemoveStoreFile(package + "\\" + DigestFileName(n));
     return false;
+}
+
+std::optional<std::string> Quarantine::PayloadDigest(const std::string& payload, bool folderCopy) {
+    return folderCopy ? TreeDigest(ports_.files, ports_.ui, payload) : ports_.files.FileSha256(payload);
+}
+
+bool Quarantine::StoreDigest(const std::string& number, const std::string& payload, bool folderCopy) {
+    std::optional<std::string> digest = PayloadDigest(payload, folderCopy);
+    return digest && store_.SaveLineToFile(DigestFileName(number), *digest);
 }
 
 bool Quarantine::StoreFile(const std::string& source, const std::string& payload) {
     if (!IsFile(source))
         return false;
-    return fileOps_.ShellFileCopy(source, payload) == 0 && IsFile(payload);
+    return QuietCopy(source, payload) == 0 && IsFile(payload);
 }
 
 bool Quarantine::StoreKey(const std::string& keyPath, const std::string& payload) {
@@ -126,24 +138,42 @@ bool Quarantine::StoreKey(const std::string& keyPath, const std::string& payload
     }
     if (!IsFile(temp))
         return false;
-    if (fileOps_.ShellFileMove(temp, payload) == 0 && IsFile(payload))
+    if (QuietMove(temp, payload) == 0 && IsFile(payload))
         return true;
     RemoveStoreFile(temp);
     return false;
 }
 
 bool Quarantine::StoreFolder(const std::string& source, const std::string& holder) {
-    // A folder that holds the package itself would be copied into its own copy without end.
-    std::string inside = ToLowerAscii(store_.CurrentPackageFolder() + "\\");
-    if (StartsWith(inside, ToLowerAscii(source + "\\")))
-        return false;
     std::optional<uint32_t> attributes = ports_.files.GetAttributes(source);
     if (!attributes || !(*attributes & file_attr::kDirectory))
         return false;
+    // A link is stored as nothing: what it points to is not the folder the scan found.
+    if (IsLink(ports_.files, source)) {
+        Log(kLinkLeftOutLog + source);
+        return false;
+    }
+    // A folder that holds the package itself would be copied into its own copy without end. The
+    // comparison is made on the paths as the system reaches them, so that a link on the way to
+    // either side cannot hide that one holds the other.
+    std::optional<std::string> sourceFinal = ports_.files.FinalPath(source);
+    std::optional<std::string> packageFinal = ports_.files.FinalPath(store_.CurrentPackageFolder());
+    if (!sourceFinal || !packageFinal)
+        return false;
+    for (const auto& [outer, inner] :
+         {std::pair{source, store_.CurrentPackageFolder()}, std::pair{*sourceFinal, *packageFinal}}) {
+        if (StartsWith(ToLowerAscii(inner + "\\"), ToLowerAscii(outer + "\\")))
+            return false;
+    }
     if (!ports_.files.CreateDirectory(holder))
         return false;
     std::string name = source.substr(source.rfind('\\') + 1);
-    return CopyFolderInto(ports_.shell, ports_.files, source, holder) && IsFolder(ports_.files, holder + "\\" + name);
+    // Links inside are left out rather than followed: a junction back to the application folder
+    // would otherwise copy the store into itself, and one to elsewhere would store what the
+    // folder does not hold.
+    bool copied = CopyTreeWithoutLinks(ports_.files, ports_.ui, source, holder + "\\" + name,
+                                       [this](const std::string& link) { Log(kLinkLeftOutLog + link); });
+    return copied && IsFolder(ports_.files, holder + "\\" + name);
 }
 
 }  // namespace pellora

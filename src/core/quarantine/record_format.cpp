@@ -58,6 +58,33 @@ bool IsRecordName(std::string_view name) {
     return name.size() > 4 && EqualsIgnoreCase(name.substr(name.size() - 4), ".qnf");
 }
 
+std::optional<std::string> RecordNumber(std::string_view recordName) {
+    if (!IsRecordName(recordName))
+        return std::nullopt;
+    std::string_view number = recordName.substr(0, recordName.size() - 4);
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    return std::string(number);
+}
+
+bool IsOwnPayload(std::string_view item, std::string_view number, bool folderCopy) {
+    if (!folderCopy)
+        return EqualsIgnoreCase(item, std::string(number) + ".qit");
+    if (!IsSafeStoredItem(item, true))
+        return false;
+    size_t slash = item.find('\\');
+    if (slash != std::string_view::npos)
+        return item.substr(0, slash) == number;
+    // The older layout: the copy directly under the folder's name.
+    bool digits = item.find_first_not_of("0123456789") == std::string_view::npos;
+    return !digits && !EndsWith(ToLowerAscii(item), ".qit") && !EndsWith(ToLowerAscii(item), ".qnf") &&
+           !EndsWith(ToLowerAscii(item), ".sha256");
+}
+
+std::string DigestFileName(std::string_view number) {
+    return std::string(number) + ".sha256";
+}
+
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";

@@ -39,6 +39,15 @@ bool IsSafeStoredItem(std::string_view item, bool folderCopy);
 
 // True for a record file name ("10000.qnf"), whatever the letter case.
 bool IsRecordName(std::string_view name);
+// The number of a record file name ("10000" for "10000.qnf"); nothing unless it is digits.
+std::optional<std::string> RecordNumber(std::string_view recordName);
+// True when a record numbered `number` names its own payload: "N.qit" for every kind but
+// folders, "N\name" for a folder copy, or a folder copy stored directly under its name by the
+// older layout (a name that cannot be another record's payload). A damaged record that names
+// another record's payload would otherwise put that object back and delete it twice.
+bool IsOwnPayload(std::string_view item, std::string_view number, bool folderCopy);
+// The file beside the payload that holds its SHA-256 ("10000.sha256").
+std::string DigestFileName(std::string_view number);
 
 std::string EncodeSavedValue(const RegValue& value);
 // Nothing for a text that is not a saved value (no bar, unknown type word, bad number or hex).

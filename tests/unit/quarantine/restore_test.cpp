@@ -18,7 +18,9 @@ TEST_F(QuarantineTest, AFailedWriteBackKeepsRecordAndPayload) {
     quarantine.cmdQuarantineSelected();
     const std::vector<std::string> before = p.files.Tree(kPackage);
 
-    p.files.Lock("C:\\Dir\\a.exe");  // the copy back is refused
+    ASSERT_TRUE(p.files.WriteFileAtomic("C:\\Dir\\a.exe", "MZ changed"));
+    p.files.Lock("C:\\Dir\\a.exe");  // the copy back is refused, though replacing is agreed to
+    p.ui.answers = {MsgAnswer::Yes};
     p.files.DeleteFile("C:\\Gone\\Bad\\x.txt");
     p.files.RemoveDirectory("C:\\Gone\\Bad");
     p.files.RemoveDirectory("C:\\Gone");  // the parent folder is gone

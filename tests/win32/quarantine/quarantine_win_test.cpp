@@ -4,9 +4,12 @@
 // there before, bytes and value types included.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <vector>
 
 #include "core/quarantine/quarantine.h"
+#include "core/util/sha256.h"
 #include "fakes/fake_platform.h"
 #include "win32/clock_win.h"
 #include "win32/file_system_win.h"
@@ -36,11 +39,18 @@ bool Exists(const std::string& path) {
     return GetFileAttributesW(W(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool RemoveHostLink(const std::string& link);
+
 // Deletes a tree without following links.
 void RemoveTree(const std::string& path) {
     DWORD attributes = GetFileAttributesW(W(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        if (!RemoveDirectoryW(W(path).c_str()) && !DeleteFileW(W(path).c_str()))
+            RemoveHostLink(path);
+        return;
+    }
     SetFileAttributesW(W(path).c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         DeleteFileW(W(path).c_str());
@@ -321,6 +331,105 @@ TEST_F(QuarantineWinTest, CheckedPackagesAndStrayFilesAreDeleted) {
     EXPECT_TRUE(Exists(root + "\\keep\\10000.qit"));
     ASSERT_EQ(state.lstQuarantinedList.size(), 1u);
     EXPECT_EQ(state.status.noQuarantined, "1");
+}
+
+// Runs a host program on host paths (Wine starts one like any other); false where it cannot.
+bool RunHost(const std::string& program, const std::string& options, const std::vector<std::string>& paths) {
+    using UnixName = char*(CDECL*)(const WCHAR*);
+    auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (!unixName)
+        return false;
+    std::string command = "Z:\\bin\\" + program + " " + options;
+    for (const std::string& path : paths) {
+        // The last step may not exist yet: its folder is translated and the name appended.
+        size_t slash = path.rfind('\\');
+        char* folder = unixName(W(path.substr(0, slash)).c_str());
+        if (!folder)
+            return false;
+        command += " \"" + std::string(folder) + "/" + path.substr(slash + 1) + "\"";
+    }
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+// A host symbolic link, as Wine shows a link made outside it.
+bool MakeHostLink(const std::string& link, const std::string& target) {
+    return RunHost("ln", "-s", {target, link}) && Exists(link);
+}
+
+bool RemoveHostLink(const std::string& link) {
+    return RunHost("rm", "-f", {link});
+}
+
+TEST_F(QuarantineWinTest, RestoreOverAFileThatIsThereAgainAsksInTheProgramsOwnWords) {
+    std::string victim = base + "\\Victims\\bad.exe";
+    ASSERT_TRUE(files.WriteFileAtomic(victim, "stored bytes"));
+    AddRow("file", victim);
+    quarantine.cmdQuarantineSelected();
+    EXPECT_EQ(files.ReadFile(Package() + "\\10000.sha256"), Sha256Hex("stored bytes"));
+    ASSERT_TRUE(files.WriteFileAtomic(victim, "the user's newer file"));
+    ui.messages.clear();
+
+    CheckAllPackages();
+    quarantine.cmdRestoreQuarantined();  // answered No: the shell is never asked
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text,
+              std::string(kRestoreReplaceQuestion) + "\n\n" + victim + "\n\n" + kRestoreReplaceQuestionTail);
+    EXPECT_EQ(files.ReadFile(victim), "the user's newer file");
+    EXPECT_TRUE(Exists(Package() + "\\10000.qit"));
+
+    ui.answers = {MsgAnswer::Yes};
+    CheckAllPackages();
+    quarantine.cmdRestoreQuarantined();
+    EXPECT_EQ(files.ReadFile(victim), "stored bytes");
+    EXPECT_FALSE(Exists(Package()));
+}
+
+TEST_F(QuarantineWinTest, AFolderHoldingLinksIsStoredWithoutWhatTheyPointTo) {
+    std::string bad = base + "\\Victims\\Bad";
+    std::string outside = base + "\\Outside";
+    CreateDirectoryW(W(bad).c_str(), nullptr);
+    CreateDirectoryW(W(outside).c_str(), nullptr);
+    ASSERT_TRUE(files.WriteFileAtomic(bad + "\\x.txt", "x"));
+    ASSERT_TRUE(files.WriteFileAtomic(outside + "\\secret.txt", "not the folder's"));
+    if (!MakeHostLink(bad + "\\elsewhere", outside) || !MakeHostLink(bad + "\\app", state.appFolder))
+        GTEST_SKIP() << "no host symbolic links here";
+    EXPECT_EQ(files.FinalPath(bad + "\\elsewhere"), files.FinalPath(outside));
+
+    AddRow("folder", bad);
+    quarantine.cmdQuarantineSelected();
+    ASSERT_EQ(ui.messages.at(0).text, "1 items quarantined successfully.");
+    EXPECT_EQ(files.ReadFile(Package() + "\\10000\\Bad\\x.txt"), "x");
+    EXPECT_FALSE(Exists(Package() + "\\10000\\Bad\\elsewhere"));
+    EXPECT_FALSE(Exists(Package() + "\\10000\\Bad\\app"));
+    EXPECT_EQ(std::count(state.lstLog.begin(), state.lstLog.end(), kLinkLeftOutLog + bad + "\\app"), 1);
+
+    // A link planted in the package: restore refuses the changed copy, deletion removes the
+    // link and leaves what it points to.
+    ASSERT_TRUE(MakeHostLink(Package() + "\\10000\\Bad\\planted", outside));
+    ui.messages.clear();
+    CheckAllPackages();
+    quarantine.cmdRestoreQuarantined();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, std::string(kChangedPayloadMessage) + "\n\n" + bad);
+    CheckAllPackages();
+    quarantine.cmdDeleteQuarantined();
+    // Wine cannot remove a host link through the Windows calls, so the package keeps the link
+    // (and stays listed); everything else of it is gone.
+    EXPECT_FALSE(Exists(Package() + "\\10000\\Bad\\x.txt"));
+    EXPECT_FALSE(Exists(Package() + "\\10000.qnf"));
+    EXPECT_EQ(files.ReadFile(outside + "\\secret.txt"), "not the folder's");
+    EXPECT_EQ(files.ReadFile(bad + "\\elsewhere\\secret.txt"), "not the folder's");
+    for (const char* link : {"\\elsewhere", "\\app", "\\planted"})
+        RemoveHostLink((link == std::string("\\planted") ? Package() + "\\10000\\Bad" : bad) + link);
 }
 
 }  // namespace
