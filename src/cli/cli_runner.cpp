@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "core/removal/object_presence.h"
 #include "core/scan/scan_report.h"
 #include "core/util/text.h"
 
@@ -13,17 +14,6 @@ constexpr const char* kProgram = "pellora-cli";
 constexpr const char* kResetHomePageTitle = "Reset homepage?";
 // CustomScan.stg line of "Automatically Erase all detected objects".
 constexpr size_t kAutomaticEraseLine = 4;
-
-// Root and path below it of a well-formed key path; RootKey::None otherwise. Checked here so
-// that a damaged object never reaches the registry layer, which would answer with a message.
-std::pair<RootKey, std::string> SplitKeyQuietly(const std::string& keyPath) {
-    if (!StartsWith(keyPath, "HKEY_") || EndsWith(keyPath, "\\"))
-        return {RootKey::None, ""};
-    size_t slash = keyPath.find('\\');
-    if (slash == std::string::npos)
-        return {RootKeyFromName(keyPath), ""};
-    return {RootKeyFromName(keyPath.substr(0, slash)), keyPath.substr(slash + 1)};
-}
 
 }  // namespace
 
@@ -87,6 +77,14 @@ bool CliRunner::StartUp(bool needDatabase) {
     if (app_.lifecycle().Form_Load() == StartupResult::Exit) {
         Fail(std::string("no reference database ") + kDatabaseFileName + " in " + app_.state().appFolder);
         return false;
+    }
+    if (needDatabase) {
+        // A scan without signatures would report a clean machine: that is never the answer.
+        if (std::string problem = app_.database().Problem(); !problem.empty()) {
+            Fail(std::string("the reference database ") + kDatabaseFileName + " in " + app_.state().appFolder +
+                 " cannot be used: " + problem);
+            return false;
+        }
     }
     return true;
 }
@@ -184,7 +182,10 @@ void CliRunner::QuarantineBeforeRemoval() {
     for (size_t i = 0; i < state.lstScanResult.size(); ++i) {
         ResultRow row = state.lstScanResult[i];
         std::string kind = ToLowerAscii(row.type);
-        if (row.checked && (kind == "cookie" || kind == "path" || kind == "file")) {
+        // Every kind the quarantine can store: folders, keys and values as well as files.
+        const bool storable = kind == "cookie" || kind == "path" || kind == "file" || kind == "folder" ||
+                              kind == "regkey" || kind == "regval";
+        if (row.checked && storable) {
             // The user asked for a copy first: an object that could not be stored stays where
             // it is (and is reported as remaining) rather than going without one.
             if (!app_.quarantine().QuarantineResultRow(row)) {
@@ -209,30 +210,8 @@ void CliRunner::TakeNewLogLines() {
 }
 
 bool CliRunner::StillPresent(const ResultRow& row) {
-    const std::string kind = ToLowerAscii(row.type);
-    auto fileThere = [this](const std::string& pattern) {
-        std::vector<FindEntry> entries;
-        return !pattern.empty() && ports_.files.FindEntries(pattern, entries) && !entries.empty();
-    };
-    if (kind == "cookie") {
-        const std::string& cookies = app_.state().folders.cookies;
-        return !cookies.empty() && fileThere(cookies + "\\" + row.object);
-    }
-    if (kind == "path" || kind == "file" || kind == "folder")
-        return fileThere(row.object);
-    if (kind == "regkey") {
-        auto [root, subkey] = SplitKeyQuietly(row.object);
-        return root != RootKey::None && ports_.registry.KeyOpens(root, subkey, RegAccess::Read);
-    }
-    if (kind == "regval") {
-        size_t comma = row.object.find(',');
-        if (comma == std::string::npos)
-            return false;
-        auto [root, subkey] = SplitKeyQuietly(row.object.substr(0, comma));
-        return root != RootKey::None && ports_.registry.QueryValue(root, subkey, row.object.substr(comma + 1));
-    }
-    // A kind the removal run does not know is never removed.
-    return true;
+    // Gone only when the platform confirms it: an object we may not look at may still be there.
+    return ObjectPresence(row, app_.state().folders.cookies, ports_.files, ports_.registry) != Presence::Absent;
 }
 
 int CliRunner::Remove(const Options& options) {
@@ -314,8 +293,7 @@ std::optional<std::vector<size_t>> CliRunner::PackageRows(const std::vector<std:
 }
 
 int CliRunner::QuarantineList() {
-    if (!StartUp(false))
-        return kExitError;
+    // Showing the store changes nothing: no start-up (which creates files and prunes backups).
     app_.quarantine().LoadToQuarantineList();
     for (const QuarantinePackageRow& row : app_.state().lstQuarantinedList)
         Print(row.name + "\t" + row.sizeText + "\t" + row.itemCount);
@@ -323,8 +301,6 @@ int CliRunner::QuarantineList() {
 }
 
 int CliRunner::QuarantineShow(const std::string& name) {
-    if (!StartUp(false))
-        return kExitError;
     app_.quarantine().LoadToQuarantineList();
     std::optional<std::vector<size_t>> rows = PackageRows({name});
     if (!rows)
@@ -380,8 +356,8 @@ int CliRunner::QuarantineRestoreOrDelete(const Options& options) {
 }
 
 int CliRunner::IgnoreList() {
-    if (!StartUp(false))
-        return kExitError;
+    AppState& state = app_.state();
+    app_.settingsFiles().ReadLines(kSettingsFolder, kIgnoreListFileName, state.lstIgnoreListFile);
     app_.ignoreList().LoadIgnoredToList();
     for (const ResultRow& row : app_.state().lstIgnoreList)
         Print(ReportLine(row, !row.comment.empty()));

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <string>
 
+#include "core/util/crash_safe_replace.h"
 #include "win32/encoding_win.h"
 #include "win32/handle_win.h"
 
@@ -89,6 +90,15 @@ std::optional<uint32_t> FileSystemWin::GetAttributes(const std::string& path) {
     return attributes;
 }
 
+Presence FileSystemWin::Probe(const std::string& path) {
+    if (GetFileAttributesW(WinPath(path).c_str()) != INVALID_FILE_ATTRIBUTES)
+        return Presence::Present;
+    // Only "no such file or folder" is absence: access denied, a sharing violation or a name
+    // the system cannot take say nothing about whether the object is there.
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Presence::Absent : Presence::Unknown;
+}
+
 bool FileSystemWin::SetAttributes(const std::string& path, uint32_t attributes) {
     return SetFileAttributesW(WinPath(path).c_str(), attributes) != 0;
 }
@@ -108,6 +118,10 @@ bool FileSystemWin::CreateDirectory(const std::string& path) {
 }
 
 std::optional<std::string> FileSystemWin::ReadFile(const std::string& path) {
+    return ReadFileUpTo(path, UINT64_MAX);
+}
+
+std::optional<std::string> FileSystemWin::ReadFileUpTo(const std::string& path, uint64_t maxLength) {
     UniqueKernelHandle file(CreateFileW(WinPath(path).c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -116,8 +130,11 @@ std::optional<std::string> FileSystemWin::ReadFile(const std::string& path) {
     // Read to the end rather than trusting the size: a file another program is writing may grow.
     std::string bytes;
     LARGE_INTEGER size{};
-    if (GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 && size.QuadPart < (1LL << 30)) {
-        bytes.reserve(static_cast<size_t>(size.QuadPart));
+    if (GetFileSizeEx(file.get(), &size)) {
+        if (static_cast<uint64_t>(size.QuadPart) > maxLength)
+            return std::nullopt;
+        if (size.QuadPart > 0 && size.QuadPart < (1LL << 30))
+            bytes.reserve(static_cast<size_t>(size.QuadPart));
     }
     char buffer[64 * 1024];
     for (;;) {
@@ -126,43 +143,58 @@ std::optional<std::string> FileSystemWin::ReadFile(const std::string& path) {
             return std::nullopt;
         if (got == 0)
             break;
+        if (bytes.size() + got > maxLength || bytes.size() + got > bytes.max_size())
+            return std::nullopt;
         bytes.append(buffer, got);
     }
     return bytes;
 }
 
+namespace {
+
+// The crash-safe replacement's steps on kernel32.
+class ReplaceStepsWin : public ReplaceSteps {
+  public:
+    std::optional<uint32_t> Attributes(const std::string& path) override {
+        DWORD attributes = GetFileAttributesW(WinPath(path).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            return std::nullopt;
+        return attributes;
+    }
+    bool SetAttributes(const std::string& path, uint32_t attributes) override {
+        return SetFileAttributesW(WinPath(path).c_str(), attributes) != 0;
+    }
+    bool CreateNew(const std::string& path) override {
+        file_ = UniqueKernelHandle(
+            CreateFileW(WinPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return static_cast<bool>(file_);
+    }
+    bool Write(std::string_view bytes, size_t& written) override {
+        // WriteFile takes a 32-bit count: longer texts go in pieces, never cut.
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30));
+        DWORD done = 0;
+        bool ok = ::WriteFile(file_.get(), bytes.data(), chunk, &done, nullptr) != 0;
+        written = done;
+        return ok;
+    }
+    bool Flush() override { return FlushFileBuffers(file_.get()) != 0; }
+    void Close() override { file_.Reset(); }
+    bool RenameOver(const std::string& from, const std::string& to) override {
+        return MoveFileExW(WinPath(from).c_str(), WinPath(to).c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    }
+    bool Delete(const std::string& path) override { return DeleteFileW(WinPath(path).c_str()) != 0; }
+
+  private:
+    UniqueKernelHandle file_;
+};
+
+}  // namespace
+
 bool FileSystemWin::WriteFileAtomic(const std::string& path, const std::string& bytes) {
-    std::wstring target = WinPath(path);
-    DWORD oldAttributes = GetFileAttributesW(target.c_str());
-    if (oldAttributes != INVALID_FILE_ATTRIBUTES && (oldAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return false;
-
-    std::wstring temp;
-    UniqueKernelHandle file;
-    for (unsigned attempt = 0; attempt < 4 && !file; ++attempt) {
-        temp = WinPath(TempNameBeside(path, attempt));
-        file = UniqueKernelHandle(
-            CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    }
-    if (!file)
-        return false;
-    bool written = WriteAll(file.get(), bytes) && FlushFileBuffers(file.get());
-    file.Reset();
-    if (!written) {
-        DeleteFileW(temp.c_str());
-        return false;
-    }
-
-    // The rename refuses a read-only target; its old attributes come back if the rename fails.
-    bool reset = oldAttributes != INVALID_FILE_ATTRIBUTES && (oldAttributes & FILE_ATTRIBUTE_READONLY);
-    if (reset)
-        SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    if (reset)
-        SetFileAttributesW(target.c_str(), oldAttributes);
-    DeleteFileW(temp.c_str());
-    return false;
+    ReplaceStepsWin steps;
+    return ReplaceFileCrashSafe(steps, path, bytes,
+                                [&path](unsigned attempt) { return TempNameBeside(path, attempt); });
 }
 
 bool FileSystemWin::AppendFile(const std::string& path, const std::string& bytes) {

@@ -26,6 +26,8 @@ class FileSystemWin : public FileSystemPort {
     bool RemoveDirectory(const std::string& path) override;
     bool CreateDirectory(const std::string& path) override;
     std::optional<std::string> ReadFile(const std::string& path) override;
+    std::optional<std::string> ReadFileUpTo(const std::string& path, uint64_t maxLength) override;
+    Presence Probe(const std::string& path) override;
     bool WriteFileAtomic(const std::string& path, const std::string& bytes) override;
     bool AppendFile(const std::string& path, const std::string& bytes) override;
     bool MoveFile(const std::string& from, const std::string& to) override;

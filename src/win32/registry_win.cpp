@@ -110,7 +110,36 @@ std::vector<BYTE> ToRegistry(const RegValue& value) {
     return std::vector<BYTE>(first, first + value.data.size());
 }
 
+// Only "no such key or value" is absence; any other refusal leaves the answer open.
+Presence PresenceOf(LONG rc) {
+    if (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA)
+        return Presence::Present;
+    return rc == ERROR_FILE_NOT_FOUND || rc == ERROR_PATH_NOT_FOUND ? Presence::Absent : Presence::Unknown;
+}
+
+// Opens the key for a presence question; `rc` is the platform's answer (an unknown root: not found).
+UniqueRegKey OpenToProbe(RootKey root, const std::string& subkey, LONG& rc) {
+    HKEY rootHandle = RootHandle(root);
+    HKEY raw = nullptr;
+    rc = rootHandle ? RegOpenKeyExW(rootHandle, Widen(subkey).c_str(), 0, KEY_QUERY_VALUE, &raw) : ERROR_FILE_NOT_FOUND;
+    return UniqueRegKey(rc == ERROR_SUCCESS ? raw : nullptr);
+}
+
 }  // namespace
+
+Presence RegistryWin::ProbeKey(RootKey root, const std::string& subkey) {
+    LONG rc = ERROR_SUCCESS;
+    UniqueRegKey key = OpenToProbe(root, subkey, rc);
+    return PresenceOf(rc);
+}
+
+Presence RegistryWin::ProbeValue(RootKey root, const std::string& subkey, const std::string& name) {
+    LONG rc = ERROR_SUCCESS;
+    UniqueRegKey key = OpenToProbe(root, subkey, rc);
+    if (!key)
+        return PresenceOf(rc);
+    return PresenceOf(RegQueryValueExW(key.get(), Widen(name).c_str(), nullptr, nullptr, nullptr, nullptr));
+}
 
 bool RegistryWin::KeyOpens(RootKey root, const std::string& subkey, RegAccess access) {
     return static_cast<bool>(Open(root, subkey, MaskOf(access)));

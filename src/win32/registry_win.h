@@ -25,6 +25,8 @@ class RegistryWin : public RegistryPort {
                                                         const std::string& subkey,
                                                         RegAccess access) override;
     bool CreateKey(RootKey root, const std::string& subkey) override;
+    Presence ProbeKey(RootKey root, const std::string& subkey) override;
+    Presence ProbeValue(RootKey root, const std::string& subkey, const std::string& name) override;
 };
 
 }  // namespace pellora::win32

@@ -38,14 +38,25 @@ FakeRegistry::Key* FakeRegistry::FindPath(const std::string& keyPath) {
 
 bool FakeRegistry::KeyOpens(RootKey root, const std::string& subkey, RegAccess access) {
     Key* key = Find(root, subkey);
-    if (!key) return false;
+    if (!key || key->denyAll) return false;
     return !(key->denyWrite && (access == RegAccess::Write || access == RegAccess::Listing));
+}
+
+Presence FakeRegistry::ProbeKey(RootKey root, const std::string& subkey) {
+    Key* key = Find(root, subkey);
+    return !key ? Presence::Absent : key->denyAll ? Presence::Unknown : Presence::Present;
+}
+
+Presence FakeRegistry::ProbeValue(RootKey root, const std::string& subkey, const std::string& name) {
+    Key* key = Find(root, subkey);
+    if (key && key->denyAll) return Presence::Unknown;
+    return QueryValue(root, subkey, name) ? Presence::Present : Presence::Absent;
 }
 
 std::optional<RegValue> FakeRegistry::QueryValue(RootKey root, const std::string& subkey, const std::string& name) {
     ++queryCount;
     Key* key = Find(root, subkey);
-    if (!key) return std::nullopt;
+    if (!key || key->denyAll) return std::nullopt;
     auto it = key->values.find(ToLowerAscii(name));
     if (it == key->values.end()) return std::nullopt;
     return it->second.second;
@@ -60,7 +71,7 @@ bool FakeRegistry::SetValue(RootKey root, const std::string& subkey, const std::
 
 bool FakeRegistry::DeleteValue(RootKey root, const std::string& subkey, const std::string& name) {
     Key* key = Find(root, subkey);
-    if (!key) return false;
+    if (!key || key->denyAll) return false;
     return key->values.erase(ToLowerAscii(name)) > 0;
 }
 
@@ -69,7 +80,7 @@ bool FakeRegistry::DeleteKey(RootKey root, const std::string& subkey) {
     Key* parent = Find(root, slash == std::string::npos ? "" : subkey.substr(0, slash));
     if (!parent || subkey.empty()) return false;
     auto it = parent->subkeys.find(ToLowerAscii(slash == std::string::npos ? subkey : subkey.substr(slash + 1)));
-    if (it == parent->subkeys.end() || !it->second->subkeys.empty()) return false;
+    if (it == parent->subkeys.end() || !it->second->subkeys.empty() || it->second->denyAll) return false;
     parent->subkeys.erase(it);
     return true;
 }
@@ -119,6 +130,11 @@ void FakeRegistry::AddDword(const std::string& keyPath, const std::string& name,
     std::string data(4, '\0');
     for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
     AddValue(keyPath, name, RegValue{kRegDword, data});
+}
+
+void FakeRegistry::DenyAll(const std::string& keyPath) {
+    AddKey(keyPath);
+    FindPath(keyPath)->denyAll = true;
 }
 
 void FakeRegistry::DenyWrite(const std::string& keyPath) {
@@ -208,6 +224,7 @@ bool FakeFileSystem::FindEntries(const std::string& pattern, std::vector<FindEnt
     const Node* dir = Get(folder);
     if (!(dir && dir->folder) && !(folder.size() == 3 && folder[1] == ':')) return false;
     if (dir && (dir->attributes & file_attr::kReparsePoint)) return false;
+    if (dir && (dir->denied || BelowDenied(folder))) return false;
     std::string prefix = folder.back() == '\\' ? folder : folder + "\\";
     for (auto it = nodes_.lower_bound(prefix); it != nodes_.end() && StartsWith(it->first, prefix); ++it) {
         if (it->first.find('\\', prefix.size()) != std::string::npos) continue;
@@ -221,7 +238,7 @@ bool FakeFileSystem::FindEntries(const std::string& pattern, std::vector<FindEnt
 
 std::optional<uint32_t> FakeFileSystem::GetAttributes(const std::string& path) {
     const Node* node = Get(path);
-    if (!node) return std::nullopt;
+    if (!node || BelowDenied(path)) return std::nullopt;
     return node->attributes;
 }
 
@@ -235,7 +252,8 @@ bool FakeFileSystem::SetAttributes(const std::string& path, uint32_t attributes)
 
 bool FakeFileSystem::DeleteFile(const std::string& path) {
     Node* node = Get(path);
-    if (!node || node->folder || node->locked || (node->attributes & file_attr::kReadOnly)) return false;
+    if (!node || node->folder || node->locked || (node->attributes & file_attr::kReadOnly) || BelowDenied(path))
+        return false;
     nodes_.erase(KeyOf(path));
     return true;
 }
@@ -262,9 +280,28 @@ bool FakeFileSystem::CreateDirectory(const std::string& path) {
     return true;
 }
 
+Presence FakeFileSystem::Probe(const std::string& path) {
+    if (BelowDenied(path)) return Presence::Unknown;
+    return Get(path) ? Presence::Present : Presence::Absent;
+}
+
+bool FakeFileSystem::BelowDenied(const std::string& path) const {
+    for (std::string parent = ParentOf(KeyOf(path)); !parent.empty(); parent = ParentOf(parent)) {
+        const Node* node = Get(parent);
+        if (node && node->denied) return true;
+        if (parent.size() <= 3) break;
+    }
+    return false;
+}
+
+void FakeFileSystem::DenyAccess(const std::string& folder) {
+    AddFolder(folder);
+    Get(folder)->denied = true;
+}
+
 std::optional<std::string> FakeFileSystem::ReadFile(const std::string& path) {
     const Node* node = Get(path);
-    if (!node || node->folder) return std::nullopt;
+    if (!node || node->folder || BelowDenied(path)) return std::nullopt;
     return node->bytes;
 }
 

@@ -22,6 +22,7 @@ public:
         std::map<std::string, std::unique_ptr<Key>> subkeys;  // by lower-case name, sorted
         std::map<std::string, std::pair<std::string, RegValue>> values;  // lower-case name -> (name, value)
         bool denyWrite = false;
+        bool denyAll = false;  // opens with no access at all: its values cannot be read or deleted
     };
 
     bool KeyOpens(RootKey root, const std::string& subkey, RegAccess access) override;
@@ -32,6 +33,8 @@ public:
     std::optional<std::vector<std::string>> EnumSubKeys(RootKey root, const std::string& subkey,
                                                         RegAccess access) override;
     bool CreateKey(RootKey root, const std::string& subkey) override;
+    Presence ProbeKey(RootKey root, const std::string& subkey) override;
+    Presence ProbeValue(RootKey root, const std::string& subkey, const std::string& name) override;
 
     // Test helpers: full key paths ("HKEY_CURRENT_USER\Software\X").
     void AddKey(const std::string& keyPath);
@@ -39,6 +42,7 @@ public:
     void AddDword(const std::string& keyPath, const std::string& name, uint32_t number);
     void AddValue(const std::string& keyPath, const std::string& name, const RegValue& value);
     void DenyWrite(const std::string& keyPath);
+    void DenyAll(const std::string& keyPath);  // access denied for every operation on the key
     bool HasKey(const std::string& keyPath);
     std::optional<RegValue> Value(const std::string& keyPath, const std::string& name);
 
@@ -64,6 +68,7 @@ public:
     bool WriteFileAtomic(const std::string& path, const std::string& bytes) override;
     bool AppendFile(const std::string& path, const std::string& bytes) override;
     bool MoveFile(const std::string& from, const std::string& to) override;
+    Presence Probe(const std::string& path) override;
 
     // Test helpers. AddFile and AddFolder create missing parent folders.
     void AddFile(const std::string& path, const std::string& bytes = "", uint32_t attributes = file_attr::kArchive);
@@ -74,6 +79,8 @@ public:
     bool IsFolder(const std::string& path) const;
     std::string Content(const std::string& path) const;
     void Lock(const std::string& path);  // deletion and writes fail, as for a file in use
+    // Access denied below `folder`: nothing in it can be listed, looked at, read or deleted.
+    void DenyAccess(const std::string& folder);
     void SetWriteTime(const std::string& path, uint64_t time);  // reported as FindEntry::lastWriteTime
     // Every path below `folder` (recursively), sorted.
     std::vector<std::string> Tree(const std::string& folder) const;
@@ -95,7 +102,9 @@ private:
         std::string bytes;
         bool locked = false;
         uint64_t writeTime = 0;
+        bool denied = false;
     };
+    bool BelowDenied(const std::string& path) const;
     static std::string KeyOf(const std::string& path);
     static std::string ParentOf(const std::string& path);
     Node* Get(const std::string& path);

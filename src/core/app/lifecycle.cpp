@@ -1,6 +1,7 @@
 #include "core/app/lifecycle.h"
 
 #include "core/backup/backup_pruning.h"
+#include "core/settings/line_text.h"
 
 namespace pellora {
 
@@ -34,6 +35,13 @@ void Lifecycle::CheckSettings() {
     std::string homePage = registry_.GetStringValue(kHomePageKeyPath, kHomePageValueName);
     if (homePage.empty() || homePage == kRegError)
         homePage = kBlankHomePage;
+    if (HoldsLineBreak(homePage)) {
+        // It would become more than one line of Settings.stg and move every later setting (the
+        // number of backups to keep among them). No real home page holds one: it is refused.
+        state_.lstLog.push_back(" Start Page holds a line break: " + std::string(kBlankHomePage) + " is used instead");
+        ports_.ui.Changed(View::Log);
+        homePage = kBlankHomePage;
+    }
     state_.homePageBuffer = homePage;
 
     settings_.CreateDefaultFile(kSettingsFolder, kSettingsFileName, DefaultSettingsLines(state_.homePageBuffer));

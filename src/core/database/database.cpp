@@ -1,25 +1,27 @@
 #include "core/database/database.h"
 
+#include "core/database/item_parser.h"
 #include "core/database/unlock.h"
 #include "core/settings/settings_files.h"
 
 namespace pellora {
 
-void Database::LoadListView(const std::string& folderPath,
+bool Database::LoadListView(const std::string& folderPath,
                             const std::string& fileName,
                             std::vector<std::string>& list) {
     list.clear();
     std::optional<std::string> bytes = files_.ReadFile(AppFilePath(state_.appFolder, folderPath, fileName));
     if (!bytes)
-        return;
+        return false;
     // A lone CR is a character of the scrambled text, not a line end.
     list = SplitTextLines(*bytes, false);
+    return true;
 }
 
 void Database::LoadAndUnlock() {
     const uint64_t generation = ++loadGeneration_;
     std::vector<std::string> table;
-    LoadListView("\\", kDatabaseFileName, table);
+    lastReadFailed_ = !LoadListView("\\", kDatabaseFileName, table);
     for (size_t n = 0; n < table.size(); ++n) {
         table[n] = system_.AnsiToUtf8(UnlockText(table[n], kDatabaseKey));
         ui_.Yield();
@@ -33,6 +35,19 @@ void Database::LoadAndApplyDatabase() {
     LoadAndUnlock();
     if (applySettings)
         applySettings();
+}
+
+std::string Database::Problem() const {
+    if (lastReadFailed_)
+        return "it could not be read";
+    if (state_.lstDBaseFile.empty())
+        return "it is empty";
+    for (size_t n = 0; n < state_.lstDBaseFile.size(); ++n) {
+        const std::string& line = state_.lstDBaseFile[n];
+        if (ClassifyLine(n + 1, line) == LineKind::Signature && KindOfLine(line) != ItemKind::Unknown)
+            return "";
+    }
+    return "it holds no signature item (damaged, or not a reference database)";
 }
 
 bool Database::DatabaseFileExists() {

@@ -26,8 +26,8 @@ class Database {
     std::function<void()> applySettings;
 
     // Replaces `list` with the raw lines of application folder + folder path + file name; an
-    // unreadable file gives an empty list.
-    void LoadListView(const std::string& folderPath, const std::string& fileName, std::vector<std::string>& list);
+    // unreadable file gives an empty list and false.
+    bool LoadListView(const std::string& folderPath, const std::string& fileName, std::vector<std::string>& list);
     // Reads DataBase.ref and unlocks every entry into lstDBaseFile, yielding after each entry.
     // The table changes only once the whole file is unlocked; a load started inside one of the
     // yields (a database update) supersedes this one, which then leaves the table alone.
@@ -36,6 +36,10 @@ class Database {
     void LoadAndApplyDatabase();
     // True when a file DataBase.ref is in the application folder.
     bool DatabaseFileExists();
+    // Why the table of the last load cannot be scanned with ("" when it can): the file could not
+    // be read, held nothing, or unlocked into no signature item at all (damaged or not a
+    // database). An unattended run reports this instead of a scan that finds nothing.
+    std::string Problem() const;
 
   private:
     AppState& state_;
@@ -43,6 +47,7 @@ class Database {
     SystemPort& system_;
     UiPort& ui_;
     uint64_t loadGeneration_ = 0;
+    bool lastReadFailed_ = false;
 };
 
 }  // namespace pellora

@@ -2,8 +2,13 @@
 
 #include "core/database/item_parser.h"
 #include "core/scan/scan_report.h"
+#include "core/settings/line_text.h"
 
 namespace pellora {
+
+bool FitsIgnoreEntry(const ResultRow& row) {
+    return FitsField(row.type) && FitsField(row.object) && FitsField(row.category) && FitsField(row.comment);
+}
 
 std::string IgnoreEntryOf(const ResultRow& row) {
     std::string entry = row.type + "|" + row.object + "|" + row.category;
@@ -30,7 +35,13 @@ void IgnoreList::AddCheckedRows(std::vector<ResultRow>& rows, bool& button, bool
     }
     for (size_t i = 0; i < rows.size(); ++i) {
         const ResultRow& row = rows[i];
-        if (row.checked) {
+        if (row.checked && !FitsIgnoreEntry(row)) {
+            // Read back, the entry would split into other fields or lines and name something
+            // else: it is refused, and said so even where the added rows are not logged.
+            state_.lstLog.push_back(" Not added to Ignore List, its text holds a line break or \"|\": " +
+                                    FlattenLine(row.type + ":" + row.object));
+            ui_.Changed(View::Log);
+        } else if (row.checked) {
             state_.lstIgnoreListFile.push_back(IgnoreEntryOf(row));
             if (logRows) {
                 state_.lstLog.push_back(ReportLine(row, false));

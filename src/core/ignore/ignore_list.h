@@ -17,11 +17,14 @@
 
 namespace pellora {
 
+// True when the row's entry reads back as the same four fields: no field holds "|" or a line
+// break. Rows that do not fit are refused with a log line.
+bool FitsIgnoreEntry(const ResultRow& row);
 // The ignore entry of a row: kind|object|category, and |comment when the comment is not empty.
 std::string IgnoreEntryOf(const ResultRow& row);
 
 class IgnoreList {
-public:
+  public:
     // `saveData` writes the settings lists back (SaveData).
     IgnoreList(AppState& state, UiPort& ui, std::function<void()> saveData)
         : state_(state), ui_(ui), saveData_(std::move(saveData)) {}
@@ -45,7 +48,7 @@ public:
     void mnuQuarantineListNone_Click();
     void mnuQuarantineListInverse_Click();
 
-private:
+  private:
     enum class Selection { All, None, Inverse };
 
     void AddCheckedRows(std::vector<ResultRow>& rows, bool& button, bool logRows);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/util/sha256.h"
+#include "core/ports/presence.h"
 
 namespace pellora {
 
@@ -42,7 +43,7 @@ public:
 };
 
 class FileSystemPort {
-public:
+  public:
     virtual ~FileSystemPort() = default;
 
     // Entries matching `pattern` (a folder, "\" and a wildcard name such as "*.txt"), in the
@@ -57,10 +58,23 @@ public:
     virtual bool CreateDirectory(const std::string& path) = 0;
     // Whole content as bytes; nothing when the file cannot be read.
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+    // As ReadFile, and nothing as well when the file is longer than `maxLength` bytes; adapters
+    // stop reading there, so a huge damaged file never fills memory.
+    virtual std::optional<std::string> ReadFileUpTo(const std::string& path, uint64_t maxLength) {
+        std::optional<std::string> bytes = ReadFile(path);
+        if (bytes && bytes->size() > maxLength)
+            return std::nullopt;
+        return bytes;
+    }
     // Replaces the file in one step: a temporary file beside it is written and flushed, then
     // moved over the target (a read-only target's attributes are reset first). A failure
     // leaves the old file as it was.
     virtual bool WriteFileAtomic(const std::string& path, const std::string& bytes) = 0;
+    // Whether an entry (file or folder, hidden and system ones too) is at `path`. The default
+    // cannot tell a refusal from absence; adapters that can, say Unknown for a refusal.
+    virtual Presence Probe(const std::string& path) {
+        return GetAttributes(path) ? Presence::Present : Presence::Absent;
+    }
     // Appends bytes, creating the file when missing.
     virtual bool AppendFile(const std::string& path, const std::string& bytes) = 0;
     // Moves (renames) a file, replacing an existing target.

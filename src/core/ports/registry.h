@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/ports/presence.h"
+
 namespace pellora {
 
 enum class RootKey { None, ClassesRoot, CurrentUser, LocalMachine, Users, PerformanceData, CurrentConfig, DynData };
@@ -54,6 +56,14 @@ public:
     virtual std::optional<std::vector<std::string>> EnumSubKeys(RootKey root, const std::string& subkey,
                                                                  RegAccess access) = 0;
     // Creates the key and its missing parents (tests and restore helpers only).
+    // Whether the key, or the value of the key, is there. The defaults cannot tell a refusal from
+    // absence; adapters that can, say Unknown for a refusal.
+    virtual Presence ProbeKey(RootKey root, const std::string& subkey) {
+        return KeyOpens(root, subkey, RegAccess::Read) ? Presence::Present : Presence::Absent;
+    }
+    virtual Presence ProbeValue(RootKey root, const std::string& subkey, const std::string& name) {
+        return QueryValue(root, subkey, name) ? Presence::Present : Presence::Absent;
+    }
     virtual bool CreateKey(RootKey root, const std::string& subkey) = 0;
 };
 

@@ -4,7 +4,9 @@
 #include <limits>
 
 #include "core/removal/external_commands.h"
+#include "core/removal/object_presence.h"
 #include "core/scan/process_listing.h"
+#include "core/settings/line_text.h"
 #include "core/util/text.h"
 
 namespace pellora {
@@ -15,13 +17,6 @@ constexpr size_t kFolderPasses = 30;
 
 std::string LastThreeLower(const std::string& text) {
     return ToLowerAscii(text.size() < 3 ? text : text.substr(text.size() - 3));
-}
-
-// Root key and path below it of "ROOT\path"; RootKey::None for an unknown root.
-std::pair<RootKey, std::string> SplitKey(const std::string& keyPath) {
-    size_t slash = keyPath.find('\\');
-    if (slash == std::string::npos) return {RootKeyFromName(keyPath), ""};
-    return {RootKeyFromName(keyPath.substr(0, slash)), keyPath.substr(slash + 1)};
 }
 
 // The registry layer answers a malformed key path with a message box; a database line must
@@ -225,14 +220,14 @@ void RemovalRun::DeleteOneFile(const std::string& path, const std::string& objec
         return;
     }
     files.SetAttributes(path, file_attr::kNormal);
-    bool removed = files.DeleteFile(path) && !files.GetAttributes(path);
+    bool removed = files.DeleteFile(path) && files.Probe(path) == Presence::Absent;
     // A program that has just ended may hold its file a moment longer; wait for it instead of
     // counting yields, but not for ever.
     if (!removed && waitForRelease) {
         uint64_t start = ports_.clock.MonotonicMs();
         while (!removed && ports_.clock.MonotonicMs() - start < kFileReleaseWaitMs) {
             ports_.ui.Yield();
-            removed = files.DeleteFile(path) && !files.GetAttributes(path);
+            removed = files.DeleteFile(path) && files.Probe(path) == Presence::Absent;
         }
     }
     if (removed) {
@@ -272,7 +267,7 @@ void RemovalRun::RemoveFolder(const std::string& object) {
         state_.lstCustomDelete.Clear();
     }
     files.RemoveDirectory(object);
-    if (files.GetAttributes(object)) Log("Folder not removed=" + object);
+    if (files.Probe(object) != Presence::Absent) Log("Folder not removed=" + object);
 }
 
 void RemovalRun::RemoveValue(const std::string& object) {
@@ -292,7 +287,7 @@ void RemovalRun::RemoveValue(const std::string& object) {
         return;
     }
     services_.registry.DeleteValue(keyPath, name);
-    if (services_.registry.ReadValue(keyPath, name)) {
+    if (ValuePresence(ports_.registry, keyPath, name) != Presence::Absent) {
         Log("Registry value not removed=" + object);
         return;
     }
@@ -306,10 +301,8 @@ void RemovalRun::RemoveKey(const std::string& object) {
         return;
     }
     RegistryPort& port = services_.registry.port();
-    auto exists = [&port](const std::string& keyPath) {
-        auto [root, subkey] = SplitKey(keyPath);
-        return root != RootKey::None && port.KeyOpens(root, subkey, RegAccess::Read);
-    };
+    // Gone only when the platform says there is no such key; a key we may not open may be there.
+    auto exists = [&port](const std::string& keyPath) { return KeyPresence(port, keyPath) != Presence::Absent; };
 
     state_.lstRegScan.Clear();
     size_t slash = object.find('\\');
@@ -363,12 +356,13 @@ void RemovalRun::OfferHomePageReset() {
 void RemovalRun::AppendLogFile() {
     std::string bytes;
     for (size_t i = 0; i < state_.lstLog.size(); ++i) {
-        bytes += ports_.system.Utf8ToAnsi(state_.lstLog[i]);
+        // A logged object name may hold a line break; in the file it would start a false entry.
+        bytes += ports_.system.Utf8ToAnsi(FlattenLine(state_.lstLog[i]));
         bytes += "\r\n";
         ports_.ui.Yield();
     }
-    // Each run's entries end with two empty lines.
-    bytes += "\r\n";
+    // Each run's entries end with two empty lines after the last line's own CR LF.
+    bytes += "\r\n\r\n";
     // One append per run: a failure leaves the earlier runs' entries as they were.
     (void)ports_.files.AppendFile(state_.appFolder + "\\" + kLogFileName, bytes);
 }

@@ -1,8 +1,8 @@
 // The test of each kind of signature item, and the recording of a find (Scanner's half that
 // decides what is present; scanner.cpp holds the run's frame).
 //
-// Kinds looked up directly: "path" (a plain file: hidden, system files and folders are not
-// seen), "fold" (a folder or such a file), "regv" (a value whose text is neither empty nor
+// Kinds looked up directly: "path" (a file, hidden and system ones too; not a folder), "fold"
+// (a folder or a file, hidden and system ones too), "regv" (a value whose text is neither empty nor
 // "Error"), "regk" (a subkey name, any letter case). Kinds looked up in a listing: "cook",
 // "file", "regs", and "path"/"fold" in the file/folder scan; their finds come from the
 // per-scan indexes, or row by row as the rules state them when an item was not indexed.
@@ -74,8 +74,10 @@ bool Scanner::PlainFileFound(const std::string& pattern) {
     std::vector<FindEntry> entries;
     if (!ports_.files.FindEntries(pattern, entries))
         return false;
+    // Hidden and system files are found too: hiding a file is how much spyware stays out of
+    // sight, and a look-up that skipped them would report it gone.
     for (const FindEntry& entry : entries) {
-        if (!(entry.attributes & (file_attr::kHidden | file_attr::kSystem | file_attr::kDirectory)))
+        if (!(entry.attributes & file_attr::kDirectory))
             return true;
     }
     return false;
@@ -85,11 +87,7 @@ bool Scanner::FileOrFolderFound(const std::string& pattern) {
     std::vector<FindEntry> entries;
     if (!ports_.files.FindEntries(pattern, entries))
         return false;
-    for (const FindEntry& entry : entries) {
-        if (!(entry.attributes & (file_attr::kHidden | file_attr::kSystem)))
-            return true;
-    }
-    return false;
+    return !entries.empty();
 }
 
 void Scanner::TestPath(const ScanPlan& plan) {

@@ -1,5 +1,6 @@
 #include "core/settings/settings_files.h"
 
+#include "core/settings/line_text.h"
 #include "core/util/text.h"
 
 namespace pellora {
@@ -62,10 +63,13 @@ void SettingsFiles::LoadFiles(const std::string& folderPath,
                               std::vector<std::string>& list) {
     list.clear();
     const std::string path = PathOf(folderPath, fileName);
-    std::optional<std::string> bytes = files_.ReadFile(path);
+    std::optional<std::string> bytes = files_.ReadFileUpTo(path, kMaxSettingsFileLength);
     if (!bytes) {
         if (EntryExists(path)) {
             unreadable_.insert(ToLowerAscii(path));
+            state_.lstLog.push_back(
+                " " + fileName + " could not be read or is longer than 16 MiB: it is left as it is and not saved over");
+            ui_.Changed(View::Log);
         } else {
             (void)files_.WriteFileAtomic(path, "");
         }
@@ -79,8 +83,40 @@ void SettingsFiles::LoadFiles(const std::string& folderPath,
     }
 }
 
+void SettingsFiles::ReadLines(const std::string& folderPath,
+                              const std::string& fileName,
+                              std::vector<std::string>& list) {
+    list.clear();
+    std::optional<std::string> bytes = files_.ReadFileUpTo(PathOf(folderPath, fileName), kMaxSettingsFileLength);
+    if (bytes)
+        list = SplitTextLines(system_.AnsiToUtf8(*bytes), true);
+}
+
 std::string SettingsFiles::Encode(const std::vector<std::string>& list) {
     return system_.Utf8ToAnsi(JoinLines(list, "\r\n"));
+}
+
+std::vector<std::string> SettingsFiles::SafeLines(const std::string& fileName, const std::vector<std::string>& list) {
+    // Settings.stg, ScanInfo.stg and CustomScan.stg are read by line number, so a line break in a
+    // value becomes a blank and every line stays where it is. A line of the ignore list or the
+    // folder list stands for one object: a flattened one would name (and, for the ignore list,
+    // hide) some other object, so such a line is left out.
+    const bool positional =
+        !EqualsIgnoreCase(fileName, kIgnoreListFileName) && !EqualsIgnoreCase(fileName, kSelectedFoldersFileName);
+    std::vector<std::string> lines;
+    lines.reserve(list.size());
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (!HoldsLineBreak(list[i])) {
+            lines.push_back(list[i]);
+            continue;
+        }
+        state_.lstLog.push_back(" " + fileName + " line " + std::to_string(i) +
+                                " held a line break: " + (positional ? "saved with a blank in its place" : "left out"));
+        ui_.Changed(View::Log);
+        if (positional)
+            lines.push_back(FlattenLine(list[i]));
+    }
+    return lines;
 }
 
 bool SettingsFiles::SaveSettingsToFile(const std::string& folderPath,
@@ -91,7 +127,7 @@ bool SettingsFiles::SaveSettingsToFile(const std::string& folderPath,
         return false;
     // WriteFileAtomic resets a read-only target itself and replaces it only once the new bytes
     // are safely on disk, so the old contents survive any failure.
-    return files_.WriteFileAtomic(path, Encode(list));
+    return files_.WriteFileAtomic(path, Encode(SafeLines(fileName, list)));
 }
 
 void SettingsFiles::SaveData() {
@@ -123,7 +159,7 @@ void SettingsFiles::CreateDefaultFile(const std::string& folderPath,
     const std::string path = PathOf(folderPath, fileName);
     if (EntryExists(path))
         return;
-    (void)files_.WriteFileAtomic(path, Encode(lines));
+    (void)files_.WriteFileAtomic(path, Encode(SafeLines(fileName, lines)));
 }
 
 }  // namespace pellora

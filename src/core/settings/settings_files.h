@@ -6,6 +6,7 @@
 // empty or half-written one.
 #pragma once
 
+#include <cstdint>
 #include <set>
 #include <string>
 #include <string_view>
@@ -24,6 +25,8 @@ inline constexpr const char* kScanInfoFileName = "ScanInfo.stg";
 inline constexpr const char* kIgnoreListFileName = "IgnoreList.stg";
 inline constexpr const char* kSelectedFoldersFileName = "SelectedFolders.stg";
 inline constexpr const char* kCustomScanFileName = "CustomScan.stg";
+// No settings file comes near this length; a longer one is damaged and is not read into memory.
+inline constexpr uint64_t kMaxSettingsFileLength = 16u << 20;
 
 // How a file's text is cut into lines. CR LF always ends a line, a lone LF too; a lone CR only
 // when `loneCrEndsLine` (otherwise it stays in the line). A line end after the last line adds no
@@ -47,6 +50,9 @@ class SettingsFiles {
     // an empty list. A file that exists but cannot be read also loads as an empty list, and is
     // then never saved over, so that its contents are not replaced by the empty list.
     void LoadFiles(const std::string& folderPath, const std::string& fileName, std::vector<std::string>& list);
+    // Replaces `list` with the lines of the file and writes nothing: a missing, unreadable or
+    // too long file gives an empty list. For commands that only show what is stored.
+    void ReadLines(const std::string& folderPath, const std::string& fileName, std::vector<std::string>& list);
     // Replaces the file with the lines of `list`. Returns false when the file was left as it was.
     bool SaveSettingsToFile(const std::string& folderPath,
                             const std::string& fileName,
@@ -62,6 +68,9 @@ class SettingsFiles {
 
     // The bytes a list is saved as.
     std::string Encode(const std::vector<std::string>& list);
+    // The lines of `list` as they may go into `fileName`: no line holds a line break (each such
+    // line is logged, and flattened or left out by the file's rule).
+    std::vector<std::string> SafeLines(const std::string& fileName, const std::vector<std::string>& list);
 
   private:
     std::string PathOf(const std::string& folderPath, const std::string& fileName) const;

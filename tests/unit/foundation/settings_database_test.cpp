@@ -114,6 +114,50 @@ TEST_F(SettingsFilesTest, SaveDataWritesAllFiveListsAndYieldsAfterEach) {
     EXPECT_EQ(fake.files.Tree("C:\\Pellora\\Settings").size(), 5u);
 }
 
+// A value holding a line break must not move the lines read by number, nor turn one ignored
+// object or folder into two others. Each file reads back with the meaning it was saved with.
+TEST_F(SettingsFilesTest, LineBreaksInValuesNeverMoveLinesOrNameOtherObjects) {
+    state.lstSettingsFile = DefaultSettingsLines("http://a/\r\nhttp://b/");
+    state.lstSettingsFile[7] = "Title\nMore";
+    state.lstIgnoreListFile = {"path|C:\\a.exe|Spy", "RegKey|HKEY_CURRENT_USER\\X\r\nY|Spy", "cookie|c|Spy"};
+    state.lstSelectedFolders = {"C:\\Data\rD:\\", "E:\\Work"};
+    settings.SaveData();
+
+    Lines loaded;
+    settings.LoadFiles(kSettingsFolder, kSettingsFileName, loaded);
+    ASSERT_EQ(loaded.size(), 11u);
+    EXPECT_EQ(loaded[6], "http://a/ http://b/");
+    EXPECT_EQ(loaded[7], "Title More");
+    EXPECT_EQ(loaded[10], "10");
+    settings.LoadFiles(kSettingsFolder, kIgnoreListFileName, loaded);
+    EXPECT_EQ(loaded, (Lines{"path|C:\\a.exe|Spy", "cookie|c|Spy"}));
+    settings.LoadFiles(kSettingsFolder, kSelectedFoldersFileName, loaded);
+    EXPECT_EQ(loaded, Lines{"E:\\Work"});
+    EXPECT_EQ(state.lstLog.size(), 4u);  // one line per value, none of them broken
+    for (const std::string& line : state.lstLog)
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
+}
+
+// A settings file far beyond any real one is damaged: it loads as an empty list and is never
+// saved over, so whatever can be recovered from it stays.
+TEST_F(SettingsFilesTest, AFileOverSixteenMebibytesIsTreatedAsDamaged) {
+    const std::string huge(kMaxSettingsFileLength + 1, 'x');
+    fake.files.AddFile(ignorePath, huge);
+    state.lstIgnoreListFile = {"stale"};
+    settings.LoadFiles(kSettingsFolder, kIgnoreListFileName, state.lstIgnoreListFile);
+    EXPECT_TRUE(state.lstIgnoreListFile.empty());
+    ASSERT_EQ(state.lstLog.size(), 1u);
+    state.lstIgnoreListFile = {"path|C:\\x|cat"};
+    settings.SaveData();
+    EXPECT_EQ(fake.files.Content(ignorePath).size(), huge.size());
+
+    // Exactly at the limit it is an ordinary file.
+    const std::string settingsPath = "C:\\Pellora\\Settings\\Settings.stg";
+    fake.files.AddFile(settingsPath, std::string(kMaxSettingsFileLength, 'y'));
+    settings.LoadFiles(kSettingsFolder, kSettingsFileName, state.lstSettingsFile);
+    EXPECT_EQ(state.lstSettingsFile.size(), 1u);
+}
+
 // ---- reference database ----------------------------------------------------------------------
 
 std::string Locked(const std::string& plain) {

@@ -70,6 +70,33 @@ TEST_F(IgnoreListTest, IrremovableRowsKeepTheirUrlWithoutLogLines) {
     EXPECT_EQ(row.image, kImageNone);
 }
 
+// A registry name may hold "|" or a line break; as an entry it would read back as other fields
+// or lines and name something else. Such rows are refused with a log line, the others go in.
+TEST_F(IgnoreListTest, RowsWhoseTextWouldShiftFieldsOrLinesAreRefusedWithALogLine) {
+    const std::vector<ResultRow> unfit = {
+        Row("RegVal", "HKEY_CURRENT_USER\\X,a|b", "Spy", "", true),
+        Row("RegKey", "HKEY_CURRENT_USER\\X\r\nY", "Spy", "", true),
+        Row("RegKey", "HKEY_CURRENT_USER\\X\nY", "Spy", "", true),
+        Row("path", "C:\\z.exe", "Spy", "http://x/\ry", true),
+    };
+    for (bool irremovable : {false, true}) {
+        state.lstLog.clear();
+        state.lstIgnoreListFile.clear();
+        std::vector<ResultRow> rows = unfit;
+        rows.push_back(Row("path", "C:\\ok.exe", "Spy", "", true));
+        (irremovable ? state.lstIremovable : state.lstScanResult) = rows;
+        irremovable ? ignore.cmdIgnoreIremovable() : ignore.cmdIgnoreSelected();
+
+        EXPECT_EQ(state.lstIgnoreListFile, std::vector<std::string>{"path|C:\\ok.exe|Spy"});
+        size_t refusals = 0;
+        for (const std::string& line : state.lstLog) {
+            EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+            refusals += line.starts_with(" Not added to Ignore List") ? 1 : 0;
+        }
+        EXPECT_EQ(refusals, unfit.size());
+    }
+}
+
 TEST_F(IgnoreListTest, DeletingCheckedEntriesRewritesTheRest) {
     state.lstIgnoreListFile = {"path|C:\\1|A", "file|C:\\2|B|http://u", "regkey|HKEY_CURRENT_USER\\Software\\3|C",
                                "a|b|c|d|e"};

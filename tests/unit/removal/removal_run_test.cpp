@@ -132,7 +132,7 @@ TEST_F(RemovalRunTest, StatisticsLastScanLineAndLogFileBytes) {
     EXPECT_EQ(files.Content("C:\\Pellora\\Settings\\ScanInfo.stg"), "12-06-2026  09:05:07\r\n5\r\n11");
     EXPECT_EQ(LogFile(),
               "old\r\n\r\nScan process started\r\nFile deleted=C:\\Spy\\bad.exe\r\n\r\n"
-              "Scanning completed on 12-06-2026  09:05:07\r\n\r\n");
+              "Scanning completed on 12-06-2026  09:05:07\r\n\r\n\r\n");
     EXPECT_FALSE(state.busy);
     EXPECT_EQ(state.panel, Panel::Status);
     EXPECT_TRUE(state.lstScanResult.empty());  // reset

@@ -16,7 +16,8 @@ class SmartScan : public ScanFixture {
     SmartScan() { Mode("0"); }
 };
 
-TEST_F(SmartScan, PathFindsPlainFilesOnlyAndChecksRunningProcessesOnce) {
+// Hidden and system files are found as well: that is how much spyware hides.
+TEST_F(SmartScan, PathFindsFilesHiddenOrNotButNoFoldersAndChecksRunningProcessesOnce) {
     p.files.AddFile("C:\\Bad\\evil.exe");
     p.files.AddFile("C:\\Bad\\locked.exe", "", kReadOnly | kArchive);
     p.files.AddFile("C:\\Bad\\hidden.exe", "", kHidden);
@@ -30,28 +31,29 @@ TEST_F(SmartScan, PathFindsPlainFilesOnlyAndChecksRunningProcessesOnce) {
            "path|C:\\Bad\\gone.exe|T|"});
     scanner.StartScan();
 
-    EXPECT_EQ(Found(), (Strings{"C:\\Bad\\evil.exe", "C:\\Bad\\locked.exe", "C:\\WINDOWS\\*.scr"}));
+    EXPECT_EQ(Found(), (Strings{"C:\\Bad\\evil.exe", "C:\\Bad\\locked.exe", "C:\\Bad\\hidden.exe",
+                                "C:\\Bad\\system.exe", "C:\\WINDOWS\\*.scr"}));
     const ResultRow& first = state.lstScanResult[1];
     EXPECT_EQ(first.type, "PATH");  // the type word as written
     EXPECT_EQ(first.image, kImageProgram);
     EXPECT_EQ(first.category, "Trojan");
     EXPECT_FALSE(first.checked);
     EXPECT_EQ(state.counters.processesIdentified, 1);
-    EXPECT_EQ(state.counters.filesIdentified, 3);
+    EXPECT_EQ(state.counters.filesIdentified, 5);
     EXPECT_EQ(state.counters.runningProcesses, 2);
     EXPECT_EQ(state.counters.scannedObjects, 7);
 }
 
-TEST_F(SmartScan, FolderFindsFoldersAndPlainFiles) {
+TEST_F(SmartScan, FolderFindsFoldersAndFilesHiddenOrNot) {
     p.files.AddFolder("C:\\Program Files\\Spy");
     p.files.AddFile("C:\\Program Files\\spy.dat");
     p.files.AddFolder("C:\\Program Files\\Hid", file_attr::kDirectory | kHidden);
     Items({"folder|C:\\Program Files\\Spy|S|", "folder|C:\\Program Files\\spy.dat|S|",
            "folder|C:\\Program Files\\Hid|S|", "folder|C:\\Program Files\\None|S|"});
     scanner.StartScan();
-    EXPECT_EQ(Found(), (Strings{"C:\\Program Files\\Spy", "C:\\Program Files\\spy.dat"}));
+    EXPECT_EQ(Found(), (Strings{"C:\\Program Files\\Spy", "C:\\Program Files\\spy.dat", "C:\\Program Files\\Hid"}));
     EXPECT_EQ(state.lstScanResult[0].image, kImageFolder);
-    EXPECT_EQ(state.counters.foldersIdentified, 2);
+    EXPECT_EQ(state.counters.foldersIdentified, 3);
 }
 
 TEST_F(SmartScan, RegValNeedsReadableNonEmptyText) {

@@ -212,7 +212,7 @@ TEST_F(CliTest, RemoveDeletesEverythingWritesLogAndStatisticsAndTheNextScanFinds
     std::string expected;
     for (const std::string& line : log)
         expected += line + "\r\n";
-    EXPECT_EQ(fp.files.Content(std::string(kApp) + "\\DavEre.roz"), expected + "\r\n");
+    EXPECT_EQ(fp.files.Content(std::string(kApp) + "\\DavEre.roz"), expected + "\r\n\r\n");
     EXPECT_EQ(report["remaining"], Json::array());
     EXPECT_EQ(report["mode"], "custom");
     // The custom mode was this run's only, although the run saved the settings meanwhile.
@@ -236,13 +236,22 @@ TEST_F(CliTest, RemoveExitsOneForWhatStaysAndQuarantinesFirstWhenAsked) {
     EXPECT_EQ(Objects(Report()["remaining"]), std::vector<std::string>{evil});
     EXPECT_NE(out.text().find("File not removed=" + evil), std::string::npos);
 
-    // Copies of the path and the cookie, not of the folder or the registry rows.
+    // A copy of every row that went or was meant to go: the folder and the registry rows too.
     std::string package = std::string(kApp) + "\\Quarantine\\6-12-2026-9-5-7";
     EXPECT_EQ(fp.files.Content(package + "\\10000.qnf"), "path|10000.qit|" + evil);
     EXPECT_EQ(fp.files.Content(package + "\\10000.qit"), "MZ evil");
-    EXPECT_EQ(fp.files.Content(package + "\\10001.qnf"),
-              "cookie|10001.qit|" + std::string(kCookies) + "\\bob@evil.example[1].txt");
-    EXPECT_FALSE(fp.files.Exists(package + "\\10002.qnf"));
+    std::vector<std::string> records;
+    for (int n = 10000; n < 10010; ++n) {
+        if (fp.files.Exists(package + "\\" + std::to_string(n) + ".qnf"))
+            records.push_back(fp.files.Content(package + "\\" + std::to_string(n) + ".qnf"));
+    }
+    std::vector<std::string> sources;
+    for (const std::string& record : records)
+        sources.push_back(record.substr(record.find('|', record.find('|') + 1) + 1));
+    std::sort(sources.begin(), sources.end());
+    EXPECT_EQ(sources, (std::vector<std::string>{toolbar, evil, std::string(kCookies) + "\\bob@evil.example[1].txt",
+                                                 kKey, loader}))
+        << ::testing::PrintToString(records);
 
     EXPECT_EQ(fp.registry.Value(kHomePageKeyPath, "Start Page")->data, "about:blank");
     EXPECT_NE(err.text().find("[Yes]"), std::string::npos);
@@ -333,6 +342,71 @@ TEST_F(CliTest, AnInterruptedScanIsReportedAsFarAsItGotAndNothingIsRemovedOrQuar
     interrupt = true;
     EXPECT_EQ(Run({"scan"}), kExitError);
     EXPECT_EQ(Lines(out.text())[0], "Objects scanned: 0");
+}
+
+// A database that gives no signatures would make every scan report a clean machine.
+TEST_F(CliTest, ADatabaseThatIsEmptyOrDoesNotUnlockIsAnErrorNotACleanMachine) {
+    const std::string database = std::string(kApp) + "\\DataBase.ref";
+    for (const std::string& bytes :
+         {std::string(), std::string("\r\n\r\n"), std::string("garbage\x01\xff|||\r\nmore")}) {
+        fp.files.AddFile(database, bytes);
+        for (const char* command : {"scan", "remove"}) {
+            EXPECT_EQ(Run({command}), kExitError) << command;
+            EXPECT_NE(err.text().find("DataBase.ref"), std::string::npos) << err.text();
+            EXPECT_EQ(out.text(), "");
+        }
+    }
+    EXPECT_TRUE(fp.files.Exists(evil));
+}
+
+// The registry as the fixture's, except that deleting the spyware's key leaves it there with
+// its rights taken away: it can no longer be opened, and is not gone.
+class KeyLockingRegistry : public InterruptingRegistry {
+  public:
+    KeyLockingRegistry(fakes::FakeRegistry& registry, std::atomic<bool>& interrupt)
+        : InterruptingRegistry(registry, interrupt, "\x01"), fake_(registry) {}
+    bool DeleteKey(RootKey root, const std::string& subkey) override {
+        fake_.DenyAll(kKey);
+        return InterruptingRegistry::DeleteKey(root, subkey);
+    }
+    Presence ProbeKey(RootKey root, const std::string& subkey) override { return fake_.ProbeKey(root, subkey); }
+    Presence ProbeValue(RootKey root, const std::string& subkey, const std::string& name) override {
+        return fake_.ProbeValue(root, subkey, name);
+    }
+
+  private:
+    fakes::FakeRegistry& fake_;
+};
+
+TEST_F(CliTest, AnObjectThatCanNoLongerBeOpenedIsReportedAsRemainingNotAsGone) {
+    KeyLockingRegistry registry(fp.registry, interrupt);
+    registryPort = &registry;
+    ASSERT_EQ(Run({"remove", "--json", kJson}), kExitFound) << err.text();
+    EXPECT_EQ(Objects(Report()["remaining"]), std::vector<std::string>{kKey});
+    EXPECT_TRUE(fp.registry.HasKey(kKey));
+}
+
+// Listing what is stored writes nothing: no settings file, folder or log is created and no
+// registry backup is pruned (a keep count of 0 would otherwise delete it).
+TEST_F(CliTest, ListingTheQuarantineOrTheIgnoreListChangesNothing) {
+    WriteSettingsFile("Settings.stg", "0\r\n0\r\n0\r\n1\r\n0\r\n0\r\nabout:blank\r\nIE\r\n30\r\n0\r\n0");
+    WriteSettingsFile("IgnoreList.stg", "path|C:\\x.exe|Spy\r\ncookie|c|Track|http://i/");
+    const std::string package = std::string(kApp) + "\\Quarantine\\1-12-2026-9-0-0";
+    fp.files.AddFile(package + "\\10000.qnf", "path|10000.qit|C:\\x.exe");
+    fp.files.AddFile(package + "\\10000.qit", "MZ");
+    fp.files.AddFile(std::string(kApp) + "\\Registry Backups\\1-12-2026-9-0-0.reg", "REGEDIT4");
+    const std::vector<std::string> before = fp.files.Tree(kApp);
+
+    EXPECT_EQ(Run({"quarantine", "list"}), kExitClean) << err.text();
+    EXPECT_NE(out.text().find("1-12-2026-9-0-0\t"), std::string::npos) << out.text();
+    EXPECT_EQ(Run({"quarantine", "show", "1-12-2026-9-0-0"}), kExitClean) << err.text();
+    EXPECT_NE(out.text().find("C:\\x.exe"), std::string::npos) << out.text();
+    EXPECT_EQ(Run({"ignore", "list"}), kExitClean) << err.text();
+    EXPECT_EQ(Lines(out.text()).size(), 2u) << out.text();
+
+    EXPECT_EQ(fp.files.Tree(kApp), before);
+    EXPECT_FALSE(fp.files.Exists(std::string(kApp) + "\\DavEre.roz"));
+    EXPECT_EQ(SettingsFile("IgnoreList.stg"), "path|C:\\x.exe|Spy\r\ncookie|c|Track|http://i/");
 }
 
 TEST(CliOptions, CommandsOptionsHelpAndRefusals) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "external_test_support.h"
+#include "win32/encoding_win.h"
 
 namespace pellora::win32 {
 namespace {
@@ -111,6 +112,30 @@ TEST_F(FileSystemWinTest, ReadsAppendsMovesAndDeletes) {
     EXPECT_TRUE(files.DeleteFile(scratch / "dir\\inside.txt"));
     EXPECT_TRUE(files.RemoveDirectory(scratch / "dir"));
     EXPECT_FALSE(files.GetAttributes(scratch / "dir").has_value());
+}
+
+// A file longer than the limit is not read at all; one at the limit is read whole. And whether a
+// file is there is Absent only when Windows says there is no such file.
+TEST_F(FileSystemWinTest, ReadsUpToALimitAndProbesPresence) {
+    ASSERT_TRUE(files.WriteFileAtomic(scratch / "four.txt", "1234"));
+    EXPECT_EQ(files.ReadFileUpTo(scratch / "four.txt", 4), std::optional<std::string>("1234"));
+    EXPECT_EQ(files.ReadFileUpTo(scratch / "four.txt", 3), std::nullopt);
+    EXPECT_EQ(files.Probe(scratch / "four.txt"), Presence::Present);
+    EXPECT_EQ(files.Probe(scratch / "gone.txt"), Presence::Absent);
+    EXPECT_EQ(files.Probe(scratch / "no folder\\gone.txt"), Presence::Absent);
+}
+
+// Texts too long for one conversion call go in pieces, each cut between two characters.
+TEST(EncodingWin, TextConvertedInPiecesKeepsEveryCharacter) {
+    std::string text;
+    for (int i = 0; i < 50; ++i)
+        text += "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z";  // a, e acute, euro sign, an emoji, z
+    const std::wstring whole = ToWide(CP_UTF8, text);
+    ASSERT_FALSE(whole.empty());
+    for (size_t piece : {1u, 2u, 3u, 5u, 7u}) {
+        EXPECT_EQ(ToWide(CP_UTF8, text, piece), whole) << piece;
+        EXPECT_EQ(FromWide(CP_UTF8, whole, piece), text) << piece;
+    }
 }
 
 TEST_F(FileSystemWinTest, HandlesPathsLongerThanTheClassicLimit) {

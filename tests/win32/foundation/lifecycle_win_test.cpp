@@ -180,6 +180,46 @@ TEST_F(LifecycleWinTest, ExistingFilesStayOldBackupsGoAndTheSettingsAreWrittenBa
                                                                 "SelectedFolders.stg", "Settings.stg"}));
 }
 
+// The browser's home page is copied into Settings.stg at the first start. A value holding a line
+// break must not push the later lines down: line 10 would then read "0" and every registry
+// backup would go at the next start.
+TEST_F(LifecycleWinTest, AStartPageWithALineBreakKeepsTheSettingsLayoutAndTheBackups) {
+    const std::wstring mainKey = L"Software\\Microsoft\\Internet Explorer\\Main";
+    HKEY key = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExW(HKEY_CURRENT_USER, mainKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    std::vector<BYTE> old(4096);
+    DWORD oldType = 0, oldSize = static_cast<DWORD>(old.size());
+    const bool hadOld = RegQueryValueExW(key, L"Start Page", nullptr, &oldType, old.data(), &oldSize) == ERROR_SUCCESS;
+    const std::wstring hijacked = L"http://a.example/\r\nhttp://b.example/";
+    ASSERT_EQ(RegSetValueExW(key, L"Start Page", 0, REG_SZ, reinterpret_cast<const BYTE*>(hijacked.c_str()),
+                             static_cast<DWORD>((hijacked.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+
+    MakeFolder(app / "Registry Backups");
+    WriteBytes(app / "Registry Backups\\1-12-2026-9-0-0.reg", "REGEDIT4");
+    InstallStarterDatabase();
+    const StartupResult first = lifecycle.Form_Load();
+    EXPECT_TRUE(lifecycle.Form_Unload());
+    state = AppState{};
+    state.appFolder = app.path();
+    const StartupResult second = lifecycle.Form_Load();
+
+    if (hadOld)
+        RegSetValueExW(key, L"Start Page", 0, oldType, old.data(), oldSize);
+    else
+        RegDeleteValueW(key, L"Start Page");
+    RegCloseKey(key);
+
+    EXPECT_EQ(first, StartupResult::ShowMainWindow);
+    EXPECT_EQ(second, StartupResult::ShowMainWindow);
+    EXPECT_EQ(Tree(app / "Registry Backups"), std::vector<std::string>{"1-12-2026-9-0-0.reg"});
+    EXPECT_EQ(Line(state.lstSettingsFile, 10), "10");
+    ASSERT_EQ(state.lstSettingsFile.size(), 11u);
+    EXPECT_EQ(state.lstSettingsFile[6], "about:blank");
+}
+
 TEST_F(LifecycleWinTest, BackupsWithoutAStampAreDatedByTheirFileTime) {
     MakeFolder(app / "Registry Backups");
     WriteBytes(app / "Registry Backups\\older.reg", "REGEDIT4");

@@ -169,6 +169,20 @@ TEST_F(MainWindowTest, ExitIsRefusedWhileTheUnloadSaysSo) {
     EXPECT_FALSE(window.trayIconAdded());
 }
 
+// A copy running in another session (a scheduled console run) holds the guard in the machine-wide
+// namespace; the window started in a user's session must see it.
+TEST(SingleInstanceTest, ACopyInAnotherSessionIsSeen) {
+    HANDLE other = CreateMutexW(nullptr, FALSE, L"Global\\Pellora.DozevurEzavuri.Instance");
+    ASSERT_NE(other, nullptr);
+    {
+        SingleInstance guard;
+        EXPECT_TRUE(guard.anotherRunning());
+    }
+    CloseHandle(other);
+    SingleInstance alone;
+    EXPECT_FALSE(alone.anotherRunning());
+}
+
 TEST_F(MainWindowTest, SecondInstanceIsDetectedAndAddsNoIcon) {
     SingleInstance first(L"Local\\Pellora.Test.Instance");
     SingleInstance second(L"Local\\Pellora.Test.Instance");

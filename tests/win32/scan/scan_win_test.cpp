@@ -102,8 +102,10 @@ TEST_F(ScanWinTest, SmartScanLooksEachKindUpOnTheSystem) {
         "regkey|" + key + "\\Run\\|K|",
         "cookie|evil.EXAMPLE|C|",
     });
-    EXPECT_EQ(found, (std::vector<std::string>{scratch / "Bad\\evil.exe", scratch / "Bad\\*.tmp", scratch / "Empty",
-                                               key + "\\Run,Loader", key + "\\RUN", "me@EVIL.example[1].txt"}));
+    // The hidden file is found as well.
+    EXPECT_EQ(found, (std::vector<std::string>{scratch / "Bad\\evil.exe", scratch / "Bad\\hidden.exe",
+                                               scratch / "Bad\\*.tmp", scratch / "Empty", key + "\\Run,Loader",
+                                               key + "\\RUN", "me@EVIL.example[1].txt"}));
     EXPECT_EQ(ui.messages.size(), 0u);
     EXPECT_EQ(state.lstLog[3], "Scan mode: Smart Scan");
     EXPECT_EQ(state.currentOperation, "Finished.");

@@ -1,0 +1,70 @@
+#include "core/removal/object_presence.h"
+
+#include <utility>
+#include <vector>
+
+#include "core/settings/registry_access.h"
+#include "core/util/text.h"
+
+namespace pellora {
+
+namespace {
+
+// Root and path below it of a well-formed key path; RootKey::None otherwise. Checked here so that
+// a damaged object never reaches the registry layer, which would answer with a message.
+std::pair<RootKey, std::string> SplitKeyQuietly(const std::string& keyPath) {
+    if (!StartsWith(keyPath, "HKEY_") || EndsWith(keyPath, "\\"))
+        return {RootKey::None, ""};
+    size_t slash = keyPath.find('\\');
+    if (slash == std::string::npos)
+        return {RootKeyFromName(keyPath), ""};
+    return {RootKeyFromName(keyPath.substr(0, slash)), keyPath.substr(slash + 1)};
+}
+
+// A "path" object may be a wildcard pattern ("C:\\WINDOWS\\*.scr"): present while anything
+// matches it, absent once a readable folder holds no match or the folder itself is gone.
+Presence PathPresence(FileSystemPort& files, const std::string& object) {
+    if (object.find_first_of("*?") == std::string::npos)
+        return files.Probe(object);
+    std::vector<FindEntry> entries;
+    if (files.FindEntries(object, entries))
+        return entries.empty() ? Presence::Absent : Presence::Present;
+    const size_t slash = object.rfind('\\');
+    return slash != std::string::npos && files.Probe(object.substr(0, slash)) == Presence::Absent ? Presence::Absent
+                                                                                                  : Presence::Unknown;
+}
+
+}  // namespace
+
+Presence KeyPresence(RegistryPort& registry, const std::string& keyPath) {
+    auto [root, subkey] = SplitKeyQuietly(keyPath);
+    return root == RootKey::None ? Presence::Absent : registry.ProbeKey(root, subkey);
+}
+
+Presence ValuePresence(RegistryPort& registry, const std::string& keyPath, const std::string& name) {
+    auto [root, subkey] = SplitKeyQuietly(keyPath);
+    return root == RootKey::None ? Presence::Absent : registry.ProbeValue(root, subkey, name);
+}
+
+Presence ObjectPresence(const ResultRow& row,
+                        const std::string& cookiesFolder,
+                        FileSystemPort& files,
+                        RegistryPort& registry) {
+    const std::string kind = ToLowerAscii(row.type);
+    if (kind == "cookie")
+        return cookiesFolder.empty() ? Presence::Unknown : files.Probe(cookiesFolder + "\\" + row.object);
+    if (kind == "path" || kind == "file" || kind == "folder")
+        return row.object.empty() ? Presence::Absent : PathPresence(files, row.object);
+    if (kind == "regkey")
+        return KeyPresence(registry, row.object);
+    if (kind == "regval") {
+        size_t comma = row.object.find(',');
+        if (comma == std::string::npos)
+            return Presence::Absent;
+        return ValuePresence(registry, row.object.substr(0, comma), row.object.substr(comma + 1));
+    }
+    // A kind the removal run does not know is never removed.
+    return Presence::Present;
+}
+
+}  // namespace pellora

@@ -1,0 +1,23 @@
+// Text bound for one line of the program's line files (the settings lists, the selected folders,
+// the ignore list, the quarantine records). Those files are read back by cutting at line ends and,
+// where a line has fields, at "|": a value holding either would move every later line or field.
+// Callers check a value before it enters a list (and refuse it with a log line), or flatten it
+// where the line's position is all that matters; saving flattens whatever slipped through, so a
+// file's layout never moves.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pellora {
+
+inline constexpr char kFieldSeparator = '|';
+
+// True when `text` holds a CR or an LF.
+bool HoldsLineBreak(std::string_view text);
+// True when `text` can be one whole field of a "|"-separated line: no line break, no "|".
+bool FitsField(std::string_view text);
+// `text` with each line end (CR LF, lone CR, lone LF) replaced by one blank.
+std::string FlattenLine(std::string_view text);
+
+}  // namespace pellora

@@ -1,0 +1,59 @@
+// Quarantine records and saved registry values: a record's stored item that passes the check
+// never leads outside its package, however Windows would read the path; a saved value that
+// decodes encodes back to a text that decodes to the same value.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/quarantine/record_format.h"
+#include "fuzz/fuzz_check.h"
+
+using namespace pellora;
+
+namespace {
+
+// The steps of `item` as Windows resolves a path below a folder: "\" and "/" both separate,
+// trailing dots and blanks of a step are dropped. Returns false when the path would leave the
+// folder, name the folder itself, or not be a plain relative path at all.
+bool StaysInside(const std::string& item) {
+    if (item.empty() || item.find(':') != std::string::npos || item.find('\0') != std::string::npos)
+        return false;
+    int depth = 0;
+    size_t pos = 0;
+    while (pos <= item.size()) {
+        size_t end = item.find_first_of("\\/", pos);
+        if (end == std::string::npos)
+            end = item.size();
+        std::string step = item.substr(pos, end - pos);
+        while (!step.empty() && (step.back() == '.' || step.back() == ' '))
+            step.pop_back();
+        if (step.empty())
+            return false;  // "", ".", "..", "...", ". ." and the like, or a leading "\"
+        ++depth;
+        pos = end + 1;
+    }
+    return depth >= 1;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+
+    QuarantineRecord record = ParseRecord(text);
+    for (bool folderCopy : {false, true}) {
+        if (IsSafeStoredItem(record.storedItem, folderCopy))
+            FUZZ_CHECK(StaysInside(record.storedItem));
+    }
+    // A record written from parsed fields parses back to the same fields.
+    QuarantineRecord again = ParseRecord(FormatRecord(record));
+    FUZZ_CHECK(again.type == record.type && again.storedItem == record.storedItem && again.source == record.source);
+
+    if (std::optional<RegValue> value = DecodeSavedValue(text)) {
+        std::optional<RegValue> back = DecodeSavedValue(EncodeSavedValue(*value));
+        FUZZ_CHECK(back && back->type == value->type && back->data == value->data);
+    }
+    (void)IsRecordName(text);
+    (void)ImageOfRecordType(text);
+    return 0;
+}
