@@ -12,6 +12,10 @@ enum class ShellOp { Move = 1, Copy = 2 };
 namespace shell_flags {
 inline constexpr uint32_t kNoConfirmation = 0x10;   // FOF_NOCONFIRMATION
 inline constexpr uint32_t kNoConfirmMkDir = 0x200;  // FOF_NOCONFIRMMKDIR
+inline constexpr uint32_t kSilent = 0x4;            // FOF_SILENT
+inline constexpr uint32_t kNoErrorUi = 0x400;       // FOF_NOERRORUI
+// No progress window, question or error box: for runs nobody watches.
+inline constexpr uint32_t kUnattended = kSilent | kNoConfirmation | kNoConfirmMkDir | kNoErrorUi;
 }  // namespace shell_flags
 
 class ShellPort {
