@@ -56,6 +56,8 @@ class ConsoleUi : public UiPort {
     void Yield() override;
     MsgAnswer Message(const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon) override;
     void Changed(View view) override;
+    // Every command of the console program runs unattended.
+    bool Unattended() override { return true; }
 
     // Removes the progress line, so that what follows starts on a clean line.
     void ClearProgress();

@@ -479,7 +479,8 @@ void FakeProcesses::Add(const std::string& exeName, uint32_t pid, int windows, b
 
 // ---- shell ---------------------------------------------------------------------------------
 
-int FakeShell::FileOperation(ShellOp op, const std::string& from, const std::string& to, uint32_t) {
+int FakeShell::FileOperation(ShellOp op, const std::string& from, const std::string& to, uint32_t operationFlags) {
+    flags.push_back(operationFlags);
     if (failResult) return failResult;
     if (!files_.Exists(from)) return 2;
     std::string target = to;

@@ -154,6 +154,7 @@ public:
     std::vector<std::string> opened;
     std::vector<std::string> openedIn;  // working folder of each opened document
     int failResult = 0;  // non-zero: every operation fails with it
+    std::vector<uint32_t> flags;  // of every file operation
 
 private:
     FakeFileSystem& files_;

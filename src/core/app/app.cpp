@@ -55,6 +55,7 @@ App::App(Ports& frontEnd)
         UnattendedUi::Scope unattended(unattendedUi_);
         scanner_.StartScan();
     };
+    autoScanCountdown_.hooks.runUnderWay = [this] { return scanner_.Running() || removalRun_.Running(); };
     autoScanCountdown_.hooks.saveSettings = [this] {
         (void)settingsFiles_.SaveSettingsToFile(kSettingsFolder, kSettingsFileName, state_.lstSettingsFile);
     };

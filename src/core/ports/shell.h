@@ -16,6 +16,8 @@ inline constexpr uint32_t kNoConfirmMkDir = 0x200;  // FOF_NOCONFIRMMKDIR
 inline constexpr uint32_t kNoErrorUi = 0x400;       // FOF_NOERRORUI
 // Everything that keeps the shell from showing anything or asking anyone.
 inline constexpr uint32_t kNoUi = kSilent | kNoConfirmation | kNoConfirmMkDir | kNoErrorUi;
+// The same set, named for runs nobody watches.
+inline constexpr uint32_t kUnattended = kNoUi;
 }  // namespace shell_flags
 
 class ShellPort {

@@ -37,6 +37,9 @@ public:
     virtual void Yield() = 0;
     virtual MsgAnswer Message(const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon) = 0;
     virtual void Changed(View view) = 0;
+    // True while nobody may be there to answer (an unattended run): the shell's own dialogs must
+    // then stay away too.
+    virtual bool Unattended() { return false; }
 };
 
 // Title of message boxes that name none of their own: the program's title.

@@ -84,7 +84,7 @@ void AutoScanCountdown::IntervalReached() {
     const uint64_t now = clock_.MonotonicMs();
     if (now < startMs_ || now - startMs_ >= kSecondMs)
         startMs_ = now;
-    if (state_.busy)
+    if (state_.busy || (hooks.runUnderWay && hooks.runUnderWay()))
         return;
     if (hooks.showScanProc)
         hooks.showScanProc();

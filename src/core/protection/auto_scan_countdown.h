@@ -41,6 +41,11 @@ class AutoScanCountdown {
         std::function<void()> startScan;
         // Writes Settings.stg after the protection switched itself off.
         std::function<void()> saveSettings;
+        // True while a scan or removal run is under way further out (this event came in one of
+        // its yields). Such a run may have cleared the busy flag already (an aborted scan
+        // finishing its report, a removal run finishing up); an automatic scan started there
+        // would be refused or would leave that run's rows to be removed without a question.
+        std::function<bool()> runUnderWay;
     };
 
     AutoScanCountdown(AppState& state, ClockPort& clock, UiPort& ui) : state_(state), clock_(clock), ui_(ui) {}

@@ -40,6 +40,7 @@ class UnattendedUi : public UiPort {
     void Yield() override;
     MsgAnswer Message(const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon) override;
     void Changed(View view) override { frontEnd_.Changed(view); }
+    bool Unattended() override { return depth_ > 0 || frontEnd_.Unattended(); }
 
   private:
     UiPort& frontEnd_;

@@ -1,6 +1,7 @@
 // modFileOper: the three file operations that removal, quarantine and the registry backup share.
 // Copies and moves of single files go through the shell's file operation with no option flags,
-// so the shell shows its own progress, questions and errors. DeleteListedItems works through
+// so the shell shows its own progress, questions and errors, except in an unattended run, where
+// it shows none of them. DeleteListedItems works through
 // lstCustomDelete, the list a caller fills with a folder tree (a folder before its contents):
 // each path is tried as a file and as a folder, so one call removes every file and every folder
 // that is empty by its turn, and callers repeat passes to take a tree down level by level.
@@ -31,6 +32,9 @@ class FileOperations {
     size_t DeleteListedItems();
 
   private:
+    // No shell dialogs while the run is unattended.
+    uint32_t ShellFlags();
+
     AppState& state_;
     FileSystemPort& files_;
     ShellPort& shell_;

@@ -65,6 +65,7 @@ public:
     ProtectedObjects& guard() { return guard_; }
 
     void cmdNextDelete_Click();
+    bool Running() const { return running_; }
 
 private:
     void Run();

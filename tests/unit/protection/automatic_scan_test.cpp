@@ -109,6 +109,30 @@ TEST_F(AutomaticScanTest, RemovesWhatItFindsAndLogsWhatWouldHaveStoppedIt) {
     EXPECT_EQ(fake.ui.messages.size(), 3u);
 }
 
+TEST_F(AutomaticScanTest, AutomaticEraseQuarantinesThroughTheShellWithoutItsDialogs) {
+    AppState& state = app.state();
+    state.lstSettingsFile[9] = "1";        // custom scan
+    state.lstCustomScanSettings[4] = "1";  // automatically erase, quarantine first
+    state.lstCustomScanSettings[1] = "1";  // active processes: "path" items are tested
+    app.settingsApplier().ApplySettings();
+    RunTimer(60000);
+    EXPECT_FALSE(fake.files.Exists("C:\\Bad\\evil.dat"));
+    ASSERT_FALSE(fake.shell.flags.empty());
+    for (uint32_t flags : fake.shell.flags)
+        EXPECT_EQ(flags & shell_flags::kUnattended, shell_flags::kUnattended);
+
+    // The user's own quarantine leaves the shell its dialogs.
+    fake.shell.flags.clear();
+    fake.files.AddFile("C:\\Bad\\evil.dat", "MZ");
+    state.automaticScan = false;
+    app.scanner().StartScan();
+    app.ignoreList().mnuResultListAll_Click();
+    fake.ui.answers.clear();
+    app.quarantine().cmdQuarantineSelected();
+    ASSERT_FALSE(fake.shell.flags.empty());
+    EXPECT_EQ(fake.shell.flags.front(), 0u);
+}
+
 TEST_F(AutomaticScanTest, IntervalZeroSwitchesOffAndSavesTheSettingsFile) {
     app.state().lstSettingsFile[8] = "0";
     app.settingsApplier().ApplySettings();

@@ -107,18 +107,26 @@ TEST_F(CountdownTest, IntervalZeroSwitchesTheProtectionOffAtTheNextSecondAndSave
     EXPECT_EQ(events, (Lines{"save settings"}));
 }
 
-TEST_F(CountdownTest, BusyFlagSkipsThePeriodAndTheCountStartsAgain) {
+TEST_F(CountdownTest, BusyFlagOrARunUnderWaySkipsThePeriodAndTheCountStartsAgain) {
+    bool runUnderWay = false;
+    countdown.hooks.runUnderWay = [&] { return runUnderWay; };
     state.busy = true;
     RunTimer(60000);
     EXPECT_TRUE(events.empty());
     EXPECT_EQ(countdown.minutes(), 0);
+    // An aborted scan still writing its report: the flag is clear, the run is not over.
     state.busy = false;
+    runUnderWay = true;
+    RunTimer(60000);
+    EXPECT_TRUE(events.empty());
+    EXPECT_FALSE(state.automaticScan);
+    runUnderWay = false;
     RunTimer(59000);
     EXPECT_TRUE(events.empty());
     RunTimer(1000);
     ASSERT_EQ(scanStartsMs.size(), 1u);
-    EXPECT_GE(scanStartsMs[0], 120000u);
-    EXPECT_LT(scanStartsMs[0], 120000u + kTimerMs);
+    EXPECT_GE(scanStartsMs[0], 180000u);
+    EXPECT_LT(scanStartsMs[0], 180000u + kTimerMs);
 }
 
 TEST_F(CountdownTest, AnIntervalThatIsNoWholeNumberCountsAsThirtyMinutes) {
