@@ -206,7 +206,7 @@ private:
     // Keeps what the user typed as the update address.
     void TakeAddress();
 
-    HWND explanation_ = nullptr;
+    std::array<HWND, 2> explanation_{};
     HWND addressCaption_ = nullptr;
     HWND address_ = nullptr;
     HWND cmdUpdateNow_ = nullptr;

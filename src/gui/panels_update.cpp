@@ -11,9 +11,10 @@ namespace pellora::gui {
 
 namespace {
 
-constexpr const char* kExplanation =
-    "Press \"Start Update\" to download the newest definition files of known spyware. We recommend updating the "
-    "definition files once a week.";
+constexpr const char* kExplanation[2] = {
+    "Press \"Start Update\" to download the newest definition files of known spyware.",
+    "We recommend updating the definition files once a week.",
+};
 
 int Clamp(int64_t value) {
     return static_cast<int>(std::clamp<int64_t>(value, 0, INT_MAX));
@@ -24,7 +25,8 @@ int Clamp(int64_t value) {
 void UpdateView::CreateControls() {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    explanation_ = AddLabel(kExplanation);
+    for (int i = 0; i < 2; ++i)
+        explanation_[i] = AddLabel(kExplanation[i]);
     addressCaption_ = AddLabel("Update address:");
     address_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 0,
                                0, 10, 10, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdTxtUpdateAddress)),
@@ -44,9 +46,11 @@ void UpdateView::OnLayout(int width, int) {
     const int margin = Margin();
     const int inner = std::max(0, width - 2 * margin);
     int y = margin;
-    // The explanation wraps; two lines are enough down to the narrowest window.
-    Place(explanation_, margin, y, inner, 2 * LineHeight() + S(4));
-    y += 2 * LineHeight() + S(16);
+    for (HWND line : explanation_) {
+        Place(line, margin, y, inner, LineHeight());
+        y += LineHeight() + S(2);
+    }
+    y += S(14);
     const int captionWidth = TextWidthOf(addressCaption_) + S(8);
     const int rowHeight = ButtonHeight();
     Place(addressCaption_, margin, y + (rowHeight - LineHeight()) / 2, captionWidth, LineHeight());
