@@ -1,5 +1,7 @@
 #include "core/settings/settings_files.h"
 
+#include <algorithm>
+
 #include "core/settings/line_text.h"
 #include "core/util/text.h"
 
@@ -144,7 +146,12 @@ void SettingsFiles::SaveData() {
         {kCustomScanFileName, &AppState::lstCustomScanSettings},
     };
     for (const Entry& entry : kFiles) {
-        (void)SaveSettingsToFile(kSettingsFolder, entry.name, state_.*entry.list);
+        // The list itself is put right, so that it says what the file says and a value is
+        // logged once, not at every save.
+        std::vector<std::string>& list = state_.*entry.list;
+        if (std::any_of(list.begin(), list.end(), [](const std::string& line) { return HoldsLineBreak(line); }))
+            list = SafeLines(entry.name, list);
+        (void)SaveSettingsToFile(kSettingsFolder, entry.name, list);
         ui_.Yield();
     }
 }

@@ -136,6 +136,10 @@ TEST_F(SettingsFilesTest, LineBreaksInValuesNeverMoveLinesOrNameOtherObjects) {
     EXPECT_EQ(state.lstLog.size(), 4u);  // one line per value, none of them broken
     for (const std::string& line : state.lstLog)
         EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
+    // The lists now hold what the files hold: the next save logs nothing again.
+    EXPECT_EQ(state.lstIgnoreListFile, (Lines{"path|C:\\a.exe|Spy", "cookie|c|Spy"}));
+    settings.SaveData();
+    EXPECT_EQ(state.lstLog.size(), 4u);
 }
 
 // A settings file far beyond any real one is damaged: it loads as an empty list and is never
