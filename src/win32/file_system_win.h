@@ -29,6 +29,9 @@ class FileSystemWin : public FileSystemPort {
     bool WriteFileAtomic(const std::string& path, const std::string& bytes) override;
     bool AppendFile(const std::string& path, const std::string& bytes) override;
     bool MoveFile(const std::string& from, const std::string& to) override;
+    // identity_win.cpp
+    std::optional<FileIdentity> Identify(const std::string& path) override;
+    bool IsSystemProtectedFile(const std::string& path) override;
 };
 
 // The wide path for a Win32 call: "\\?\" (or "\\?\UNC\") in front of a drive or network path

@@ -24,6 +24,8 @@ class SystemWin : public SystemPort {
     // third being the build), or kUnknownVersion.
     std::string ProgramVersion() override;
     HostAddressResult HostAddress() override;
+    // identity_win.cpp: SHGetKnownFolderPath for each folder, without checking it exists.
+    std::vector<std::string> KnownFolders() override;
 };
 
 }  // namespace pellora::win32
