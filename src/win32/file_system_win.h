@@ -35,6 +35,9 @@ class FileSystemWin : public FileSystemPort {
     std::optional<std::string> FinalPath(const std::string& path) override;
     std::optional<std::string> FileSha256(const std::string& path) override;
     bool CopyOneFile(const std::string& from, const std::string& to) override;
+    // identity_win.cpp
+    std::optional<FileIdentity> Identify(const std::string& path) override;
+    bool IsSystemProtectedFile(const std::string& path) override;
 };
 
 // The wide path for a Win32 call: "\\?\" (or "\\?\UNC\") in front of a drive or network path

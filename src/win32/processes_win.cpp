@@ -29,7 +29,12 @@ std::vector<ProcessEntry> ProcessesWin::Snapshot() {
     if (!Process32FirstW(snapshot.get(), &entry))
         return out;
     do {
-        out.push_back(ProcessEntry{Narrow(entry.szExeFile), entry.th32ProcessID});
+        ProcessEntry process{Narrow(entry.szExeFile), entry.th32ProcessID, {}, 0};
+        if (auto described = Describe(entry.th32ProcessID)) {
+            process.imagePath = described->imagePath;
+            process.creationTime = described->creationTime;
+        }
+        out.push_back(std::move(process));
         entry.dwSize = sizeof entry;
     } while (Process32NextW(snapshot.get(), &entry));
     return out;
@@ -99,24 +104,99 @@ WindowsVersion ProcessesWin::Version() {
     return WindowsVersion{info.dwMajorVersion, info.dwMinorVersion, info.dwPlatformId};
 }
 
-bool ProcessesWin::RunAndWait(const std::string& commandLine, int showWindow) {
+namespace {
+
+// The program of a command line whose first word is a full path ("C:\\x\\a.exe" or quoted):
+// handed to CreateProcessW as the application name, so the search path is never consulted.
+std::wstring ProgramOf(const std::wstring& commandLine) {
+    std::wstring first;
+    if (commandLine.starts_with(L"\"")) {
+        size_t end = commandLine.find(L'"', 1);
+        if (end == std::wstring::npos)
+            return {};
+        first = commandLine.substr(1, end - 1);
+    } else {
+        first = commandLine.substr(0, commandLine.find(L' '));
+    }
+    bool full = first.size() > 3 && first[1] == L':' && first[2] == L'\\';
+    return full ? first : std::wstring();
+}
+
+// Starts the program without handing it any of this program's handles.
+bool Start(const std::string& commandLine, int showWindow, PROCESS_INFORMATION& info) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(showWindow);
-    PROCESS_INFORMATION info{};
     // CreateProcessW may write into the command line, so it gets its own buffer.
     std::wstring wide = Widen(commandLine);
+    std::wstring program = ProgramOf(wide);
     std::vector<wchar_t> buffer(wide.begin(), wide.end());
     buffer.push_back(L'\0');
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
-                        &startup, &info)) {
+    return CreateProcessW(program.empty() ? nullptr : program.c_str(), buffer.data(), nullptr, nullptr, FALSE,
+                          NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &info) != 0;
+}
+
+}  // namespace
+
+bool ProcessesWin::RunAndWait(const std::string& commandLine, int showWindow) {
+    PROCESS_INFORMATION info{};
+    if (!Start(commandLine, showWindow, info))
         return false;
-    }
     UniqueKernelHandle process(info.hProcess);
     UniqueKernelHandle thread(info.hThread);
     WaitForSingleObject(process.get(), INFINITE);
     return true;
+}
+
+ProcessPort::BoundedRun ProcessesWin::RunAndWaitBounded(const std::string& commandLine,
+                                                        int showWindow,
+                                                        uint32_t timeoutMs) {
+    PROCESS_INFORMATION info{};
+    if (!Start(commandLine, showWindow, info))
+        return {false, false};
+    UniqueKernelHandle process(info.hProcess);
+    UniqueKernelHandle thread(info.hThread);
+    ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    HANDLE handle = process.get();
+    while (true) {
+        ULONGLONG now = GetTickCount64();
+        if (now >= deadline)
+            break;
+        // Window messages are handled while waiting, so the window keeps painting.
+        DWORD rc = MsgWaitForMultipleObjects(1, &handle, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
+        if (rc == WAIT_OBJECT_0)
+            return {true, true};
+        if (rc != WAIT_OBJECT_0 + 1)
+            break;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    TerminateProcess(handle, 1);
+    WaitForSingleObject(handle, 5000);
+    return {true, false};
+}
+
+std::optional<ProcessEntry> ProcessesWin::Describe(uint32_t pid) {
+    UniqueKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    if (!process)
+        return std::nullopt;
+    std::vector<wchar_t> path(32768);
+    DWORD length = static_cast<DWORD>(path.size());
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!QueryFullProcessImageNameW(process.get(), 0, path.data(), &length) ||
+        !GetProcessTimes(process.get(), &created, &exited, &kernel, &user))
+        return std::nullopt;
+    ProcessEntry entry;
+    entry.pid = pid;
+    entry.imagePath = Narrow(std::wstring_view(path.data(), length));
+    size_t slash = entry.imagePath.rfind('\\');
+    entry.exeName = slash == std::string::npos ? entry.imagePath : entry.imagePath.substr(slash + 1);
+    entry.creationTime = (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+    return entry;
 }
 
 }  // namespace pellora::win32

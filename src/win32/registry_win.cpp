@@ -5,6 +5,7 @@
 
 #include "win32/encoding_win.h"
 #include "win32/handle_win.h"
+#include "win32/identity_win.h"
 
 namespace pellora::win32 {
 
@@ -60,10 +61,10 @@ REGSAM MaskOf(RegAccess access) {
 }
 
 // The opened key, or an empty one when it does not open with `mask`.
-UniqueRegKey Open(RootKey root, const std::string& subkey, REGSAM mask) {
+UniqueRegKey Open(RootKey root, const std::string& subkey, REGSAM mask, DWORD options = 0) {
     HKEY rootHandle = RootHandle(root);
     HKEY raw = nullptr;
-    if (!rootHandle || RegOpenKeyExW(rootHandle, Widen(subkey).c_str(), 0, mask, &raw) != ERROR_SUCCESS)
+    if (!rootHandle || RegOpenKeyExW(rootHandle, Widen(subkey).c_str(), options, mask, &raw) != ERROR_SUCCESS)
         return {};
     return UniqueRegKey(raw);
 }
@@ -188,13 +189,17 @@ bool RegistryWin::DeleteKey(RootKey root, const std::string& subkey) {
     HKEY rootHandle = RootHandle(root);
     if (!rootHandle || subkey.empty())
         return false;
+    if (LinkTarget(root, subkey))
+        return DeleteRegistryLink(root, subkey);
     return RegDeleteKeyW(rootHandle, Widen(subkey).c_str()) == ERROR_SUCCESS;
 }
 
 std::optional<std::vector<std::string>> RegistryWin::EnumSubKeys(RootKey root,
                                                                  const std::string& subkey,
                                                                  RegAccess access) {
-    UniqueRegKey key = Open(root, subkey, MaskOf(access));
+    // Opened as itself when it is a link: listing through a link would list (and a removal then
+    // delete) the keys of wherever it leads.
+    UniqueRegKey key = Open(root, subkey, MaskOf(access), REG_OPTION_OPEN_LINK);
     if (!key)
         return std::nullopt;
     // Key names have at most 255 characters; asking the key for its longest name first would

@@ -18,15 +18,20 @@ class RegistryWin : public RegistryPort {
     std::optional<RegValue> QueryValue(RootKey root, const std::string& subkey, const std::string& name) override;
     bool SetValue(RootKey root, const std::string& subkey, const std::string& name, const RegValue& value) override;
     bool DeleteValue(RootKey root, const std::string& subkey, const std::string& name) override;
-    // Never deletes a root: an empty subkey fails.
+    // Never deletes a root: an empty subkey fails. A link key is deleted itself, never the key it
+    // leads to.
     bool DeleteKey(RootKey root, const std::string& subkey) override;
-    // Every subkey, however many; names of any length.
+    // Every subkey, however many; names of any length. A link key is opened as itself, so its
+    // target's subkeys are never listed as its own.
     std::optional<std::vector<std::string>> EnumSubKeys(RootKey root,
                                                         const std::string& subkey,
                                                         RegAccess access) override;
     bool CreateKey(RootKey root, const std::string& subkey) override;
     Presence ProbeKey(RootKey root, const std::string& subkey) override;
     Presence ProbeValue(RootKey root, const std::string& subkey, const std::string& name) override;
+    // identity_win.cpp
+    std::optional<std::string> LinkTarget(RootKey root, const std::string& subkey) override;
+    std::string CurrentUserSid() override;
 };
 
 }  // namespace pellora::win32

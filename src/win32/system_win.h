@@ -25,6 +25,8 @@ class SystemWin : public SystemPort {
     std::string ProgramVersion() override;
     HostAddressResult HostAddress() override;
     std::string DecimalSeparator() override;
+    // identity_win.cpp: SHGetKnownFolderPath for each folder, without checking it exists.
+    std::vector<std::string> KnownFolders() override;
 };
 
 }  // namespace pellora::win32

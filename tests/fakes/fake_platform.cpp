@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/settings/registry_access.h"
+#include "core/util/case_fold.h"
 #include "core/util/text.h"
 
 namespace pellora::fakes {
@@ -15,16 +16,19 @@ FakeRegistry::Key& FakeRegistry::RootOf(RootKey root) {
 }
 
 FakeRegistry::Key* FakeRegistry::Find(RootKey root, const std::string& subkey) {
-    if (root == RootKey::None || root == RootKey::DynData) return nullptr;
+    if (root == RootKey::None || root == RootKey::DynData)
+        return nullptr;
     Key* key = &RootOf(root);
     size_t pos = 0;
     while (pos < subkey.size()) {
         size_t slash = subkey.find('\\', pos);
         std::string part = subkey.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
         pos = slash == std::string::npos ? subkey.size() : slash + 1;
-        if (part.empty()) continue;
+        if (part.empty())
+            continue;
         auto it = key->subkeys.find(ToLowerAscii(part));
-        if (it == key->subkeys.end()) return nullptr;
+        if (it == key->subkeys.end())
+            return nullptr;
         key = it->second.get();
     }
     return key;
@@ -58,13 +62,15 @@ std::optional<RegValue> FakeRegistry::QueryValue(RootKey root, const std::string
     Key* key = Find(root, subkey);
     if (!key || key->denyAll) return std::nullopt;
     auto it = key->values.find(ToLowerAscii(name));
-    if (it == key->values.end()) return std::nullopt;
+    if (it == key->values.end())
+        return std::nullopt;
     return it->second.second;
 }
 
 bool FakeRegistry::SetValue(RootKey root, const std::string& subkey, const std::string& name, const RegValue& value) {
     Key* key = Find(root, subkey);
-    if (!key || key->denyWrite) return false;
+    if (!key || key->denyWrite)
+        return false;
     key->values[ToLowerAscii(name)] = {name, value};
     return true;
 }
@@ -78,30 +84,36 @@ bool FakeRegistry::DeleteValue(RootKey root, const std::string& subkey, const st
 bool FakeRegistry::DeleteKey(RootKey root, const std::string& subkey) {
     size_t slash = subkey.rfind('\\');
     Key* parent = Find(root, slash == std::string::npos ? "" : subkey.substr(0, slash));
-    if (!parent || subkey.empty()) return false;
+    if (!parent || subkey.empty())
+        return false;
     auto it = parent->subkeys.find(ToLowerAscii(slash == std::string::npos ? subkey : subkey.substr(slash + 1)));
     if (it == parent->subkeys.end() || !it->second->subkeys.empty() || it->second->denyAll) return false;
     parent->subkeys.erase(it);
     return true;
 }
 
-std::optional<std::vector<std::string>> FakeRegistry::EnumSubKeys(RootKey root, const std::string& subkey,
+std::optional<std::vector<std::string>> FakeRegistry::EnumSubKeys(RootKey root,
+                                                                  const std::string& subkey,
                                                                   RegAccess access) {
-    if (!KeyOpens(root, subkey, access)) return std::nullopt;
+    if (!KeyOpens(root, subkey, access))
+        return std::nullopt;
     std::vector<std::string> names;
-    for (const auto& [lower, key] : Find(root, subkey)->subkeys) names.push_back(key->name);
+    for (const auto& [lower, key] : Find(root, subkey)->subkeys)
+        names.push_back(key->name);
     return names;
 }
 
 bool FakeRegistry::CreateKey(RootKey root, const std::string& subkey) {
-    if (root == RootKey::None || root == RootKey::DynData) return false;
+    if (root == RootKey::None || root == RootKey::DynData)
+        return false;
     Key* key = &RootOf(root);
     size_t pos = 0;
     while (pos < subkey.size()) {
         size_t slash = subkey.find('\\', pos);
         std::string part = subkey.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
         pos = slash == std::string::npos ? subkey.size() : slash + 1;
-        if (part.empty()) continue;
+        if (part.empty())
+            continue;
         auto& child = key->subkeys[ToLowerAscii(part)];
         if (!child) {
             child = std::make_unique<Key>();
@@ -128,7 +140,8 @@ void FakeRegistry::AddString(const std::string& keyPath, const std::string& name
 
 void FakeRegistry::AddDword(const std::string& keyPath, const std::string& name, uint32_t number) {
     std::string data(4, '\0');
-    for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        data[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
     AddValue(keyPath, name, RegValue{kRegDword, data});
 }
 
@@ -148,16 +161,19 @@ bool FakeRegistry::HasKey(const std::string& keyPath) {
 
 std::optional<RegValue> FakeRegistry::Value(const std::string& keyPath, const std::string& name) {
     Key* key = FindPath(keyPath);
-    if (!key) return std::nullopt;
+    if (!key)
+        return std::nullopt;
     auto it = key->values.find(ToLowerAscii(name));
-    if (it == key->values.end()) return std::nullopt;
+    if (it == key->values.end())
+        return std::nullopt;
     return it->second.second;
 }
 
 // ---- file system ---------------------------------------------------------------------------
 
 bool WildcardMatch(const std::string& pattern, const std::string& name) {
-    if (pattern == "*" || pattern == "*.*") return true;
+    if (pattern == "*" || pattern == "*.*")
+        return true;
     // Classic backtracking match of '*' and '?', without regard to ASCII case.
     std::string p = ToLowerAscii(pattern), n = ToLowerAscii(name);
     size_t pi = 0, ni = 0, star = std::string::npos, mark = 0;
@@ -175,27 +191,34 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
             return false;
         }
     }
-    while (pi < p.size() && p[pi] == '*') ++pi;
+    while (pi < p.size() && p[pi] == '*')
+        ++pi;
     return pi == p.size();
 }
 
 std::string FakeFileSystem::KeyOf(const std::string& path) {
-    std::string key = ToLowerAscii(path);
-    while (key.size() > 3 && key.back() == '\\') key.pop_back();
+    // Names compare as Windows compares them: ignoring case over Unicode.
+    std::string key = ToLowerAscii(FoldOrdinal(path));
+    while (key.size() > 3 && key.back() == '\\')
+        key.pop_back();
     // Doubled separators name the same place.
     std::string out;
     for (char c : key) {
-        if (c == '\\' && !out.empty() && out.back() == '\\') continue;
+        if (c == '\\' && !out.empty() && out.back() == '\\')
+            continue;
         out += c;
     }
-    if (out.size() == 2 && out[1] == ':') out += '\\';
+    if (out.size() == 2 && out[1] == ':')
+        out += '\\';
     return out;
 }
 
 std::string FakeFileSystem::ParentOf(const std::string& key) {
     size_t slash = key.rfind('\\');
-    if (slash == std::string::npos) return "";
-    if (slash == 2) return key.size() > 3 ? key.substr(0, 3) : "";
+    if (slash == std::string::npos)
+        return "";
+    if (slash == 2)
+        return key.size() > 3 ? key.substr(0, 3) : "";
     return key.substr(0, slash);
 }
 
@@ -218,7 +241,8 @@ bool FakeFileSystem::HasChildren(const std::string& path) const {
 
 bool FakeFileSystem::FindEntries(const std::string& pattern, std::vector<FindEntry>& out) {
     size_t slash = pattern.rfind('\\');
-    if (slash == std::string::npos) return false;
+    if (slash == std::string::npos)
+        return false;
     std::string folder = KeyOf(pattern.substr(0, slash + 1));
     std::string wildcard = pattern.substr(slash + 1);
     const Node* dir = Get(folder);
@@ -227,10 +251,12 @@ bool FakeFileSystem::FindEntries(const std::string& pattern, std::vector<FindEnt
     if (dir && (dir->denied || BelowDenied(folder))) return false;
     std::string prefix = folder.back() == '\\' ? folder : folder + "\\";
     for (auto it = nodes_.lower_bound(prefix); it != nodes_.end() && StartsWith(it->first, prefix); ++it) {
-        if (it->first.find('\\', prefix.size()) != std::string::npos) continue;
+        if (it->first.find('\\', prefix.size()) != std::string::npos)
+            continue;
         const Node& node = it->second;
         std::string name = node.path.substr(node.path.rfind('\\') + 1);
-        if (!WildcardMatch(wildcard, name)) continue;
+        if (!WildcardMatch(wildcard, name))
+            continue;
         out.push_back(FindEntry{name, node.attributes, node.bytes.size(), node.writeTime});
     }
     return true;
@@ -244,7 +270,8 @@ std::optional<uint32_t> FakeFileSystem::GetAttributes(const std::string& path) {
 
 bool FakeFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
     Node* node = Get(path);
-    if (!node) return false;
+    if (!node)
+        return false;
     uint32_t keep = node->attributes & (file_attr::kDirectory | file_attr::kReparsePoint);
     node->attributes = (attributes == file_attr::kNormal && keep) ? keep : (attributes | keep);
     return true;
@@ -260,22 +287,27 @@ bool FakeFileSystem::DeleteFile(const std::string& path) {
 
 bool FakeFileSystem::RemoveDirectory(const std::string& path) {
     Node* node = Get(path);
-    if (!node || !node->folder || node->locked) return false;
-    if (!(node->attributes & file_attr::kReparsePoint) && HasChildren(path)) return false;
+    if (!node || !node->folder || node->locked)
+        return false;
+    if (!(node->attributes & file_attr::kReparsePoint) && HasChildren(path))
+        return false;
     nodes_.erase(KeyOf(path));
     return true;
 }
 
 bool FakeFileSystem::CreateDirectory(const std::string& path) {
     std::string key = KeyOf(path);
-    if (nodes_.count(key)) return false;
+    if (nodes_.count(key))
+        return false;
     std::string parent = ParentOf(key);
     if (!parent.empty() && !(parent.size() == 3 && parent[1] == ':')) {
         const Node* p = Get(parent);
-        if (!p || !p->folder) return false;
+        if (!p || !p->folder)
+            return false;
     }
     std::string written = path;
-    while (written.size() > 3 && written.back() == '\\') written.pop_back();
+    while (written.size() > 3 && written.back() == '\\')
+        written.pop_back();
     nodes_[key] = Node{written, true, file_attr::kDirectory, "", false};
     return true;
 }
@@ -306,41 +338,50 @@ std::optional<std::string> FakeFileSystem::ReadFile(const std::string& path) {
 }
 
 bool FakeFileSystem::WriteFileAtomic(const std::string& path, const std::string& bytes) {
-    if (failWrites) return false;
+    if (failWrites)
+        return false;
     Node* node = Get(path);
     if (node) {
-        if (node->folder || node->locked) return false;
+        if (node->folder || node->locked)
+            return false;
         node->bytes = bytes;
         node->attributes = file_attr::kArchive;
         return true;
     }
     std::string parent = ParentOf(KeyOf(path));
     const Node* p = Get(parent);
-    if (!(parent.size() == 3 && parent[1] == ':') && (!p || !p->folder)) return false;
+    if (!(parent.size() == 3 && parent[1] == ':') && (!p || !p->folder))
+        return false;
     nodes_[KeyOf(path)] = Node{path, false, file_attr::kArchive, bytes, false};
     return true;
 }
 
 bool FakeFileSystem::AppendFile(const std::string& path, const std::string& bytes) {
-    if (failWrites) return false;
+    if (failWrites)
+        return false;
     Node* node = Get(path);
-    if (!node) return WriteFileAtomic(path, bytes);
-    if (node->folder || node->locked) return false;
+    if (!node)
+        return WriteFileAtomic(path, bytes);
+    if (node->folder || node->locked)
+        return false;
     node->bytes += bytes;
     return true;
 }
 
 bool FakeFileSystem::MoveFile(const std::string& from, const std::string& to) {
     Node* node = Get(from);
-    if (!node || node->folder || node->locked) return false;
+    if (!node || node->folder || node->locked)
+        return false;
     Node moved = *node;
     moved.path = to;
     if (Node* target = Get(to)) {
-        if (target->folder || target->locked) return false;
+        if (target->folder || target->locked)
+            return false;
     }
     std::string parent = ParentOf(KeyOf(to));
     const Node* p = Get(parent);
-    if (!(parent.size() == 3 && parent[1] == ':') && (!p || !p->folder)) return false;
+    if (!(parent.size() == 3 && parent[1] == ':') && (!p || !p->folder))
+        return false;
     nodes_.erase(KeyOf(from));
     nodes_[KeyOf(to)] = moved;
     return true;
@@ -357,7 +398,8 @@ void FakeFileSystem::AddFolder(const std::string& path, uint32_t attributes) {
         return;
     }
     std::string written = path;
-    while (written.size() > 3 && written.back() == '\\') written.pop_back();
+    while (written.size() > 3 && written.back() == '\\')
+        written.pop_back();
     nodes_[key] = Node{written, true, attributes | file_attr::kDirectory, "", false};
 }
 
@@ -389,11 +431,13 @@ std::string FakeFileSystem::Content(const std::string& path) const {
 }
 
 void FakeFileSystem::Lock(const std::string& path) {
-    if (Node* node = Get(path)) node->locked = true;
+    if (Node* node = Get(path))
+        node->locked = true;
 }
 
 void FakeFileSystem::SetWriteTime(const std::string& path, uint64_t time) {
-    if (Node* node = Get(path)) node->writeTime = time;
+    if (Node* node = Get(path))
+        node->writeTime = time;
 }
 
 std::vector<std::string> FakeFileSystem::Tree(const std::string& folder) const {
@@ -408,12 +452,15 @@ std::vector<std::string> FakeFileSystem::Tree(const std::string& folder) const {
 
 bool FakeFileSystem::CopyTree(const std::string& from, const std::string& to) {
     const Node* source = Get(from);
-    if (!source) return false;
+    if (!source)
+        return false;
     if (!source->folder) {
-        if (Node* target = Get(to); target && (target->folder || target->locked)) return false;
+        if (Node* target = Get(to); target && (target->folder || target->locked))
+            return false;
         std::string parent = ParentOf(KeyOf(to));
         const Node* p = Get(parent);
-        if (!(parent.size() == 3 && parent[1] == ':') && (!p || !p->folder)) return false;
+        if (!(parent.size() == 3 && parent[1] == ':') && (!p || !p->folder))
+            return false;
         Node copy = *source;
         copy.path = to;
         copy.locked = false;
@@ -421,7 +468,8 @@ bool FakeFileSystem::CopyTree(const std::string& from, const std::string& to) {
         return true;
     }
     if (!Get(to)) {
-        if (!CreateDirectory(to)) return false;
+        if (!CreateDirectory(to))
+            return false;
     }
     std::string fromKey = KeyOf(from);
     std::vector<std::pair<std::string, Node>> below;
@@ -430,7 +478,8 @@ bool FakeFileSystem::CopyTree(const std::string& from, const std::string& to) {
         below.emplace_back(it->first, it->second);
     }
     std::string toBase = to;
-    while (toBase.size() > 3 && toBase.back() == '\\') toBase.pop_back();
+    while (toBase.size() > 3 && toBase.back() == '\\')
+        toBase.pop_back();
     for (auto& [key, node] : below) {
         Node copy = node;
         copy.path = toBase + node.path.substr(source->path.size());
@@ -444,15 +493,27 @@ bool FakeFileSystem::CopyTree(const std::string& from, const std::string& to) {
 
 std::vector<ProcessEntry> FakeProcesses::Snapshot() {
     std::vector<ProcessEntry> out;
-    for (const Process& p : processes) out.push_back(ProcessEntry{p.exeName, p.pid});
+    for (const Process& p : processes)
+        out.push_back(ProcessEntry{p.exeName, p.pid, p.imagePath, p.creationTime});
     return out;
+}
+
+std::optional<ProcessEntry> FakeProcesses::Describe(uint32_t pid) {
+    for (const Process& p : processes) {
+        if (p.pid == pid)
+            return ProcessEntry{p.exeName, p.pid, p.imagePath, p.creationTime};
+    }
+    return std::nullopt;
 }
 
 bool FakeProcesses::PostToProcessWindows(uint32_t pid, uint32_t message, uintptr_t) {
     auto it = std::find_if(processes.begin(), processes.end(), [&](const Process& p) { return p.pid == pid; });
-    if (it == processes.end() || it->topLevelWindows == 0) return false;
-    for (int i = 0; i < it->topLevelWindows; ++i) posted.emplace_back(pid, message);
-    if (message == 0x0010 /* WM_CLOSE */ && it->closesOnWmClose) processes.erase(it);
+    if (it == processes.end() || it->topLevelWindows == 0)
+        return false;
+    for (int i = 0; i < it->topLevelWindows; ++i)
+        posted.emplace_back(pid, message);
+    if (message == 0x0010 /* WM_CLOSE */ && it->closesOnWmClose)
+        processes.erase(it);
     return true;
 }
 
@@ -462,7 +523,8 @@ bool FakeProcesses::IsRunning(uint32_t pid) {
 
 bool FakeProcesses::Terminate(uint32_t pid, uint32_t) {
     auto it = std::find_if(processes.begin(), processes.end(), [&](const Process& p) { return p.pid == pid; });
-    if (it == processes.end()) return false;
+    if (it == processes.end())
+        return false;
     terminated.push_back(pid);
     processes.erase(it);
     return true;
@@ -474,7 +536,7 @@ bool FakeProcesses::RunAndWait(const std::string& commandLine, int) {
 }
 
 void FakeProcesses::Add(const std::string& exeName, uint32_t pid, int windows, bool closesOnWmClose) {
-    processes.push_back(Process{exeName, pid, windows, closesOnWmClose});
+    processes.push_back(Process{exeName, pid, windows, closesOnWmClose, {}, 0});
 }
 
 // ---- shell ---------------------------------------------------------------------------------
@@ -485,8 +547,10 @@ int FakeShell::FileOperation(ShellOp op, const std::string& from, const std::str
     if (!files_.Exists(from)) return 2;
     std::string target = to;
     // Into an existing folder: the copy keeps the source's own name.
-    if (files_.IsFolder(to)) target = (EndsWith(to, "\\") ? to : to + "\\") + from.substr(from.rfind('\\') + 1);
-    if (!files_.CopyTree(from, target)) return 5;
+    if (files_.IsFolder(to))
+        target = (EndsWith(to, "\\") ? to : to + "\\") + from.substr(from.rfind('\\') + 1);
+    if (!files_.CopyTree(from, target))
+        return 5;
     if (op == ShellOp::Move) {
         for (auto& path : [&] {
                  auto tree = files_.Tree(from);
@@ -494,10 +558,12 @@ int FakeShell::FileOperation(ShellOp op, const std::string& from, const std::str
                  return tree;
              }()) {
             files_.SetAttributes(path, file_attr::kNormal);
-            if (!files_.DeleteFile(path)) files_.RemoveDirectory(path);
+            if (!files_.DeleteFile(path))
+                files_.RemoveDirectory(path);
         }
         files_.SetAttributes(from, file_attr::kNormal);
-        if (!files_.DeleteFile(from)) files_.RemoveDirectory(from);
+        if (!files_.DeleteFile(from))
+            files_.RemoveDirectory(from);
     }
     return 0;
 }
@@ -540,7 +606,8 @@ std::string FakeSystem::Utf8ToAnsi(std::string_view utf8) {
             out += code < 0x100 ? static_cast<char>(code) : '?';
             ++i;
         } else {
-            while (i + 1 < utf8.size() && (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) ++i;
+            while (i + 1 < utf8.size() && (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80)
+                ++i;
             out += '?';
         }
     }
@@ -555,6 +622,128 @@ MsgAnswer FakeUi::Message(const std::string& text, const std::string& title, Msg
         return a;
     }
     return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+}
+
+// ---- identity -----------------------------------------------------------------------------
+std::optional<std::string> FakeRegistry::LinkTarget(RootKey root, const std::string& subkey) {
+    static const std::map<RootKey, std::string> kNames = {{RootKey::ClassesRoot, "hkey_classes_root"},
+                                                          {RootKey::CurrentUser, "hkey_current_user"},
+                                                          {RootKey::LocalMachine, "hkey_local_machine"},
+                                                          {RootKey::Users, "hkey_users"}};
+    auto name = kNames.find(root);
+    if (name == kNames.end())
+        return std::nullopt;
+    auto it = links_.find(name->second + "\\" + ToLowerAscii(subkey));
+    if (it == links_.end())
+        return std::nullopt;
+    return it->second;
+}
+
+void FakeRegistry::AddLink(const std::string& keyPath, const std::string& target) {
+    AddKey(keyPath);
+    links_[ToLowerAscii(keyPath)] = target;
+}
+
+void FakeFileSystem::AddAlias(const std::string& alias, const std::string& target) {
+    aliases_[KeyOf(alias)] = target;
+}
+
+void FakeFileSystem::AddFolderLinkTo(const std::string& path, const std::string& target, bool junction) {
+    AddFolder(path, junction ? file_attr::kDirectory | file_attr::kReparsePoint : file_attr::kDirectory);
+    links_[KeyOf(path)] = {target, junction};
+}
+
+bool FakeFileSystem::IsSystemProtectedFile(const std::string& path) {
+    for (const std::string& guarded : systemProtected) {
+        if (KeyOf(guarded) == KeyOf(path))
+            return true;
+    }
+    return false;
+}
+
+std::optional<FileIdentity> FakeFileSystem::Identify(const std::string& input) {
+    std::string path = input;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    for (const char* prefix : {"\\\\?\\", "\\\\.\\"}) {
+        if (path.rfind(prefix, 0) == 0)
+            path = path.substr(4);
+    }
+    if (path.size() < 2 || path[1] != ':')
+        return std::nullopt;
+    std::vector<std::string> parts = {path.substr(0, 2)};
+    size_t pos = 2;
+    while (pos < path.size()) {
+        size_t next = path.find('\\', pos);
+        if (next == std::string::npos)
+            next = path.size();
+        std::string name = path.substr(pos, next - pos);
+        pos = next + 1;
+        if (name == "..") {
+            if (parts.size() > 1)
+                parts.pop_back();
+            continue;
+        }
+        while (!name.empty() && (name.back() == '.' || name.back() == ' '))
+            name.pop_back();
+        if (!name.empty())
+            parts.push_back(name);
+    }
+    // Resolve from the left, following aliases everywhere (a drive letter too) and links on
+    // the way.
+    if (auto drive = aliases_.find(KeyOf(parts[0])); drive != aliases_.end()) {
+        std::vector<std::string> rest(parts.begin() + 1, parts.end());
+        std::string target = drive->second;
+        parts = {target.substr(0, 2)};
+        for (size_t p = 3, n; p <= target.size(); p = n + 1) {
+            n = target.find('\\', p);
+            if (n == std::string::npos)
+                n = target.size();
+            if (n > p)
+                parts.push_back(target.substr(p, n - p));
+        }
+        parts.insert(parts.end(), rest.begin(), rest.end());
+    }
+    std::string current = parts[0];
+    for (int guard = 0; guard < 64; ++guard) {
+        bool changed = false;
+        current = parts[0];
+        for (size_t i = 1; i < parts.size(); ++i) {
+            current += "\\" + parts[i];
+            std::string key = KeyOf(current);
+            std::string target;
+            if (auto alias = aliases_.find(key); alias != aliases_.end()) {
+                target = alias->second;
+            } else if (auto link = links_.find(key);
+                       link != links_.end() && (i + 1 < parts.size() || !link->second.second)) {
+                target = link->second.first;
+            } else {
+                continue;
+            }
+            std::vector<std::string> rest(parts.begin() + static_cast<std::ptrdiff_t>(i) + 1, parts.end());
+            parts = {target.substr(0, 2)};
+            for (size_t p = 3, n; p <= target.size(); p = n + 1) {
+                n = target.find('\\', p);
+                if (n == std::string::npos)
+                    n = target.size();
+                if (n > p)
+                    parts.push_back(target.substr(p, n - p));
+            }
+            parts.insert(parts.end(), rest.begin(), rest.end());
+            changed = true;
+            break;
+        }
+        if (!changed)
+            break;
+    }
+    const Node* node = Get(current);
+    if (!node && KeyOf(current).size() != 3)
+        return std::nullopt;
+    FileIdentity identity;
+    identity.finalPath = node ? node->path : current;
+    identity.volumeSerial = 1;
+    identity.fileIdLow = std::hash<std::string>{}(KeyOf(current));
+    identity.attributes = node ? node->attributes : file_attr::kDirectory;
+    return identity;
 }
 
 }  // namespace pellora::fakes

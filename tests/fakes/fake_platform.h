@@ -16,10 +16,10 @@ namespace pellora::fakes {
 
 // ---- registry ------------------------------------------------------------------------------
 class FakeRegistry : public RegistryPort {
-public:
+  public:
     struct Key {
         std::string name;
-        std::map<std::string, std::unique_ptr<Key>> subkeys;  // by lower-case name, sorted
+        std::map<std::string, std::unique_ptr<Key>> subkeys;             // by lower-case name, sorted
         std::map<std::string, std::pair<std::string, RegValue>> values;  // lower-case name -> (name, value)
         bool denyWrite = false;
         bool denyAll = false;  // opens with no access at all: its values cannot be read or deleted
@@ -30,11 +30,19 @@ public:
     bool SetValue(RootKey root, const std::string& subkey, const std::string& name, const RegValue& value) override;
     bool DeleteValue(RootKey root, const std::string& subkey, const std::string& name) override;
     bool DeleteKey(RootKey root, const std::string& subkey) override;
-    std::optional<std::vector<std::string>> EnumSubKeys(RootKey root, const std::string& subkey,
+    std::optional<std::vector<std::string>> EnumSubKeys(RootKey root,
+                                                        const std::string& subkey,
                                                         RegAccess access) override;
     bool CreateKey(RootKey root, const std::string& subkey) override;
     Presence ProbeKey(RootKey root, const std::string& subkey) override;
     Presence ProbeValue(RootKey root, const std::string& subkey, const std::string& name) override;
+    std::optional<std::string> LinkTarget(RootKey root, const std::string& subkey) override;
+    std::string CurrentUserSid() override { return sid; }
+
+    // A registry link at `keyPath` to `target` ("\REGISTRY\MACHINE\..."); only LinkTarget
+    // knows it.
+    void AddLink(const std::string& keyPath, const std::string& target);
+    std::string sid = "S-1-5-21-1000-2000-3000-1001";
 
     // Test helpers: full key paths ("HKEY_CURRENT_USER\Software\X").
     void AddKey(const std::string& keyPath);
@@ -48,16 +56,17 @@ public:
 
     int queryCount = 0;
 
-private:
+  private:
     Key* Find(RootKey root, const std::string& subkey);
     Key* FindPath(const std::string& keyPath);
     Key& RootOf(RootKey root);
     std::map<RootKey, Key> roots_;
+    std::map<std::string, std::string> links_;  // lower-case full key path -> target
 };
 
 // ---- file system ---------------------------------------------------------------------------
 class FakeFileSystem : public FileSystemPort {
-public:
+  public:
     bool FindEntries(const std::string& pattern, std::vector<FindEntry>& out) override;
     std::optional<uint32_t> GetAttributes(const std::string& path) override;
     bool SetAttributes(const std::string& path, uint32_t attributes) override;
@@ -69,6 +78,18 @@ public:
     bool AppendFile(const std::string& path, const std::string& bytes) override;
     bool MoveFile(const std::string& from, const std::string& to) override;
     Presence Probe(const std::string& path) override;
+    // Resolves as Windows does: "/", "\\?\" and "\\.\" prefixes, "." and "..", trailing dots
+    // and blanks, aliases, and links on the way; a junction at the end is the link itself, a
+    // Wine-style link (not marked) is followed to the end.
+    std::optional<FileIdentity> Identify(const std::string& path) override;
+    bool IsSystemProtectedFile(const std::string& path) override;
+
+    // Another name for the same object (a short name, a SUBST drive, a network share).
+    void AddAlias(const std::string& alias, const std::string& target);
+    // A folder link to `target`: a junction is listed with the reparse attribute; a Wine-style
+    // (Unix) link is listed as a plain folder.
+    void AddFolderLinkTo(const std::string& path, const std::string& target, bool junction);
+    std::vector<std::string> systemProtected;  // what the system's file protection guards
 
     // Test helpers. AddFile and AddFolder create missing parent folders.
     void AddFile(const std::string& path, const std::string& bytes = "", uint32_t attributes = file_attr::kArchive);
@@ -94,7 +115,7 @@ public:
         return finalPath ? finalPath(path) : FileSystemPort::FinalPath(path);
     }
 
-private:
+  private:
     struct Node {
         std::string path;  // as written when created
         bool folder = false;
@@ -110,19 +131,23 @@ private:
     Node* Get(const std::string& path);
     const Node* Get(const std::string& path) const;
     bool HasChildren(const std::string& path) const;
-    std::map<std::string, Node> nodes_;  // by lower-case path without trailing backslash
+    std::map<std::string, Node> nodes_;                          // by lower-case path without trailing backslash
+    std::map<std::string, std::string> aliases_;                 // key -> target path
+    std::map<std::string, std::pair<std::string, bool>> links_;  // key -> (target path, junction)
 };
 
 bool WildcardMatch(const std::string& pattern, const std::string& name);
 
 // ---- processes -----------------------------------------------------------------------------
 class FakeProcesses : public ProcessPort {
-public:
+  public:
     struct Process {
         std::string exeName;
         uint32_t pid = 0;
         int topLevelWindows = 0;
         bool closesOnWmClose = true;
+        std::string imagePath;  // "" and 0: the fake does not tell who the process is
+        uint64_t creationTime = 0;
     };
     std::vector<ProcessEntry> Snapshot() override;
     bool PostToProcessWindows(uint32_t pid, uint32_t message, uintptr_t wParam) override;
@@ -131,6 +156,7 @@ public:
     uint32_t CurrentProcessId() override { return selfPid; }
     WindowsVersion Version() override { return version; }
     bool RunAndWait(const std::string& commandLine, int showWindow) override;
+    std::optional<ProcessEntry> Describe(uint32_t pid) override;
 
     void Add(const std::string& exeName, uint32_t pid, int windows = 1, bool closesOnWmClose = true);
 
@@ -146,7 +172,7 @@ public:
 
 // ---- shell ---------------------------------------------------------------------------------
 class FakeShell : public ShellPort {
-public:
+  public:
     explicit FakeShell(FakeFileSystem& files) : files_(files) {}
     int FileOperation(ShellOp op, const std::string& from, const std::string& to, uint32_t flags) override;
     bool OpenDocument(const std::string& path, const std::string& workingFolder) override;
@@ -156,13 +182,13 @@ public:
     int failResult = 0;  // non-zero: every operation fails with it
     std::vector<uint32_t> flags;  // of every file operation
 
-private:
+  private:
     FakeFileSystem& files_;
 };
 
 // ---- clock, system, ui ---------------------------------------------------------------------
 class FakeClock : public ClockPort {
-public:
+  public:
     LocalTime Now() override { return now; }
     std::string ShortDate(const LocalTime& t) override;  // dd/mm/yyyy
     uint64_t MonotonicMs() override { return ms += 1; }
@@ -173,7 +199,7 @@ public:
 };
 
 class FakeSystem : public SystemPort {
-public:
+  public:
     std::string SystemDirectory() override { return systemDir; }
     std::string WindowsDirectory() override { return windowsDir; }
     std::string TempPath() override { return tempPath; }
@@ -195,10 +221,11 @@ public:
 };
 
 class FakeUi : public UiPort {
-public:
+  public:
     void Yield() override {
         ++yields;
-        if (onYield) onYield();
+        if (onYield)
+            onYield();
     }
     MsgAnswer Message(const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon) override;
     void Changed(View view) override { changes.push_back(view); }

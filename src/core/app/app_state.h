@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/util/string_table.h"
@@ -34,9 +35,15 @@ struct ResultRow {
     bool checked = false;
 };
 
+inline std::string ManualOnlyKey(const ResultRow& row) {
+    return row.type + '\t' + row.object;
+}
+
 struct ProcessRow {
     std::string name;  // executable file name
     uint32_t pid = 0;
+    std::string imagePath;      // full path of its image; "" when unknown
+    uint64_t creationTime = 0;  // when it started (FILETIME); 0 when unknown
 };
 
 // A row of lstQuarantinedList: "Package name", "Size", "Items in package".
@@ -75,7 +82,7 @@ struct ScanCounters {
 struct SpecialFolders {
     std::string systemDir;
     std::string windowsDir;
-    std::string tempDir;  // without trailing backslash
+    std::string tempDir;      // without trailing backslash
     std::string appData;      // txtAppData
     std::string startMenu;    // txtStartMenu
     std::string programsDir;  // txtProgramsDir
@@ -85,14 +92,14 @@ struct SpecialFolders {
 
 // Figures of the status panel.
 struct StatusFigures {
-    std::string dbaseVersion = "Database unavailable";  // lblDBaseVer
-    std::string appVersion;                             // lblAppVersion
-    std::string currentIp = "0";                        // lblCurrentIP
-    std::string lastScan;                               // lblLastScan
-    std::string noOfScans;                              // lblNoOfScans
-    std::string totalItemsRemoved;                      // lblTotalItemsRemoved
-    std::string noInIgnoreList;                         // lblNoInIgnoreList
-    std::string noQuarantined = "0";                    // lblNoQuarantined
+    std::string dbaseVersion = "Database unavailable";                 // lblDBaseVer
+    std::string appVersion;                                            // lblAppVersion
+    std::string currentIp = "0";                                       // lblCurrentIP
+    std::string lastScan;                                              // lblLastScan
+    std::string noOfScans;                                             // lblNoOfScans
+    std::string totalItemsRemoved;                                     // lblTotalItemsRemoved
+    std::string noInIgnoreList;                                        // lblNoInIgnoreList
+    std::string noQuarantined = "0";                                   // lblNoQuarantined
     std::string nextAutoScanIn = " Active Spyware Protection is OFF";  // lblNextAutoScanIn
 };
 
@@ -144,6 +151,10 @@ struct AppState {
     std::vector<ResultRow> lstScanResult;
     std::vector<ResultRow> lstIremovable;
     std::vector<std::string> lstLog;
+    // Rows of lstScanResult that no automatic run may remove, by ManualOnlyKey, with the
+    // reason: finds of a database item that matched too many objects to be trusted, or of a
+    // pattern too loose to name spyware. They are shown and may be removed by hand.
+    std::unordered_map<std::string, std::string> manualOnlyRows;
 
     // Listings.
     std::vector<ProcessRow> lstProcesses;
@@ -184,7 +195,7 @@ struct AppState {
     std::string homePageBuffer;
     StatusFigures status;
     ButtonStates buttons;
-    bool startWithWindows = false;  // chkStartWithWindows
+    bool startWithWindows = false;      // chkStartWithWindows
     bool homePageTimerEnabled = false;  // tmrHomePageCheck
     bool autoScanTimerEnabled = false;  // tmrTimer
     UpdatePanelState update;

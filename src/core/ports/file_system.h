@@ -42,6 +42,17 @@ public:
     [[nodiscard]] virtual bool Flush() = 0;
 };
 
+// What a path leads to, as the system resolves it.
+struct FileIdentity {
+    // The object's full path in the system's own spelling (long names, the case on disk, every
+    // folder link on the way resolved), as "C:\dir\name" or "\\server\share\dir\name".
+    std::string finalPath;
+    uint32_t volumeSerial = 0;
+    uint64_t fileIdHigh = 0;
+    uint64_t fileIdLow = 0;
+    uint32_t attributes = 0;
+};
+
 class FileSystemPort {
   public:
     virtual ~FileSystemPort() = default;
@@ -101,6 +112,19 @@ class FileSystemPort {
     virtual bool CopyOneFile(const std::string& from, const std::string& to) {
         std::optional<std::string> bytes = ReadFile(from);
         return bytes && WriteFileAtomic(to, *bytes);
+    }
+
+    // Opens the object without following a final link (a link is identified as itself, its
+    // folders on the way are followed) and reports its final path and its volume and file id.
+    // Nothing when it cannot be opened. An adapter without identities answers nothing.
+    virtual std::optional<FileIdentity> Identify(const std::string& path) {
+        (void)path;
+        return std::nullopt;
+    }
+    // True when the system's file protection guards the file.
+    virtual bool IsSystemProtectedFile(const std::string& path) {
+        (void)path;
+        return false;
     }
 };
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,10 @@ namespace pellora {
 struct ProcessEntry {
     std::string exeName;  // executable file name as the snapshot reports it
     uint32_t pid = 0;
+    // Who the process is: its image's full path and its creation time (FILETIME), so a process
+    // id the system has given to another program since is told apart. Empty and 0 when unknown.
+    std::string imagePath;
+    uint64_t creationTime = 0;
 };
 
 struct WindowsVersion {
@@ -20,7 +25,7 @@ struct WindowsVersion {
 };
 
 class ProcessPort {
-public:
+  public:
     virtual ~ProcessPort() = default;
 
     // Running processes in the order the system reports them; empty when the snapshot fails.
@@ -36,6 +41,25 @@ public:
     // Starts `commandLine` with the given show-window value, normal priority, inherited handles,
     // and waits for it without a time limit. False when the program could not be started.
     virtual bool RunAndWait(const std::string& commandLine, int showWindow) = 0;
+
+    // The process that now has `pid`, with its image path and creation time; nothing when there
+    // is none or it cannot be queried.
+    virtual std::optional<ProcessEntry> Describe(uint32_t pid) {
+        (void)pid;
+        return std::nullopt;
+    }
+    // Starts `commandLine` (whose first word is the program's full path) without handing it any
+    // of this program's handles, and waits at most `timeoutMs`, keeping the window painted;
+    // past the bound the program is ended. Ran: it started; finished: it ended by itself.
+    struct BoundedRun {
+        bool ran = false;
+        bool finished = false;
+    };
+    virtual BoundedRun RunAndWaitBounded(const std::string& commandLine, int showWindow, uint32_t timeoutMs) {
+        (void)timeoutMs;
+        bool ran = RunAndWait(commandLine, showWindow);
+        return {ran, ran};
+    }
 };
 
 }  // namespace pellora

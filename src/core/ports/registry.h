@@ -40,7 +40,7 @@ struct RegValue {
 enum class RegAccess { Read, Write, Default, Listing };
 
 class RegistryPort {
-public:
+  public:
     virtual ~RegistryPort() = default;
 
     // True when the key opens with the given access.
@@ -53,8 +53,9 @@ public:
     // Deletes one key; whether a key with subkeys goes is the platform's behaviour.
     virtual bool DeleteKey(RootKey root, const std::string& subkey) = 0;
     // Every subkey name in index order, or nothing when the key does not open with `access`.
-    virtual std::optional<std::vector<std::string>> EnumSubKeys(RootKey root, const std::string& subkey,
-                                                                 RegAccess access) = 0;
+    virtual std::optional<std::vector<std::string>> EnumSubKeys(RootKey root,
+                                                                const std::string& subkey,
+                                                                RegAccess access) = 0;
     // Creates the key and its missing parents (tests and restore helpers only).
     // Whether the key, or the value of the key, is there. The defaults cannot tell a refusal from
     // absence; adapters that can, say Unknown for a refusal.
@@ -65,6 +66,17 @@ public:
         return QueryValue(root, subkey, name) ? Presence::Present : Presence::Absent;
     }
     virtual bool CreateKey(RootKey root, const std::string& subkey) = 0;
+
+    // The target of a registry link, as the system's own path (for example
+    // "\REGISTRY\MACHINE\SYSTEM\ControlSet001"), when the key itself (opened without following
+    // it) is a link; nothing for an ordinary or missing key. The folders on the way may be links and are followed.
+    virtual std::optional<std::string> LinkTarget(RootKey root, const std::string& subkey) {
+        (void)root;
+        (void)subkey;
+        return std::nullopt;
+    }
+    // The current user's security identifier ("S-1-5-21-..."); "" when unknown.
+    virtual std::string CurrentUserSid() { return {}; }
 };
 
 }  // namespace pellora

@@ -15,13 +15,13 @@ struct HostAddressResult {
     Failure failure = Failure::None;
     int versionMajor = 0;  // for VersionTooLow
     int versionMinor = 0;
-    int socketError = 0;  // for HostNameFailed
+    int socketError = 0;           // for HostNameFailed
     std::vector<uint8_t> address;  // bytes of the first address
     bool cleanupFailed = false;
 };
 
 class SystemPort {
-public:
+  public:
     virtual ~SystemPort() = default;
 
     // Each is "" when the system call fails. TempPath keeps the system's trailing backslash.
@@ -39,6 +39,10 @@ public:
     virtual HostAddressResult HostAddress() = 0;
     // The user's decimal separator for figures shown to them.
     virtual std::string DecimalSeparator() { return "."; }
+    // The user's and the machine's known folders (documents, desktop, downloads, pictures,
+    // music, videos, application data local and roaming, start menu, start-up, program data,
+    // public folders) as the shell reports them; the ones it does not know are left out.
+    virtual std::vector<std::string> KnownFolders() { return {}; }
 };
 
 }  // namespace pellora

@@ -55,4 +55,11 @@ std::string UnregisterLibraryCommand(const std::string& libraryPath) {
     return "regsvr32.exe /s /u " + QuoteArgument(libraryPath);
 }
 
+std::string UnregisterLibraryCommand(const std::string& systemDir, const std::string& libraryPath) {
+    std::string program = systemDir;
+    if (!program.empty() && program.back() == '\\')
+        program.pop_back();
+    return QuoteArgument(program + "\\regsvr32.exe") + " /s /u " + QuoteArgument(libraryPath);
+}
+
 }  // namespace pellora

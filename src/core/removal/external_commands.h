@@ -32,5 +32,7 @@ std::string RegeditExportCommand(const std::string& windowsDir, const std::strin
 std::string RegeditImportCommand(const std::string& windowsDir, const std::string& file);
 // regsvr32.exe /s /u <path>: unregisters the library silently.
 std::string UnregisterLibraryCommand(const std::string& libraryPath);
+// "<systemDir>\regsvr32.exe" /s /u <path>: the same, by the program's full path.
+std::string UnregisterLibraryCommand(const std::string& systemDir, const std::string& libraryPath);
 
 }  // namespace pellora

@@ -7,6 +7,7 @@
 #include "core/removal/object_presence.h"
 #include "core/scan/process_listing.h"
 #include "core/settings/line_text.h"
+#include "core/util/case_fold.h"
 #include "core/util/text.h"
 
 namespace pellora {
@@ -17,6 +18,14 @@ constexpr size_t kFolderPasses = 30;
 
 std::string LastThreeLower(const std::string& text) {
     return ToLowerAscii(text.size() < 3 ? text : text.substr(text.size() - 3));
+}
+
+// Root key and path below it of "ROOT\path"; RootKey::None for an unknown root.
+std::pair<RootKey, std::string> SplitKey(const std::string& keyPath) {
+    size_t slash = keyPath.find('\\');
+    if (slash == std::string::npos)
+        return {RootKeyFromName(keyPath), ""};
+    return {RootKeyFromName(keyPath.substr(0, slash)), keyPath.substr(slash + 1)};
 }
 
 // The registry layer answers a malformed key path with a message box; a database line must
@@ -55,7 +64,8 @@ void RemovalRun::Log(std::string line) {
 }
 
 void RemovalRun::AddToRemoved(size_t count) {
-    if (count == 0) return;
+    if (count == 0)
+        return;
     int64_t total = LeadingInteger(Line(state_.lstScanInfoFile, 2));
     // A damaged line may hold a figure near the largest one; the sum stops there.
     const int64_t most = std::numeric_limits<int64_t>::max();
@@ -66,18 +76,22 @@ void RemovalRun::AddToRemoved(size_t count) {
 
 void RemovalRun::RemoveEmptyPackageFolder() {
     // Without a scan stamp the path would be the Quarantine folder itself.
-    if (state_.scanStamp.empty()) return;
+    if (state_.scanStamp.empty())
+        return;
     std::string folder = state_.appFolder + "\\Quarantine\\" + state_.scanStamp;
     auto attributes = ports_.files.GetAttributes(folder);
-    if (!attributes || !(*attributes & file_attr::kDirectory)) return;
+    if (!attributes || !(*attributes & file_attr::kDirectory))
+        return;
     std::vector<FindEntry> entries;
-    if (ports_.files.FindEntries(folder + "\\*", entries) && entries.empty()) ports_.files.RemoveDirectory(folder);
+    if (ports_.files.FindEntries(folder + "\\*", entries) && entries.empty())
+        ports_.files.RemoveDirectory(folder);
 }
 
 void RemovalRun::cmdNextDelete_Click() {
     // Events run inside the yields; a second run from one of them (a click that got through,
     // the automatic path of a scan) would remove and count the same rows twice.
-    if (running_) return;
+    if (running_)
+        return;
     running_ = true;
     Run();
     running_ = false;
@@ -97,13 +111,17 @@ void RemovalRun::Run() {
             }
             ports_.ui.Changed(View::ScanResults);
         }
-        for (const ResultRow& row : state_.lstScanResult) checked += row.checked ? 1 : 0;
+        if (AutomaticErase() || state_.automaticScan)
+            LeaveManualOnlyRows();
+        for (const ResultRow& row : state_.lstScanResult)
+            checked += row.checked ? 1 : 0;
     }
 
     if (checked > 0) {
         if (!AutomaticErase() && !state_.automaticScan) {
-            MsgAnswer answer = ports_.ui.Message("Are you sure you want to delete " + std::to_string(checked) + " items?",
-                                                 "Delete?", MsgButtons::YesNo, MsgIcon::Question);
+            MsgAnswer answer =
+                ports_.ui.Message("Are you sure you want to delete " + std::to_string(checked) + " items?", "Delete?",
+                                  MsgButtons::YesNo, MsgIcon::Question);
             if (answer != MsgAnswer::Yes) {
                 SetButtons(true);
                 return;
@@ -117,7 +135,8 @@ void RemovalRun::Run() {
 
         size_t rowCount = state_.lstScanResult.size();
         for (size_t i = 0; i < rowCount; ++i) {
-            if (i >= state_.lstScanResult.size()) break;
+            if (i >= state_.lstScanResult.size())
+                break;
             if (state_.lstScanResult[i].checked) {
                 ResultRow row = state_.lstScanResult[i];
                 RemoveRow(row);
@@ -129,9 +148,30 @@ void RemovalRun::Run() {
     Finish();
 }
 
+void RemovalRun::LeaveManualOnlyRows() {
+    // Nobody watches an automatic run: what a damaged or careless database item matched is
+    // shown, not removed.
+    bool changed = false;
+    for (size_t i = 0; i < state_.lstScanResult.size(); ++i) {
+        ResultRow& row = state_.lstScanResult[i];
+        auto reason = state_.manualOnlyRows.find(ManualOnlyKey(row));
+        if (reason == state_.manualOnlyRows.end())
+            continue;
+        if (row.checked) {
+            row.checked = false;
+            changed = true;
+        }
+        Log("Not removed automatically=" + row.object + " (" + reason->second + ")");
+    }
+    if (changed)
+        ports_.ui.Changed(View::ScanResults);
+}
+
 bool RemovalRun::QuarantineFirst(const ResultRow& row) {
-    if (!AutomaticErase()) return true;
-    if (services_.quarantine.QuarantineResultRow(row)) return true;
+    if (!AutomaticErase())
+        return true;
+    if (services_.quarantine.QuarantineResultRow(row))
+        return true;
     // Automatic erase promises a copy before every cookie and file it deletes: without one the
     // object stays, so nothing the user may want back is lost.
     Log("Not quarantined=" + row.object);
@@ -173,24 +213,49 @@ void RemovalRun::RemoveFile(const ResultRow& row) {
         Log(SkippedLine(object, *reason));
         return;
     }
-    bool ended = false;
-    if (LastThreeLower(object) == "exe") ended = EndProcessOf(object);
-    if (LastThreeLower(object) == "dll") {
-        (void)ShellAndWait(ports_.processes, UnregisterLibraryCommand(object), kHiddenWindow);
-    }
+    // The copy comes first: a program ended or a library unregistered for an object that then
+    // stays (because it could not be stored) would be harm without a removal.
     if (!QuarantineFirst(row)) {
         Log("File not removed=" + object);
         return;
     }
+    bool ended = false;
+    if (LastThreeLower(object) == "exe")
+        ended = EndProcessOf(object);
+    if (LastThreeLower(object) == "dll")
+        UnregisterLibrary(object);
     ports_.ui.Yield();
     DeleteOneFile(object, object, "File", ended);
+}
+
+void RemovalRun::UnregisterLibrary(const std::string& object) {
+    // regsvr32 by its full path in the system folder (a copy planted beside this program or in
+    // the current folder must not run), and not for ever: "/u" runs the library's own code.
+    std::string systemDir =
+        state_.folders.systemDir.empty() ? ports_.system.SystemDirectory() : state_.folders.systemDir;
+    ProcessPort::BoundedRun run = ports_.processes.RunAndWaitBounded(UnregisterLibraryCommand(systemDir, object),
+                                                                     kHiddenWindow, kUnregisterWaitMs);
+    if (run.ran && !run.finished)
+        Log("Not unregistered=" + object + " (regsvr32 did not end in time and was ended)");
+}
+
+bool RemovalRun::SameProcessAsListed(const ProcessRow& row) {
+    // A row without an identity (the snapshot could not tell) is taken by its id alone.
+    if (row.imagePath.empty() && row.creationTime == 0)
+        return true;
+    auto now = ports_.processes.Describe(row.pid);
+    return now && now->creationTime == row.creationTime && EqualsOrdinalIgnoreCase(now->imagePath, row.imagePath);
 }
 
 bool RemovalRun::EndProcessOf(const std::string& object) {
     size_t slash = object.rfind('\\');
     std::string exeName = slash == std::string::npos ? object : object.substr(slash + 1);
     for (size_t i = 0; i < state_.lstProcesses.size(); ++i) {
-        if (state_.lstProcesses[i].name != exeName) {
+        const ProcessRow& listed = state_.lstProcesses[i];
+        // The image's full path says which program runs; without one, only the name can.
+        bool matches =
+            listed.imagePath.empty() ? listed.name == exeName : EqualsOrdinalIgnoreCase(listed.imagePath, object);
+        if (!matches) {
             ports_.ui.Yield();
             continue;
         }
@@ -200,9 +265,17 @@ bool RemovalRun::EndProcessOf(const std::string& object) {
             Log("Process not ended=" + object + " (" + *reason + ")");
             return false;
         }
-        uint32_t pid = state_.lstProcesses[i].pid;
+        ProcessRow process = listed;
         bool ended = false;
-        for (int attempt = 0; attempt < kEndProcessAttempts && !ended; ++attempt) ended = services_.ender.EndProcess(pid, 0);
+        for (int attempt = 0; attempt < kEndProcessAttempts && !ended; ++attempt) {
+            // The id may have been given to another program since the listing: checked before
+            // every request.
+            if (!SameProcessAsListed(process)) {
+                Log("Process not ended=" + object + " (its process id now belongs to another program)");
+                return false;
+            }
+            ended = services_.ender.EndProcess(process.pid, 0);
+        }
         Log((ended ? "Process Killed=" : "Process not ended=") + object);
         ListActiveProcesses(state_, ports_.processes);
         ports_.ui.Yield();
@@ -211,7 +284,9 @@ bool RemovalRun::EndProcessOf(const std::string& object) {
     return false;
 }
 
-void RemovalRun::DeleteOneFile(const std::string& path, const std::string& object, const char* what,
+void RemovalRun::DeleteOneFile(const std::string& path,
+                               const std::string& object,
+                               const char* what,
                                bool waitForRelease) {
     FileSystemPort& files = ports_.files;
     auto attributes = files.GetAttributes(path);
@@ -236,7 +311,8 @@ void RemovalRun::DeleteOneFile(const std::string& path, const std::string& objec
         return;
     }
     // The file stays as it was found.
-    if (!(*attributes & file_attr::kDirectory)) files.SetAttributes(path, *attributes);
+    if (!(*attributes & file_attr::kDirectory))
+        files.SetAttributes(path, *attributes);
     Log(std::string(what) + " not removed=" + object);
 }
 
@@ -252,16 +328,40 @@ void RemovalRun::RemoveFolder(const std::string& object) {
         return;
     }
     // A folder row that is itself a link: listing it would walk the link's target, so only
-    // the link goes.
-    if (!(*attributes & file_attr::kReparsePoint)) {
+    // the link goes. Wine does not mark its Unix links as reparse points; their final path
+    // gives them away.
+    if (!(*attributes & file_attr::kReparsePoint) && !guard_.identity().IsLink(object)) {
         for (size_t pass = 0; pass < kFolderPasses; ++pass) {
             state_.lstCustomDelete.Clear();
             services_.finder.CollectFilePaths(object, "*.*", state_.lstCustomDelete, true);
-            if (state_.lstCustomDelete.Empty()) break;
+            if (state_.lstCustomDelete.Empty())
+                break;
+            // A folder that holds something protected is not removed at all (its protected
+            // entry would stay, and the rest of the folder with it is what the system uses).
+            if (pass == 0) {
+                for (size_t n = 0; n < state_.lstCustomDelete.Count(); ++n) {
+                    std::string entry(state_.lstCustomDelete[n]);
+                    if (auto reason = guard_.ListedEntryRefusal(entry)) {
+                        state_.lstCustomDelete.Clear();
+                        Log(SkippedLine(object, "holds " + entry + ", " + *reason));
+                        return;
+                    }
+                    if (n % 64 == 0)
+                        ports_.ui.Yield();
+                }
+            }
+            // Deepest first: the listing names each folder before what it holds, and a folder
+            // goes only once it is empty, so in listing order a tree deeper than the passes
+            // would never go.
+            StringTable deepestFirst;
+            for (size_t n = state_.lstCustomDelete.Count(); n-- > 0;)
+                deepestFirst.Add(state_.lstCustomDelete[n]);
+            state_.lstCustomDelete = std::move(deepestFirst);
             size_t removed = services_.fileOps.DeleteListedItems();
             AddToRemoved(removed);
             // A pass that removed nothing would only list the same paths again.
-            if (removed == 0) break;
+            if (removed == 0)
+                break;
             ports_.ui.Yield();
         }
         state_.lstCustomDelete.Clear();
@@ -319,7 +419,8 @@ void RemovalRun::RemoveKey(const std::string& object) {
     // Each key is listed before the keys below it, so from the last row up every key goes
     // after everything below it.
     for (size_t i = state_.lstRegScan.Count(); i-- > 0;) {
-        if (i >= state_.lstRegScan.Count()) continue;
+        if (i >= state_.lstRegScan.Count())
+            continue;
         std::string keyPath(state_.lstRegScan[i]);
         bool removed = services_.registry.DeleteKey(keyPath) == kRegOk && !exists(keyPath);
         if (removed) {
@@ -335,7 +436,8 @@ void RemovalRun::RemoveKey(const std::string& object) {
 }
 
 void RemovalRun::OfferHomePageReset() {
-    if (Line(state_.lstSettingsFile, 2) != "0") return;
+    if (Line(state_.lstSettingsFile, 2) != "0")
+        return;
     MsgAnswer answer =
         ports_.ui.Message("Do you want to reset your browser homepage settings in case it was changed by a spyware?",
                           kResetHomePageTitle, MsgButtons::YesNo, MsgIcon::Question);
@@ -377,7 +479,8 @@ void RemovalRun::Finish() {
     Log("Scanning completed on " + now);
     ports_.ui.Yield();
 
-    if (Line(state_.lstSettingsFile, 3) == "1") AppendLogFile();
+    if (Line(state_.lstSettingsFile, 3) == "1")
+        AppendLogFile();
     state_.lstLog.clear();
     ports_.ui.Changed(View::Log);
 
@@ -397,7 +500,8 @@ void RemovalRun::Finish() {
     // The irremovable panel reads its rows (notice, URLs, ignore command) until the user
     // leaves it with Finish, which empties them; the reset must not take them away before.
     std::vector<ResultRow> iremovable;
-    if (showIremovable) iremovable = state_.lstIremovable;
+    if (showIremovable)
+        iremovable = state_.lstIremovable;
     services_.scanner.ResetUsedValues();
     if (showIremovable && state_.panel == Panel::Iremovable) {
         state_.lstIremovable = std::move(iremovable);

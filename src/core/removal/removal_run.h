@@ -18,10 +18,10 @@
 #include "core/app/app_state.h"
 #include "core/app/navigation.h"
 #include "core/ports/ports.h"
+#include "core/quarantine/quarantine.h"
 #include "core/removal/file_operations.h"
 #include "core/removal/process_ender.h"
 #include "core/removal/protected_objects.h"
-#include "core/quarantine/quarantine.h"
 #include "core/scan/file_finder.h"
 #include "core/scan/registry_listing.h"
 #include "core/scan/scanner.h"
@@ -37,6 +37,8 @@ inline constexpr const char* kResetHomePageTitle = "Reset homepage?";
 
 // How often the run asks a program to end before it gives up on it (each attempt waits).
 inline constexpr int kEndProcessAttempts = 2;
+// How long regsvr32 may run the library's unregistration code before it is ended.
+inline constexpr uint32_t kUnregisterWaitMs = 30000;
 // How long a file whose program was just ended may take to become deletable.
 inline constexpr uint64_t kFileReleaseWaitMs = 3000;
 
@@ -45,35 +47,40 @@ inline constexpr uint64_t kFileReleaseWaitMs = 3000;
 std::string FixedDateTime(const LocalTime& time);
 
 class RemovalRun {
-public:
+  public:
     // The subsystems the run calls on.
     struct Services {
-        FileFinder& finder;          // folder listings (CollectFilePaths)
-        FileOperations& fileOps;     // DeleteListedItems
-        ProcessEnder& ender;         // EndProcess
-        RegistryAccess& registry;    // values and keys
-        RegScan& regScan;            // key trees (ListRegistryKeys)
-        Quarantine& quarantine;      // QuarantineResultRow
-        Scanner& scanner;            // ResetUsedValues
-        SettingsFiles& settings;     // SaveData
-        Navigation& navigation;      // ShowIremovable, lblCmdStatus_Click
+        FileFinder& finder;        // folder listings (CollectFilePaths)
+        FileOperations& fileOps;   // DeleteListedItems
+        ProcessEnder& ender;       // EndProcess
+        RegistryAccess& registry;  // values and keys
+        RegScan& regScan;          // key trees (ListRegistryKeys)
+        Quarantine& quarantine;    // QuarantineResultRow
+        Scanner& scanner;          // ResetUsedValues
+        SettingsFiles& settings;   // SaveData
+        Navigation& navigation;    // ShowIremovable, lblCmdStatus_Click
     };
 
     RemovalRun(AppState& state, Ports& ports, const Services& services)
-        : state_(state), ports_(ports), services_(services), guard_(state, ports.files, services.registry) {}
+        : state_(state),
+          ports_(ports),
+          services_(services),
+          guard_(state, ports.files, services.registry, &ports.system) {}
 
     ProtectedObjects& guard() { return guard_; }
 
     void cmdNextDelete_Click();
     bool Running() const { return running_; }
 
-private:
+  private:
     void Run();
     bool AutomaticErase() const;
     void SetButtons(bool enabled);
     void RemoveEmptyPackageFolder();
     void Log(std::string line);
     void AddToRemoved(size_t count);
+    // Unchecks, with a log line each, the rows no automatic run may remove.
+    void LeaveManualOnlyRows();
 
     // Under automatic erase, stores a cookie, path or file row before it is deleted.
     [[nodiscard]] bool QuarantineFirst(const ResultRow& row);
@@ -82,6 +89,9 @@ private:
     void RemoveFile(const ResultRow& row);
     // Ends the first listed process running the executable; true when one was ended.
     bool EndProcessOf(const std::string& object);
+    // True when the process id of the listing still belongs to the program listed.
+    bool SameProcessAsListed(const ProcessRow& row);
+    void UnregisterLibrary(const std::string& object);
     void RemoveFolder(const std::string& object);
     void RemoveValue(const std::string& object);
     void RemoveKey(const std::string& object);

@@ -1,5 +1,7 @@
 #include "core/scan/file_finder.h"
 
+#include "core/util/case_fold.h"
+
 namespace pellora {
 
 namespace {
@@ -9,21 +11,25 @@ bool IsAllPattern(const std::string& pattern) {
 }  // namespace
 
 template <typename Add>
-bool FileFinder::Walk(const std::string& folder, const std::string& pattern, bool subfolders, bool stopWhenIdle,
-                      Add&& add) {
-    std::string base = folder;
-    if (base.empty() || base.back() != '\\') base += '\\';
-
+bool FileFinder::ListOne(const std::string& base,
+                         const std::string& pattern,
+                         bool stopWhenIdle,
+                         std::vector<std::string>& subfolderNames,
+                         Add&& add) {
     // One find gives both the subfolders and, for "*.*", the entries to list.
     std::vector<FindEntry> all;
     files_.FindEntries(base + "*", all);
-    std::vector<std::string> subfolderNames;
+    // Where this folder really is: a subfolder whose final path is not directly below it is a
+    // link, even when the system does not mark it as one (Wine's Unix symbolic links).
+    std::optional<FileIdentity> self = files_.Identify(base);
     for (const FindEntry& entry : all) {
-        if ((entry.attributes & file_attr::kDirectory) && !(entry.attributes & file_attr::kReparsePoint)) {
+        if ((entry.attributes & file_attr::kDirectory) && !(entry.attributes & file_attr::kReparsePoint) &&
+            !(self && LeadsElsewhere(self->finalPath, base + entry.name))) {
             subfolderNames.push_back(entry.name);
         }
         if (stopWhenIdle) {
-            if (!state_.busy) return false;
+            if (!state_.busy)
+                return false;
             ui_.Yield();
         }
     }
@@ -34,33 +40,87 @@ bool FileFinder::Walk(const std::string& folder, const std::string& pattern, boo
     }
     const std::vector<FindEntry>& listed = IsAllPattern(pattern) ? all : matching;
     for (const FindEntry& entry : listed) {
-        if (entry.name != "desktop.ini") add(base, entry);
+        if (entry.name != "desktop.ini")
+            add(base, entry);
         if (stopWhenIdle) {
-            if (!state_.busy) return false;
-            ui_.Yield();
-        }
-    }
-
-    if (subfolders) {
-        for (const std::string& name : subfolderNames) {
-            if (!Walk(base + name + "\\", pattern, true, stopWhenIdle, add)) return false;
+            if (!state_.busy)
+                return false;
             ui_.Yield();
         }
     }
     return true;
 }
 
-void FileFinder::CollectFileNames(const std::string& folder, const std::string& pattern,
-                                  std::vector<std::string>& target, bool subfolders) {
+bool FileFinder::LeadsElsewhere(const std::string& parentFinalPath, const std::string& childPath) {
+    auto child = files_.Identify(childPath);
+    if (!child)
+        return true;
+    if (child->attributes & file_attr::kReparsePoint)
+        return true;
+    std::string expected = parentFinalPath;
+    if (expected.empty() || expected.back() != '\\')
+        expected += '\\';
+    size_t slash = child->finalPath.rfind('\\');
+    return slash == std::string::npos || !EqualsOrdinalIgnoreCase(child->finalPath.substr(0, slash + 1), expected);
+}
+
+template <typename Add>
+bool FileFinder::Walk(const std::string& folder,
+                      const std::string& pattern,
+                      bool subfolders,
+                      bool stopWhenIdle,
+                      Add&& add) {
+    // Depth first without recursion: a planted tree thousands of levels deep costs a frame of
+    // this list per level, not a stack frame. A folder's own entries come before those of its
+    // subfolders, and subfolders are entered in find order.
+    struct Frame {
+        std::string base;
+        std::vector<std::string> subfolders;
+        size_t next = 0;
+    };
+    std::vector<Frame> stack;
+    Frame first;
+    first.base = folder;
+    if (first.base.empty() || first.base.back() != '\\')
+        first.base += '\\';
+    if (!ListOne(first.base, pattern, stopWhenIdle, first.subfolders, add))
+        return false;
+    if (!subfolders)
+        return true;
+    stack.push_back(std::move(first));
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next >= top.subfolders.size()) {
+            stack.pop_back();
+            if (!stack.empty())
+                ui_.Yield();
+            continue;
+        }
+        Frame child;
+        child.base = top.base + top.subfolders[top.next++] + "\\";
+        if (!ListOne(child.base, pattern, stopWhenIdle, child.subfolders, add))
+            return false;
+        stack.push_back(std::move(child));
+    }
+    return true;
+}
+
+void FileFinder::CollectFileNames(const std::string& folder,
+                                  const std::string& pattern,
+                                  std::vector<std::string>& target,
+                                  bool subfolders) {
     listedLength_ = 0;
     Walk(folder, pattern, subfolders, false, [&](const std::string&, const FindEntry& entry) {
         target.push_back(entry.name);
-        if (!(entry.attributes & file_attr::kDirectory)) listedLength_ += entry.size;
+        if (!(entry.attributes & file_attr::kDirectory))
+            listedLength_ += entry.size;
     });
     ui_.Yield();
 }
 
-void FileFinder::CollectFilePaths(const std::string& folder, const std::string& pattern, StringTable& target,
+void FileFinder::CollectFilePaths(const std::string& folder,
+                                  const std::string& pattern,
+                                  StringTable& target,
                                   bool subfolders) {
     std::string row;
     if (Walk(folder, pattern, subfolders, true, [&](const std::string& base, const FindEntry& entry) {

@@ -1,8 +1,10 @@
 // Folder listings (modFindFiles). CollectFileNames lists bare entry names, CollectFilePaths full
 // paths; both can descend into subfolders, a folder's own entries before those of its
 // subfolders. "desktop.ini" (exactly so written) is never listed. Links to folders (junctions,
-// symbolic links) are listed as entries but never entered, so a listing never leaves the tree
-// it was asked for.
+// symbolic links, and folders whose final path is not directly below their parent's, which is
+// how Wine's Unix symbolic links show) are listed as entries but never entered, so a listing
+// never leaves the tree it was asked for. The walk keeps its own list of open levels instead
+// of recursing, so any depth is listed.
 #pragma once
 
 #include <string>
@@ -15,11 +17,13 @@
 namespace pellora {
 
 class FileFinder {
-public:
+  public:
     FileFinder(AppState& state, FileSystemPort& files, UiPort& ui) : state_(state), files_(files), ui_(ui) {}
 
     // Appends the names of the entries of `folder` matching `pattern` to `target`.
-    void CollectFileNames(const std::string& folder, const std::string& pattern, std::vector<std::string>& target,
+    void CollectFileNames(const std::string& folder,
+                          const std::string& pattern,
+                          std::vector<std::string>& target,
                           bool subfolders);
     // Appends full paths; stops at once when the busy flag is clear.
     void CollectFilePaths(const std::string& folder, const std::string& pattern, StringTable& target, bool subfolders);
@@ -27,7 +31,15 @@ public:
     // Total size of the files listed by the last CollectFileNames call.
     uint64_t LastListedLength() const { return listedLength_; }
 
-private:
+  private:
+    template <typename Add>
+    bool ListOne(const std::string& base,
+                 const std::string& pattern,
+                 bool stopWhenIdle,
+                 std::vector<std::string>& subfolderNames,
+                 Add&& add);
+    // True when the folder `childPath` is not what its parent's final path says it is.
+    bool LeadsElsewhere(const std::string& parentFinalPath, const std::string& childPath);
     template <typename Add>
     bool Walk(const std::string& folder, const std::string& pattern, bool subfolders, bool stopWhenIdle, Add&& add);
 

@@ -48,6 +48,39 @@ bool Scanner::PrepareMatches(const ScanPlan& plan) {
 void Scanner::TestItem(ItemKind kind, const std::string& row, const ScanPlan& plan) {
     ReadItem(kind, row, item_);
     SetCaption(kScanningItem + item_.object());
+    const size_t firstRow = state_.lstScanResult.size();
+    TestItemKind(kind, plan);
+    MarkManualOnly(kind, firstRow);
+}
+
+void Scanner::MarkManualOnly(ItemKind kind, size_t firstRow) {
+    std::vector<ResultRow>& rows = state_.lstScanResult;
+    if (firstRow >= rows.size())
+        return;
+    const size_t found = rows.size() - firstRow;
+    std::string reason;
+    if (found > kWideMatchLimit) {
+        reason = "one database item matched " + std::to_string(found) + " objects";
+    } else if (kind == ItemKind::File && !HasLiteralBaseName(item_.object())) {
+        reason = "file pattern without a name";
+    } else if ((kind == ItemKind::RegSearch || kind == ItemKind::Cookie) &&
+               item_.object().size() < kShortestTrustedText) {
+        reason = "search text shorter than " + std::to_string(kShortestTrustedText) + " characters";
+    } else {
+        return;
+    }
+    for (size_t i = firstRow; i < rows.size(); ++i)
+        state_.manualOnlyRows[ManualOnlyKey(rows[i])] = reason;
+}
+
+bool HasLiteralBaseName(std::string_view pattern) {
+    size_t slash = pattern.find_last_of("\\/");
+    std::string_view name = slash == std::string_view::npos ? pattern : pattern.substr(slash + 1);
+    std::string_view base = name.substr(0, name.find('.'));
+    return base.find_first_not_of("*?") != std::string_view::npos;
+}
+
+void Scanner::TestItemKind(ItemKind kind, const ScanPlan& plan) {
     if (std::optional<ListingTest> test = plan.ListingTestOf(kind)) {
         TestListing(*test, plan);
         return;
@@ -258,7 +291,12 @@ void Scanner::Record(Find find) {
         CheckRunningProcess(item_.object());
     ++counters.newObjects;
     ++(counters.*find.typeCounter);
-    ResultRow row{find.type.empty() ? item_.type() : std::move(find.type), find.image, std::move(find.category), std::move(find.object), item_.comment(), false};
+    ResultRow row{find.type.empty() ? item_.type() : std::move(find.type),
+                  find.image,
+                  std::move(find.category),
+                  std::move(find.object),
+                  item_.comment(),
+                  false};
     (item_.comment().empty() ? state_.lstScanResult : state_.lstIremovable).push_back(std::move(row));
     ShowProgress(false);
     ui_.Yield();

@@ -137,6 +137,7 @@ void Scanner::ResetUsedValues() {
     state_.lstHDDItems.Clear();
     state_.lstRegScan.Clear();
     state_.lstScanResult.clear();
+    state_.manualOnlyRows.clear();
     state_.lstIremovable.clear();
     state_.lstLog.clear();
     state_.lstProcesses.clear();

@@ -64,6 +64,13 @@ struct ScanPlan {
     std::optional<ListingTest> ListingTestOf(ItemKind kind) const;
 };
 
+// One database item matching more objects than this in one scan is taken as damaged.
+inline constexpr size_t kWideMatchLimit = 100;
+// "regs" and "cook" texts shorter than this match too much to be removed unattended.
+inline constexpr size_t kShortestTrustedText = 4;
+// True when a file pattern names something: "*.dll", "*.*" and "?*" do not.
+bool HasLiteralBaseName(std::string_view pattern);
+
 class Scanner {
   public:
     struct Hooks {
@@ -123,6 +130,10 @@ class Scanner {
     bool PrepareMatches(const ScanPlan& plan);
     void ReadItem(ItemKind kind, const std::string& row, SignatureItem& item) const;
     void TestItem(ItemKind kind, const std::string& row, const ScanPlan& plan);
+    void TestItemKind(ItemKind kind, const ScanPlan& plan);
+    // Marks the item's finds from `firstRow` on as never removed automatically when the item
+    // matched too widely or is too loose to trust.
+    void MarkManualOnly(ItemKind kind, size_t firstRow);
     void TestPath(const ScanPlan& plan);
     void TestFolder();
     void TestRegVal();

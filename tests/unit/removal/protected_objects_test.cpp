@@ -7,7 +7,7 @@ namespace pellora {
 namespace {
 
 class ProtectedObjectsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         state.appFolder = "C:\\Tools\\Pellora";
         state.folders.windowsDir = "C:\\WINDOWS";
@@ -28,13 +28,30 @@ protected:
 };
 
 TEST_F(ProtectedObjectsTest, FoldersTheSystemNeedsAndEverythingAboveThem) {
-    for (const char* path : {"C:\\", "C:", "d:\\", "C:\\WINDOWS", "C:\\WINDOWS\\system32", "C:\\Program Files",
-                             "D:\\Apps32", "C:\\Users", "C:\\Users\\bob", "C:\\Users\\alice",
-                             "E:\\Documents and Settings\\Bob", "C:\\Users\\bob\\AppData",
-                             "C:\\Users\\bob\\AppData\\Roaming", "C:\\Users\\bob\\AppData\\Local\\Temp",
-                             "C:\\Tools", "C:\\Tools\\Pellora", "C:\\Tools\\Pellora\\Quarantine",
-                             "C:\\WINDOWS\\WinSxS", "C:\\WINDOWS\\system32\\drivers", "\\\\server\\share",
-                             "relative\\path", "\\WINDOWS", "C:WINDOWS", ""}) {
+    for (const char* path : {"C:\\",
+                             "C:",
+                             "d:\\",
+                             "C:\\WINDOWS",
+                             "C:\\WINDOWS\\system32",
+                             "C:\\Program Files",
+                             "D:\\Apps32",
+                             "C:\\Users",
+                             "C:\\Users\\bob",
+                             "C:\\Users\\alice",
+                             "E:\\Documents and Settings\\Bob",
+                             "C:\\Users\\bob\\AppData",
+                             "C:\\Users\\bob\\AppData\\Roaming",
+                             "C:\\Users\\bob\\AppData\\Local\\Temp",
+                             "C:\\Tools",
+                             "C:\\Tools\\Pellora",
+                             "C:\\Tools\\Pellora\\Quarantine",
+                             "C:\\WINDOWS\\WinSxS",
+                             "C:\\WINDOWS\\system32\\drivers",
+                             "\\\\server\\share",
+                             "relative\\path",
+                             "\\WINDOWS",
+                             "C:WINDOWS",
+                             ""}) {
         EXPECT_TRUE(FolderRefused(path)) << path;
     }
 }
@@ -48,6 +65,9 @@ TEST_F(ProtectedObjectsTest, PathsAreComparedInNormalForm) {
 }
 
 TEST_F(ProtectedObjectsTest, SpywareFoldersInsideProtectedOnesMayGo) {
+    // A short name is taken at its word only when the folder opens as what it stands for.
+    p.files.AddFolder("C:\\Program Files\\BadBar");
+    p.files.AddAlias("C:\\PROGRA~1", "C:\\Program Files");
     for (const char* path : {"C:\\Program Files\\BadBar", "C:\\PROGRA~1\\BadBar", "C:\\WINDOWS\\BadFolder",
                              "C:\\Users\\bob\\AppData\\Roaming\\Spy", "C:\\Spy", "D:\\Data\\Spy"}) {
         EXPECT_FALSE(FolderRefused(path)) << path;
@@ -71,15 +91,17 @@ TEST_F(ProtectedObjectsTest, CriticalExecutablesAndTheProgramsOwnFiles) {
     EXPECT_TRUE(guard.ProcessRefusal("svchost.exe"));
     EXPECT_TRUE(guard.ProcessRefusal("Explorer.EXE"));
     EXPECT_FALSE(guard.ProcessRefusal("badware.exe"));
-    EXPECT_FALSE(guard.FileRefusal("C:\\WINDOWS\\system32\\evil.dll"));
+    // Nothing below the system folder goes, whatever the row names.
+    EXPECT_TRUE(guard.FileRefusal("C:\\WINDOWS\\system32\\evil.dll"));
 }
 
 TEST_F(ProtectedObjectsTest, PatternFindsInsideTheWindowsFolderAreRefused) {
     EXPECT_TRUE(guard.PatternFindRefusal("C:\\WINDOWS\\system32\\user32.dll").has_value());
     EXPECT_TRUE(guard.PatternFindRefusal("c:\\windows\\..\\WINDOWS\\notepad.exe").has_value());
     EXPECT_FALSE(guard.PatternFindRefusal("C:\\Program Files\\Bonzi\\bonzi.exe").has_value());
-    // An exact path item may still name spyware inside the Windows folder.
-    EXPECT_FALSE(guard.FileRefusal("C:\\WINDOWS\\system32\\spy32.dll").has_value());
+    // An exact path item may name spyware in the Windows folder, not in the system folder.
+    EXPECT_FALSE(guard.FileRefusal("C:\\WINDOWS\\spy32.dll").has_value());
+    EXPECT_TRUE(guard.FileRefusal("C:\\WINDOWS\\system32\\spy32.dll").has_value());
 }
 
 TEST_F(ProtectedObjectsTest, RegistryKeys) {
@@ -88,8 +110,8 @@ TEST_F(ProtectedObjectsTest, RegistryKeys) {
                             "HKEY_USERS\\S-1-5-21-1\\Software", "HKEY_LOCAL_MACHINE\\Software\\Microsoft",
                             "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
                             "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows",
-                            "HKEY_LOCAL_MACHINE\\System\\ControlSet001\\Services",
-                            "HKEY_CLASSES_ROOT\\exefile\\shell", "HKEY_LOCAL_MACHINE\\\\Software"}) {
+                            "HKEY_LOCAL_MACHINE\\System\\ControlSet001\\Services", "HKEY_CLASSES_ROOT\\exefile\\shell",
+                            "HKEY_LOCAL_MACHINE\\\\Software"}) {
         EXPECT_TRUE(guard.KeyRefusal(key)) << key;
     }
     for (const char* key : {"HKEY_CURRENT_USER\\Software\\BadBar", "HKEY_CLASSES_ROOT\\CLSID\\{1234}",
@@ -97,9 +119,9 @@ TEST_F(ProtectedObjectsTest, RegistryKeys) {
                             "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Sub"}) {
         EXPECT_FALSE(guard.KeyRefusal(key)) << key;
     }
-    EXPECT_TRUE(guard.ValueRefusal("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon,Shell"));
-    EXPECT_TRUE(guard.ValueRefusal(
-        "HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Control\\Session Manager,BootExecute"));
+    EXPECT_TRUE(
+        guard.ValueRefusal("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon,Shell"));
+    EXPECT_TRUE(guard.ValueRefusal("HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Control\\Session Manager,BootExecute"));
     EXPECT_FALSE(guard.ValueRefusal("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run,Bad"));
 }
 

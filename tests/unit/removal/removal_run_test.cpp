@@ -17,7 +17,7 @@ using fakes::FakeUi;
 // Paths below a link lead to the link's target, as on Windows, so a removal that walked into
 // a link would reach the target's files.
 class LinkFollowingFiles : public fakes::FakeFileSystem {
-public:
+  public:
     void AddLink(const std::string& link, const std::string& target) {
         AddFolderLink(link);
         links_.emplace_back(link + "\\", target + "\\");
@@ -34,10 +34,11 @@ public:
     bool DeleteFile(const std::string& path) override { return FakeFileSystem::DeleteFile(Resolve(path)); }
     bool RemoveDirectory(const std::string& path) override { return FakeFileSystem::RemoveDirectory(Resolve(path)); }
 
-private:
+  private:
     std::string Resolve(const std::string& path) const {
         for (const auto& [link, target] : links_) {
-            if (ToLowerAscii(path).rfind(ToLowerAscii(link), 0) == 0) return target + path.substr(link.size());
+            if (ToLowerAscii(path).rfind(ToLowerAscii(link), 0) == 0)
+                return target + path.substr(link.size());
         }
         return path;
     }
@@ -45,7 +46,7 @@ private:
 };
 
 class RemovalRunTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         state.appFolder = "C:\\Pellora";
         state.folders.windowsDir = "C:\\WINDOWS";
@@ -90,7 +91,9 @@ protected:
     SettingsFiles settings{state, files, p.system, p.ui};
     StatusPanel status{state, p.system, p.ui, finder};
     Navigation navigation{state, ports, status};
-    RemovalRun run{state, ports, {finder, fileOps, ender, registry, regScan, quarantine, scanner, settings, navigation}};
+    RemovalRun run{state,
+                   ports,
+                   {finder, fileOps, ender, registry, regScan, quarantine, scanner, settings, navigation}};
 };
 
 TEST_F(RemovalRunTest, DeclinedConfirmationChangesNothing) {
@@ -185,9 +188,10 @@ TEST_F(RemovalRunTest, AutomaticEraseChecksAllAndQuarantinesFileRowsOnly) {
     EXPECT_EQ(files.Content(package + "10002.qit"), "exe");
     EXPECT_TRUE(files.Exists(package + "10002.qnf"));
     EXPECT_FALSE(files.Exists(package + "10003.qnf"));  // folders and registry rows are not quarantined
-    ASSERT_EQ(p.ui.messages.size(), 1u);  // only the home-page question
+    ASSERT_EQ(p.ui.messages.size(), 1u);                // only the home-page question
     EXPECT_EQ(p.ui.messages[0].title, "Reset homepage?");
-    EXPECT_EQ(p.processes.commands, std::vector<std::string>{"regsvr32.exe /s /u C:\\Spy\\a.dll"});
+    EXPECT_EQ(p.processes.commands,
+              std::vector<std::string>{"C:\\WINDOWS\\system32\\regsvr32.exe /s /u C:\\Spy\\a.dll"});
     EXPECT_TRUE(files.Tree("C:\\Spy").empty());
     EXPECT_FALSE(files.Exists("C:\\SpyDir"));
     EXPECT_FALSE(p.registry.Value("HKEY_CURRENT_USER\\Software\\Spy", "v"));
@@ -252,7 +256,8 @@ TEST_F(RemovalRunTest, ProtectedObjectsAreSkippedWithTheReason) {
     p.registry.AddString("HKEY_LOCAL_MACHINE\\Software\\Vendor", "v", "1");
     p.processes.Add("svchost.exe", 500);
     ListActiveProcesses(state, p.processes);
-    for (const char* folder : {"C:\\", "C:\\WINDOWS", "C:\\Spy\\..\\WINDOWS", "C:/windows/"}) AddRow("folder", folder);
+    for (const char* folder : {"C:\\", "C:\\WINDOWS", "C:\\Spy\\..\\WINDOWS", "C:/windows/"})
+        AddRow("folder", folder);
     AddRow("regkey", "HKEY_LOCAL_MACHINE\\Software");
     AddRow("path", "C:\\WINDOWS\\system32\\svchost.exe");
     AddRow("path", "C:\\Temp\\svchost.exe");
@@ -267,7 +272,7 @@ TEST_F(RemovalRunTest, ProtectedObjectsAreSkippedWithTheReason) {
     EXPECT_TRUE(Logged("Protected object skipped=C:\\ (drive root)"));
     EXPECT_TRUE(Logged("Protected object skipped=C:\\Spy\\..\\WINDOWS (Windows folder)"));
     EXPECT_TRUE(Logged("Protected object skipped=HKEY_LOCAL_MACHINE\\Software (key directly below a registry root)"));
-    EXPECT_TRUE(Logged("Protected object skipped=C:\\WINDOWS\\system32\\svchost.exe (critical system file)"));
+    EXPECT_TRUE(Logged("Protected object skipped=C:\\WINDOWS\\system32\\svchost.exe (Windows system folder)"));
     EXPECT_TRUE(Logged("Process not ended=C:\\Temp\\svchost.exe (critical system process)"));
     // The impostor's file is not the system's: it goes.
     EXPECT_TRUE(Logged("File deleted=C:\\Temp\\svchost.exe"));
@@ -353,6 +358,62 @@ TEST_F(RemovalRunTest, EndsOnlyTheFirstProcessOfTheExactName) {
     EXPECT_TRUE(p.processes.IsRunning(12));
     EXPECT_TRUE(Logged("Process Killed=C:\\X\\app.exe"));
     EXPECT_EQ(LogFile().find("Process Killed=C:\\X\\tool.exe"), std::string::npos);
+}
+
+TEST_F(RemovalRunTest, AReusedProcessIdNeverEndsAnotherProgram) {
+    files.AddFile("C:\\X\\app.exe");
+    files.AddFile("C:\\Y\\other.exe");
+    p.processes.processes.push_back({"app.exe", 10, 1, true, "C:\\X\\app.exe", 1000});
+    p.processes.processes.push_back({"other.exe", 20, 1, true, "C:\\Y\\other.exe", 2000});
+    ListActiveProcesses(state, p.processes);
+    // Both programs end after the listing; the system gives their ids to unrelated programs.
+    p.processes.processes = {{"app.exe", 10, 1, true, "C:\\Users\\bob\\app.exe", 5000},
+                             {"editor.exe", 20, 1, true, "C:\\Tools\\editor.exe", 6000}};
+    AddRow("path", "C:\\X\\APP.EXE");  // the image path is compared without regard to case
+    AddRow("path", "C:\\Y\\other.exe");
+    p.ui.answers = {MsgAnswer::Yes};
+
+    run.cmdNextDelete_Click();
+
+    EXPECT_TRUE(p.processes.posted.empty());
+    EXPECT_TRUE(Logged("Process not ended=C:\\X\\APP.EXE (its process id now belongs to another program)"));
+    EXPECT_TRUE(Logged("Process not ended=C:\\Y\\other.exe (its process id now belongs to another program)"));
+
+    // The same program still running under its id is ended, whatever the case of the row.
+    p.processes.processes = {{"app.exe", 30, 1, true, "C:\\X\\app.exe", 7000}};
+    files.AddFile("C:\\X\\app.exe");
+    ListActiveProcesses(state, p.processes);
+    AddRow("path", "C:\\x\\App.exe");
+    p.ui.answers = {MsgAnswer::Yes};
+    run.cmdNextDelete_Click();
+    EXPECT_FALSE(p.processes.IsRunning(30));
+}
+
+TEST_F(RemovalRunTest, AutomaticRunsLeaveWideAndLooseMatchesForTheUser) {
+    state.lstSettingsFile[9] = "1";
+    state.lstCustomScanSettings[4] = "1";
+    files.AddFile("C:\\Spy\\a.tmp");
+    files.AddFile("C:\\Spy\\b.tmp");
+    AddRow("file", "C:\\Spy\\a.tmp", false);
+    AddRow("file", "C:\\Spy\\b.tmp", false);
+    state.manualOnlyRows[ManualOnlyKey(state.lstScanResult[0])] = "one database item matched 150 objects";
+
+    run.cmdNextDelete_Click();
+
+    EXPECT_TRUE(files.Exists("C:\\Spy\\a.tmp"));
+    EXPECT_FALSE(files.Exists("C:\\Spy\\b.tmp"));
+    EXPECT_TRUE(Logged("Not removed automatically=C:\\Spy\\a.tmp (one database item matched 150 objects)"));
+}
+
+TEST_F(RemovalRunTest, ATreeDeeperThanThePassesIsRemovedDeepestFirst) {
+    std::string path = "C:\\Deep";
+    for (int level = 0; level < 300; ++level)
+        path += "\\d";
+    files.AddFile(path + "\\leaf.txt");
+    AddRow("folder", "C:\\Deep");
+    p.ui.answers = {MsgAnswer::Yes};
+    run.cmdNextDelete_Click();
+    EXPECT_FALSE(files.Exists("C:\\Deep\\d"));
 }
 
 }  // namespace

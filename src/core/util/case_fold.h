@@ -1,0 +1,20 @@
+// Windows compares file names, key names and value names "ordinally, ignoring case": each UTF-16
+// code unit is mapped through the system's upper-case table and the results are compared as
+// numbers. No locale, no normalisation, no expansion ("ß" stays "ß"). This is the same fold,
+// portable, so the core decides identity the way the system does for every script, not only
+// for ASCII ("ÉMILE" is the folder "Émile").
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pellora {
+
+// The system's upper-case form of one UTF-16 code unit (surrogates map to themselves).
+char16_t UpcaseOrdinal(char16_t unit);
+// UTF-8 text with every UTF-16 unit upper-cased as above; invalid bytes are kept as they are.
+std::string FoldOrdinal(std::string_view utf8);
+bool EqualsOrdinalIgnoreCase(std::string_view a, std::string_view b);
+bool StartsWithOrdinalIgnoreCase(std::string_view text, std::string_view prefix);
+
+}  // namespace pellora

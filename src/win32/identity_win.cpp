@@ -1,0 +1,181 @@
+// The identity side of the Windows adapters: what a path or key really is. Files are opened
+// with FILE_FLAG_OPEN_REPARSE_POINT (a link is identified as itself, never as its target) and
+// FILE_FLAG_BACKUP_SEMANTICS (folders open too), and read back with GetFinalPathNameByHandleW
+// and GetFileInformationByHandle. Registry links are opened with REG_OPTION_OPEN_LINK, which
+// gives the link key itself and its "SymbolicLinkValue".
+#include <windows.h>
+
+// After windows.h, which they need; initguid.h makes the folder ids defined here.
+#include <initguid.h>
+#include <knownfolders.h>
+#include <sddl.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#undef DeleteFile
+#undef RemoveDirectory
+#undef CreateDirectory
+#undef MoveFile
+#undef Yield
+
+#include "win32/encoding_win.h"
+#include "win32/file_system_win.h"
+#include "win32/handle_win.h"
+#include "win32/identity_win.h"
+#include "win32/registry_win.h"
+#include "win32/system_win.h"
+
+namespace pellora::win32 {
+
+namespace {
+
+HKEY RootHandleOf(RootKey root) {
+    switch (root) {
+        case RootKey::ClassesRoot:
+            return HKEY_CLASSES_ROOT;
+        case RootKey::CurrentUser:
+            return HKEY_CURRENT_USER;
+        case RootKey::LocalMachine:
+            return HKEY_LOCAL_MACHINE;
+        case RootKey::Users:
+            return HKEY_USERS;
+        default:
+            return nullptr;
+    }
+}
+
+// The final path without the "\\?\" the system puts in front: "C:\..." or "\\server\share\...".
+std::string PlainFinalPath(std::wstring path) {
+    if (path.starts_with(L"\\\\?\\UNC\\")) {
+        path = L"\\\\" + path.substr(8);
+    } else if (path.starts_with(L"\\\\?\\")) {
+        path = path.substr(4);
+    }
+    return Narrow(path);
+}
+
+}  // namespace
+
+bool OrdinalEqualIgnoreCase(const std::string& a, const std::string& b) {
+    std::wstring wa = Widen(a);
+    std::wstring wb = Widen(b);
+    return CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(), static_cast<int>(wb.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+std::optional<FileIdentity> FileSystemWin::Identify(const std::string& path) {
+    UniqueKernelHandle file(CreateFileW(WinPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file)
+        return std::nullopt;
+    std::vector<wchar_t> buffer(1024);
+    DWORD length = GetFinalPathNameByHandleW(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length >= buffer.size()) {
+        buffer.resize(length + 1);
+        length = GetFinalPathNameByHandleW(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    }
+    if (length == 0 || length >= buffer.size())
+        return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.get(), &info))
+        return std::nullopt;
+    FileIdentity identity;
+    identity.finalPath = PlainFinalPath(std::wstring(buffer.data(), length));
+    identity.volumeSerial = info.dwVolumeSerialNumber;
+    identity.fileIdHigh = info.nFileIndexHigh;
+    identity.fileIdLow = info.nFileIndexLow;
+    identity.attributes = info.dwFileAttributes;
+    return identity;
+}
+
+bool FileSystemWin::IsSystemProtectedFile(const std::string& path) {
+    using SfcIsFileProtectedFn = BOOL(WINAPI*)(HANDLE, LPCWSTR);
+    // Loaded from the system folder only: a planted sfc.dll beside the program must not answer.
+    static SfcIsFileProtectedFn check = [] {
+        HMODULE module = LoadLibraryExW(L"sfc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        return module ? reinterpret_cast<SfcIsFileProtectedFn>(
+                            reinterpret_cast<void*>(GetProcAddress(module, "SfcIsFileProtected")))
+                      : nullptr;
+    }();
+    return check && check(nullptr, Widen(path).c_str());
+}
+
+std::optional<std::string> RegistryWin::LinkTarget(RootKey root, const std::string& subkey) {
+    HKEY rootHandle = RootHandleOf(root);
+    HKEY raw = nullptr;
+    if (!rootHandle || subkey.empty() ||
+        RegOpenKeyExW(rootHandle, Widen(subkey).c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS)
+        return std::nullopt;
+    std::vector<wchar_t> target(2048);
+    DWORD type = 0;
+    DWORD size = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    LONG rc =
+        RegQueryValueExW(raw, L"SymbolicLinkValue", nullptr, &type, reinterpret_cast<BYTE*>(target.data()), &size);
+    RegCloseKey(raw);
+    if (rc != ERROR_SUCCESS || type != REG_LINK)
+        return std::nullopt;
+    return Narrow(std::wstring_view(target.data(), size / sizeof(wchar_t)));
+}
+
+std::string RegistryWin::CurrentUserSid() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return {};
+    UniqueKernelHandle owned(token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    if (size == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size))
+        return {};
+    LPWSTR text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
+        return {};
+    std::string sid = Narrow(text);
+    LocalFree(text);
+    return sid;
+}
+
+bool DeleteRegistryLink(RootKey root, const std::string& subkey) {
+    // RegDeleteKeyW follows a link and deletes its target; the link itself is removed through
+    // a handle opened on it.
+    using NtDeleteKeyFn = LONG(WINAPI*)(HANDLE);
+    static NtDeleteKeyFn ntDeleteKey = reinterpret_cast<NtDeleteKeyFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+    HKEY rootHandle = RootHandleOf(root);
+    HKEY raw = nullptr;
+    if (!ntDeleteKey || !rootHandle ||
+        RegOpenKeyExW(rootHandle, Widen(subkey).c_str(), REG_OPTION_OPEN_LINK, DELETE | KEY_QUERY_VALUE, &raw) !=
+            ERROR_SUCCESS)
+        return false;
+    bool deleted = ntDeleteKey(raw) == 0;
+    RegCloseKey(raw);
+    return deleted;
+}
+
+std::vector<std::string> SystemWin::KnownFolders() {
+    static const KNOWNFOLDERID* const kFolders[] = {
+        &FOLDERID_Documents,       &FOLDERID_Desktop,         &FOLDERID_Downloads,       &FOLDERID_Pictures,
+        &FOLDERID_Music,           &FOLDERID_Videos,          &FOLDERID_RoamingAppData,  &FOLDERID_LocalAppData,
+        &FOLDERID_LocalAppDataLow, &FOLDERID_StartMenu,       &FOLDERID_Startup,         &FOLDERID_Programs,
+        &FOLDERID_ProgramData,     &FOLDERID_Profile,         &FOLDERID_Public,          &FOLDERID_PublicDocuments,
+        &FOLDERID_PublicDesktop,   &FOLDERID_CommonStartMenu, &FOLDERID_CommonStartup,   &FOLDERID_CommonPrograms,
+        &FOLDERID_Favorites,       &FOLDERID_ProgramFiles,    &FOLDERID_ProgramFilesX86, &FOLDERID_ProgramFilesCommon,
+        &FOLDERID_UserProfiles,    &FOLDERID_Templates,       &FOLDERID_SendTo,          &FOLDERID_Recent,
+    };
+    std::vector<std::string> folders;
+    for (const KNOWNFOLDERID* id : kFolders) {
+        PWSTR path = nullptr;
+        // KF_FLAG_DONT_VERIFY: a folder that is missing today is still the user's.
+        if (SUCCEEDED(SHGetKnownFolderPath(*id, KF_FLAG_DONT_VERIFY, nullptr, &path)) && path)
+            folders.push_back(Narrow(path));
+        CoTaskMemFree(path);
+    }
+    return folders;
+}
+
+}  // namespace pellora::win32
