@@ -379,7 +379,7 @@ TEST_F(MainWindowTest, SettingsBoxesSetTheirLinesAndStartWithWindowsTheRunValue)
     ClickInPanel(Panel::Settings, kIdChkStartWithWindows);
     auto run = fake.registry.Value("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Pellora");
     ASSERT_TRUE(run.has_value());
-    EXPECT_EQ(run->data, "C:\\Pellora\\Pellora.exe");
+    EXPECT_EQ(run->data, "\"C:\\Pellora\\Pellora.exe\"");
     ClickInPanel(Panel::Settings, kIdChkStartWithWindows);
     EXPECT_FALSE(fake.registry.Value("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Pellora"));
 }
