@@ -402,7 +402,7 @@ TEST_F(CliTest, ScanFolderScansOnlyThoseFoldersAndKeepsTheSavedList) {
     EXPECT_EQ(Run({"scan", "--folder", kBad, "--json", kJson}), kExitFound) << err.text();
     std::vector<std::string> found = Objects(Report()["results"]);
     std::sort(found.begin(), found.end());
-    EXPECT_EQ(found, (std::vector<std::string>{evil, setup}));
+    EXPECT_EQ(found, (std::vector<std::string>{setup, evil}));
     EXPECT_EQ(SettingsFile("SelectedFolders.stg"), "C:\\Elsewhere");
     EXPECT_EQ(Run({"scan", "--mode", "folders", "--folder", "C:\\Elsewhere", "--folder", toolbar}), kExitFound);
     EXPECT_NE(out.text().find("x.dll"), std::string::npos);
