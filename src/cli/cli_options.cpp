@@ -23,6 +23,7 @@ constexpr const char* kScanFooter =
     "log's format (\"     type:object   |category\", irremovable ones followed by \"   |URL\").\n"
     "The JSON report holds stamp, mode, counters, results, irremovable and log.\n"
     "With --quarantine every result is stored in the quarantine package named by this scan's stamp.\n"
+    "--folder PATH (repeatable) scans those folders in the folders mode; the saved list stays as it is.\n"
     "Exit codes: 0 nothing found, 1 something found, 2 error (no reference database, a result that\n"
     "could not be quarantined, a report that could not be written).";
 
@@ -40,6 +41,24 @@ constexpr const char* kQuarantineFooter =
     "restore/delete: one line per package telling what became of it.\n"
     "Exit codes: 0 done, 1 a package could not be restored or deleted completely, 2 error (such as\n"
     "an unknown package name, in which case nothing is done).";
+
+constexpr const char* kFolderHelp =
+    "Scan this folder (repeatable) instead of the selected folders, for this run only; implies --mode folders";
+
+constexpr const char* kSettingsFooter =
+    "Without a subcommand: every setting on one line each as name=value. Flags are 1 or 0 (set also\n"
+    "takes on/off, yes/no, true/false); scan-mode is smart, custom or folders; scan-interval is a\n"
+    "whole number of minutes from 0 to 90000 and backups-to-keep one from 0 to 99, as in the window's\n"
+    "dialogs. start-with-windows writes or removes the value that starts Pellora.exe at logon.\n"
+    "set: checks and stores one value in the settings files.\n"
+    "Exit codes: 0 done, 2 error (an unknown name or a value the setting does not take, which\n"
+    "changes nothing).";
+
+constexpr const char* kFoldersFooter =
+    "The folders the \"folders\" scan mode lists (\"Select Drives/Folders to Scan\" in the window).\n"
+    "list: one folder per line. add: the folder must exist; a folder already listed is kept once.\n"
+    "remove: the folder as listed (letter case does not matter).\n"
+    "Exit codes: 0 done, 2 error (no such folder, a folder not in the list).";
 
 constexpr const char* kIgnoreFooter =
     "list: one line per entry of the ignore list in the log's format. Exit code 0, or 2 on an error.";
@@ -67,7 +86,8 @@ std::string OneLine(std::string text) {
 }
 
 bool IsCommandWord(const std::string& word) {
-    return word == "scan" || word == "remove" || word == "quarantine" || word == "ignore" || word == "update";
+    return word == "scan" || word == "remove" || word == "quarantine" || word == "ignore" || word == "settings" ||
+           word == "folders" || word == "update";
 }
 
 }  // namespace
@@ -85,7 +105,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     if (!args.empty() && !args[0].empty() && args[0][0] != '-' && !IsCommandWord(args[0])) {
         result.exitCode = kExitError;
         result.err = std::string(kProgram) + ": unknown command \"" + args[0] +
-                     "\" (commands: scan, remove, quarantine, ignore, update; see " + kProgram + " --help)";
+                     "\" (commands: scan, remove, quarantine, ignore, settings, folders, update; see " + kProgram +
+                     " --help)";
         return result;
     }
 
@@ -104,6 +125,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             words.push_back(entry.first);
         command->add_option("--mode", mode, kModeHelp)->check(CLI::IsMember(words).description(""))->type_name("MODE");
         command->add_option("--json", options.jsonPath, kJsonHelp)->type_name("FILE");
+        command->add_option("--folder", options.folders, kFolderHelp)
+            ->type_name("PATH")
+            ->allow_extra_args(false)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     };
 
     CLI::App* scan = app.add_subcommand("scan", "Scan the system with the current settings");
@@ -135,6 +160,22 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     ignore->footer(kIgnoreFooter);
     CLI::App* ignoreList = ignore->add_subcommand("list", "List the entries of the ignore list");
 
+    CLI::App* settings = app.add_subcommand("settings", "Show the settings, or change one");
+    settings->require_subcommand(0, 1);
+    settings->footer(kSettingsFooter);
+    CLI::App* settingsSet = settings->add_subcommand("set", "Change one setting");
+    settingsSet->add_option("NAME", options.settingName, "Setting name, as \"settings\" lists it")->required();
+    settingsSet->add_option("VALUE", options.settingValue, "New value")->required();
+
+    CLI::App* folders = app.add_subcommand("folders", "List, add or remove the folders of the folders scan");
+    folders->require_subcommand(1);
+    folders->footer(kFoldersFooter);
+    CLI::App* foldersList = folders->add_subcommand("list", "List the selected folders");
+    CLI::App* foldersAdd = folders->add_subcommand("add", "Add a folder");
+    foldersAdd->add_option("PATH", options.folderPath, "Folder")->required();
+    CLI::App* foldersRemove = folders->add_subcommand("remove", "Remove a folder");
+    foldersRemove->add_option("PATH", options.folderPath, "Folder")->required();
+
     bool rollback = false;
     CLI::App* update = app.add_subcommand("update", "Download, check and install the newest reference database");
     CLI::Option* urlOption =
@@ -161,6 +202,14 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         return result;
     }
 
+    if (!options.folders.empty()) {
+        if (!mode.empty() && mode != "folders") {
+            result.exitCode = kExitError;
+            result.err = std::string(kProgram) + ": --folder scans folders; it cannot go with --mode " + mode;
+            return result;
+        }
+        mode = "folders";
+    }
     if (!mode.empty()) {
         for (const auto& [word, line] : kModes) {
             if (word == mode)
@@ -189,6 +238,16 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         options.command = Command::QuarantineDelete;
     } else if (ignoreList->parsed()) {
         options.command = Command::IgnoreList;
+    } else if (settingsSet->parsed()) {
+        options.command = Command::SettingsSet;
+    } else if (settings->parsed()) {
+        options.command = Command::Settings;
+    } else if (foldersList->parsed()) {
+        options.command = Command::FoldersList;
+    } else if (foldersAdd->parsed()) {
+        options.command = Command::FoldersAdd;
+    } else if (foldersRemove->parsed()) {
+        options.command = Command::FoldersRemove;
     } else if (update->parsed()) {
         if (update->count("--url") && options.updateUrl.empty()) {
             result.exitCode = kExitError;

@@ -14,7 +14,22 @@ inline constexpr int kExitClean = 0;
 inline constexpr int kExitFound = 1;
 inline constexpr int kExitError = 2;
 
-enum class Command { Scan, Remove, QuarantineList, QuarantineShow, QuarantineRestore, QuarantineDelete, IgnoreList, Update, UpdateRollback };
+enum class Command {
+    Scan,
+    Remove,
+    QuarantineList,
+    QuarantineShow,
+    QuarantineRestore,
+    QuarantineDelete,
+    IgnoreList,
+    Settings,
+    SettingsSet,
+    FoldersList,
+    FoldersAdd,
+    FoldersRemove,
+    Update,
+    UpdateRollback,
+};
 
 struct Options {
     Command command = Command::Scan;
@@ -25,6 +40,11 @@ struct Options {
     bool resetHomePage = false;
     std::vector<std::string> packages;  // quarantine show/restore/delete
     std::string updateUrl;              // update --url, for this run only ("" uses Settings\Update.stg)
+    // scan/remove --folder: the folders of a folders scan for this run only (not saved).
+    std::vector<std::string> folders;
+    std::string settingName;   // settings set
+    std::string settingValue;  // settings set
+    std::string folderPath;    // folders add/remove
 };
 
 struct ParseResult {

@@ -4,6 +4,7 @@
 
 #include "core/removal/object_presence.h"
 #include "core/scan/scan_report.h"
+#include "core/settings/settings_editor.h"
 #include "core/util/text.h"
 
 namespace pellora::cli {
@@ -57,6 +58,14 @@ int CliRunner::Run(const Options& options) {
             return Update(options);
         case Command::UpdateRollback:
             return UpdateRollback();
+        case Command::Settings:
+            return Settings();
+        case Command::SettingsSet:
+            return SettingsSet(options);
+        case Command::FoldersList:
+        case Command::FoldersAdd:
+        case Command::FoldersRemove:
+            return Folders(options);
     }
     return kExitError;
 }
@@ -92,6 +101,10 @@ bool CliRunner::StartUp(bool needDatabase) {
 // ---- scanning ----------------------------------------------------------------------------------
 
 void CliRunner::SetModeForRun(const Options& options) {
+    if (!options.folders.empty()) {
+        savedFolders_ = app_.state().lstSelectedFolders;
+        app_.state().lstSelectedFolders = options.folders;
+    }
     if (!options.scanModeLine)
         return;
     std::vector<std::string>& settings = app_.state().lstSettingsFile;
@@ -100,6 +113,10 @@ void CliRunner::SetModeForRun(const Options& options) {
 }
 
 void CliRunner::RestoreMode() {
+    if (savedFolders_) {
+        app_.state().lstSelectedFolders = std::move(*savedFolders_);
+        savedFolders_.reset();
+    }
     if (!savedMode_)
         return;
     std::vector<std::string>& settings = app_.state().lstSettingsFile;
@@ -133,8 +150,19 @@ std::string CliRunner::ProgressText() {
     return text + " - " + state.currentOperation;
 }
 
+bool CliRunner::FoldersExist(const Options& options) {
+    for (const std::string& folder : options.folders) {
+        std::optional<uint32_t> attributes = ports_.files.GetAttributes(folder);
+        if (folder.empty() || !attributes || !(*attributes & file_attr::kDirectory)) {
+            Fail("no folder " + folder);
+            return false;
+        }
+    }
+    return true;
+}
+
 int CliRunner::Scan(const Options& options) {
-    if (!StartUp(true))
+    if (!StartUp(true) || !FoldersExist(options))
         return kExitError;
     ScanSnapshot scan = RunScan(options);
     int code = scan.results.empty() && scan.irremovable.empty() ? kExitClean : kExitFound;
@@ -215,7 +243,7 @@ bool CliRunner::StillPresent(const ResultRow& row) {
 }
 
 int CliRunner::Remove(const Options& options) {
-    if (!StartUp(true))
+    if (!StartUp(true) || !FoldersExist(options))
         return kExitError;
     if (options.resetHomePage)
         ui_.AnswerTitle(kResetHomePageTitle, {MsgAnswer::Yes, false});
@@ -251,8 +279,9 @@ int CliRunner::Remove(const Options& options) {
         if (StillPresent(row))
             remaining.push_back(row);
     }
-    // The run saved the settings with this run's mode in them; the saved mode comes back.
-    if (savedMode_) {
+    // The run saved the settings with this run's mode and folders in them; the saved ones come
+    // back.
+    if (savedMode_ || savedFolders_) {
         RestoreMode();
         app_.settingsFiles().SaveData();
     }
@@ -361,6 +390,83 @@ int CliRunner::IgnoreList() {
     app_.ignoreList().LoadIgnoredToList();
     for (const ResultRow& row : app_.state().lstIgnoreList)
         Print(ReportLine(row, !row.comment.empty()));
+    return kExitClean;
+}
+
+// ---- settings and folders ----------------------------------------------------------------------
+
+int CliRunner::Settings() {
+    if (!StartUp(false))
+        return kExitError;
+    SettingsEditor editor(app_.state(), app_.settingsApplier());
+    for (const SettingDef& setting : SettingDefs())
+        Print(std::string(setting.name) + "=" + editor.Value(setting));
+    return kExitClean;
+}
+
+int CliRunner::SettingsSet(const Options& options) {
+    const SettingDef* setting = FindSetting(options.settingName);
+    if (!setting) {
+        Fail("no setting named \"" + options.settingName + "\" (see " + kProgram + " settings)");
+        return kExitError;
+    }
+    if (!StartUp(false))
+        return kExitError;
+    SettingsEditor editor(app_.state(), app_.settingsApplier());
+    std::string refusal = editor.Set(*setting, options.settingValue);
+    if (!refusal.empty()) {
+        Fail(refusal);
+        return kExitError;
+    }
+    app_.settingsFiles().SaveData();
+    Print(std::string(setting->name) + "=" + editor.Value(*setting));
+    return kExitClean;
+}
+
+int CliRunner::Folders(const Options& options) {
+    if (!StartUp(false))
+        return kExitError;
+    std::vector<std::string>& folders = app_.state().lstSelectedFolders;
+    if (options.command == Command::FoldersList) {
+        PrintLines(folders);
+        return kExitClean;
+    }
+    std::string path = options.folderPath;
+    // "C:\Data\" and "C:\Data" are one folder; "C:\" keeps its backslash.
+    while (path.size() > 3 && path.back() == '\\')
+        path.pop_back();
+    std::vector<std::string> chosen;
+    for (const std::string& folder : folders)
+        InsertSorted(chosen, folder);
+    if (options.command == Command::FoldersAdd) {
+        std::optional<uint32_t> attributes = ports_.files.GetAttributes(path);
+        if (path.empty() || !attributes || !(*attributes & file_attr::kDirectory)) {
+            Fail("no folder " + path);
+            return kExitError;
+        }
+        // The folder dialog's list: one copy of a folder however often it is added.
+        bool listed = false;
+        for (const std::string& folder : chosen)
+            listed = listed || EqualsIgnoreCase(folder, path);
+        if (!listed)
+            InsertSorted(chosen, path);
+    } else {
+        size_t before = chosen.size();
+        std::erase_if(chosen, [&](const std::string& folder) {
+            std::string trimmed = folder;
+            while (trimmed.size() > 3 && trimmed.back() == '\\')
+                trimmed.pop_back();
+            return EqualsIgnoreCase(trimmed, path);
+        });
+        if (chosen.size() == before) {
+            Fail("the folder " + path + " is not in the list (see " + kProgram + " folders list)");
+            return kExitError;
+        }
+    }
+    SettingsEditor editor(app_.state(), app_.settingsApplier());
+    editor.StoreSelectedFolders(std::move(chosen));
+    app_.settingsFiles().SaveData();
+    PrintLines(folders);
     return kExitClean;
 }
 

@@ -76,10 +76,15 @@ class CliRunner {
     // update [--url URL] and update --rollback (cli_update.cpp).
     int Update(const Options& options);
     int UpdateRollback();
+    int Settings();
+    int SettingsSet(const Options& options);
+    int Folders(const Options& options);
 
     // The scan of both scanning commands, with the mode of the options for this run only.
     ScanSnapshot RunScan(const Options& options);
     void SetModeForRun(const Options& options);
+    // Every --folder names an existing folder (else a message).
+    bool FoldersExist(const Options& options);
     void RestoreMode();
     // Stores the cookie, path and file results before the removal deletes them, unless the
     // removal run does so itself (automatic erase). A row that cannot be stored is unchecked.
@@ -105,6 +110,8 @@ class CliRunner {
     bool interrupted_ = false;
     // Settings.stg line 9 as it was before a --mode override: its value and the list's length.
     std::optional<std::pair<std::string, size_t>> savedMode_;
+    // lstSelectedFolders as it was before a --folder override.
+    std::optional<std::vector<std::string>> savedFolders_;
     // Log lines of lstLog gathered while the removal run appends them (it empties the log).
     bool capturingLog_ = false;
     size_t logSeen_ = 0;

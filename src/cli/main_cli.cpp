@@ -65,6 +65,19 @@ class HandleOutput : public cli::TextOutput {
     bool console_ = false;
 };
 
+std::string FullPath(const std::string& path) {
+    std::wstring wide = win32::Widen(path);
+    DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (path.empty() || length == 0)
+        return path;
+    std::wstring full(length, L'\0');
+    length = GetFullPathNameW(wide.c_str(), length, full.data(), nullptr);
+    if (length == 0 || length >= full.size())
+        return path;
+    full.resize(length);
+    return win32::Narrow(full);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -75,6 +88,13 @@ int wmain(int argc, wchar_t** argv) {
     for (int i = 1; i < argc; ++i)
         args.push_back(win32::Narrow(argv[i]));
     cli::ParseResult parsed = cli::ParseCommandLine(args);
+    if (parsed.options) {
+        // Folders are kept and scanned as full paths: "." means the folder the command ran in.
+        for (std::string& folder : parsed.options->folders)
+            folder = FullPath(folder);
+        if (parsed.options->command == cli::Command::FoldersAdd)
+            parsed.options->folderPath = FullPath(parsed.options->folderPath);
+    }
     if (!parsed.options) {
         out.Write(parsed.out);
         if (!parsed.err.empty())

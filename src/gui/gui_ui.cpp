@@ -51,12 +51,24 @@ MsgAnswer GuiUi::Message(const std::string& text, const std::string& title, MsgB
         case MsgIcon::Exclamation: flags |= MB_ICONEXCLAMATION; break;
         case MsgIcon::None: break;
     }
-    // A hidden main window (minimised to the tray) cannot own a visible message box.
-    HWND owner = main_ && IsWindowVisible(main_) ? main_ : nullptr;
-    if (!owner) flags |= MB_SETFOREGROUND | MB_TOPMOST;
+    // The box belongs to the window the user works in: an open option dialog, else the main
+    // window. (Owned by the main window while a dialog is open, the box would enable the main
+    // window again when it closes, under the dialog.) A hidden main window (minimised to the
+    // tray) cannot own a visible message box.
+    HWND owner = GetActiveWindow();
+    if (!owner || !IsWindowVisible(owner) || !IsWindowEnabled(owner))
+        owner = main_ && IsWindowVisible(main_) ? main_ : nullptr;
+    if (!owner)
+        flags |= MB_SETFOREGROUND | MB_TOPMOST;
+    if (beforeMessage)
+        beforeMessage();
     int answer = MessageBoxW(owner, W(text).c_str(), W(title).c_str(), flags);
-    if (answer == IDYES) return MsgAnswer::Yes;
-    if (answer == IDNO) return MsgAnswer::No;
+    if (afterMessage)
+        afterMessage();
+    if (answer == IDYES)
+        return MsgAnswer::Yes;
+    if (answer == IDNO)
+        return MsgAnswer::No;
     return MsgAnswer::Ok;
 }
 

@@ -28,6 +28,9 @@ public:
     // Where change notices go (the main window's repaint), and what runs before each pump.
     std::function<void(View)> onChanged;
     std::function<void()> beforePump;
+    // Run just before a message box is shown and after it is answered.
+    std::function<void()> beforeMessage;
+    std::function<void()> afterMessage;
     // Tests answer message boxes here instead of showing them.
     std::function<MsgAnswer(const std::string& text, const std::string& title, MsgButtons, MsgIcon)> messageHook;
 

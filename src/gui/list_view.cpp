@@ -1,5 +1,7 @@
 #include "gui/list_view.h"
 
+#include <algorithm>
+
 #include "gui/gui_util.h"
 
 namespace pellora::gui {
@@ -46,8 +48,35 @@ void VirtualList::Rescale(int dpi) {
     if (dpi == dpi_) return;
     dpi_ = dpi;
     for (size_t i = 0; i < columns_.size(); ++i) {
-        ListView_SetColumnWidth(hwnd_, static_cast<int>(i), Scale(columns_[i].widthAt96, dpi));
+        ListView_SetColumnWidth(hwnd_, static_cast<int>(i), std::max(Scale(columns_[i].widthAt96, dpi), FitWidth(i)));
     }
+}
+
+int VirtualList::FitWidth(size_t column) const {
+    if (!columns_[column].mustFit)
+        return 0;
+    std::wstring words = columns_[column].mustFit;
+    int widest = 0;
+    for (size_t start = 0; start <= words.size();) {
+        size_t end = words.find(L'|', start);
+        if (end == std::wstring::npos)
+            end = words.size();
+        std::wstring word = words.substr(start, end - start);
+        widest = std::max(widest, ListView_GetStringWidth(hwnd_, word.c_str()));
+        start = end + 1;
+    }
+    // The list's own margins around a cell's text.
+    int width = widest + Scale(16, dpi_);
+    if (column == 0) {
+        if (checkBoxes_)
+            width += GetSystemMetrics(SM_CXSMICON) + Scale(4, dpi_);
+        int iconWidth = 0;
+        int iconHeight = 0;
+        HIMAGELIST images = ListView_GetImageList(hwnd_, LVSIL_SMALL);
+        if (images && ImageList_GetIconSize(images, &iconWidth, &iconHeight))
+            width += iconWidth + Scale(4, dpi_);
+    }
+    return width;
 }
 
 int VirtualList::FocusedRow() const {

@@ -17,6 +17,9 @@ public:
     struct Column {
         const wchar_t* title;
         int widthAt96;
+        // Words the column must show whole, separated by "|" (the first column also gets room
+        // for the check box and the image).
+        const wchar_t* mustFit = nullptr;
     };
 
     HWND Create(HWND parent, int id, bool checkBoxes, const std::vector<Column>& columns);
@@ -26,7 +29,7 @@ public:
     // The number of rows; repaints what is visible.
     void SetCount(size_t count);
     size_t Count() const { return count_; }
-    // Column widths for a DPI (the widths are given at 96).
+    // Column widths for a DPI (the widths are given at 96, widened to fit their words).
     void Rescale(int dpi);
 
     // Model access.
@@ -48,7 +51,9 @@ public:
     // No row selected or focused.
     void ClearSelection();
 
-private:
+  private:
+    int FitWidth(size_t column) const;
+
     HWND hwnd_ = nullptr;
     size_t count_ = 0;
     bool checkBoxes_ = false;

@@ -34,11 +34,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
                                                GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
     splash.Create(icon);
+    splash.StepAsideForMessages(ui);
 
     gui::MainWindow window(app, commands, ui);
     window.onActivated = [&splash] { splash.Close(); };
     window.onSplashChanged = [&splash, &app] { splash.SetText(app.state().splashText); };
-    if (!window.Create()) return 1;
+    if (!window.Create())
+        return 1;
+    platform.shell.owner = window.hwnd();
 
     if (!gui::StartUp(app, window, instance.anotherRunning())) {
         DestroyWindow(window.hwnd());
@@ -47,8 +50,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
     ShowWindow(window.hwnd(), app.state().windowMinimized ? SW_SHOWMINIMIZED : SW_SHOWNORMAL);
     UpdateWindow(window.hwnd());
-    // A window started minimised is never activated, yet the splash must go.
-    if (app.state().windowMinimized) splash.Close();
+    // Showing the window activates it, which closes the splash; a window started minimised is
+    // never activated, and without a window manager (Wine on a bare X server) activation may not
+    // come either, yet the splash must go.
+    splash.Close();
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) ui.Dispatch(message);

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "core/app/navigation.h"
+#include "gui/dialogs.h"
 #include "gui/images.h"
 #include "gui/panels.h"
 
@@ -60,6 +61,7 @@ bool MainWindow::Create() {
                         CW_USEDEFAULT, CW_USEDEFAULT, 800, 600, nullptr)) {
         return false;
     }
+    WireDialogs(app_, commands_, hwnd_, [this] { return fonts_.dpi(); });
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(iconLarge_));
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(iconSmall_));
     const int dpi = DpiOf(hwnd_);
@@ -210,11 +212,13 @@ void MainWindow::OnCommand(int id, int code) {
             // Enter presses the focused push button, else the panel's default button. (The
             // dialog manager would do the first itself, but only for a dialog's own children.)
             HWND focus = GetFocus();
+            PanelView* panel = visiblePanel();
             if (focus && IsChild(hwnd_, focus) && IsPushButton(focus)) {
-                SendMessageW(focus, BM_CLICK, 0, 0);
+                if (!panel || !IsChild(panel->hwnd(), focus) || panel->EnterMayPress(GetDlgCtrlID(focus))) {
+                    SendMessageW(focus, BM_CLICK, 0, 0);
+                }
                 return;
             }
-            PanelView* panel = visiblePanel();
             int defaultId = panel ? panel->DefaultButton() : 0;
             HWND button = defaultId ? panel->Control(defaultId) : nullptr;
             if (button && IsWindowEnabled(button) && IsWindowVisible(button)) panel->OnCommand(defaultId, BN_CLICKED);
@@ -224,8 +228,10 @@ void MainWindow::OnCommand(int id, int code) {
             if (PanelView* panel = visiblePanel()) panel->Escape();
             return;
         default:
-            // Enter on a focused button arrives here rather than at its panel.
-            if (PanelView* panel = visiblePanel()) panel->OnCommand(id, code);
+            // Enter on a focused button arrives here rather than at its panel (a click goes to
+            // the panel itself).
+            if (PanelView* panel = visiblePanel(); panel && panel->EnterMayPress(id))
+                panel->OnCommand(id, code);
             return;
     }
 }

@@ -73,6 +73,17 @@ int PanelView::TextWidthOf(HWND control) const {
     return TextWidth(font ? font : context_.fonts.normal(), GetText(control));
 }
 
+int PanelView::WrappedHeight(HWND label, int width) const {
+    std::wstring text = GetText(label);
+    HDC dc = GetDC(hwnd_);
+    HGDIOBJ old = SelectObject(dc, context_.fonts.normal());
+    RECT rect{0, 0, width, 0};
+    DrawTextW(dc, text.c_str(), -1, &rect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    return std::max<int>(rect.bottom - rect.top, LineHeight());
+}
+
 int PanelView::ButtonWidth(HWND button, int minimumAt96) const {
     return std::max(S(minimumAt96), TextWidthOf(button) + S(28));
 }

@@ -45,6 +45,8 @@ public:
     virtual void Refresh(View view) = 0;
     // The button Enter presses on this panel (0: none) and what Escape does.
     virtual int DefaultButton() const { return 0; }
+    // Whether Enter may press the button `id` (also when it has the focus).
+    virtual bool EnterMayPress(int /*id*/) const { return true; }
     virtual bool Escape() { return false; }
     // A command from a control of this panel (also when the keyboard handling of the main
     // window delivers it there).
@@ -74,6 +76,8 @@ protected:
     // Wide enough for the control's text at the current font, never below `minimumAt96`.
     int ButtonWidth(HWND button, int minimumAt96 = 96) const;
     int TextWidthOf(HWND control) const;
+    // Height of a word-wrapped label's text at `width`.
+    int WrappedHeight(HWND label, int width) const;
     static void Place(HWND control, int x, int y, int width, int height);
     // Lays a row of buttons out right-aligned at the bottom; returns the row's top.
     int PlaceButtonRow(const std::vector<HWND>& left, const std::vector<HWND>& right, int width, int height);

@@ -63,11 +63,15 @@ public:
     explicit ScanProcView(PanelContext& context) : PanelView(Panel::ScanProc, context) {}
     void Refresh(View view) override;
     bool OnCommand(int id, int code) override;
-    int DefaultButton() const override { return kIdCmdAbortNextResults; }
+    // Enter goes on to the results after the scan; during it, it must never abort the scan
+    // (the user pressed it for "Next" a moment ago), even with the button focused.
+    int DefaultButton() const override;
+    bool EnterMayPress(int id) const override;
 
     static constexpr int kCounterCount = 10;
     HWND counter(int index) const { return counterValues_[index]; }
     HWND currentOperation() const { return currentOperation_; }
+    HWND details() const { return details_; }
     // The block's left edge in pixels inside the track, as last drawn.
     int BlockLeftPixels() const;
 
@@ -85,6 +89,14 @@ private:
     std::array<HWND, kCounterCount> counterValues_{};
     HWND cmdAbortNext_ = nullptr;
     int drawnBlockLeft_ = 0;
+    // Below the moving block: phase, entries listed, elapsed time and finds, also shown on the
+    // taskbar button; redrawn a few times a second at most.
+    void RefreshDetails();
+    HWND details_ = nullptr;
+    uint64_t startedMs_ = 0;
+    uint64_t stoppedMs_ = 0;
+    uint64_t detailsDrawnMs_ = 0;
+    bool running_ = false;
 };
 
 // Shared by the four list panels: one list filling the panel above a row of buttons.

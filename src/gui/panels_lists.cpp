@@ -9,6 +9,9 @@ namespace pellora::gui {
 
 namespace {
 
+// The type words of result rows, each of which the Type column shows whole.
+constexpr const wchar_t* kTypeWords = L"regkey|regval|folder|cookie|regsearch|RegKey|RegVal";
+
 template <typename Row>
 const Row* RowAt(const std::vector<Row>& rows, size_t index) {
     return index < rows.size() ? &rows[index] : nullptr;
@@ -59,7 +62,7 @@ void ListPanelView::LayoutList(int width, int height) {
 
 void ScanResultView::CreateControls() {
     list_.Create(hwnd_, kIdLstScanResult, true,
-                 {{L"Type", 70}, {L"Category", 110}, {L"Object", 300}, {L"Comment", 120}});
+                 {{L"Type", 70, kTypeWords}, {L"Category", 110}, {L"Object", 300}, {L"Comment", 120}});
     images_ = Images::Object;
     BindResultRows(list_, state().lstScanResult);
     list_.onRightClick = [this] { context_.showSelectionMenu(CheckedList::ScanResult); };
@@ -91,7 +94,7 @@ bool ScanResultView::OnCommand(int id, int) {
 
 void IremovableView::CreateControls() {
     list_.Create(hwnd_, kIdLstIremovable, true,
-                 {{L"Type", 70}, {L"Category", 110}, {L"Object", 240}, {L"Comment URL", 180}});
+                 {{L"Type", 70, kTypeWords}, {L"Category", 110}, {L"Object", 240}, {L"Comment URL", 180}});
     images_ = Images::Object;
     BindResultRows(list_, state().lstIremovable);
     leftButtons_ = {AddButton(L"Add selected to &Ignore List", kIdCmdIgnoreIremovable)};
@@ -115,7 +118,7 @@ bool IremovableView::OnCommand(int id, int) {
 
 void IgnoreListView::CreateControls() {
     list_.Create(hwnd_, kIdLstIgnoreList, true,
-                 {{L"Type", 70}, {L"Category", 110}, {L"Object", 300}, {L"Comment", 120}});
+                 {{L"Type", 70, kTypeWords}, {L"Category", 110}, {L"Object", 300}, {L"Comment", 120}});
     BindResultRows(list_, state().lstIgnoreList);
     // Entries of the ignore list carry no image.
     list_.image = nullptr;
@@ -178,7 +181,8 @@ bool QuarantinedView::OnCommand(int id, int) {
 // ---- package contents ----------------------------------------------------------------------
 
 void QItemsView::CreateControls() {
-    list_.Create(hwnd_, kIdLstQuarantinedItems, false, {{L"Type", 80}, {L"Item Name", 160}, {L"Original Path", 340}});
+    list_.Create(hwnd_, kIdLstQuarantinedItems, false,
+                 {{L"Type", 80, kTypeWords}, {L"Item Name", 160}, {L"Original Path", 340}});
     images_ = Images::Object;
     auto& rows = state().lstQuarantinedItems;
     list_.text = [&rows](size_t i, int column) -> std::string {

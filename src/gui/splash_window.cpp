@@ -29,6 +29,19 @@ void SplashWindow::SetText(const std::string& text) {
     }
 }
 
+void SplashWindow::StepAsideForMessages(GuiUi& ui) {
+    ui.beforeMessage = [this] {
+        hiddenForMessage_ = hwnd_ && IsWindowVisible(hwnd_);
+        if (hiddenForMessage_)
+            ShowWindow(hwnd_, SW_HIDE);
+    };
+    ui.afterMessage = [this] {
+        if (hiddenForMessage_ && hwnd_)
+            ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
+        hiddenForMessage_ = false;
+    };
+}
+
 void SplashWindow::Close() {
     if (hwnd_) DestroyWindow(hwnd_);
 }

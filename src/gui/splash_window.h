@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "gui/gui_ui.h"
 #include "gui/gui_util.h"
 #include "gui/window_base.h"
 
@@ -17,6 +18,10 @@ public:
     std::wstring text() const { return text_; }
     // Unloading an already closed splash window does nothing.
     void Close();
+    // Steps aside while `ui` shows a message box. Under Wine a message box shown while the
+    // splash window is up is never painted (a black rectangle over the splash): the splash is
+    // hidden for the time of the box and shown again afterwards.
+    void StepAsideForMessages(GuiUi& ui);
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -26,6 +31,7 @@ private:
     Fonts fonts_;
     HICON icon_ = nullptr;
     std::wstring text_ = L"Loading...";
+    bool hiddenForMessage_ = false;
 };
 
 }  // namespace pellora::gui

@@ -40,8 +40,8 @@ int ShellWin::FileOperation(ShellOp op, const std::string& from, const std::stri
 bool ShellWin::OpenDocument(const std::string& path, const std::string& workingFolder) {
     std::wstring file = Widen(path);
     std::wstring folder = Widen(workingFolder);
-    HINSTANCE result = ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, folder.empty() ? nullptr : folder.c_str(),
-                                     SW_SHOWNORMAL);
+    HINSTANCE result =
+        ShellExecuteW(owner, L"open", file.c_str(), nullptr, folder.empty() ? nullptr : folder.c_str(), SW_SHOWNORMAL);
     // Values above 32 mean success; the rest are error codes dressed as a handle.
     return reinterpret_cast<INT_PTR>(result) > 32;
 }

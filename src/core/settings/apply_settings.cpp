@@ -4,12 +4,18 @@
 
 namespace pellora {
 
+std::string RunValueFor(const std::string& executablePath) {
+    // Windows splits an unquoted command line at the first blank it can: "C:\Program
+    // Files\Pellora\Pellora.exe" would start C:\Program.exe, if someone put one there.
+    return "\"" + executablePath + "\"";
+}
+
 void SettingsApplier::SetStartWithWindows(bool checked) {
     if (checked == state_.startWithWindows)
         return;
     state_.startWithWindows = checked;
     if (checked) {
-        registry_.SetStringValue(kRunKeyPath, kRunValueName, system_.ExecutablePath());
+        registry_.SetStringValue(kRunKeyPath, kRunValueName, RunValueFor(system_.ExecutablePath()));
     } else {
         registry_.DeleteValue(kRunKeyPath, kRunValueName);
     }

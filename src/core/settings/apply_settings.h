@@ -19,6 +19,9 @@ inline constexpr const char* kRunKeyPath = "HKEY_LOCAL_MACHINE\\Software\\Micros
 inline constexpr const char* kRunValueName = "Pellora";
 inline constexpr const char* kAutoScanOffText = " Active Spyware Protection is OFF";
 
+// The Run value's data for an executable: its path in double quotes.
+std::string RunValueFor(const std::string& executablePath);
+
 class SettingsApplier {
   public:
     SettingsApplier(AppState& state, RegistryAccess& registry, SystemPort& system, UiPort& ui)
@@ -34,8 +37,8 @@ class SettingsApplier {
 
     void ApplySettings();
     // The start-with-Windows box set to `checked`; like a click when that changes its state:
-    // checked writes the Run value with this executable's path, unchecked deletes it; the logon
-    // task follows. The box then shows whether either is there.
+    // checked writes the Run value with this executable's path (quoted), unchecked deletes it; the
+    // logon task follows. The box then shows whether either is there.
     void SetStartWithWindows(bool checked);
 
   private:

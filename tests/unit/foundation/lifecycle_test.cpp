@@ -172,7 +172,7 @@ TEST_F(LifecycleTest, ApplySettingsRewritesAnExistingRunValueOnceAndLeavesAMissi
     fake.registry.AddString(kRunKeyPath, kRunValueName, "D:\\Old\\Pellora.exe");
     applier.ApplySettings();
     EXPECT_TRUE(state.startWithWindows);
-    EXPECT_EQ(fake.registry.Value(kRunKeyPath, kRunValueName)->data, "C:\\Pellora\\Pellora.exe");
+    EXPECT_EQ(fake.registry.Value(kRunKeyPath, kRunValueName)->data, "\"C:\\Pellora\\Pellora.exe\"");
 
     fake.registry.DeleteValue(RootKey::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Pellora");
     applier.ApplySettings();

@@ -165,7 +165,7 @@ TEST_F(CliTest, StartUpKeepsTheStartWithWindowsValueOnTheWindowProgram) {
     Ports ports{fp.registry, fp.files, fp.processes, fp.shell, fp.clock, system, ui};
     CliRunner runner(ports, ui, out, err);
     EXPECT_EQ(runner.Run(*ParseCommandLine({"scan"}).options), kExitFound);
-    EXPECT_EQ(fp.registry.Value(kRunKeyPath, kRunValueName)->data, "C:\\Pellora\\Pellora.exe");
+    EXPECT_EQ(fp.registry.Value(kRunKeyPath, kRunValueName)->data, "\"C:\\Pellora\\Pellora.exe\"");
 }
 
 TEST_F(CliTest, TheScanAtProgramStartIsTheWindowsOnly) {
@@ -409,6 +409,81 @@ TEST_F(CliTest, ListingTheQuarantineOrTheIgnoreListChangesNothing) {
     EXPECT_EQ(SettingsFile("IgnoreList.stg"), "path|C:\\x.exe|Spy\r\ncookie|c|Track|http://i/");
 }
 
+TEST_F(CliTest, SettingsListsEveryValueAndSetRoundTripsIntoTheFiles) {
+    fp.registry.AddKey(kRunKeyPath);
+    ASSERT_EQ(Run({"settings"}), kExitClean) << err.text();
+    std::vector<std::string> lines = Lines(out.text());
+    EXPECT_EQ(lines.size(), 19u);
+    for (const char* line :
+         {"start-minimized=0", "log-activities=1", "active-protection=0", "scan-interval=30", "homepage-protector=0",
+          "home-page=http://hijacked.example/", "window-title=Microsoft Internet Explorer", "scan-mode=smart",
+          "backups-to-keep=10", "custom-full-disk=0", "custom-cookies=1", "start-with-windows=0"}) {
+        EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
+    }
+
+    EXPECT_EQ(Run({"settings", "set", "backups-to-keep", "3"}), kExitClean) << err.text();
+    EXPECT_EQ(out.text(), "backups-to-keep=3\n");
+    EXPECT_EQ(Run({"settings", "set", "scan-mode", "custom"}), kExitClean);
+    EXPECT_EQ(Run({"settings", "set", "custom-full-disk", "on"}), kExitClean);
+    EXPECT_EQ(Run({"settings", "set", "window-title", "My Browser"}), kExitClean);
+    EXPECT_EQ(Run({"settings", "set", "start-with-windows", "1"}), kExitClean);
+    ASSERT_TRUE(fp.registry.Value(kRunKeyPath, kRunValueName));
+    EXPECT_EQ(fp.registry.Value(kRunKeyPath, kRunValueName)->data, "\"C:\\Pellora\\Pellora.exe\"");
+    EXPECT_EQ(SettingsFile("Settings.stg"),
+              "0\r\n0\r\n0\r\n1\r\n0\r\n0\r\nhttp://hijacked.example/\r\nMy Browser\r\n30\r\n1\r\n3");
+    EXPECT_EQ(SettingsFile("CustomScan.stg"), "1\r\n1\r\n1\r\n0\r\n0\r\n0\r\n1");
+    ASSERT_EQ(Run({"settings"}), kExitClean);
+    EXPECT_NE(out.text().find("scan-mode=custom\n"), std::string::npos);
+    EXPECT_NE(out.text().find("start-with-windows=1\n"), std::string::npos);
+
+    // Refusals exit 2 with one line and change nothing.
+    const std::string settingsBefore = SettingsFile("Settings.stg");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"settings", "set", "backups-to-keep", "100"},
+             {"settings", "set", "backups-to-keep", "ten"},
+             {"settings", "set", "scan-interval", "90001"},
+             {"settings", "set", "scan-mode", "deep"},
+             {"settings", "set", "start-minimized", "2"},
+             {"settings", "set", "no-such-setting", "1"},
+             {"settings", "set", "home-page", "a\nb"},
+         }) {
+        SCOPED_TRACE(testing::PrintToString(args));
+        EXPECT_EQ(Run(args), kExitError);
+        EXPECT_EQ(err.text().rfind("pellora-cli: ", 0), 0u) << err.text();
+        EXPECT_EQ(std::count(err.text().begin(), err.text().end(), '\n'), 1);
+        EXPECT_EQ(SettingsFile("Settings.stg"), settingsBefore);
+    }
+}
+
+TEST_F(CliTest, FoldersAddRemoveAndListKeepOneSortedCopyOfEachExistingFolder) {
+    fp.files.AddFolder("C:\\Data");
+    EXPECT_EQ(Run({"folders", "add", "C:\\Program Files\\"}), kExitClean) << err.text();
+    EXPECT_EQ(Run({"folders", "add", "C:\\Data"}), kExitClean);
+    EXPECT_EQ(Run({"folders", "add", "c:\\data"}), kExitClean);
+    EXPECT_EQ(out.text(), "C:\\Data\nC:\\Program Files\n");
+    EXPECT_EQ(SettingsFile("SelectedFolders.stg"), "C:\\Data\r\nC:\\Program Files");
+    EXPECT_EQ(Run({"folders", "add", "C:\\Missing"}), kExitError);
+    EXPECT_EQ(Run({"folders", "remove", "C:\\Elsewhere"}), kExitError);
+    EXPECT_EQ(Run({"folders", "remove", "c:\\program files"}), kExitClean);
+    EXPECT_EQ(Run({"folders", "list"}), kExitClean);
+    EXPECT_EQ(out.text(), "C:\\Data\n");
+}
+
+TEST_F(CliTest, ScanFolderScansOnlyThoseFoldersAndKeepsTheSavedList) {
+    fp.files.AddFile("C:\\Elsewhere\\Toolbar\\x.dll", "MZ");
+    WriteSettingsFile("SelectedFolders.stg", "C:\\Elsewhere");
+    WriteDatabase({"file|Setup.tmp|Adware.Evil|", "file|evil.exe|Adware.Evil|", "file|x.dll|Adware.Evil|"});
+    EXPECT_EQ(Run({"scan", "--folder", kBad, "--json", kJson}), kExitFound) << err.text();
+    std::vector<std::string> found = Objects(Report()["results"]);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{setup, evil}));
+    EXPECT_EQ(SettingsFile("SelectedFolders.stg"), "C:\\Elsewhere");
+    EXPECT_EQ(Run({"scan", "--mode", "folders", "--folder", "C:\\Elsewhere", "--folder", toolbar}), kExitFound);
+    EXPECT_NE(out.text().find("x.dll"), std::string::npos);
+    EXPECT_EQ(Run({"scan", "--folder", "C:\\Missing"}), kExitError);
+    EXPECT_EQ(Run({"scan", "--mode", "smart", "--folder", kBad}), kExitError);
+}
+
 TEST(CliOptions, CommandsOptionsHelpAndRefusals) {
     ParseResult help = ParseCommandLine({"remove", "--help"});
     EXPECT_FALSE(help.options);
@@ -429,6 +504,11 @@ TEST(CliOptions, CommandsOptionsHelpAndRefusals) {
              {"quarantine", "restore"},
              {"quarantine", "show", "a", "b"},
              {"ignore", "add"},
+             {"settings", "set", "scan-mode"},
+             {"settings", "get"},
+             {"folders"},
+             {"folders", "add"},
+             {"scan", "--folder"},
          }) {
         ParseResult refused = ParseCommandLine(args);
         SCOPED_TRACE(testing::PrintToString(args));
@@ -451,6 +531,17 @@ TEST(CliOptions, CommandsOptionsHelpAndRefusals) {
     EXPECT_EQ(restore.options->command, Command::QuarantineRestore);
     EXPECT_EQ(restore.options->packages, (std::vector<std::string>{"a", "b"}));
     EXPECT_FALSE(ParseCommandLine({"scan"}).options->scanModeLine);
+
+    ParseResult folders = ParseCommandLine({"scan", "--folder", "C:\\a", "--folder", "D:\\b"});
+    ASSERT_TRUE(folders.options);
+    EXPECT_EQ(folders.options->folders, (std::vector<std::string>{"C:\\a", "D:\\b"}));
+    EXPECT_EQ(folders.options->scanModeLine, "2");
+    ParseResult set = ParseCommandLine({"settings", "set", "home-page", "about:blank"});
+    ASSERT_TRUE(set.options);
+    EXPECT_EQ(set.options->command, Command::SettingsSet);
+    EXPECT_EQ(set.options->settingValue, "about:blank");
+    EXPECT_EQ(ParseCommandLine({"settings"}).options->command, Command::Settings);
+    EXPECT_NE(ParseCommandLine({"settings", "--help"}).out.find("backups-to-keep"), std::string::npos);
 }
 
 TEST(ConsoleUiTest, MessagesGoToStandardErrorAsOneLineWithTheAnswerOfTheOptions) {

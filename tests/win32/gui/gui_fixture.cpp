@@ -1,6 +1,7 @@
 #include "gui_fixture.h"
 
 #include <cstdio>
+#include <set>
 
 namespace pellora::gui::testing {
 
@@ -21,6 +22,21 @@ MainWindowTest::MainWindowTest() {
     ShowWindow(window.hwnd(), SW_SHOWNORMAL);
     SetForegroundWindow(window.hwnd());
     Settle();
+}
+
+int MainWindowTest::OpenDialog(Panel panel, int id, const std::function<void(DialogBase&)>& inside) {
+    int shown = 0;
+    DialogBase::onShown = [&](DialogBase& dialog) {
+        ++shown;
+        inside(dialog);
+        if (IsWindow(dialog.hwnd()))
+            PostMessageW(dialog.hwnd(), WM_COMMAND, IDCANCEL, 0);
+    };
+    app.navigation().Show(panel);
+    Settle();
+    ClickInPanel(panel, id);
+    DialogBase::onShown = nullptr;
+    return shown;
 }
 
 MainWindowTest::~MainWindowTest() {
@@ -68,57 +84,86 @@ bool MainWindowTest::IsShown(Panel panel) const {
     return (GetWindowLongW(window.panel(panel)->hwnd(), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-void MainWindowTest::Screenshot(const std::string& name) {
-    HWND hwnd = window.hwnd();
-    // The screen can only be read inside its bounds: a window that reaches past them moves to
-    // the top left corner first.
-    RECT place;
-    GetWindowRect(hwnd, &place);
-    UINT flags = SWP_NOSIZE | SWP_SHOWWINDOW;
-    if (place.left >= 0 && place.top >= 0 && place.right <= GetSystemMetrics(SM_CXSCREEN) &&
-        place.bottom <= GetSystemMetrics(SM_CYSCREEN)) {
-        flags |= SWP_NOMOVE;
-    }
-    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, flags);
-    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
-    Settle(150);
-    RECT rect;
-    GetWindowRect(hwnd, &rect);
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    SelectObject(memory, old);
-
+namespace {
+BITMAPINFOHEADER BitmapHeader(const ScreenPixels& shot) {
     BITMAPINFOHEADER info{};
     info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
+    info.biWidth = shot.width;
+    info.biHeight = shot.height;
     info.biPlanes = 1;
     info.biBitCount = 24;
     info.biCompression = BI_RGB;
-    const int stride = ((width * 3 + 3) / 4) * 4;
-    std::vector<char> pixels(static_cast<size_t>(stride) * height);
-    GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    return info;
+}
+}  // namespace
+
+ScreenPixels CaptureScreen(HWND hwnd) {
+    ScreenPixels shot;
+    RECT rect;
+    GetWindowRect(hwnd, &rect);
+    shot.width = rect.right - rect.left;
+    shot.height = rect.bottom - rect.top;
+    if (shot.width <= 0 || shot.height <= 0)
+        return shot;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, shot.width, shot.height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, shot.width, shot.height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+
+    BITMAPINFOHEADER info = BitmapHeader(shot);
+    shot.stride = ((shot.width * 3 + 3) / 4) * 4;
+    shot.bytes.resize(static_cast<size_t>(shot.stride) * shot.height);
+    GetDIBits(memory, bitmap, 0, shot.height, shot.bytes.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+    return shot;
+}
 
+size_t ScreenPixels::DistinctColours(size_t limit) const {
+    std::set<uint32_t> colours;
+    for (int y = 0; y < height && colours.size() < limit; ++y) {
+        const unsigned char* row = bytes.data() + static_cast<size_t>(y) * stride;
+        for (int x = 0; x < width && colours.size() < limit; ++x) {
+            colours.insert(row[x * 3] | (row[x * 3 + 1] << 8) | (row[x * 3 + 2] << 16));
+        }
+    }
+    return colours.size();
+}
+
+void MainWindowTest::Screenshot(const std::string& name, HWND hwnd) {
+    if (!hwnd) {
+        hwnd = window.hwnd();
+        // The screen can only be read inside its bounds: a window that reaches past them moves
+        // to the top left corner first.
+        RECT place;
+        GetWindowRect(hwnd, &place);
+        UINT flags = SWP_NOSIZE | SWP_SHOWWINDOW;
+        if (place.left >= 0 && place.top >= 0 && place.right <= GetSystemMetrics(SM_CXSCREEN) &&
+            place.bottom <= GetSystemMetrics(SM_CYSCREEN)) {
+            flags |= SWP_NOMOVE;
+        }
+        SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, flags);
+    }
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+    Settle(150);
+    ScreenPixels shot = CaptureScreen(hwnd);
+
+    BITMAPINFOHEADER info = BitmapHeader(shot);
     const std::string folder = "screenshots\\" + std::to_string(window.fonts().dpi());
     CreateDirectoryW(L"screenshots", nullptr);
     CreateDirectoryW(W(folder).c_str(), nullptr);
     BITMAPFILEHEADER file{};
     file.bfType = 0x4D42;
     file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(shot.bytes.size());
     FILE* out = _wfopen(W(folder + "\\" + name + ".bmp").c_str(), L"wb");
     ASSERT_NE(out, nullptr);
     fwrite(&file, sizeof file, 1, out);
     fwrite(&info, sizeof info, 1, out);
-    fwrite(pixels.data(), 1, pixels.size(), out);
+    fwrite(shot.bytes.data(), 1, shot.bytes.size(), out);
     fclose(out);
 }
 

@@ -12,6 +12,7 @@
 #include "core/app/app.h"
 #include "fakes/fake_platform.h"
 
+#include "gui/dialog_base.h"
 #include "gui/gui_ui.h"
 #include "gui/main_window.h"
 #include "gui/panels.h"
@@ -40,7 +41,11 @@ protected:
     size_t ListCount(Panel panel);
     int VisiblePanelCount() const;
     bool IsShown(Panel panel) const;
-    void Screenshot(const std::string& name);
+    // Clicks `id` on `panel`; `inside` runs in the dialog it opens, which is cancelled afterwards
+    // if `inside` left it open. Returns how many dialogs were shown.
+    int OpenDialog(Panel panel, int id, const std::function<void(DialogBase&)>& inside);
+    // Writes the main window (or `hwnd`, such as a dialog) as shown on the screen.
+    void Screenshot(const std::string& name, HWND hwnd = nullptr);
 
     fakes::FakePlatform fake;
     GuiUi ui;
@@ -51,6 +56,17 @@ protected:
     std::vector<ShownMessage> messages;
     AppState& state = app.state();
 };
+
+// What the screen shows of a window: 24-bit rows, bottom row first.
+struct ScreenPixels {
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+    std::vector<unsigned char> bytes;
+    // Number of different colours (counting stops at `limit`).
+    size_t DistinctColours(size_t limit = 16) const;
+};
+ScreenPixels CaptureScreen(HWND hwnd);
 
 // The text of a control with its mnemonic marker removed.
 std::wstring WithoutMnemonic(std::wstring text);

@@ -33,24 +33,40 @@ int NeededWidth(HWND control) {
         return textWidth + 8;
     }
     if (lstrcmpiW(className, L"Static") == 0) {
-        if (style & (SS_ENDELLIPSIS | SS_PATHELLIPSIS)) return 0;
-        if ((style & SS_TYPEMASK) == SS_OWNERDRAW) return 0;
+        if (style & (SS_ENDELLIPSIS | SS_PATHELLIPSIS))
+            return 0;
+        if ((style & SS_TYPEMASK) == SS_OWNERDRAW)
+            return 0;
+        if ((style & SS_TYPEMASK) == SS_LEFT) {
+            // A label that wraps its text needs the height of its wrapped lines at its width.
+            RECT rect;
+            GetClientRect(control, &rect);
+            HDC dc = GetDC(control);
+            HGDIOBJ old = SelectObject(dc, font);
+            RECT wrapped{0, 0, rect.right, 0};
+            DrawTextW(dc, shown.c_str(), -1, &wrapped, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+            SelectObject(dc, old);
+            ReleaseDC(control, dc);
+            return wrapped.bottom <= rect.bottom ? 0 : textWidth;
+        }
         return textWidth;
     }
     return 0;
 }
 
-std::vector<std::string> LayoutProblems(PanelView& panel) {
+std::vector<std::string> LayoutProblems(HWND parent) {
     std::vector<std::string> problems;
     RECT client;
-    GetClientRect(panel.hwnd(), &client);
+    GetClientRect(parent, &client);
     std::vector<std::pair<HWND, RECT>> controls;
-    for (HWND child = GetWindow(panel.hwnd(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (!(GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE)) continue;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!(GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE))
+            continue;
         RECT rect;
         GetWindowRect(child, &rect);
-        MapWindowPoints(nullptr, panel.hwnd(), reinterpret_cast<POINT*>(&rect), 2);
-        if (rect.right - rect.left <= 0 || rect.bottom - rect.top <= 0) continue;
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+        if (rect.right - rect.left <= 0 || rect.bottom - rect.top <= 0)
+            continue;
         if (rect.left < 0 || rect.top < 0 || rect.right > client.right || rect.bottom > client.bottom) {
             problems.push_back(Describe(child) + " leaves the panel");
         }
@@ -75,8 +91,9 @@ std::vector<std::string> LayoutProblems(PanelView& panel) {
 void ExpectCleanLayout(MainWindow& window, int dpi) {
     for (int i = 0; i < 10; ++i) {
         PanelView* panel = window.panel(static_cast<Panel>(i));
-        if (panel->id() != Panel::Update) EXPECT_NE(GetWindow(panel->hwnd(), GW_CHILD), nullptr);
-        for (const std::string& problem : LayoutProblems(*panel)) {
+        if (panel->id() != Panel::Update)
+            EXPECT_NE(GetWindow(panel->hwnd(), GW_CHILD), nullptr);
+        for (const std::string& problem : LayoutProblems(panel->hwnd())) {
             ADD_FAILURE() << "dpi " << dpi << ", " << PanelTitle(static_cast<Panel>(i)) << ": " << problem;
         }
     }
@@ -114,6 +131,38 @@ TEST_F(MainWindowTest, NoControlOverlapsLeavesItsPanelOrIsCutAt100And150Percent)
     EXPECT_EQ(rect.right - rect.left, suggested.right - suggested.left);
     ExpectCleanLayout(window, larger);
     Screenshot("after-dpi-change");
+}
+
+// Every dialog at 100 % and at 150 %: laid out cleanly, and a screenshot to look at.
+TEST_F(MainWindowTest, EveryDialogIsLaidOutCleanlyAt100And150Percent) {
+    state.lstSelectedFolders = {"C:\\windows", "C:\\users\\Public\\Documents\\Reports"};
+    const std::tuple<Panel, int, const char*> dialogs[] = {
+        {Panel::Settings, kIdCmdHomepageProtectSett, "dialog-home-page"},
+        {Panel::Settings, kIdCmdActiveProtectionSett, "dialog-active-protection"},
+        {Panel::Settings, kIdCmdAdvancedRegBackup, "dialog-registry-backup"},
+        {Panel::ScanPrep, kIdCmdCustomizeScan, "dialog-custom-scan"},
+        {Panel::ScanPrep, kIdCmdSelectDrvFolderScan, "dialog-folders"},
+    };
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1) {
+            RECT rect;
+            GetWindowRect(window.hwnd(), &rect);
+            const int larger = window.fonts().dpi() * 3 / 2;
+            SendMessageW(window.hwnd(), WM_DPICHANGED, MAKEWPARAM(larger, larger), reinterpret_cast<LPARAM>(&rect));
+            Settle();
+        }
+        const int dpi = window.fonts().dpi();
+        for (const auto& [panel, id, name] : dialogs) {
+            EXPECT_EQ(OpenDialog(panel, id,
+                                 [&](DialogBase& dialog) {
+                                     for (const std::string& problem : LayoutProblems(dialog.hwnd())) {
+                                         ADD_FAILURE() << "dpi " << dpi << ", " << name << ": " << problem;
+                                     }
+                                     Screenshot(name, dialog.hwnd());
+                                 }),
+                      1);
+        }
+    }
 }
 
 }  // namespace

@@ -409,7 +409,7 @@ TEST_F(MainWindowTest, SettingsBoxesSetTheirLinesAndStartWithWindowsTheRunValue)
     ClickInPanel(Panel::Settings, kIdChkStartWithWindows);
     auto run = fake.registry.Value("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Pellora");
     ASSERT_TRUE(run.has_value());
-    EXPECT_EQ(run->data, "C:\\Pellora\\Pellora.exe");
+    EXPECT_EQ(run->data, "\"C:\\Pellora\\Pellora.exe\"");
     ClickInPanel(Panel::Settings, kIdChkStartWithWindows);
     EXPECT_FALSE(fake.registry.Value("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Pellora"));
 }
@@ -530,6 +530,58 @@ TEST_F(MainWindowTest, NoPointOfTheClientAreaSendsMouseMovesToTheMainWindow) {
             }
         }
     }
+}
+
+TEST_F(MainWindowTest, EnterDuringAScanNeverAbortsItAndTheDetailsFollowTheScan) {
+    int presses = 0;
+    commands.cmdAbortNextResults_Click = [&] { ++presses; };
+    state.abortNextCaption = "Abort";
+    state.currentOperation = "Listing Hard Disk Files...";
+    state.lstHDDItems.Add("C:\\a.txt");
+    state.lstHDDItems.Add("C:\\b.txt");
+    state.scrollTimerEnabled = true;
+    app.navigation().ShowScanProc();
+    ui.Changed(View::ScanProgress);
+    Settle();
+    HWND abort = window.panel(Panel::ScanProc)->Control(kIdCmdAbortNextResults);
+    HWND details = static_cast<ScanProcView*>(window.panel(Panel::ScanProc))->details();
+    EXPECT_EQ(TextOf(details).rfind(L"Listing folders", 0), 0u) << U(TextOf(details));
+    EXPECT_NE(TextOf(details).find(L"2 entries listed"), std::wstring::npos);
+
+    // Enter with nothing focused, and with the Abort button focused (the dialog manager then
+    // sends the button's own command to the window).
+    SendMessageW(window.hwnd(), WM_COMMAND, IDOK, 0);
+    SetFocus(abort);
+    SendMessageW(window.hwnd(), WM_COMMAND, IDOK, 0);
+    SendMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(kIdCmdAbortNextResults, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(abort));
+    Settle();
+    EXPECT_EQ(presses, 0);
+    Click(abort);  // the mouse (or Space) still aborts
+    EXPECT_EQ(presses, 1);
+
+    // After the scan Enter goes on to the results.
+    state.abortNextCaption = "Next";
+    state.scrollTimerEnabled = false;
+    state.currentOperation = "Finished.";
+    ui.Changed(View::ScanProgress);
+    Settle();
+    SendMessageW(window.hwnd(), WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(presses, 2);
+    EXPECT_EQ(TextOf(details).rfind(L"Finished", 0), 0u);
+}
+
+TEST_F(MainWindowTest, TheTypeColumnShowsEveryTypeWordWhole) {
+    app.navigation().ShowScanResult();
+    Settle();
+    auto* view = dynamic_cast<ListPanelView*>(window.panel(Panel::ScanResult));
+    HWND list = view->list().hwnd();
+    int iconWidth = 0;
+    int iconHeight = 0;
+    ImageList_GetIconSize(ListView_GetImageList(list, LVSIL_SMALL), &iconWidth, &iconHeight);
+    // Check box, image and the word itself.
+    const int needed = GetSystemMetrics(SM_CXSMICON) + iconWidth + ListView_GetStringWidth(list, L"regkey");
+    EXPECT_GE(ListView_GetColumnWidth(list, 0), needed);
 }
 
 }  // namespace
