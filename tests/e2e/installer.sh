@@ -4,8 +4,9 @@
 # closed, an upgrade that closes a running Pellora, an upgrade that keeps the settings,
 # quarantine, registry backups and log byte for byte, a silent uninstall that removes what was
 # installed (and the start-at-logon value and task) and nothing else, a silent install to a
-# chosen folder and its uninstall, and an installer signed with a test certificate whose
-# signatures verify.
+# chosen folder and its uninstall, the kept data deleted by /REMOVEDATA and by No to the
+# interactive uninstaller's question (and nothing else), and an installer signed with a test
+# certificate whose signatures verify.
 # Arguments: the staged application folder and the build folder.
 set -euo pipefail
 export LC_ALL=C
@@ -187,6 +188,25 @@ printf 'mine' >"$chosen/notes.txt"
 uninstall "$chosen_win" /REMOVEDATA
 [ "$(cd "$chosen" && find . | sort | tr '\n' ' ')" = ". ./notes.txt " ] ||
     fail "/REMOVEDATA left or removed the wrong files: $(cd "$chosen" && find .)"
+rm -rf "$chosen"
+
+# The interactive uninstaller: "Uninstall", then No to keeping the data (the question's window is
+# "Pellora Uninstall", the uninstaller's own "Pellora Uninstall " with NSIS's trailing space).
+install "$setup" /S "/D=$chosen_win"
+cp -r "$default/Settings" "$default/Quarantine" "$default/Registry Backups" "$default/DavEre.roz" "$chosen/"
+printf 'mine' >"$chosen/notes.txt"
+"$run" "$chosen_win\\Uninstall.exe" </dev/null >/dev/null 2>&1 || fail "the uninstaller did not start"
+"$run" "$kit" wait-window "Pellora Uninstall " 60000 </dev/null || fail "the uninstaller showed no window"
+"$run" "$kit" post "Pellora Uninstall " 273 1 0 </dev/null || fail "could not press Uninstall"
+"$run" "$kit" wait-window "Pellora Uninstall" 60000 </dev/null || fail "the uninstaller did not ask about the data"
+"$run" "$kit" post "Pellora Uninstall" 273 7 0 </dev/null || fail "could not answer No"
+for _ in $(seq 600); do
+    "$run" reg query "$uninstall_key" /reg:64 </dev/null >/dev/null 2>&1 || break
+    sleep 0.2
+done
+"$run" "$kit" post "Pellora Uninstall " 273 1 0 </dev/null || true  # "Close"
+[ "$(cd "$chosen" && find . | sort | tr '\n' ' ')" = ". ./notes.txt " ] ||
+    fail "No to keeping the data left or removed the wrong files: $(cd "$chosen" && find .)"
 rm -rf "$chosen"
 [ -d "$drive_c/Tools" ] || fail "the uninstaller removed the chosen folder's parent"
 
