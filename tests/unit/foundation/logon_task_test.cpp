@@ -96,7 +96,7 @@ TEST_F(LogonTaskTest, StartUpWritesBothAgainFromEitherOne) {
     applier.ApplySettings();
     EXPECT_TRUE(state.startWithWindows);
     EXPECT_EQ(task.path, fake.system.ExecutablePath());
-    EXPECT_EQ(fake.registry.Value(kRunKeyPath, kRunValueName)->data, fake.system.ExecutablePath());
+    EXPECT_EQ(fake.registry.Value(kRunKeyPath, kRunValueName)->data, "\"" + fake.system.ExecutablePath() + "\"");
 
     AppState fresh;
     SettingsApplier again{fresh, registry, fake.system, fake.ui};
