@@ -430,6 +430,8 @@ TEST(CliOptions, CommandsOptionsHelpAndRefusals) {
              {"quarantine", "restore"},
              {"quarantine", "show", "a", "b"},
              {"ignore", "add"},
+             {"scan\n--mode"},  // an argument's line break stays out of the one-line refusal
+             {"scan", "--mode", "a\r\nb"},
          }) {
         ParseResult refused = ParseCommandLine(args);
         SCOPED_TRACE(testing::PrintToString(args));
