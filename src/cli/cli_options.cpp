@@ -80,6 +80,7 @@ constexpr const char* kMainFooter =
 
 std::string OneLine(std::string text) {
     std::replace(text.begin(), text.end(), '\n', ' ');
+    std::replace(text.begin(), text.end(), '\r', ' ');
     while (!text.empty() && text.back() == ' ')
         text.pop_back();
     return text;
@@ -104,7 +105,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     ParseResult result;
     if (!args.empty() && !args[0].empty() && args[0][0] != '-' && !IsCommandWord(args[0])) {
         result.exitCode = kExitError;
-        result.err = std::string(kProgram) + ": unknown command \"" + args[0] +
+        result.err = std::string(kProgram) + ": unknown command \"" + OneLine(args[0]) +
                      "\" (commands: scan, remove, quarantine, ignore, settings, folders, update; see " + kProgram +
                      " --help)";
         return result;

@@ -18,28 +18,38 @@ size_t NarrowPiece(UINT codePage, std::string_view text, size_t maxPiece) {
     if (text.size() <= maxPiece)
         return text.size();
     if (codePage == CP_UTF8) {
-        size_t end = maxPiece;
         // Continuation bytes (10xxxxxx) belong to the character before them.
-        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        auto continues = [&text](size_t at) { return (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80; };
+        size_t end = maxPiece;
+        while (end > 0 && continues(end))
             --end;
-        return end > 0 ? end : maxPiece;
+        if (end == 0) {
+            // A piece shorter than one character takes that whole character.
+            end = maxPiece;
+            while (end < text.size() && continues(end))
+                ++end;
+        }
+        return end;
     }
     // A double-byte code page's lead byte takes the next byte with it.
     size_t end = 0;
-    while (end < maxPiece) {
+    while (end < text.size()) {
         size_t step = IsDBCSLeadByteEx(codePage, static_cast<BYTE>(text[end])) ? 2 : 1;
-        if (end + step > maxPiece)
+        if (end > 0 && end + step > maxPiece)
             break;
-        end += step;
+        end = std::min(end + step, text.size());
     }
-    return end > 0 ? end : maxPiece;
+    return end;
 }
 
 size_t WidePiece(std::wstring_view text, size_t maxPiece) {
     if (text.size() <= maxPiece)
         return text.size();
     // A high surrogate stays with the low one after it.
-    return (text[maxPiece - 1] >= 0xD800 && text[maxPiece - 1] <= 0xDBFF && maxPiece > 1) ? maxPiece - 1 : maxPiece;
+    const wchar_t last = text[maxPiece - 1];
+    if (last < 0xD800 || last > 0xDBFF)
+        return maxPiece;
+    return maxPiece > 1 ? maxPiece - 1 : 2;
 }
 
 }  // namespace
