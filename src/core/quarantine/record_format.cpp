@@ -37,8 +37,14 @@ ObjectImage ImageOfRecordType(std::string_view type) {
 }
 
 bool IsSafeStoredItem(std::string_view item, bool folderCopy) {
-    if (item.empty() || item.find_first_of(":/") != std::string_view::npos)
+    if (item.empty() || item.find_first_of(":/<>\"|?*") != std::string_view::npos)
         return false;
+    // Windows ends a path at a NUL and refuses control characters in names; a damaged record
+    // must not name "..<NUL>" and reach the package's parent that way.
+    for (char c : item) {
+        if (static_cast<unsigned char>(c) < 0x20)
+            return false;
+    }
     size_t steps = 0;
     size_t pos = 0;
     while (pos <= item.size()) {
@@ -46,7 +52,11 @@ bool IsSafeStoredItem(std::string_view item, bool folderCopy) {
         if (end == std::string_view::npos)
             end = item.size();
         std::string_view step = item.substr(pos, end - pos);
-        if (step.empty() || step == "." || step == "..")
+        // Windows drops a name's trailing dots and blanks: "...", ". ." and the like name the
+        // folder itself or its parent.
+        while (!step.empty() && (step.back() == '.' || step.back() == ' '))
+            step.remove_suffix(1);
+        if (step.empty())
             return false;
         ++steps;
         pos = end + 1;

@@ -35,8 +35,11 @@ TEST(QuarantineRecordText, StoredItemsStayInsideThePackage) {
     EXPECT_TRUE(IsSafeStoredItem("Bad", true));
     EXPECT_TRUE(IsSafeStoredItem("10000\\Bad", true));
     EXPECT_FALSE(IsSafeStoredItem("10000\\Bad", false));
-    for (const char* bad :
-         {"", "..", "..\\..\\Windows", "C:\\Windows", "\\Windows", "a\\..", "a\\b\\c", "x/y", "a\\"}) {
+    for (const std::string& bad :
+         {std::string(), std::string(".."), std::string("..\\..\\Windows"), std::string("C:\\Windows"),
+          std::string("\\Windows"), std::string("a\\.."), std::string("a\\b\\c"), std::string("x/y"),
+          std::string("a\\"), std::string("...\\x"), std::string(". .\\x"), std::string("a\\.. "),
+          std::string("..\0x", 4), std::string("x\0\\..", 5), std::string("a\tb"), std::string("a|b")}) {
         EXPECT_FALSE(IsSafeStoredItem(bad, true)) << bad;
     }
     EXPECT_TRUE(IsRecordName("10000.QNF"));
