@@ -134,10 +134,10 @@ fingerprint() {
 fingerprint >"$work/before.txt"
 [ "$(wc -l <"$work/before.txt")" -gt 1000 ] || fail "the fingerprint saw too little of the system"
 
-# Custom mode with automatic erase, as an unattended automatic scan runs it.
+# Custom mode with the hard-disk listing and automatic erase, as an unattended automatic scan runs it.
 cli scan
 mkdir -p "$work/app/Settings"
-printf '0\r\n1\r\n1\r\n0\r\n1\r\n0\r\n1\r\n' >"$work/app/Settings/CustomScan.stg"
+printf '1\r\n1\r\n1\r\n0\r\n1\r\n0\r\n1\r\n' >"$work/app/Settings/CustomScan.stg"
 cli remove --mode custom --json "$(winpath "$work/remove.json")"
 tr -d '\r' <"$work/out" >"$work/remove.out"
 

@@ -117,7 +117,12 @@ bool ObjectIdentity::IsLinkBelow(const std::string& parentFinalPath, const std::
         return true;
     if (child->attributes & file_attr::kReparsePoint)
         return true;
-    return !(child->parts.size() == parent->size() + 1 && IsStrictlyBelow(child->parts, *parent));
+    if (child->parts.size() == parent->size() + 1 && IsStrictlyBelow(child->parts, *parent))
+        return false;
+    // Wine names a drive's root folder by the Unix folder behind it but its entries by the
+    // drive letter; an entry that resolves to exactly the path it was named by is no link.
+    auto named = SplitFoldedPath(childPath);
+    return !(named && *named == child->parts);
 }
 
 bool ObjectIdentity::IsLink(const std::string& path) {

@@ -1,6 +1,6 @@
 #include "core/scan/file_finder.h"
 
-#include "core/util/case_fold.h"
+#include "core/identity/object_identity.h"
 
 namespace pellora {
 
@@ -52,16 +52,24 @@ bool FileFinder::ListOne(const std::string& base,
 }
 
 bool FileFinder::LeadsElsewhere(const std::string& parentFinalPath, const std::string& childPath) {
+    auto parent = SplitFoldedPath(parentFinalPath);
+    // A parent whose final path this program cannot read gives no yardstick.
+    if (!parent)
+        return false;
     auto child = files_.Identify(childPath);
     if (!child)
         return true;
     if (child->attributes & file_attr::kReparsePoint)
         return true;
-    std::string expected = parentFinalPath;
-    if (expected.empty() || expected.back() != '\\')
-        expected += '\\';
-    size_t slash = child->finalPath.rfind('\\');
-    return slash == std::string::npos || !EqualsOrdinalIgnoreCase(child->finalPath.substr(0, slash + 1), expected);
+    auto parts = SplitFoldedPath(child->finalPath);
+    if (!parts)
+        return true;
+    if (parts->size() == parent->size() + 1 && IsStrictlyBelow(*parts, *parent))
+        return false;
+    // Wine names a drive's root folder by the Unix folder behind it but its entries by the
+    // drive letter; an entry that resolves to exactly the path it was listed under is no link.
+    auto listed = SplitFoldedPath(childPath);
+    return !(listed && *listed == *parts);
 }
 
 template <typename Add>
