@@ -46,8 +46,8 @@ gui_pid=""
 
 # Now the console program runs; its first output line shows it holds the guard, and it cannot
 # finish while nobody reads the rest.
-cli ignore list
-expect_status 0 "ignore list once the window has ended"
+cli settings
+expect_status 0 "settings once the window has ended"
 printf '%s' "$(winpath "$plant")" >"$work/app/Settings/SelectedFolders.stg"
 mkfifo "$work/pipe"
 "$run" "$work/app/pellora-cli.exe" scan --mode folders </dev/null >"$work/pipe" 2>"$work/err" &

@@ -110,13 +110,14 @@ expect_status 0 "quarantine list after restore"
 cli scan
 expect_status 1 "scan after restore"
 
-# Remove with quarantine first: copies of the program and the cookie only; then delete them.
+# Remove with quarantine first: a copy of every row it removes (program, folder, value, key and
+# cookie); then delete them.
 cli remove --quarantine
 expect_status 0 "remove --quarantine"
 objects_absent || fail "remove --quarantine left objects behind"
 cli quarantine list
-[ "$(wc -l <"$work/out")" = 1 ] && [ "$(cut -f3 <"$work/out" | tr -d '\r')" = 2 ] ||
-    fail "remove --quarantine did not store the program and the cookie: $(cat "$work/out")"
+[ "$(wc -l <"$work/out")" = 1 ] && [ "$(cut -f3 <"$work/out" | tr -d '\r')" = 5 ] ||
+    fail "remove --quarantine did not store all five rows: $(cat "$work/out")"
 package=$(cut -f1 <"$work/out" | tr -d '\r')
 cli quarantine delete "$package" no-such-package
 expect_status 2 "quarantine delete of an unknown package"

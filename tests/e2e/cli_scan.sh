@@ -35,8 +35,8 @@ write_database \
 
 # First start: the settings files with their defaults (smart scan); then the custom scan's options
 # (full hard disk, processes, registry, full registry, cookies) and the folder of the folder scan.
-cli ignore list
-expect_status 0 "ignore list"
+cli settings
+expect_status 0 "settings"
 printf '1\r\n1\r\n1\r\n0\r\n0\r\n1\r\n1' >"$work/app/Settings/CustomScan.stg"
 printf '%s' "$W" >"$work/app/Settings/SelectedFolders.stg"
 settings_before=$(cat "$work/app/Settings/Settings.stg")

@@ -10,6 +10,7 @@
 
 // The fakes first: <windows.h> turns names such as DeleteFile into macros.
 #include "core/app/app.h"
+#include "fakes/fake_http.h"
 #include "fakes/fake_platform.h"
 
 #include "gui/dialog_base.h"
@@ -49,7 +50,11 @@ protected:
 
     fakes::FakePlatform fake;
     GuiUi ui;
-    Ports ports{fake.registry, fake.files, fake.processes, fake.shell, fake.clock, fake.system, ui};
+    // The update's network and signature check; App keeps the ports it is given, so they are
+    // there before it is made.
+    fakes::FakeHttp http;
+    fakes::FakeSignatures signatures;
+    Ports ports{fake.registry, fake.files, fake.processes, fake.shell, fake.clock, fake.system, ui, &http, &signatures};
     App app{ports};
     GuiCommands commands;
     MainWindow window{app, commands, ui};

@@ -5,7 +5,6 @@
 #include "gui_fixture.h"
 // After the fixture: the fakes before <windows.h>.
 #include "core/update/key_format.h"
-#include "fakes/fake_http.h"
 
 namespace pellora::gui::testing {
 namespace {
@@ -15,8 +14,6 @@ constexpr const char* kUrl = "http://db.example/members/DataBase.ref";
 class UpdatePanelTest : public MainWindowTest {
   protected:
     UpdatePanelTest() {
-        ports.http = &http;
-        ports.signatures = &signatures;
         fake.files.AddFolder("C:\\Pellora\\Settings");
         fake.files.AddFile("C:\\Pellora\\Keys\\test-signing-key.pem", fakes::PublicKeyPem(std::string(64, 'k')));
         fake.files.AddFile("C:\\Pellora\\DataBase.ref", fakes::LockedDatabase(1000, "Old Database 1"));
@@ -32,9 +29,6 @@ class UpdatePanelTest : public MainWindowTest {
         Settle();
     }
     UpdateView& panel() { return *dynamic_cast<UpdateView*>(window.panel(Panel::Update)); }
-
-    fakes::FakeHttp http;
-    fakes::FakeSignatures signatures;
 };
 
 TEST_F(UpdatePanelTest, ShowsTheDownloadAndCancelsIt) {
