@@ -13,7 +13,7 @@ App::App(Ports& frontEnd)
       finder_(state_, ports_.files, ports_.ui),
       statusPanel_(state_, ports_.system, ports_.ui, finder_),
       navigation_(state_, ports_, statusPanel_),
-      fileOperations_(state_, ports_.files, ports_.shell, ports_.ui),
+      fileOperations_(state_, ports_.files, ports_.ui),
       quarantine_(state_, ports_, registry_, finder_, fileOperations_),
       settingsFiles_(state_, ports_.files, ports_.system, ports_.ui),
       processEnder_(ports_.processes, ports_.clock, ports_.ui),

@@ -2,19 +2,6 @@
 
 namespace pellora {
 
-uint32_t FileOperations::ShellFlags() {
-    // The shell's questions and error boxes would hold an unattended run until somebody came.
-    return ui_.Unattended() ? shell_flags::kUnattended : 0;
-}
-
-int FileOperations::ShellFileCopy(const std::string& source, const std::string& destination) {
-    return shell_.FileOperation(ShellOp::Copy, source, destination, ShellFlags());
-}
-
-int FileOperations::ShellFileMove(const std::string& source, const std::string& destination) {
-    return shell_.FileOperation(ShellOp::Move, source, destination, ShellFlags());
-}
-
 size_t FileOperations::DeleteListedItems() {
     size_t removed = 0;
     std::string path;

@@ -62,7 +62,7 @@ class QuarantineTest : public ::testing::Test {
     AppState state;
     RegistryAccess registry{p.registry, p.ui};
     FileFinder finder{state, p.files, p.ui};
-    FileOperations fileOps{state, p.files, p.shell, p.ui};
+    FileOperations fileOps{state, p.files, p.ui};
     Quarantine quarantine{state, p.ports, registry, finder, fileOps};
     bool failRegedit = false;
     bool ignoreImports = false;

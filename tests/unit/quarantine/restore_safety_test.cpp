@@ -48,7 +48,7 @@ class RestoreSafetyTest : public QuarantineTest {
   protected:
     RecordingShell shell{p.shell, p.files};
     Ports ports{p.registry, p.files, p.processes, shell, p.clock, p.system, p.ui};
-    FileOperations ops{state, p.files, shell, p.ui};
+    FileOperations ops{state, p.files, p.ui};
     Quarantine q{state, ports, registry, finder, ops};
 
     void CheckAll() {

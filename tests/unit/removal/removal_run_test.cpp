@@ -83,7 +83,7 @@ class RemovalRunTest : public ::testing::Test {
     AppState state;
     RegistryAccess registry{p.registry, p.ui};
     FileFinder finder{state, files, p.ui};
-    FileOperations fileOps{state, files, shell, p.ui};
+    FileOperations fileOps{state, files, p.ui};
     ProcessEnder ender{p.processes, p.clock, p.ui};
     RegScan regScan{state, p.registry, p.ui};
     Quarantine quarantine{state, ports, registry, finder, fileOps};

@@ -183,7 +183,7 @@ class QuarantineWinTest : public ::testing::Test {
     AppState state;
     RegistryAccess registry{registryPort, ui};
     FileFinder finder{state, files, ui};
-    FileOperations fileOps{state, files, shell, ui};
+    FileOperations fileOps{state, files, ui};
     Quarantine quarantine{state, ports, registry, finder, fileOps};
 };
 
