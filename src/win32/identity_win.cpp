@@ -56,6 +56,54 @@ std::string PlainFinalPath(std::wstring path) {
     return Narrow(path);
 }
 
+// The object's name as the object manager keeps it, for when GetFinalPathNameByHandleW cannot
+// give it: Wine's copy reads the name into a buffer of MAX_PATH characters and fails with
+// ERROR_MORE_DATA for every longer path, however large the caller's buffer. Wine names files
+// "\??\C:\..." there, which is the final path; Windows' own "\Device\..." names are
+// not mapped here (Windows' GetFinalPathNameByHandleW has no such limit).
+std::optional<std::wstring> ObjectManagerName(HANDLE file) {
+    struct CountedName {
+        USHORT length;  // in bytes
+        USHORT maximumLength;
+        PWSTR buffer;
+    };
+    using NtQueryObjectFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    constexpr int kObjectNameInformation = 1;
+    static NtQueryObjectFn query = reinterpret_cast<NtQueryObjectFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    if (!query)
+        return std::nullopt;
+    // A name is at most 32,767 characters.
+    std::vector<wchar_t> buffer(sizeof(CountedName) / sizeof(wchar_t) + 32768);
+    ULONG written = 0;
+    if (query(file, kObjectNameInformation, buffer.data(), static_cast<ULONG>(buffer.size() * sizeof(wchar_t)),
+              &written) != 0)
+        return std::nullopt;
+    const auto* name = reinterpret_cast<const CountedName*>(buffer.data());
+    std::wstring text(name->buffer, name->length / sizeof(wchar_t));
+    if (text.starts_with(L"\\??\\UNC\\"))
+        return L"\\\\" + text.substr(8);
+    if (text.size() >= 7 && text.starts_with(L"\\??\\") && text[5] == L':' && text[6] == L'\\')
+        return text.substr(4);
+    return std::nullopt;
+}
+
+std::optional<std::wstring> FinalPathOf(HANDLE file) {
+    std::vector<wchar_t> buffer(1024);
+    DWORD length = GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length >= buffer.size()) {
+        buffer.resize(length + 1);
+        length = GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    }
+    if (length == 0 && GetLastError() == ERROR_MORE_DATA)
+        return ObjectManagerName(file);
+    if (length == 0 || length >= buffer.size())
+        return std::nullopt;
+    return std::wstring(buffer.data(), length);
+}
+
 }  // namespace
 
 bool OrdinalEqualIgnoreCase(const std::string& a, const std::string& b) {
@@ -71,21 +119,14 @@ std::optional<FileIdentity> FileSystemWin::Identify(const std::string& path) {
                                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file)
         return std::nullopt;
-    std::vector<wchar_t> buffer(1024);
-    DWORD length = GetFinalPathNameByHandleW(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
-                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length >= buffer.size()) {
-        buffer.resize(length + 1);
-        length = GetFinalPathNameByHandleW(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
-                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    }
-    if (length == 0 || length >= buffer.size())
+    std::optional<std::wstring> finalPath = FinalPathOf(file.get());
+    if (!finalPath)
         return std::nullopt;
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(file.get(), &info))
         return std::nullopt;
     FileIdentity identity;
-    identity.finalPath = PlainFinalPath(std::wstring(buffer.data(), length));
+    identity.finalPath = PlainFinalPath(std::move(*finalPath));
     identity.volumeSerial = info.dwVolumeSerialNumber;
     identity.fileIdHigh = info.nFileIndexHigh;
     identity.fileIdLow = info.nFileIndexLow;

@@ -1,5 +1,6 @@
 #include "core/scan/reference_matching.h"
 
+#include "core/util/case_fold.h"
 #include "core/util/text.h"
 
 namespace pellora {
@@ -58,7 +59,11 @@ bool FilePatternMatchesPath(std::string_view pattern, std::string_view path) {
 }
 
 bool ContainsPiece(std::string_view text, std::string_view piece) {
-    return !piece.empty() && FindIgnoreCase(text, piece) != std::string_view::npos;
+    if (piece.empty())
+        return false;
+    if (IsAscii(text) && IsAscii(piece))
+        return FindIgnoreCase(text, piece) != std::string_view::npos;
+    return ContainsOrdinalIgnoreCase(text, piece);
 }
 
 bool IsFolderOrBelow(std::string_view row, std::string_view folder) {

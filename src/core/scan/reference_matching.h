@@ -14,8 +14,9 @@ namespace pellora {
 // Comparisons are case-sensitive.
 bool FilePatternMatchesPath(std::string_view pattern, std::string_view path);
 
-// Kinds "cook" and "regs": `text` contains `piece`, compared without regard to ASCII case. An
-// empty piece never matches (it would otherwise find every cookie or registry key).
+// Kinds "cook" and "regs": `text` contains `piece`, compared without regard to case the way
+// Windows compares names (ordinal, over all of Unicode). An empty piece never matches (it would
+// otherwise find every cookie or registry key).
 bool ContainsPiece(std::string_view text, std::string_view piece);
 
 // Kind "fold" in the file/folder scan: `row` is the folder itself or a path below it. "C:\Bad"

@@ -12,6 +12,7 @@
 #include "core/scan/listing_rows.h"
 #include "core/scan/reference_matching.h"
 #include "core/scan/scanner.h"
+#include "core/util/case_fold.h"
 #include "core/util/text.h"
 
 namespace pellora {
@@ -156,7 +157,7 @@ void Scanner::TestRegKey() {
     // that ends every subkey list and report the item present wherever its parent exists.
     if (slash == std::string::npos || slash + 1 == object.size())
         return;
-    const std::string name = ToLowerAscii(std::string_view(object).substr(slash + 1));
+    const std::string name = FoldOrdinal(std::string_view(object).substr(slash + 1));
     if (SubkeysOf(object.substr(0, slash)).count(name)) {
         Record(Find{item_.object(), item_.category(), kImageRegKey, &ScanCounters::regKeysIdentified, false});
     }
@@ -171,7 +172,7 @@ const Scanner::NameSet& Scanner::SubkeysOf(const std::string& parent) {
     }
     NameSet names;
     for (const std::string& subkey : registry_.EnumSubKeys(parent))
-        names.insert(ToLowerAscii(subkey));
+        names.insert(FoldOrdinal(subkey));
     if (!wellFormed) {
         uncachedSubkeys_ = std::move(names);
         return uncachedSubkeys_;

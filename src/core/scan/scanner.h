@@ -138,7 +138,8 @@ class Scanner {
     void TestFolder();
     void TestRegVal();
     void TestRegKey();
-    // Lower-cased subkey names of a parent key (with the empty entry that ends every list).
+    // Subkey names of a parent key folded as Windows compares names (with the empty entry that
+    // ends every list).
     using NameSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
     const NameSet& SubkeysOf(const std::string& parent);
     void TestListing(ListingTest test, const ScanPlan& plan);

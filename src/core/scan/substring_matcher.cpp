@@ -2,12 +2,15 @@
 
 #include <algorithm>
 
+#include "core/util/case_fold.h"
 #include "core/util/text.h"
 
 namespace pellora {
 
 uint32_t SubstringMatcher::Add(std::string_view piece) {
-    pieces_.push_back(ToLowerAscii(piece));
+    // Folded the way Windows compares names, then with the ASCII letters small again: folded
+    // text has no small ASCII letters, so the small letters' columns serve both cases.
+    pieces_.push_back(ToLowerAscii(FoldOrdinal(piece)));
     return static_cast<uint32_t>(pieces_.size() - 1);
 }
 

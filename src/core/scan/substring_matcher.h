@@ -1,17 +1,21 @@
-// Finds which of many pieces of text occur in a text, without regard to ASCII case, in one pass
+// Finds which of many pieces of text occur in a text, without regard to case (ordinal over
+// Unicode, as Windows compares names; util/case_fold.h), in one pass
 // over the text (an Aho-Corasick automaton). The scan's "cook" and "regs" items are such pieces,
 // looked for in every row of the cookie and registry listings: with the automaton a listing is
 // read once for all items instead of once per item.
 //
-// The automaton is a complete transition table over the letters the pieces use (letters of
+// The automaton is a complete transition table over the bytes the pieces use (ASCII letters of
 // both cases share one column, every other byte one column of its own), so each byte of a text
-// costs one table step.
+// costs one table step. A text with bytes beyond ASCII is folded first; ASCII text needs no
+// copy.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/util/case_fold.h"
 
 namespace pellora {
 
@@ -30,6 +34,10 @@ class SubstringMatcher {
     // Calls found(piece number) once for every piece that occurs in `text`.
     template <typename Found>
     void FindIn(std::string_view text, Found&& found) {
+        if (!IsAscii(text)) {
+            FoldOrdinalInto(text, folded_);
+            text = folded_;
+        }
         ++stamp_;
         uint32_t state = 0;
         for (unsigned char c : text) {
@@ -48,7 +56,7 @@ class SubstringMatcher {
   private:
     static constexpr uint32_t kNone = UINT32_MAX;
 
-    std::vector<std::string> pieces_;  // lower-cased
+    std::vector<std::string> pieces_;  // folded, ASCII letters small
     uint16_t column_[256] = {};
     uint32_t columns_ = 1;
     std::vector<uint32_t> next_;            // node * columns_ + column -> node
@@ -58,6 +66,7 @@ class SubstringMatcher {
     std::vector<uint32_t> outputNode_;      // per node: itself when a piece ends here, else its dictionary link
     std::vector<uint64_t> seen_;            // per piece: stamp of the last text it was reported for
     uint64_t stamp_ = 0;
+    std::string folded_;  // the current text, folded, when it is not ASCII
 };
 
 }  // namespace pellora

@@ -253,8 +253,8 @@ char16_t UpcaseOrdinal(char16_t unit) {
     return unit;
 }
 
-std::string FoldOrdinal(std::string_view text) {
-    std::string out;
+void FoldOrdinalInto(std::string_view text, std::string& out) {
+    out.clear();
     out.reserve(text.size());
     size_t pos = 0;
     while (pos < text.size()) {
@@ -273,7 +273,24 @@ std::string FoldOrdinal(std::string_view text) {
         // Code points beyond the plane are two UTF-16 units, which the system leaves as they are.
         Encode(value < 0x10000 ? UpcaseOrdinal(static_cast<char16_t>(value)) : value, out);
     }
+}
+
+std::string FoldOrdinal(std::string_view text) {
+    std::string out;
+    FoldOrdinalInto(text, out);
     return out;
+}
+
+bool IsAscii(std::string_view text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+bool ContainsOrdinalIgnoreCase(std::string_view haystack, std::string_view needle) {
+    return FoldOrdinal(haystack).find(FoldOrdinal(needle)) != std::string::npos;
 }
 
 bool EqualsOrdinalIgnoreCase(std::string_view a, std::string_view b) {

@@ -14,6 +14,12 @@ namespace pellora {
 char16_t UpcaseOrdinal(char16_t unit);
 // UTF-8 text with every UTF-16 unit upper-cased as above; invalid bytes are kept as they are.
 std::string FoldOrdinal(std::string_view utf8);
+// The same into `out` (replacing what it held), so a caller folding many texts keeps one buffer.
+void FoldOrdinalInto(std::string_view utf8, std::string& out);
+// True when every byte is below 0x80; such text folds by the ASCII letters alone.
+bool IsAscii(std::string_view text);
+// Whether `needle` occurs in `haystack`, both folded as above.
+bool ContainsOrdinalIgnoreCase(std::string_view haystack, std::string_view needle);
 bool EqualsOrdinalIgnoreCase(std::string_view a, std::string_view b);
 bool StartsWithOrdinalIgnoreCase(std::string_view text, std::string_view prefix);
 

@@ -55,6 +55,11 @@ TEST(FilePattern, FollowsTheRuleTable) {
 TEST(ListingTests, PiecesAndFolders) {
     EXPECT_TRUE(ContainsPiece("me@EVIL.com.txt", "evil"));
     EXPECT_FALSE(ContainsPiece("anything", ""));
+    // Case is ignored the way Windows compares names: every script, one unit for one unit.
+    EXPECT_TRUE(ContainsPiece("me@ÉMILE-ads.txt", "émile"));
+    EXPECT_TRUE(ContainsPiece("HKEY_CURRENT_USER\\Software\\Шпион", "шПИОН"));
+    EXPECT_FALSE(ContainsPiece("strasse", "straße"));
+    EXPECT_FALSE(ContainsPiece("Émile", "Emile"));
     EXPECT_TRUE(IsFolderOrBelow("C:\\Bad", "C:\\Bad"));
     EXPECT_TRUE(IsFolderOrBelow("C:\\Bad\\x", "C:\\Bad"));
     EXPECT_FALSE(IsFolderOrBelow("C:\\Badger\\x.txt", "C:\\Bad"));
@@ -80,12 +85,15 @@ class Generator {
   public:
     explicit Generator(unsigned seed) : random_(seed) {}
     int Number(int below) { return std::uniform_int_distribution<int>(0, below - 1)(random_); }
+    // Letters are single bytes, except the two-byte "é" and "É", whose cases must meet too.
     std::string Word(const char* letters, int maxLength) {
         std::string word;
         int length = Number(maxLength + 1);
         size_t count = std::char_traits<char>::length(letters);
-        for (int i = 0; i < length; ++i)
-            word += letters[Number(static_cast<int>(count))];
+        for (int i = 0; i < length; ++i) {
+            char letter = letters[Number(static_cast<int>(count))];
+            word += letter == 'e' ? "é" : letter == 'E' ? "É" : std::string(1, letter);
+        }
         return word;
     }
 
@@ -98,10 +106,10 @@ TEST(Indexes, FindWhatTheRowByRowTestsFind) {
         Generator g(seed);
         std::vector<std::string> rows;
         for (int i = 0; i < 400; ++i)
-            rows.push_back("C:" + g.Word("\\\\aAb.*", 9) + "\\" + g.Word("aAbx.*", 6));
+            rows.push_back("C:" + g.Word("\\\\aAbeE.*", 9) + "\\" + g.Word("aAbxeE.*", 6));
         std::vector<std::string> objects;
         for (int i = 0; i < 150; ++i)
-            objects.push_back(i % 3 ? g.Word("aAbx.*", 6) : rows[g.Number(400)].substr(0, g.Number(12)));
+            objects.push_back(i % 3 ? g.Word("aAbxeE.*", 6) : rows[g.Number(400)].substr(0, g.Number(12)));
 
         FilePatternIndex files;
         SubstringMatcher pieces;

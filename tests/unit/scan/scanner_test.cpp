@@ -70,16 +70,18 @@ TEST_F(SmartScan, RegValNeedsReadableNonEmptyText) {
     EXPECT_EQ(state.counters.regValuesIdentified, 2);
 }
 
-TEST_F(SmartScan, RegKeyMatchesAnyCaseNeverAnEmptyNameAndIsNotRecognized) {
+TEST_F(SmartScan, RegKeyMatchesAnyCaseOfAnyScriptNeverAnEmptyNameAndIsNotRecognized) {
     p.registry.AddKey("HKEY_CURRENT_USER\\Software\\EvilCo");
+    p.registry.AddKey("HKEY_CURRENT_USER\\Software\\Émile Ads");
     Items({"regkey|HKEY_CURRENT_USER\\Software\\EVILCO|E|", "regkey|HKEY_CURRENT_USER\\Software\\|E|",
+           "regkey|HKEY_CURRENT_USER\\Software\\éMILE ADS|E|", "regkey|HKEY_CURRENT_USER\\Software\\Emile Ads|E|",
            "regkey|HKEY_CURRENT_USER\\Software\\GoodCo|E|", "regkey|EvilCo|E|", "regkey|HKLM\\Software\\EvilCo|E|",
            "regkey|HKLM\\Software\\EvilCo|E|"});
     scanner.StartScan();
-    EXPECT_EQ(Found(), (Strings{"HKEY_CURRENT_USER\\Software\\EVILCO"}));
+    EXPECT_EQ(Found(), (Strings{"HKEY_CURRENT_USER\\Software\\EVILCO", "HKEY_CURRENT_USER\\Software\\éMILE ADS"}));
     EXPECT_EQ(state.lstScanResult[0].image, kImageRegKey);
-    EXPECT_EQ(state.counters.regKeysIdentified, 1);
-    EXPECT_EQ(state.counters.newObjects, 1);
+    EXPECT_EQ(state.counters.regKeysIdentified, 2);
+    EXPECT_EQ(state.counters.newObjects, 2);
     EXPECT_EQ(state.counters.objectsRecognized, 0);
     // A malformed parent is reported by the registry layer for every item that names it.
     EXPECT_EQ(p.ui.messages.size(), 2u);
@@ -90,11 +92,12 @@ TEST_F(SmartScan, CookieFindsEveryMatchingFileAnyCase) {
     p.files.AddFile("C:\\Users\\me\\Cookies\\me@good.txt");
     p.files.AddFile("C:\\Users\\me\\Cookies\\me@evil.net.txt");
     p.files.AddFile("C:\\Users\\me\\Cookies\\evil.dat");
-    Items({"cookie|evil|Tracker|", "cookie||Empty|"});
+    p.files.AddFile("C:\\Users\\me\\Cookies\\me@ÉCHO-ADS.txt");
+    Items({"cookie|evil|Tracker|", "cookie||Empty|", "cookie|écho-ads|Tracker|"});
     scanner.StartScan();
-    EXPECT_EQ(Found(), (Strings{"me@EVIL.com[1].txt", "me@evil.net.txt"}));
+    EXPECT_EQ(Found(), (Strings{"me@EVIL.com[1].txt", "me@evil.net.txt", "me@ÉCHO-ADS.txt"}));
     EXPECT_EQ(state.lstScanResult[0].image, kImageCookie);
-    EXPECT_EQ(state.counters.filesIdentified, 2);
+    EXPECT_EQ(state.counters.filesIdentified, 3);
 }
 
 TEST_F(SmartScan, CommentUrlSendsTheFindToTheIrremovableList) {
