@@ -139,16 +139,6 @@ bool Start(const std::string& commandLine, int showWindow, PROCESS_INFORMATION& 
 
 }  // namespace
 
-bool ProcessesWin::RunAndWait(const std::string& commandLine, int showWindow) {
-    PROCESS_INFORMATION info{};
-    if (!Start(commandLine, showWindow, info))
-        return false;
-    UniqueKernelHandle process(info.hProcess);
-    UniqueKernelHandle thread(info.hThread);
-    WaitForSingleObject(process.get(), INFINITE);
-    return true;
-}
-
 ProcessPort::BoundedRun ProcessesWin::RunAndWaitBounded(const std::string& commandLine,
                                                         int showWindow,
                                                         uint32_t timeoutMs) {

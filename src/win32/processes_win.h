@@ -15,7 +15,6 @@ class ProcessesWin : public ProcessPort {
     bool Terminate(uint32_t pid, uint32_t exitCode) override;
     uint32_t CurrentProcessId() override;
     WindowsVersion Version() override;
-    bool RunAndWait(const std::string& commandLine, int showWindow) override;
     // Without handle inheritance; the first word, when a full path, is the program itself.
     BoundedRun RunAndWaitBounded(const std::string& commandLine, int showWindow, uint32_t timeoutMs) override;
     std::optional<ProcessEntry> Describe(uint32_t pid) override;

@@ -530,9 +530,14 @@ bool FakeProcesses::Terminate(uint32_t pid, uint32_t) {
     return true;
 }
 
-bool FakeProcesses::RunAndWait(const std::string& commandLine, int) {
+ProcessPort::BoundedRun FakeProcesses::RunAndWaitBounded(const std::string& commandLine, int, uint32_t timeoutMs) {
     commands.push_back(commandLine);
-    return onRun ? onRun(commandLine) : true;
+    waitBounds.push_back(timeoutMs);
+    if (!(onRun ? onRun(commandLine) : true))
+        return {false, false};
+    bool ends = std::none_of(neverEnding.begin(), neverEnding.end(),
+                             [&](const std::string& part) { return commandLine.find(part) != std::string::npos; });
+    return {true, ends};
 }
 
 void FakeProcesses::Add(const std::string& exeName, uint32_t pid, int windows, bool closesOnWmClose) {

@@ -155,7 +155,7 @@ class FakeProcesses : public ProcessPort {
     bool Terminate(uint32_t pid, uint32_t exitCode) override;
     uint32_t CurrentProcessId() override { return selfPid; }
     WindowsVersion Version() override { return version; }
-    bool RunAndWait(const std::string& commandLine, int showWindow) override;
+    BoundedRun RunAndWaitBounded(const std::string& commandLine, int showWindow, uint32_t timeoutMs) override;
     std::optional<ProcessEntry> Describe(uint32_t pid) override;
 
     void Add(const std::string& exeName, uint32_t pid, int windows = 1, bool closesOnWmClose = true);
@@ -166,6 +166,9 @@ class FakeProcesses : public ProcessPort {
     std::vector<std::string> commands;
     // Runs for every command line; returns whether the program started. Default: started.
     std::function<bool(const std::string&)> onRun;
+    // A started command line holding one of these never ends by itself: the wait runs out.
+    std::vector<std::string> neverEnding;
+    std::vector<uint32_t> waitBounds;  // of every command
     uint32_t selfPid = 4242;
     WindowsVersion version{10, 0, 2};
 };

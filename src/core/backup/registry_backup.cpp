@@ -35,16 +35,23 @@ void RegistryBackup::ExportLocalMachine(const std::string& stamp) {
     // A file left there by an earlier run must not pass for this run's export.
     (void)ports_.files.SetAttributes(exported, file_attr::kNormal);
     (void)ports_.files.DeleteFile(exported);
-    bool ran = false;
-    for (int attempt = 0; attempt < kExportAttempts && !ran; ++attempt) {
+    ShellRun run = ShellRun::NotStarted;
+    for (int attempt = 0; attempt < kExportAttempts && run == ShellRun::NotStarted; ++attempt) {
         if (attempt > 0)
             ports_.ui.Yield();
-        ran = ShellAndWait(ports_.processes, command, kHiddenWindow);
+        run = ShellAndWait(ports_.processes, command, kHiddenWindow, kRegeditBackupWaitMs);
+    }
+    if (run == ShellRun::Ended) {
+        // Half an export is no backup, and it would fill the drive root run after run.
+        (void)ports_.files.DeleteFile(exported);
+        state_.lstLog.push_back("Registry not backed up (the registry editor did not end in time and was ended)");
+        ports_.ui.Changed(View::Log);
+        return;
     }
 
     // The log says "backed up" only when there is a backup: an editor that did not start or
     // wrote nothing leaves no line claiming otherwise.
-    if (!ran || !ports_.files.GetAttributes(exported))
+    if (run != ShellRun::Finished || !ports_.files.GetAttributes(exported))
         return;
     LocalTime now = ports_.clock.Now();
     state_.lstLog.push_back("");

@@ -38,10 +38,6 @@ class ProcessPort {
     virtual bool Terminate(uint32_t pid, uint32_t exitCode) = 0;
     virtual uint32_t CurrentProcessId() = 0;
     virtual WindowsVersion Version() = 0;
-    // Starts `commandLine` with the given show-window value, normal priority, inherited handles,
-    // and waits for it without a time limit. False when the program could not be started.
-    virtual bool RunAndWait(const std::string& commandLine, int showWindow) = 0;
-
     // The process that now has `pid`, with its image path and creation time; nothing when there
     // is none or it cannot be queried.
     virtual std::optional<ProcessEntry> Describe(uint32_t pid) {
@@ -55,11 +51,7 @@ class ProcessPort {
         bool ran = false;
         bool finished = false;
     };
-    virtual BoundedRun RunAndWaitBounded(const std::string& commandLine, int showWindow, uint32_t timeoutMs) {
-        (void)timeoutMs;
-        bool ran = RunAndWait(commandLine, showWindow);
-        return {ran, ran};
-    }
+    virtual BoundedRun RunAndWaitBounded(const std::string& commandLine, int showWindow, uint32_t timeoutMs) = 0;
 };
 
 }  // namespace pellora

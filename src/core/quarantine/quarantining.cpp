@@ -132,8 +132,10 @@ bool Quarantine::StoreKey(const std::string& keyPath, const std::string& payload
     RemoveStoreFile(temp);
     if (ports_.files.GetAttributes(temp))
         return false;
-    if (!ShellAndWait(ports_.processes, RegeditExportCommand(state_.folders.windowsDir, temp, keyPath),
-                      kHiddenWindow)) {
+    if (ShellAndWait(ports_.processes, RegeditExportCommand(state_.folders.windowsDir, temp, keyPath), kHiddenWindow,
+                     kRegeditKeyWaitMs) != ShellRun::Finished) {
+        // An editor ended at the bound may have written half an export.
+        RemoveStoreFile(temp);
         return false;
     }
     if (!IsFile(temp))

@@ -219,9 +219,9 @@ bool Quarantine::WriteBackKey(const std::string& payload, const std::string& key
     RemoveStoreFile(temp);
     if (ports_.files.GetAttributes(temp))
         return false;
-    bool imported =
-        QuietCopy(payload, temp) == 0 && IsFile(temp) &&
-        ShellAndWait(ports_.processes, RegeditImportCommand(state_.folders.windowsDir, temp), kHiddenWindow);
+    bool imported = QuietCopy(payload, temp) == 0 && IsFile(temp) &&
+                    ShellAndWait(ports_.processes, RegeditImportCommand(state_.folders.windowsDir, temp), kHiddenWindow,
+                                 kRegeditKeyWaitMs) == ShellRun::Finished;
     RemoveStoreFile(temp);
     if (!imported)
         return false;
@@ -229,7 +229,7 @@ bool Quarantine::WriteBackKey(const std::string& payload, const std::string& key
     // it holds every key and value of the stored one.
     std::optional<std::string> stored = ports_.files.ReadFile(payload);
     bool back = stored && ShellAndWait(ports_.processes, RegeditExportCommand(state_.folders.windowsDir, temp, keyPath),
-                                       kHiddenWindow);
+                                       kHiddenWindow, kRegeditKeyWaitMs) == ShellRun::Finished;
     std::optional<std::string> current = back ? ports_.files.ReadFile(temp) : std::nullopt;
     RemoveStoreFile(temp);
     return current && ExportHolds(*stored, *current);

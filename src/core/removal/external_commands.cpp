@@ -4,8 +4,11 @@
 
 namespace pellora {
 
-bool ShellAndWait(ProcessPort& processes, const std::string& sCmd, int WindowStyle) {
-    return processes.RunAndWait(sCmd, static_cast<uint16_t>(WindowStyle));
+ShellRun ShellAndWait(ProcessPort& processes, const std::string& sCmd, int WindowStyle, uint32_t timeoutMs) {
+    ProcessPort::BoundedRun run = processes.RunAndWaitBounded(sCmd, static_cast<uint16_t>(WindowStyle), timeoutMs);
+    if (!run.ran)
+        return ShellRun::NotStarted;
+    return run.finished ? ShellRun::Finished : ShellRun::Ended;
 }
 
 std::string QuoteArgument(const std::string& argument) {
@@ -49,10 +52,6 @@ std::string RegeditExportCommand(const std::string& windowsDir, const std::strin
 
 std::string RegeditImportCommand(const std::string& windowsDir, const std::string& file) {
     return Regedit(windowsDir) + " /c /s " + QuoteArgument(file);
-}
-
-std::string UnregisterLibraryCommand(const std::string& libraryPath) {
-    return "regsvr32.exe /s /u " + QuoteArgument(libraryPath);
 }
 
 std::string UnregisterLibraryCommand(const std::string& systemDir, const std::string& libraryPath) {

@@ -14,9 +14,24 @@ namespace pellora {
 // Show-window value of a hidden window (SW_HIDE), what every caller passes.
 inline constexpr int kHiddenWindow = 0;
 
+// How a program run by ShellAndWait went.
+enum class ShellRun {
+    NotStarted,
+    Finished,
+    Ended,  // still running at the bound: this program ended it, its work may be half done
+};
+
+// Waits for the registry editor: one key (quarantine, restore) and the whole of
+// HKEY_LOCAL_MACHINE (the registry backup, which takes minutes on a large registry). A
+// damaged or hostile .reg file, or an editor that stops on a question nobody sees, must not
+// hold Pellora, an automatic scan or a console run for ever.
+inline constexpr uint32_t kRegeditKeyWaitMs = 120'000;
+inline constexpr uint32_t kRegeditBackupWaitMs = 900'000;
+
 // Starts `sCmd` with the show-window value `WindowStyle` (narrowed to 16 bits, as the start-up
-// record holds it) and waits until the program has ended. False when it could not be started.
-[[nodiscard]] bool ShellAndWait(ProcessPort& processes, const std::string& sCmd, int WindowStyle);
+// record holds it) and waits until the program has ended, at most `timeoutMs`, keeping the
+// window painted; past the bound the program is ended.
+[[nodiscard]] ShellRun ShellAndWait(ProcessPort& processes, const std::string& sCmd, int WindowStyle, uint32_t timeoutMs);
 
 // `argument` as one command-line argument: unchanged without blanks, otherwise in double quotes
 // with the backslash and quote escapes the C runtime's argument parser expects.
@@ -30,9 +45,8 @@ std::string SystemDriveRoot(const std::string& windowsDir);
 std::string RegeditExportCommand(const std::string& windowsDir, const std::string& file, const std::string& keyPath);
 // windowsDir\regedit.exe /c /s <file>: imports `file` without asking anything.
 std::string RegeditImportCommand(const std::string& windowsDir, const std::string& file);
-// regsvr32.exe /s /u <path>: unregisters the library silently.
-std::string UnregisterLibraryCommand(const std::string& libraryPath);
-// "<systemDir>\regsvr32.exe" /s /u <path>: the same, by the program's full path.
+// <systemDir>\regsvr32.exe /s /u <path>: unregisters the library silently. By the program's full
+// path: a regsvr32.exe planted in the current or the program's folder must not run.
 std::string UnregisterLibraryCommand(const std::string& systemDir, const std::string& libraryPath);
 
 }  // namespace pellora

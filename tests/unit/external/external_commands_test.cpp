@@ -28,7 +28,8 @@ TEST(RegistryEditorCommands, KeepTheClassicLinesWhenNothingHasBlanks) {
     EXPECT_EQ(RegeditExportCommand("C:\\WINDOWS", "C:\\Temp.reg", "HKEY_LOCAL_MACHINE\\Software\\Example"),
               "C:\\WINDOWS\\regedit.exe /e C:\\Temp.reg HKEY_LOCAL_MACHINE\\Software\\Example");
     EXPECT_EQ(RegeditImportCommand("C:\\WINDOWS", "C:\\Temp.reg"), "C:\\WINDOWS\\regedit.exe /c /s C:\\Temp.reg");
-    EXPECT_EQ(UnregisterLibraryCommand("C:\\X\\lib.dll"), "regsvr32.exe /s /u C:\\X\\lib.dll");
+    EXPECT_EQ(UnregisterLibraryCommand("C:\\WINDOWS\\system32", "C:\\X\\lib.dll"),
+              "C:\\WINDOWS\\system32\\regsvr32.exe /s /u C:\\X\\lib.dll");
     EXPECT_EQ(SystemDriveRoot("D:\\WINNT"), "D:\\");
     EXPECT_EQ(SystemDriveRoot("C:"), "C:");
 }
@@ -38,16 +39,18 @@ TEST(RegistryEditorCommands, QuoteEachArgumentWithABlank) {
               "C:\\WINDOWS\\regedit.exe /e C:\\Temp.reg \"HKEY_CURRENT_USER\\Software\\Bad Toolbar\"");
     EXPECT_EQ(RegeditImportCommand("C:\\My Windows", "C:\\Temp.reg"),
               "\"C:\\My Windows\\regedit.exe\" /c /s C:\\Temp.reg");
-    EXPECT_EQ(UnregisterLibraryCommand("C:\\Program Files\\Bad\\hook.dll"),
-              "regsvr32.exe /s /u \"C:\\Program Files\\Bad\\hook.dll\"");
+    EXPECT_EQ(UnregisterLibraryCommand("C:\\WIN DOWS\\system32\\", "C:\\Program Files\\Bad\\hook.dll"),
+              "\"C:\\WIN DOWS\\system32\\regsvr32.exe\" /s /u \"C:\\Program Files\\Bad\\hook.dll\"");
 }
 
-TEST(ShellAndWait, ReportsWhetherTheProgramStarted) {
+TEST(ShellAndWait, TellsAProgramThatEndedFromOneEndedAtTheBoundAndOneNeverStarted) {
     fakes::FakeProcesses processes;
-    EXPECT_TRUE(ShellAndWait(processes, "regsvr32.exe /s /u C:\\a.dll", kHiddenWindow));
+    processes.neverEnding = {"hangs.exe"};
+    EXPECT_EQ(ShellAndWait(processes, "C:\\ends.exe", kHiddenWindow, 1000), ShellRun::Finished);
+    EXPECT_EQ(ShellAndWait(processes, "C:\\hangs.exe", kHiddenWindow, 2000), ShellRun::Ended);
     processes.onRun = [](const std::string&) { return false; };
-    EXPECT_FALSE(ShellAndWait(processes, "missing.exe", kHiddenWindow));
-    EXPECT_EQ(processes.commands, (std::vector<std::string>{"regsvr32.exe /s /u C:\\a.dll", "missing.exe"}));
+    EXPECT_EQ(ShellAndWait(processes, "C:\\missing.exe", kHiddenWindow, 3000), ShellRun::NotStarted);
+    EXPECT_EQ(processes.waitBounds, (std::vector<uint32_t>{1000, 2000, 3000}));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/backup/backup_pruning.h"
+#include "core/removal/external_commands.h"
 #include "fakes/fake_platform.h"
 
 namespace pellora {
@@ -83,6 +84,16 @@ TEST_F(RegistryBackupTest, AMissingEditorIsTriedAFewTimesAndClaimsNoBackup) {
     EXPECT_EQ(platform.processes.commands.size(), static_cast<size_t>(kExportAttempts));
     EXPECT_TRUE(state.lstLog.empty());
     EXPECT_EQ(state.counters.runningProcesses, 2);
+}
+
+TEST_F(RegistryBackupTest, AnEditorEndedAtItsBoundLeavesNoHalfBackupAndIsNotStartedAgain) {
+    platform.processes.neverEnding = {"regedit.exe"};
+    backup.ListRegBackups();
+    EXPECT_EQ(platform.processes.waitBounds, std::vector<uint32_t>{kRegeditBackupWaitMs});
+    EXPECT_FALSE(platform.files.Exists("C:\\6-12-2026-9-5-7.reg"));
+    EXPECT_TRUE(state.lstRegistryBackups.empty());
+    EXPECT_EQ(state.lstLog,
+              std::vector<std::string>{"Registry not backed up (the registry editor did not end in time and was ended)"});
 }
 
 TEST_F(RegistryBackupTest, AnEditorThatWritesNothingLeavesNoLogLine) {

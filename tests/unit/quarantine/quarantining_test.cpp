@@ -54,6 +54,9 @@ TEST_F(QuarantineTest, RowsThatCannotBeStoredAreNeitherRecordedNorCounted) {
     AddRow("regkey", "HKEY_LOCAL_MACHINE\\Software\\Missing");       // no export written
     AddRow("regval", "HKEY_CURRENT_USER\\Software\\Missing,Value");  // unreadable value
     AddRow("folder", "C:\\Pellora");                                 // holds the package itself
+    AddRow("regkey", "HKEY_LOCAL_MACHINE\\Software\\Hangs");         // half exported, editor ended
+    p.registry.AddKey("HKEY_LOCAL_MACHINE\\Software\\Hangs");
+    p.processes.neverEnding = {"Software\\Hangs"};
     p.files.AddFile("C:\\Temp.reg", "stale export of another key");
 
     quarantine.cmdQuarantineSelected();

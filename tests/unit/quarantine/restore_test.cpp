@@ -1,5 +1,7 @@
 #include "quarantine_fixture.h"
 
+#include "core/removal/external_commands.h"
+
 namespace pellora::testing {
 namespace {
 
@@ -34,6 +36,23 @@ TEST_F(QuarantineTest, AFailedWriteBackKeepsRecordAndPayload) {
     EXPECT_EQ(p.files.Tree(kPackage), before);
     ASSERT_EQ(state.lstQuarantinedList.size(), 1u);
     EXPECT_EQ(state.lstQuarantinedList[0].itemCount, "4");
+    EXPECT_FALSE(p.files.Exists("C:\\Temp.reg"));
+}
+
+TEST_F(QuarantineTest, AnImportEndedAtItsBoundIsNoRestore) {
+    p.registry.AddKey("HKEY_LOCAL_MACHINE\\Software\\Bad");
+    AddRow("regkey", "HKEY_LOCAL_MACHINE\\Software\\Bad");
+    quarantine.cmdQuarantineSelected();
+    const std::vector<std::string> before = p.files.Tree(kPackage);
+    p.registry.DeleteKey(RootKey::LocalMachine, "Software\\Bad");
+    // The key comes back, but the editor never says it is done: what it left is not trusted.
+    p.processes.neverEnding = {"/c /s"};
+
+    CheckPackage(kName);
+    quarantine.cmdRestoreQuarantined();
+
+    EXPECT_EQ(p.files.Tree(kPackage), before);
+    EXPECT_EQ(p.processes.waitBounds.back(), kRegeditKeyWaitMs);
     EXPECT_FALSE(p.files.Exists("C:\\Temp.reg"));
 }
 

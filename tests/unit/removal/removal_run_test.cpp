@@ -192,10 +192,21 @@ TEST_F(RemovalRunTest, AutomaticEraseChecksAllAndQuarantinesFileRowsOnly) {
     EXPECT_EQ(p.ui.messages[0].title, "Reset homepage?");
     EXPECT_EQ(p.processes.commands,
               std::vector<std::string>{"C:\\WINDOWS\\system32\\regsvr32.exe /s /u C:\\Spy\\a.dll"});
+    EXPECT_EQ(p.processes.waitBounds, std::vector<uint32_t>{kUnregisterWaitMs});
     EXPECT_TRUE(files.Tree("C:\\Spy").empty());
     EXPECT_FALSE(files.Exists("C:\\SpyDir"));
     EXPECT_FALSE(p.registry.Value("HKEY_CURRENT_USER\\Software\\Spy", "v"));
     EXPECT_EQ(Removed(), "5");  // cookie, two files, the folder's file, the value
+}
+
+TEST_F(RemovalRunTest, ARegsvr32ThatDoesNotEndIsEndedAndSaidSo) {
+    files.AddFile("C:\\Spy\\a.dll");
+    AddRow("path", "C:\\Spy\\a.dll");
+    p.processes.neverEnding = {"regsvr32.exe"};
+    p.ui.answers = {MsgAnswer::Yes};
+    run.cmdNextDelete_Click();
+    EXPECT_TRUE(Logged("Not unregistered=C:\\Spy\\a.dll (regsvr32 did not end in time and was ended)"));
+    EXPECT_TRUE(Logged("File deleted=C:\\Spy\\a.dll"));
 }
 
 TEST_F(RemovalRunTest, AutomaticEraseKeepsWhatCouldNotBeQuarantined) {

@@ -143,14 +143,24 @@ TEST_F(ProcessesWinTest, ItsOwnProcessIsRefused) {
     EXPECT_FALSE(processes.IsRunning(0xFFFFFFF0u));
 }
 
-TEST_F(ProcessesWinTest, ShellAndWaitWaitsForTheProgramAndReportsOneThatDoesNotExist) {
+TEST_F(ProcessesWinTest, ShellAndWaitWaitsForTheProgramWithinItsBoundAndEndsItPastTheBound) {
     ScratchFolder scratch("wait");
     std::string marker = scratch / "done marker";
     std::string command = QuoteArgument(HelperPath()) + " sleep 700 " + QuoteArgument(marker);
-    EXPECT_TRUE(ShellAndWait(processes, command, kHiddenWindow));
+    EXPECT_EQ(ShellAndWait(processes, command, kHiddenWindow, 20000), ShellRun::Finished);
     // The helper writes the marker just before it ends; it is there the moment the call returns.
     EXPECT_TRUE(FileExists(marker));
-    EXPECT_FALSE(ShellAndWait(processes, QuoteArgument(scratch / "no such program.exe"), kHiddenWindow));
+
+    std::string late = scratch / "late marker";
+    EXPECT_EQ(ShellAndWait(processes, QuoteArgument(HelperPath()) + " sleep 4000 " + QuoteArgument(late), kHiddenWindow,
+                           300),
+              ShellRun::Ended);
+    // Ended at the bound, not left to finish its work later.
+    Sleep(5000);
+    EXPECT_FALSE(FileExists(late));
+
+    EXPECT_EQ(ShellAndWait(processes, QuoteArgument(scratch / "no such program.exe"), kHiddenWindow, 20000),
+              ShellRun::NotStarted);
 }
 
 }  // namespace

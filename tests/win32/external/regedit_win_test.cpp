@@ -93,14 +93,14 @@ TEST_F(RegeditTest, ExportThenImportRestoresAKeyWithABlankInItsName) {
     ASSERT_EQ(before.size(), 6u);
 
     std::string file = scratch / "export file.reg";
-    ASSERT_TRUE(ShellAndWait(processes, RegeditExportCommand(WindowsFolder(), file, keyPath), kHiddenWindow));
+    ASSERT_TRUE(ShellAndWait(processes, RegeditExportCommand(WindowsFolder(), file, keyPath), kHiddenWindow, kRegeditKeyWaitMs) == ShellRun::Finished);
     ASSERT_TRUE(FileExists(file));
 
     ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, subkey.c_str()), ERROR_SUCCESS);
     ASSERT_TRUE(ReadAll(subkey).empty());
 
     // "/c" is the classic import switch; the key must come back with every value as it was.
-    ASSERT_TRUE(ShellAndWait(processes, RegeditImportCommand(WindowsFolder(), file), kHiddenWindow));
+    ASSERT_TRUE(ShellAndWait(processes, RegeditImportCommand(WindowsFolder(), file), kHiddenWindow, kRegeditKeyWaitMs) == ShellRun::Finished);
     EXPECT_EQ(ReadAll(subkey), before);
     EXPECT_EQ(ReadAll(subkey + L"\\Sub Key"), subBefore);
 }
@@ -108,7 +108,7 @@ TEST_F(RegeditTest, ExportThenImportRestoresAKeyWithABlankInItsName) {
 TEST_F(RegeditTest, ExportOfAMissingKeyWritesNoFile) {
     std::string file = scratch / "missing.reg";
     ASSERT_TRUE(
-        ShellAndWait(processes, RegeditExportCommand(WindowsFolder(), file, keyPath + "\\No Such Key"), kHiddenWindow));
+        ShellAndWait(processes, RegeditExportCommand(WindowsFolder(), file, keyPath + "\\No Such Key"), kHiddenWindow, kRegeditKeyWaitMs) == ShellRun::Finished);
     EXPECT_FALSE(FileExists(file));
 }
 
