@@ -37,6 +37,7 @@ class FileSystemWin : public FileSystemPort {
     bool CopyOneFile(const std::string& from, const std::string& to) override;
     // identity_win.cpp
     std::optional<FileIdentity> Identify(const std::string& path) override;
+    CheckedDelete DeleteFileIfSame(const std::string& path, const FileIdentity& checked) override;
     bool IsSystemProtectedFile(const std::string& path) override;
 };
 

@@ -134,6 +134,36 @@ std::optional<FileIdentity> FileSystemWin::Identify(const std::string& path) {
     return identity;
 }
 
+FileSystemPort::CheckedDelete FileSystemWin::DeleteFileIfSame(const std::string& path, const FileIdentity& checked) {
+    UniqueKernelHandle file(CreateFileW(WinPath(path).c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file)
+        return CheckedDelete::Failed;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.get(), &info))
+        return CheckedDelete::Failed;
+    if (info.dwVolumeSerialNumber != checked.volumeSerial || info.nFileIndexHigh != checked.fileIdHigh ||
+        info.nFileIndexLow != checked.fileIdLow)
+        return CheckedDelete::NotTheChecked;
+    // A read-only file refuses to be deleted; zero times leave the times as they are.
+    FILE_BASIC_INFO basic{};
+    const bool readOnly = info.dwFileAttributes & FILE_ATTRIBUTE_READONLY;
+    if (readOnly) {
+        DWORD rest = info.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+        basic.FileAttributes = rest ? rest : FILE_ATTRIBUTE_NORMAL;
+        SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);
+    }
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    if (SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition))
+        return CheckedDelete::Deleted;
+    if (readOnly) {
+        basic.FileAttributes = info.dwFileAttributes;
+        SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);
+    }
+    return CheckedDelete::Failed;
+}
+
 bool FileSystemWin::IsSystemProtectedFile(const std::string& path) {
     using SfcIsFileProtectedFn = BOOL(WINAPI*)(HANDLE, LPCWSTR);
     // Loaded from the system folder only: a planted sfc.dll beside the program must not answer.

@@ -121,6 +121,25 @@ class FileSystemPort {
         (void)path;
         return std::nullopt;
     }
+    // Deletes the file at `path` only while it is still the object `checked` (same volume and
+    // file id), so that an object put in its place after the check is left alone. The Windows
+    // adapter does it through one handle opened without following a final link: the object it
+    // compares is the object it deletes. A read-only attribute is cleared on the way (and put
+    // back when the file stays).
+    enum class CheckedDelete { Deleted, Failed, NotTheChecked };
+    virtual CheckedDelete DeleteFileIfSame(const std::string& path, const FileIdentity& checked) {
+        std::optional<FileIdentity> now = Identify(path);
+        if (!now)
+            return CheckedDelete::Failed;
+        if (now->volumeSerial != checked.volumeSerial || now->fileIdHigh != checked.fileIdHigh ||
+            now->fileIdLow != checked.fileIdLow)
+            return CheckedDelete::NotTheChecked;
+        SetAttributes(path, file_attr::kNormal);
+        if (DeleteFile(path))
+            return CheckedDelete::Deleted;
+        SetAttributes(path, now->attributes);
+        return CheckedDelete::Failed;
+    }
     // True when the system's file protection guards the file.
     virtual bool IsSystemProtectedFile(const std::string& path) {
         (void)path;

@@ -544,7 +544,8 @@ std::optional<std::string> ProtectedObjects::FolderRefusal(const std::string& pa
     return IdentityRefusal(path, *object, true);
 }
 
-std::optional<std::string> ProtectedObjects::FileRefusal(const std::string& path) {
+std::optional<std::string> ProtectedObjects::FileRefusal(const std::string& path,
+                                                         std::optional<ResolvedObject>* checked) {
     if (!loaded_)
         Refresh();
     if (auto reason = SpellingFileRefusal(path))
@@ -557,7 +558,10 @@ std::optional<std::string> ProtectedObjects::FileRefusal(const std::string& path
             return "file guarded by Windows Resource Protection";
         return std::nullopt;
     }
-    return IdentityRefusal(path, *object, false);
+    auto reason = IdentityRefusal(path, *object, false);
+    if (!reason && checked)
+        *checked = std::move(object);
+    return reason;
 }
 
 std::optional<std::string> ProtectedObjects::ListedEntryRefusal(const std::string& path) {
@@ -588,8 +592,9 @@ std::optional<std::string> ProtectedObjects::ListedEntryRefusal(const std::strin
     return std::nullopt;
 }
 
-std::optional<std::string> ProtectedObjects::PatternFindRefusal(const std::string& path) {
-    if (auto reason = FileRefusal(path))
+std::optional<std::string> ProtectedObjects::PatternFindRefusal(const std::string& path,
+                                                                std::optional<ResolvedObject>* checked) {
+    if (auto reason = FileRefusal(path, checked))
         return reason;
     if (!loaded_)
         Refresh();

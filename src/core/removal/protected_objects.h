@@ -49,13 +49,16 @@ class ProtectedObjects {
     // Each check gives the reason an object must be left alone, or nothing when it may go.
     // A folder to be emptied and removed.
     std::optional<std::string> FolderRefusal(const std::string& path);
-    // A single file (path, file and cookie rows).
-    std::optional<std::string> FileRefusal(const std::string& path);
+    // A single file (path, file and cookie rows). When it may go and could be opened, `checked`
+    // (if given) receives the object that was checked, for the deletion to delete that object
+    // and no other.
+    std::optional<std::string> FileRefusal(const std::string& path, std::optional<ResolvedObject>* checked = nullptr);
     // A file found by a name pattern over the whole disk ("file" rows). Such a pattern is not an
     // exact name: one written too widely ("*.dll") would match the system's own files, so
     // pattern finds inside the Windows folder are never deleted; exact "path" items may name
     // spyware there.
-    std::optional<std::string> PatternFindRefusal(const std::string& path);
+    std::optional<std::string> PatternFindRefusal(const std::string& path,
+                                                  std::optional<ResolvedObject>* checked = nullptr);
     // An entry listed inside a folder row's tree (a file or a folder): refused when it is
     // protected, and the folder row with it.
     std::optional<std::string> ListedEntryRefusal(const std::string& path);

@@ -195,7 +195,8 @@ void RemovalRun::RemoveRow(const ResultRow& row) {
 
 void RemovalRun::RemoveCookie(const ResultRow& row) {
     std::string path = state_.folders.cookies + "\\" + row.object;
-    if (auto reason = guard_.FileRefusal(path)) {
+    std::optional<ResolvedObject> checked;
+    if (auto reason = guard_.FileRefusal(path, &checked)) {
         Log(SkippedLine(path, *reason));
         return;
     }
@@ -203,13 +204,14 @@ void RemovalRun::RemoveCookie(const ResultRow& row) {
         Log("Cookie not removed=" + row.object);
         return;
     }
-    DeleteOneFile(path, row.object, "Cookie", false);
+    DeleteOneFile(path, row.object, "Cookie", false, checked);
 }
 
 void RemovalRun::RemoveFile(const ResultRow& row) {
     const std::string& object = row.object;
     const bool patternFind = ToLowerAscii(row.type) == "file";
-    if (auto reason = patternFind ? guard_.PatternFindRefusal(object) : guard_.FileRefusal(object)) {
+    std::optional<ResolvedObject> checked;
+    if (auto reason = patternFind ? guard_.PatternFindRefusal(object, &checked) : guard_.FileRefusal(object, &checked)) {
         Log(SkippedLine(object, *reason));
         return;
     }
@@ -225,7 +227,7 @@ void RemovalRun::RemoveFile(const ResultRow& row) {
     if (LastThreeLower(object) == "dll")
         UnregisterLibrary(object);
     ports_.ui.Yield();
-    DeleteOneFile(object, object, "File", ended);
+    DeleteOneFile(object, object, "File", ended, checked);
 }
 
 void RemovalRun::UnregisterLibrary(const std::string& object) {
@@ -287,22 +289,41 @@ bool RemovalRun::EndProcessOf(const std::string& object) {
 void RemovalRun::DeleteOneFile(const std::string& path,
                                const std::string& object,
                                const char* what,
-                               bool waitForRelease) {
+                               bool waitForRelease,
+                               const std::optional<ResolvedObject>& checked) {
     FileSystemPort& files = ports_.files;
     auto attributes = files.GetAttributes(path);
     if (!attributes) {
         Log(std::string(what) + " not found=" + object);
         return;
     }
-    files.SetAttributes(path, file_attr::kNormal);
-    bool removed = files.DeleteFile(path) && files.Probe(path) == Presence::Absent;
+    bool replaced = false;
+    auto deleteOnce = [&] {
+        if (checked) {
+            FileIdentity expected;
+            expected.volumeSerial = checked->volumeSerial;
+            expected.fileIdHigh = checked->fileIdHigh;
+            expected.fileIdLow = checked->fileIdLow;
+            auto outcome = files.DeleteFileIfSame(path, expected);
+            replaced = outcome == FileSystemPort::CheckedDelete::NotTheChecked;
+            return outcome == FileSystemPort::CheckedDelete::Deleted && files.Probe(path) == Presence::Absent;
+        }
+        // Not opened at the check (the plain spelling was taken at its word): by its path.
+        files.SetAttributes(path, file_attr::kNormal);
+        if (files.DeleteFile(path) && files.Probe(path) == Presence::Absent)
+            return true;
+        if (!(*attributes & file_attr::kDirectory))
+            files.SetAttributes(path, *attributes);
+        return false;
+    };
+    bool removed = deleteOnce();
     // A program that has just ended may hold its file a moment longer; wait for it instead of
     // counting yields, but not for ever.
-    if (!removed && waitForRelease) {
+    if (!removed && !replaced && waitForRelease) {
         uint64_t start = ports_.clock.MonotonicMs();
-        while (!removed && ports_.clock.MonotonicMs() - start < kFileReleaseWaitMs) {
+        while (!removed && !replaced && ports_.clock.MonotonicMs() - start < kFileReleaseWaitMs) {
             ports_.ui.Yield();
-            removed = files.DeleteFile(path) && files.Probe(path) == Presence::Absent;
+            removed = deleteOnce();
         }
     }
     if (removed) {
@@ -310,9 +331,12 @@ void RemovalRun::DeleteOneFile(const std::string& path,
         Log(std::string(what) + " deleted=" + object);
         return;
     }
-    // The file stays as it was found.
-    if (!(*attributes & file_attr::kDirectory))
-        files.SetAttributes(path, *attributes);
+    if (replaced) {
+        // Something else stands at the path since the check (a swap, a link put in its place):
+        // it was not checked, so it is not touched.
+        Log(std::string(what) + " not removed=" + object + " (replaced since it was checked)");
+        return;
+    }
     Log(std::string(what) + " not removed=" + object);
 }
 

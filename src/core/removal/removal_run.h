@@ -96,7 +96,13 @@ class RemovalRun {
     void RemoveValue(const std::string& object);
     void RemoveKey(const std::string& object);
     // Clears the attributes and deletes the file, and logs and counts the outcome.
-    void DeleteOneFile(const std::string& path, const std::string& object, const char* what, bool waitForRelease);
+    // `checked`: the object the protection check saw, when it could be opened; only that
+    // object is deleted.
+    void DeleteOneFile(const std::string& path,
+                       const std::string& object,
+                       const char* what,
+                       bool waitForRelease,
+                       const std::optional<ResolvedObject>& checked);
 
     void OfferHomePageReset();
     void Finish();
