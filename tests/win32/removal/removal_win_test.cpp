@@ -2,10 +2,12 @@
 // the image of a running program that has no window to close), a folder tree three levels deep
 // holding a link to a folder outside it, a cookie, a registry value and a key with subkeys, and
 // a database line naming the application folder, which must be refused. Then the ignore list
-// keeps an object out of a later scan.
+// keeps an object out of a later scan; a tree as deep as the platform allows goes; a file that
+// another took the place of between the check and the deletion stays.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -125,6 +127,14 @@ class RemovalWinTest : public ::testing::Test {
         app.scanner().StartScan();
     }
 
+    // Every find removed in an unattended run.
+    void RemoveAll() {
+        app.state().automaticScan = true;
+        for (ResultRow& row : app.state().lstScanResult)
+            row.checked = true;
+        app.removalRun().cmdNextDelete_Click();
+    }
+
     bool Logged(const std::string& line) {
         return ReadAll(appFolder + "\\DavEre.roz").find(line + "\r\n") != std::string::npos;
     }
@@ -231,6 +241,55 @@ TEST_F(RemovalWinTest, ALaterScanPassesOverIgnoredObjects) {
     EXPECT_EQ(app.state().counters.objectsIgnored, 1);
     app.removalRun().cmdNextDelete_Click();
     EXPECT_TRUE(FileExists(planted));
+}
+
+TEST_F(RemovalWinTest, AFolderTreeAsDeepAsThePlatformAllowsIsListedAndRemoved) {
+    const std::string top = scratch / "Deep";
+    std::string path = top;
+    int depth = 0;
+    CreateDirectoryW(win32::Widen(path).c_str(), nullptr);
+    // Deep enough to outlast the removal's passes many times over and to pass MAX_PATH twice
+    // (Wine's GetFinalPathNameByHandleW gives up there). Wine stops near 2,000 levels (the Unix
+    // path limit) and makes each level slower than the last, so the run stays at a few hundred
+    // unless PELLORA_DEEP_TREE_LEVELS asks for more; the walk keeps no stack frame per level.
+    const char* asked = std::getenv("PELLORA_DEEP_TREE_LEVELS");
+    const int levels = asked ? std::atoi(asked) : 400;
+    while (depth < levels && CreateDirectoryW(win32::WinPath(path + "\\d").c_str(), nullptr)) {
+        path += "\\d";
+        ++depth;
+    }
+    ASSERT_GE(depth, std::min(levels, 300));
+    // The file sits a few levels up, where its own name still fits.
+    HANDLE leaf = CreateFileW(win32::WinPath(path.substr(0, path.size() - 8) + "\\leaf.txt").c_str(), GENERIC_WRITE, 0,
+                              nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(leaf, INVALID_HANDLE_VALUE);
+    CloseHandle(leaf);
+
+    Scan({"folder|" + top + "|Adware.Deep|"});
+    ASSERT_EQ(app.state().lstScanResult.size(), 1u);
+    RemoveAll();
+    EXPECT_FALSE(FileExists(top)) << "depth " << depth;
+}
+
+TEST_F(RemovalWinTest, OnlyTheFileThatWasCheckedIsDeleted) {
+    const std::string spy = scratch / "spy.exe";
+    PlantFile(spy);
+    Scan({"path|" + spy + "|Adware.Spy|"});
+    ASSERT_EQ(app.state().lstScanResult.size(), 1u);
+    // Between the check and the deletion another file takes the checked one's place. The scan
+    // leaves the busy flag set; the removal run sets it again once it has begun.
+    app.state().busy = false;
+    bool swapped = false;
+    ui.onYield = [&] {
+        if (!app.state().busy || swapped)
+            return;
+        swapped = MoveFileW(win32::Widen(spy).c_str(), win32::Widen(scratch / "moved.exe").c_str());
+        PlantFile(spy);
+    };
+    RemoveAll();
+    ASSERT_TRUE(swapped);
+    EXPECT_TRUE(FileExists(spy));
+    EXPECT_TRUE(Logged("File not removed=" + spy + " (replaced since it was checked)"));
 }
 
 }  // namespace
