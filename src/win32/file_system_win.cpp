@@ -235,34 +235,6 @@ bool FileSystemWin::MoveFile(const std::string& from, const std::string& to) {
            0;
 }
 
-std::optional<std::string> FileSystemWin::FinalPath(const std::string& path) {
-    // No access rights are asked for, so a file in use or without read rights still answers;
-    // backup semantics let a folder be opened.
-    UniqueKernelHandle object(CreateFileW(WinPath(path).c_str(), 0,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!object)
-        return std::nullopt;
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = GetFinalPathNameByHandleW(object.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
-                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0)
-            return std::nullopt;
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            break;
-        }
-        buffer.assign(length + 1, L'\0');
-    }
-    std::wstring_view final(buffer);
-    if (final.starts_with(L"\\\\?\\UNC\\"))
-        return "\\\\" + Narrow(final.substr(8));
-    if (final.starts_with(L"\\\\?\\"))
-        return Narrow(final.substr(4));
-    return Narrow(final);
-}
-
 std::optional<std::string> FileSystemWin::FileSha256(const std::string& path) {
     UniqueKernelHandle file(CreateFileW(WinPath(path).c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,

@@ -32,11 +32,13 @@ class FileSystemWin : public FileSystemPort {
     bool AppendFile(const std::string& path, const std::string& bytes) override;
     bool MoveFile(const std::string& from, const std::string& to) override;
     std::unique_ptr<FileWriter> OpenFileWriter(const std::string& path, bool append) override;
-    std::optional<std::string> FinalPath(const std::string& path) override;
     std::optional<std::string> FileSha256(const std::string& path) override;
     bool CopyOneFile(const std::string& from, const std::string& to) override;
     // identity_win.cpp
+    std::optional<std::string> FinalPath(const std::string& path) override;
     std::optional<FileIdentity> Identify(const std::string& path) override;
+    bool ListFolder(const std::string& folder, std::vector<FindEntry>& out,
+                    std::optional<std::string>& finalPath) override;
     CheckedDelete DeleteFileIfSame(const std::string& path, const FileIdentity& checked) override;
     bool IsSystemProtectedFile(const std::string& path) override;
 };

@@ -134,6 +134,58 @@ std::optional<FileIdentity> FileSystemWin::Identify(const std::string& path) {
     return identity;
 }
 
+std::optional<std::string> FileSystemWin::FinalPath(const std::string& path) {
+    // No access rights are asked for, so a file in use or without read rights still answers;
+    // backup semantics let a folder be opened.
+    UniqueKernelHandle object(CreateFileW(WinPath(path).c_str(), 0,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!object)
+        return std::nullopt;
+    std::optional<std::wstring> final = FinalPathOf(object.get());
+    return final ? std::optional<std::string>(PlainFinalPath(std::move(*final))) : std::nullopt;
+}
+
+bool FileSystemWin::ListFolder(const std::string& folder,
+                              std::vector<FindEntry>& out,
+                              std::optional<std::string>& finalPath) {
+    std::string base = folder;
+    if (base.empty() || base.back() != '\\')
+        base += '\\';
+    UniqueKernelHandle handle(CreateFileW(WinPath(base).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!handle)
+        return false;
+    std::optional<std::wstring> final = FinalPathOf(handle.get());
+    finalPath = final ? std::optional<std::string>(PlainFinalPath(std::move(*final))) : std::nullopt;
+    // Entries are 8-byte aligned inside the buffer.
+    std::vector<uint64_t> buffer(8192);
+    const DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(uint64_t));
+    for (bool first = true;; first = false) {
+        if (!GetFileInformationByHandleEx(handle.get(), first ? FileFullDirectoryRestartInfo : FileFullDirectoryInfo,
+                                          buffer.data(), bytes)) {
+            return GetLastError() == ERROR_NO_MORE_FILES;
+        }
+        const auto* at = reinterpret_cast<const unsigned char*>(buffer.data());
+        for (;;) {
+            const auto* info = reinterpret_cast<const FILE_FULL_DIR_INFO*>(at);
+            std::wstring_view name(info->FileName, info->FileNameLength / sizeof(wchar_t));
+            if (name != L"." && name != L"..") {
+                FindEntry entry;
+                entry.name = Narrow(name);
+                entry.attributes = info->FileAttributes;
+                entry.size = static_cast<uint64_t>(info->EndOfFile.QuadPart);
+                entry.lastWriteTime = static_cast<uint64_t>(info->LastWriteTime.QuadPart);
+                out.push_back(std::move(entry));
+            }
+            if (info->NextEntryOffset == 0)
+                break;
+            at += info->NextEntryOffset;
+        }
+    }
+}
+
 FileSystemPort::CheckedDelete FileSystemWin::DeleteFileIfSame(const std::string& path, const FileIdentity& checked) {
     UniqueKernelHandle file(CreateFileW(WinPath(path).c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,

@@ -121,6 +121,20 @@ class FileSystemPort {
         (void)path;
         return std::nullopt;
     }
+    // The entries of `folder` (as FindEntries with "folder\*" gives them) read through one
+    // handle opened on the folder itself, without following it when it is a link, and that
+    // handle's final path (nothing when it cannot be read): the entries are those of the folder
+    // whose final path is given. False when the folder cannot be opened or read.
+    virtual bool ListFolder(const std::string& folder,
+                            std::vector<FindEntry>& out,
+                            std::optional<std::string>& finalPath) {
+        std::string base = folder;
+        if (base.empty() || base.back() != '\\')
+            base += '\\';
+        std::optional<FileIdentity> identity = Identify(base);
+        finalPath = identity ? std::optional<std::string>(identity->finalPath) : std::nullopt;
+        return FindEntries(base + "*", out);
+    }
     // Deletes the file at `path` only while it is still the object `checked` (same volume and
     // file id), so that an object put in its place after the check is left alone. The Windows
     // adapter does it through one handle opened without following a final link: the object it

@@ -20,14 +20,6 @@ std::string LastThreeLower(const std::string& text) {
     return ToLowerAscii(text.size() < 3 ? text : text.substr(text.size() - 3));
 }
 
-// Root key and path below it of "ROOT\path"; RootKey::None for an unknown root.
-std::pair<RootKey, std::string> SplitKey(const std::string& keyPath) {
-    size_t slash = keyPath.find('\\');
-    if (slash == std::string::npos)
-        return {RootKeyFromName(keyPath), ""};
-    return {RootKeyFromName(keyPath.substr(0, slash)), keyPath.substr(slash + 1)};
-}
-
 // The registry layer answers a malformed key path with a message box; a database line must
 // not be able to stop an unattended run with one, so such paths are caught first.
 bool IsWellFormedKeyPath(const std::string& keyPath) {

@@ -1,5 +1,7 @@
 #include "core/scan/file_finder.h"
 
+#include <optional>
+
 #include "core/identity/object_identity.h"
 
 namespace pellora {
@@ -12,21 +14,15 @@ bool IsAllPattern(const std::string& pattern) {
 
 template <typename Add>
 bool FileFinder::ListOne(const std::string& base,
+                         const std::vector<FindEntry>& all,
                          const std::string& pattern,
                          bool stopWhenIdle,
                          std::vector<std::string>& subfolderNames,
                          Add&& add) {
-    // One find gives both the subfolders and, for "*.*", the entries to list.
-    std::vector<FindEntry> all;
-    files_.FindEntries(base + "*", all);
-    // Where this folder really is: a subfolder whose final path is not directly below it is a
-    // link, even when the system does not mark it as one (Wine's Unix symbolic links).
-    std::optional<FileIdentity> self = files_.Identify(base);
+    // One read of the folder gives both the subfolders and, for "*.*", the entries to list.
     for (const FindEntry& entry : all) {
-        if ((entry.attributes & file_attr::kDirectory) && !(entry.attributes & file_attr::kReparsePoint) &&
-            !(self && LeadsElsewhere(self->finalPath, base + entry.name))) {
+        if ((entry.attributes & file_attr::kDirectory) && !(entry.attributes & file_attr::kReparsePoint))
             subfolderNames.push_back(entry.name);
-        }
         if (stopWhenIdle) {
             if (!state_.busy)
                 return false;
@@ -51,25 +47,24 @@ bool FileFinder::ListOne(const std::string& base,
     return true;
 }
 
-bool FileFinder::LeadsElsewhere(const std::string& parentFinalPath, const std::string& childPath) {
+bool FileFinder::IsWhereListed(const std::string& parentFinalPath,
+                               const std::string& childPath,
+                               const std::optional<std::string>& childFinalPath) {
     auto parent = SplitFoldedPath(parentFinalPath);
     // A parent whose final path this program cannot read gives no yardstick.
     if (!parent)
+        return true;
+    if (!childFinalPath)
         return false;
-    auto child = files_.Identify(childPath);
-    if (!child)
-        return true;
-    if (child->attributes & file_attr::kReparsePoint)
-        return true;
-    auto parts = SplitFoldedPath(child->finalPath);
-    if (!parts)
-        return true;
-    if (parts->size() == parent->size() + 1 && IsStrictlyBelow(*parts, *parent))
-        return false;
-    // Wine names a drive's root folder by the Unix folder behind it but its entries by the
-    // drive letter; an entry that resolves to exactly the path it was listed under is no link.
+    auto parts = SplitFoldedPath(*childFinalPath);
     auto listed = SplitFoldedPath(childPath);
-    return !(listed && *listed == *parts);
+    if (!parts || !listed)
+        return false;
+    if (parts->size() == parent->size() + 1 && IsStrictlyBelow(*parts, *parent) && parts->back() == listed->back())
+        return true;
+    // Wine names a drive's root folder by the Unix folder behind it but its entries by the drive
+    // letter; an entry that resolves to exactly the path it was listed under is no link.
+    return *listed == *parts;
 }
 
 template <typename Add>
@@ -83,15 +78,18 @@ bool FileFinder::Walk(const std::string& folder,
     // subfolders, and subfolders are entered in find order.
     struct Frame {
         std::string base;
+        std::optional<std::string> finalPath;
         std::vector<std::string> subfolders;
         size_t next = 0;
     };
     std::vector<Frame> stack;
+    std::vector<FindEntry> entries;
     Frame first;
     first.base = folder;
     if (first.base.empty() || first.base.back() != '\\')
         first.base += '\\';
-    if (!ListOne(first.base, pattern, stopWhenIdle, first.subfolders, add))
+    files_.ListFolder(first.base, entries, first.finalPath);
+    if (!ListOne(first.base, entries, pattern, stopWhenIdle, first.subfolders, add))
         return false;
     if (!subfolders)
         return true;
@@ -105,8 +103,16 @@ bool FileFinder::Walk(const std::string& folder,
             continue;
         }
         Frame child;
-        child.base = top.base + top.subfolders[top.next++] + "\\";
-        if (!ListOne(child.base, pattern, stopWhenIdle, child.subfolders, add))
+        const std::string childPath = top.base + top.subfolders[top.next++];
+        child.base = childPath + "\\";
+        entries.clear();
+        bool read = files_.ListFolder(child.base, entries, child.finalPath);
+        // The subfolder is read through its own handle, and entered only when that handle's
+        // final path is directly below its parent's: a link that does not say it is one
+        // (Wine's Unix symbolic links) is listed as an entry of its parent, never entered.
+        if (!read || (top.finalPath && !IsWhereListed(*top.finalPath, childPath, child.finalPath)))
+            continue;
+        if (!ListOne(child.base, entries, pattern, stopWhenIdle, child.subfolders, add))
             return false;
         stack.push_back(std::move(child));
     }

@@ -7,6 +7,7 @@
 // of recursing, so any depth is listed.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,12 +35,16 @@ class FileFinder {
   private:
     template <typename Add>
     bool ListOne(const std::string& base,
+                 const std::vector<FindEntry>& all,
                  const std::string& pattern,
                  bool stopWhenIdle,
                  std::vector<std::string>& subfolderNames,
                  Add&& add);
-    // True when the folder `childPath` is not what its parent's final path says it is.
-    bool LeadsElsewhere(const std::string& parentFinalPath, const std::string& childPath);
+    // True when the subfolder listed at `childPath`, whose own handle has `childFinalPath`, is
+    // the entry of its parent it was listed as, and not a link out of it.
+    static bool IsWhereListed(const std::string& parentFinalPath,
+                              const std::string& childPath,
+                              const std::optional<std::string>& childFinalPath);
     template <typename Add>
     bool Walk(const std::string& folder, const std::string& pattern, bool subfolders, bool stopWhenIdle, Add&& add);
 

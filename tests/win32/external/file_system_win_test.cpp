@@ -61,6 +61,24 @@ TEST_F(FileSystemWinTest, FindsEntriesWithAttributesAndSizesButNotTheDotEntries)
     EXPECT_TRUE(none.empty());
 }
 
+TEST_F(FileSystemWinTest, ListingAFolderThroughItsHandleGivesWhatFindGivesAndItsFinalPath) {
+    // The system folder holds more entries than one read of the folder returns.
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    for (const std::string& folder : {Narrow(system), scratch.path()}) {
+        std::vector<FindEntry> found, listed;
+        ASSERT_TRUE(files.FindEntries(folder + "\\*", found));
+        std::optional<std::string> finalPath;
+        ASSERT_TRUE(files.ListFolder(folder, listed, finalPath));
+        EXPECT_EQ(Names(listed), Names(found)) << folder;
+        ASSERT_TRUE(finalPath) << folder;
+        EXPECT_EQ(finalPath, files.Identify(folder)->finalPath);
+    }
+    std::vector<FindEntry> none;
+    std::optional<std::string> finalPath;
+    EXPECT_FALSE(files.ListFolder(scratch / "missing", none, finalPath));
+}
+
 TEST_F(FileSystemWinTest, AtomicWriteReplacesAReadOnlyFileAndLeavesNothingBeside) {
     std::string target = scratch / "Settings.stg";
     ASSERT_TRUE(files.WriteFileAtomic(target, "old"));
