@@ -30,6 +30,16 @@ struct ResolvedObject {
     uint64_t fileIdLow = 0;
     uint32_t attributes = 0;
 
+    FileIdentity Identity() const {
+        FileIdentity identity;
+        identity.finalPath = finalPath;
+        identity.volumeSerial = volumeSerial;
+        identity.fileIdHigh = fileIdHigh;
+        identity.fileIdLow = fileIdLow;
+        identity.attributes = attributes;
+        return identity;
+    }
+
     bool SameObject(const ResolvedObject& other) const {
         return volumeSerial == other.volumeSerial && fileIdHigh == other.fileIdHigh && fileIdLow == other.fileIdLow &&
                (fileIdHigh | fileIdLow) != 0;

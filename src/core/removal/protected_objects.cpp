@@ -564,7 +564,8 @@ std::optional<std::string> ProtectedObjects::FileRefusal(const std::string& path
     return reason;
 }
 
-std::optional<std::string> ProtectedObjects::ListedEntryRefusal(const std::string& path) {
+std::optional<std::string> ProtectedObjects::ListedEntryRefusal(const std::string& path,
+                                                                std::optional<ResolvedObject>* checked) {
     if (!loaded_)
         Refresh();
     // One open per entry: a listed tree may be large, so the folders on the way are not looked
@@ -572,6 +573,8 @@ std::optional<std::string> ProtectedObjects::ListedEntryRefusal(const std::strin
     auto object = identity_.Resolve(path);
     if (!object)
         return std::nullopt;
+    if (checked)
+        *checked = object;
     const bool isFolder = object->attributes & file_attr::kDirectory;
     for (const ResolvedFolder& guarded : resolved_) {
         if (object->SameObject(guarded.object))

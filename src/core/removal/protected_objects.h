@@ -61,7 +61,8 @@ class ProtectedObjects {
                                                   std::optional<ResolvedObject>* checked = nullptr);
     // An entry listed inside a folder row's tree (a file or a folder): refused when it is
     // protected, and the folder row with it.
-    std::optional<std::string> ListedEntryRefusal(const std::string& path);
+    std::optional<std::string> ListedEntryRefusal(const std::string& path,
+                                                  std::optional<ResolvedObject>* checked = nullptr);
     // A running program, by its executable name, that must not be asked to end.
     std::optional<std::string> ProcessRefusal(const std::string& exeName) const;
     // A registry key to be removed with every key below it.

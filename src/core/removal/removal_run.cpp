@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <limits>
+#include <unordered_map>
 
 #include "core/removal/external_commands.h"
 #include "core/removal/object_presence.h"
@@ -292,11 +293,7 @@ void RemovalRun::DeleteOneFile(const std::string& path,
     bool replaced = false;
     auto deleteOnce = [&] {
         if (checked) {
-            FileIdentity expected;
-            expected.volumeSerial = checked->volumeSerial;
-            expected.fileIdHigh = checked->fileIdHigh;
-            expected.fileIdLow = checked->fileIdLow;
-            auto outcome = files.DeleteFileIfSame(path, expected);
+            auto outcome = files.DeleteFileIfSame(path, checked->Identity());
             replaced = outcome == FileSystemPort::CheckedDelete::NotTheChecked;
             return outcome == FileSystemPort::CheckedDelete::Deleted && files.Probe(path) == Presence::Absent;
         }
@@ -347,6 +344,7 @@ void RemovalRun::RemoveFolder(const std::string& object) {
     // the link goes. Wine does not mark its Unix links as reparse points; their final path
     // gives them away.
     if (!(*attributes & file_attr::kReparsePoint) && !guard_.identity().IsLink(object)) {
+        std::unordered_map<std::string, FileIdentity> checkedEntries;
         for (size_t pass = 0; pass < kFolderPasses; ++pass) {
             state_.lstCustomDelete.Clear();
             services_.finder.CollectFilePaths(object, "*.*", state_.lstCustomDelete, true);
@@ -354,14 +352,20 @@ void RemovalRun::RemoveFolder(const std::string& object) {
                 break;
             // A folder that holds something protected is not removed at all (its protected
             // entry would stay, and the rest of the folder with it is what the system uses).
+            // What each entry was checked as is kept for every pass, so that a file is deleted
+            // only while it is still that file (a folder on the way swapped for a link meanwhile
+            // would lead elsewhere), and a file that was not there at the check not at all.
             if (pass == 0) {
                 for (size_t n = 0; n < state_.lstCustomDelete.Count(); ++n) {
                     std::string entry(state_.lstCustomDelete[n]);
-                    if (auto reason = guard_.ListedEntryRefusal(entry)) {
+                    std::optional<ResolvedObject> resolved;
+                    if (auto reason = guard_.ListedEntryRefusal(entry, &resolved)) {
                         state_.lstCustomDelete.Clear();
                         Log(SkippedLine(object, "holds " + entry + ", " + *reason));
                         return;
                     }
+                    if (resolved)
+                        checkedEntries.emplace(entry, resolved->Identity());
                     if (n % 64 == 0)
                         ports_.ui.Yield();
                 }
@@ -373,7 +377,15 @@ void RemovalRun::RemoveFolder(const std::string& object) {
             for (size_t n = state_.lstCustomDelete.Count(); n-- > 0;)
                 deepestFirst.Add(state_.lstCustomDelete[n]);
             state_.lstCustomDelete = std::move(deepestFirst);
-            size_t removed = services_.fileOps.DeleteListedItems();
+            FileOperations::CheckedRows checked;
+            for (size_t n = 0; n < state_.lstCustomDelete.Count(); ++n) {
+                auto known = checkedEntries.find(std::string(state_.lstCustomDelete[n]));
+                checked.byRow.push_back(known == checkedEntries.end() ? std::nullopt
+                                                                      : std::optional<FileIdentity>(known->second));
+            }
+            size_t removed = services_.fileOps.DeleteListedItems(&checked);
+            for (const std::string& path : checked.notDeleted)
+                Log("File not removed=" + path + " (not the file that was checked)");
             AddToRemoved(removed);
             // A pass that removed nothing would only list the same paths again.
             if (removed == 0)

@@ -292,5 +292,35 @@ TEST_F(RemovalWinTest, OnlyTheFileThatWasCheckedIsDeleted) {
     EXPECT_TRUE(Logged("File not removed=" + spy + " (replaced since it was checked)"));
 }
 
+TEST_F(RemovalWinTest, AFileOfAFolderTreeReplacedAfterTheCheckStays) {
+    const std::string tree = scratch / "SpyDir";
+    MakeFolders(tree + "\\sub");
+    PlantFile(tree + "\\sub\\a.txt");
+    PlantFile(tree + "\\sub\\b.txt");
+    Scan({"folder|" + tree + "|Adware.Spy|"});
+    ASSERT_EQ(app.state().lstScanResult.size(), 1u);
+    app.state().busy = false;
+    // The tree goes deepest first, one entry after the other. Once the first file is gone, the
+    // folder holding the other is moved away and a new one with a file of the same name takes
+    // its place: that file was never checked.
+    bool swapped = false;
+    std::string late;
+    ui.onYield = [&] {
+        if (!app.state().busy || swapped)
+            return;
+        const bool aGone = !FileExists(tree + "\\sub\\a.txt");
+        if (!aGone && FileExists(tree + "\\sub\\b.txt"))
+            return;
+        late = tree + (aGone ? "\\sub\\b.txt" : "\\sub\\a.txt");
+        swapped = MoveFileW(win32::Widen(tree + "\\sub").c_str(), win32::Widen(scratch / "moved").c_str());
+        MakeFolders(tree + "\\sub");
+        PlantFile(late);
+    };
+    RemoveAll();
+    ASSERT_TRUE(swapped);
+    EXPECT_TRUE(FileExists(late));
+    EXPECT_TRUE(Logged("File not removed=" + late + " (not the file that was checked)"));
+}
+
 }  // namespace
 }  // namespace pellora
