@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <limits>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "core/removal/external_commands.h"
 #include "core/removal/object_presence.h"
@@ -345,6 +346,7 @@ void RemovalRun::RemoveFolder(const std::string& object) {
     // gives them away.
     if (!(*attributes & file_attr::kReparsePoint) && !guard_.identity().IsLink(object)) {
         std::unordered_map<std::string, FileIdentity> checkedEntries;
+        std::unordered_set<std::string> leftLogged;
         for (size_t pass = 0; pass < kFolderPasses; ++pass) {
             state_.lstCustomDelete.Clear();
             services_.finder.CollectFilePaths(object, "*.*", state_.lstCustomDelete, true);
@@ -384,8 +386,10 @@ void RemovalRun::RemoveFolder(const std::string& object) {
                                                                       : std::optional<FileIdentity>(known->second));
             }
             size_t removed = services_.fileOps.DeleteListedItems(&checked);
-            for (const std::string& path : checked.notDeleted)
-                Log("File not removed=" + path + " (not the file that was checked)");
+            for (const std::string& path : checked.notDeleted) {
+                if (leftLogged.insert(path).second)
+                    Log("File not removed=" + path + " (not the file that was checked)");
+            }
             AddToRemoved(removed);
             // A pass that removed nothing would only list the same paths again.
             if (removed == 0)

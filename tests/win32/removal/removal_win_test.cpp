@@ -319,7 +319,12 @@ TEST_F(RemovalWinTest, AFileOfAFolderTreeReplacedAfterTheCheckStays) {
     RemoveAll();
     ASSERT_TRUE(swapped);
     EXPECT_TRUE(FileExists(late));
-    EXPECT_TRUE(Logged("File not removed=" + late + " (not the file that was checked)"));
+    // Said once, though the passes that take the rest of the tree down list it again.
+    const std::string log = ReadAll(appFolder + "\\DavEre.roz");
+    const std::string line = "File not removed=" + late + " (not the file that was checked)\r\n";
+    size_t first = log.find(line);
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_EQ(log.find(line, first + 1), std::string::npos);
 }
 
 }  // namespace
