@@ -12,7 +12,6 @@ namespace pellora::cli {
 namespace {
 
 constexpr const char* kProgram = "pellora-cli";
-constexpr const char* kResetHomePageTitle = "Reset homepage?";
 // CustomScan.stg line of "Automatically Erase all detected objects".
 constexpr size_t kAutomaticEraseLine = 4;
 

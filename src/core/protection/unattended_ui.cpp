@@ -1,6 +1,5 @@
 #include "core/protection/unattended_ui.h"
 
-#include "core/removal/removal_run.h"
 
 namespace pellora {
 
@@ -12,7 +11,7 @@ void UnattendedUi::Yield() {
 }
 
 MsgAnswer UnattendedUi::Message(const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon) {
-    if (depth_ == 0 || title == kResetHomePageTitle)
+    if (depth_ == 0)
         return frontEnd_.Message(text, title, buttons, icon);
     // One log line per message: its line breaks become single blanks.
     std::string line = kNotShownPrefix;

@@ -2,9 +2,8 @@
 // unattended run is under way (an automatic scan and the removal run it starts), nobody may be
 // at the screen, so a message box would stop the run until somebody came: instead its text goes
 // into lstLog, which the removal run writes to DavEre.roz, and the run goes on with the answer
-// it takes when nobody is asked (OK for a notice, No for a question). The one question the
-// removal run keeps for unattended runs, whether to reset the browser home page, is still asked.
-// Events served inside the run's yields (a click, another timer) are the front end's as usual:
+// it takes when nobody is asked (OK for a notice, No for a question). That holds for the removal
+// run's home-page question too: nobody answers it, so the home page is not reset. Events served inside the run's yields (a click, another timer) are the front end's as usual:
 // a message they show answers a person who is there. Outside such a run everything passes
 // through unchanged.
 #pragma once
