@@ -24,27 +24,13 @@
 #include "win32/file_system_win.h"
 #include "win32/handle_win.h"
 #include "win32/identity_win.h"
+#include "win32/registry_roots.h"
 #include "win32/registry_win.h"
 #include "win32/system_win.h"
 
 namespace pellora::win32 {
 
 namespace {
-
-HKEY RootHandleOf(RootKey root) {
-    switch (root) {
-        case RootKey::ClassesRoot:
-            return HKEY_CLASSES_ROOT;
-        case RootKey::CurrentUser:
-            return HKEY_CURRENT_USER;
-        case RootKey::LocalMachine:
-            return HKEY_LOCAL_MACHINE;
-        case RootKey::Users:
-            return HKEY_USERS;
-        default:
-            return nullptr;
-    }
-}
 
 // The final path without the "\\?\" the system puts in front: "C:\..." or "\\server\share\...".
 std::string PlainFinalPath(std::wstring path) {
@@ -229,7 +215,7 @@ bool FileSystemWin::IsSystemProtectedFile(const std::string& path) {
 }
 
 std::optional<std::string> RegistryWin::LinkTarget(RootKey root, const std::string& subkey) {
-    HKEY rootHandle = RootHandleOf(root);
+    HKEY rootHandle = RootHandle(root);
     HKEY raw = nullptr;
     if (!rootHandle || subkey.empty() ||
         RegOpenKeyExW(rootHandle, Widen(subkey).c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS)
@@ -269,7 +255,7 @@ bool DeleteRegistryLink(RootKey root, const std::string& subkey) {
     using NtDeleteKeyFn = LONG(WINAPI*)(HANDLE);
     static NtDeleteKeyFn ntDeleteKey = reinterpret_cast<NtDeleteKeyFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
-    HKEY rootHandle = RootHandleOf(root);
+    HKEY rootHandle = RootHandle(root);
     HKEY raw = nullptr;
     if (!ntDeleteKey || !rootHandle ||
         RegOpenKeyExW(rootHandle, Widen(subkey).c_str(), REG_OPTION_OPEN_LINK, DELETE | KEY_QUERY_VALUE, &raw) !=

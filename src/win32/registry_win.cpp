@@ -6,6 +6,7 @@
 #include "win32/encoding_win.h"
 #include "win32/handle_win.h"
 #include "win32/identity_win.h"
+#include "win32/registry_roots.h"
 
 namespace pellora::win32 {
 
@@ -23,29 +24,6 @@ struct RegKeyTraits {
 };
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 
-HKEY RootHandle(RootKey root) {
-    switch (root) {
-        case RootKey::ClassesRoot:
-            return HKEY_CLASSES_ROOT;
-        case RootKey::CurrentUser:
-            return HKEY_CURRENT_USER;
-        case RootKey::LocalMachine:
-            return HKEY_LOCAL_MACHINE;
-        case RootKey::Users:
-            return HKEY_USERS;
-        case RootKey::PerformanceData:
-            return HKEY_PERFORMANCE_DATA;
-        case RootKey::CurrentConfig:
-            return HKEY_CURRENT_CONFIG;
-        case RootKey::DynData:
-            // Its own predefined key: current Windows refuses it, so items naming it find and
-            // delete nothing, rather than acting on the hardware profile of HKEY_CURRENT_CONFIG.
-            return HKEY_DYN_DATA;
-        case RootKey::None:
-            break;
-    }
-    return nullptr;
-}
 
 REGSAM MaskOf(RegAccess access) {
     switch (access) {
@@ -127,6 +105,30 @@ UniqueRegKey OpenToProbe(RootKey root, const std::string& subkey, LONG& rc) {
 }
 
 }  // namespace
+
+HKEY RootHandle(RootKey root) {
+    switch (root) {
+        case RootKey::ClassesRoot:
+            return HKEY_CLASSES_ROOT;
+        case RootKey::CurrentUser:
+            return HKEY_CURRENT_USER;
+        case RootKey::LocalMachine:
+            return HKEY_LOCAL_MACHINE;
+        case RootKey::Users:
+            return HKEY_USERS;
+        case RootKey::PerformanceData:
+            return HKEY_PERFORMANCE_DATA;
+        case RootKey::CurrentConfig:
+            return HKEY_CURRENT_CONFIG;
+        case RootKey::DynData:
+            // Its own predefined key: current Windows refuses it, so items naming it find and
+            // delete nothing, rather than acting on the hardware profile of HKEY_CURRENT_CONFIG.
+            return HKEY_DYN_DATA;
+        case RootKey::None:
+            break;
+    }
+    return nullptr;
+}
 
 Presence RegistryWin::ProbeKey(RootKey root, const std::string& subkey) {
     LONG rc = ERROR_SUCCESS;

@@ -597,19 +597,18 @@ std::optional<std::string> ProtectedObjects::ListedEntryRefusal(const std::strin
 
 std::optional<std::string> ProtectedObjects::PatternFindRefusal(const std::string& path,
                                                                 std::optional<ResolvedObject>* checked) {
-    if (auto reason = FileRefusal(path, checked))
+    std::optional<ResolvedObject> object;
+    if (auto reason = FileRefusal(path, &object))
         return reason;
-    if (!loaded_)
-        Refresh();
     auto parts = NormalisePath(path);
     if (!parts)
         return "not a full path";
     if (windowsFolder_.empty() || IsBelow(*parts, windowsFolder_))
         return "pattern find inside the Windows folder";
-    if (auto object = identity_.Resolve(path);
-        object && !resolvedWindows_.empty() && IsStrictlyBelow(object->parts, resolvedWindows_)) {
+    if (object && !resolvedWindows_.empty() && IsStrictlyBelow(object->parts, resolvedWindows_))
         return "pattern find inside the Windows folder";
-    }
+    if (checked)
+        *checked = std::move(object);
     return std::nullopt;
 }
 

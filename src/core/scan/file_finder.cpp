@@ -47,24 +47,19 @@ bool FileFinder::ListOne(const std::string& base,
     return true;
 }
 
-bool FileFinder::IsWhereListed(const std::string& parentFinalPath,
-                               const std::string& childPath,
-                               const std::optional<std::string>& childFinalPath) {
-    auto parent = SplitFoldedPath(parentFinalPath);
+bool FileFinder::IsWhereListed(const FoldedPath& parent, const std::string& childPath, const FoldedPath& child) {
     // A parent whose final path this program cannot read gives no yardstick.
     if (!parent)
         return true;
-    if (!childFinalPath)
-        return false;
-    auto parts = SplitFoldedPath(*childFinalPath);
     auto listed = SplitFoldedPath(childPath);
-    if (!parts || !listed)
+    if (!child || !listed)
         return false;
-    if (parts->size() == parent->size() + 1 && IsStrictlyBelow(*parts, *parent) && parts->back() == listed->back())
+    const std::vector<std::string>& parts = *child;
+    if (parts.size() == parent->size() + 1 && IsStrictlyBelow(parts, *parent) && parts.back() == listed->back())
         return true;
     // Wine names a drive's root folder by the Unix folder behind it but its entries by the drive
     // letter; an entry that resolves to exactly the path it was listed under is no link.
-    return *listed == *parts;
+    return *listed == parts;
 }
 
 template <typename Add>
@@ -78,17 +73,20 @@ bool FileFinder::Walk(const std::string& folder,
     // subfolders, and subfolders are entered in find order.
     struct Frame {
         std::string base;
-        std::optional<std::string> finalPath;
+        FoldedPath finalPath;  // folded once, for every subfolder's test
         std::vector<std::string> subfolders;
         size_t next = 0;
     };
+    std::optional<std::string> finalPath;
+    auto folded = [&finalPath]() -> FoldedPath { return finalPath ? SplitFoldedPath(*finalPath) : std::nullopt; };
     std::vector<Frame> stack;
     std::vector<FindEntry> entries;
     Frame first;
     first.base = folder;
     if (first.base.empty() || first.base.back() != '\\')
         first.base += '\\';
-    files_.ListFolder(first.base, entries, first.finalPath);
+    files_.ListFolder(first.base, entries, finalPath);
+    first.finalPath = folded();
     if (!ListOne(first.base, entries, pattern, stopWhenIdle, first.subfolders, add))
         return false;
     if (!subfolders)
@@ -106,11 +104,12 @@ bool FileFinder::Walk(const std::string& folder,
         const std::string childPath = top.base + top.subfolders[top.next++];
         child.base = childPath + "\\";
         entries.clear();
-        bool read = files_.ListFolder(child.base, entries, child.finalPath);
+        bool read = files_.ListFolder(child.base, entries, finalPath);
+        child.finalPath = folded();
         // The subfolder is read through its own handle, and entered only when that handle's
         // final path is directly below its parent's: a link that does not say it is one
         // (Wine's Unix symbolic links) is listed as an entry of its parent, never entered.
-        if (!read || (top.finalPath && !IsWhereListed(*top.finalPath, childPath, child.finalPath)))
+        if (!read || !IsWhereListed(top.finalPath, childPath, child.finalPath))
             continue;
         if (!ListOne(child.base, entries, pattern, stopWhenIdle, child.subfolders, add))
             return false;

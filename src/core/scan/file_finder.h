@@ -40,11 +40,11 @@ class FileFinder {
                  bool stopWhenIdle,
                  std::vector<std::string>& subfolderNames,
                  Add&& add);
-    // True when the subfolder listed at `childPath`, whose own handle has `childFinalPath`, is
-    // the entry of its parent it was listed as, and not a link out of it.
-    static bool IsWhereListed(const std::string& parentFinalPath,
-                              const std::string& childPath,
-                              const std::optional<std::string>& childFinalPath);
+    // A final path split and folded (SplitFoldedPath); nothing when it could not be read.
+    using FoldedPath = std::optional<std::vector<std::string>>;
+    // True when the subfolder listed at `childPath`, whose own handle has the final path
+    // `child`, is the entry of its parent it was listed as, and not a link out of it.
+    static bool IsWhereListed(const FoldedPath& parent, const std::string& childPath, const FoldedPath& child);
     template <typename Add>
     bool Walk(const std::string& folder, const std::string& pattern, bool subfolders, bool stopWhenIdle, Add&& add);
 
