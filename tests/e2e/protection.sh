@@ -21,7 +21,9 @@ cp -r "$app/Help" "$work/app/"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 winpath() { local p; p=$(cd "$(dirname "$1")" && pwd)/$(basename "$1"); printf 'Z:%s' "${p//\//\\}"; }
-shot() { [ -n "${DISPLAY:-}" ] && xwd -root -display "$DISPLAY" | /usr/bin/convert xwd:- png:"$shots/$1.png" || true; }
+# The X server's framebuffer (scripts/with-wine keeps it in a file); `xwd -root` shows Wine's
+# pop-ups as black rectangles.
+shot() { [ -f "${PELLORA_SCREEN_FILE:-}" ] && /usr/bin/convert xwd:"$PELLORA_SCREEN_FILE" png:"$shots/$1.png" || true; }
 
 printf 'MZ planted' >"$work/plant/evil.dat"
 printf 'E2E protection\r\npath|%s|Adware.Evil|\r\nregval|HKCU_BROKEN\\Software\\Run,Evil|Adware.Evil|\r\n' \

@@ -23,8 +23,8 @@ pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
 "$run" "$kit" wait-window "Dozevur Ezavuri" 90000 || fail "the main window did not appear"
 sleep 2
-if [ -n "${DISPLAY:-}" ]; then
-    xwd -root -display "$DISPLAY" | /usr/bin/convert xwd:- png:"$shots/e2e-first-start.png" || true
+if [ -f "${PELLORA_SCREEN_FILE:-}" ]; then
+    /usr/bin/convert xwd:"$PELLORA_SCREEN_FILE" png:"$shots/e2e-first-start.png" || true
 fi
 
 for folder in Settings Quarantine "Registry Backups"; do

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,7 +31,7 @@ struct ShownMessage {
 };
 
 class MainWindowTest : public ::testing::Test {
-protected:
+  protected:
     MainWindowTest();
     ~MainWindowTest() override;
 
@@ -64,6 +66,8 @@ protected:
 
 // What the screen shows of a window: 24-bit rows, bottom row first.
 struct ScreenPixels {
+    int left = 0;  // where the shot lies on the screen, for shots of the X server
+    int top = 0;
     int width = 0;
     int height = 0;
     int stride = 0;
@@ -71,7 +75,32 @@ struct ScreenPixels {
     // Number of different colours (counting stops at `limit`).
     size_t DistinctColours(size_t limit = 16) const;
 };
+// What Wine's own screen device context gives for the window: the window's surface as Wine
+// keeps it, which can look right while the X server shows something else.
 ScreenPixels CaptureScreen(HWND hwnd);
+
+// The client area of a window on the screen. Without a window manager (a bare Xvfb) the X
+// window of a top-level window is just its client area: Wine leaves the frame to the manager.
+RECT ClientOnScreen(HWND hwnd);
+// What the X server shows in `area` of the screen, read from the test display's framebuffer
+// file (Xvfb -fbdir; scripts/with-wine names it in PELLORA_SCREEN_FILE), not through Wine's
+// device contexts. Nothing when the display has no such file.
+std::optional<ScreenPixels> CaptureXServer(const RECT& area);
+// The part of `shot` (a shot of the X server) inside `area`.
+ScreenPixels Crop(const ScreenPixels& shot, const RECT& area);
+// The whole screen once two shots in a row are equal (serving messages in between); nothing
+// without a framebuffer file or when the screen never settles within a generous deadline.
+std::optional<ScreenPixels> SettledXServerScreen(const std::function<void()>& pump);
+// Pixels much darker than a light background (text, icons, edges), and light ones.
+size_t DarkPixelCount(const ScreenPixels& shot);
+size_t LightPixelCount(const ScreenPixels& shot);
+// Pixels that differ between two shots of the same size.
+size_t DifferingPixelCount(const ScreenPixels& a, const ScreenPixels& b);
+// A light background with text, and (given a shot of the screen from before) not what was there.
+bool LooksPainted(const ScreenPixels& shot, const ScreenPixels* before);
+// Calls `pump` (so Wine paints and hands its surfaces to the X server) until the X server
+// shows the window's client area painted, or a generous deadline passes; returns the last shot.
+ScreenPixels WaitForPaintedOnXServer(HWND hwnd, const ScreenPixels* before, const std::function<void()>& pump);
 
 // The text of a control with its mnemonic marker removed.
 std::wstring WithoutMnemonic(std::wstring text);
