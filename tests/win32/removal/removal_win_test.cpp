@@ -40,8 +40,11 @@ using pellora::testing::ScratchFolder;
 
 constexpr const char* kValueKey = "HKEY_CURRENT_USER\\Software\\PelloraRemovalTest";
 constexpr const char* kTreeKey = "HKEY_CURRENT_USER\\Software\\PelloraRemovalTestKey";
-// The class the planted library is registered as, and its browser helper object.
+// The class the planted library is registered as, its browser helper object and its URL search
+// hook (a value named by the class).
+constexpr const char* kMarkerClass = "{6C1B7E2A-5D3F-4B8E-9A11-2F0C5E7D9B40}";
 constexpr const char* kMarkerClassKey = "Software\\Classes\\CLSID\\{6C1B7E2A-5D3F-4B8E-9A11-2F0C5E7D9B40}";
+constexpr const char* kSearchHooksKey = "Software\\Microsoft\\Internet Explorer\\URLSearchHooks";
 constexpr const char* kMarkerHelperKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\"
     "{6C1B7E2A-5D3F-4B8E-9A11-2F0C5E7D9B40}";
@@ -187,6 +190,8 @@ class RemovalWinTest : public ::testing::Test {
         }
         RegDeleteTreeW(HKEY_CURRENT_USER, win32::Widen(kMarkerClassKey).c_str());
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, win32::Widen(kMarkerHelperKey).c_str());
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, win32::Widen(kSearchHooksKey).c_str(),
+                           win32::Widen(kMarkerClass).c_str());
     }
 
     void Scan(std::vector<std::string> items) {
@@ -400,7 +405,8 @@ TEST_F(RemovalWinTest, AFileOfAFolderTreeReplacedAfterTheCheckStays) {
 
 // The planted library's markers show when its code runs (here it is loaded once, to prove
 // they do). Found by a scan and removed, it leaves none; what registered it (its class, found
-// through an environment variable in the server's path, and its browser helper object) is
+// through an environment variable in the server's path, its browser helper object and its URL
+// search hook) is
 // stored in the quarantine, removed, and comes back with a restore.
 TEST_F(RemovalWinTest, AFoundLibraryIsNeverRunAndWhatRegistersItIsStoredAndRestorable) {
     const std::string control = scratch / "control\\marker.dll";
@@ -420,6 +426,8 @@ TEST_F(RemovalWinTest, AFoundLibraryIsNeverRunAndWhatRegistersItIsStoredAndResto
     ASSERT_TRUE(registry.SetValue(RootKey::CurrentUser, server, "",
                                   RegValue{kRegExpandSz, "%PELLORA_TEST_PLANT%\\cd_clint.dll"}));
     ASSERT_TRUE(registry.CreateKey(RootKey::LocalMachine, kMarkerHelperKey));
+    ASSERT_TRUE(registry.CreateKey(RootKey::CurrentUser, kSearchHooksKey));
+    ASSERT_TRUE(registry.SetValue(RootKey::CurrentUser, kSearchHooksKey, kMarkerClass, RegValue{kRegSz, ""}));
     AppState& state = app.state();
     state.lstSettingsFile[9] = "1";  // automatic erase: every entry is stored first
     state.lstCustomScanSettings[4] = "1";
@@ -438,6 +446,9 @@ TEST_F(RemovalWinTest, AFoundLibraryIsNeverRunAndWhatRegistersItIsStoredAndResto
     EXPECT_TRUE(Logged("Registry key deleted=HKEY_CURRENT_USER\\" + server));
     EXPECT_TRUE(Logged("Registry key deleted=HKEY_CURRENT_USER\\" + std::string(kMarkerClassKey)));
     EXPECT_TRUE(Logged("Registry key deleted=HKEY_LOCAL_MACHINE\\" + std::string(kMarkerHelperKey)));
+    EXPECT_FALSE(registry.QueryValue(RootKey::CurrentUser, kSearchHooksKey, kMarkerClass));
+    EXPECT_TRUE(
+        Logged("Registry value deleted=HKEY_CURRENT_USER\\" + std::string(kSearchHooksKey) + "," + kMarkerClass));
 
     app.quarantine().LoadToQuarantineList();
     for (QuarantinePackageRow& row : state.lstQuarantinedList)
@@ -447,6 +458,7 @@ TEST_F(RemovalWinTest, AFoundLibraryIsNeverRunAndWhatRegistersItIsStoredAndResto
     ASSERT_TRUE(restored);
     EXPECT_EQ(restored->data, "%PELLORA_TEST_PLANT%\\cd_clint.dll");
     EXPECT_TRUE(registry.KeyOpens(RootKey::LocalMachine, kMarkerHelperKey, RegAccess::Read));
+    EXPECT_TRUE(registry.QueryValue(RootKey::CurrentUser, kSearchHooksKey, kMarkerClass));
     EXPECT_FALSE(FileExists(library + ".loaded"));
 }
 
