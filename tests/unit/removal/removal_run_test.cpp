@@ -309,6 +309,28 @@ TEST_F(RemovalRunTest, AFoundLibraryIsNeverRunAndWhatRegistersItIsStoredAndRemov
     EXPECT_TRUE(p.registry.Value(delayLoad, "Other"));
 }
 
+// The class servers are read once per run, not once per found file: two libraries among many
+// classes cost one read of each server value, not two.
+TEST_F(RemovalRunTest, TheClassServersAreReadOncePerRun) {
+    const std::string classes = "HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\";
+    for (int i = 0; i < 400; ++i)
+        p.registry.AddString(classes + "{" + std::to_string(i) + "}\\InprocServer32", "", "C:\\Vendor\\x.dll");
+    p.registry.AddString(classes + "{A}\\InprocServer32", "", "C:\\Spy\\a.dll");
+    p.registry.AddString(classes + "{B}\\InprocServer32", "", "C:\\Spy\\b.dll");
+    files.AddFile("C:\\Spy\\a.dll");
+    files.AddFile("C:\\Spy\\b.dll");
+    AddRow("path", "C:\\Spy\\a.dll");
+    AddRow("path", "C:\\Spy\\b.dll");
+    p.ui.answers = {MsgAnswer::Yes};
+    p.registry.queryCount = 0;
+    run.cmdNextDelete_Click();
+    EXPECT_FALSE(p.registry.HasKey(classes + "{A}"));
+    EXPECT_FALSE(p.registry.HasKey(classes + "{B}"));
+    EXPECT_TRUE(p.registry.HasKey(classes + "{7}"));
+    // Two server values per class, once; a read per found file would be twice that.
+    EXPECT_LT(p.registry.queryCount, 2 * 402 + 300);
+}
+
 // A registration that could not be stored stays, with the reason in the log.
 TEST_F(RemovalRunTest, ARegistrationThatCannotBeStoredStays) {
     state.lstSettingsFile[9] = "1";
