@@ -76,12 +76,18 @@ std::string ServerFilePath(const std::string& value, SystemPort* system) {
         size_t close = text.find('"', 1);
         return close == std::string::npos ? text.substr(1) : text.substr(1, close - 1);
     }
-    // Unquoted: the program ends at the first blank after which its last name has an extension
-    // ("C:\Program Files\X\x.exe -Embedding"); a path without one is taken whole.
+    // Unquoted: the program ends at the first blank before which a program's name ends
+    // ("C:\Program Files\X\x.exe -Embedding"); otherwise the text is taken whole.
     for (size_t blank = text.find(' '); blank != std::string::npos; blank = text.find(' ', blank + 1)) {
         std::string candidate = text.substr(0, blank);
-        if (BaseName(candidate).find('.') != std::string::npos)
-            return candidate;
+        size_t dot = candidate.rfind('.');
+        if (dot == std::string::npos || candidate.find('\\', dot) != std::string::npos)
+            continue;
+        std::string extension = ToLowerAscii(candidate.substr(dot + 1));
+        for (const char* known : {"exe", "dll", "ocx", "ax", "cpl", "scr", "com"}) {
+            if (extension == known)
+                return candidate;
+        }
     }
     return text;
 }

@@ -309,6 +309,19 @@ TEST_F(RemovalRunTest, AFoundLibraryIsNeverRunAndWhatRegistersItIsStoredAndRemov
     EXPECT_TRUE(p.registry.Value(delayLoad, "Other"));
 }
 
+// A server value names its file quoted or not, with arguments after it and environment
+// variables in it; only the file counts.
+TEST(ServerFilePath, TakesTheFileOutOfTheServerValue) {
+    fakes::FakeSystem system;
+    system.environment["SPY"] = "C:\\Spy Dir";
+    EXPECT_EQ(ServerFilePath("\"C:\\A B\\x.dll\"", &system), "C:\\A B\\x.dll");
+    EXPECT_EQ(ServerFilePath("\"%Spy%\\x.exe\" /automation", &system), "C:\\Spy Dir\\x.exe");
+    EXPECT_EQ(ServerFilePath(" C:\\Program Files\\X Y\\x.exe -Embedding ", &system), "C:\\Program Files\\X Y\\x.exe");
+    EXPECT_EQ(ServerFilePath("C:\\My.Folder Name\\x.EXE -Embedding", &system), "C:\\My.Folder Name\\x.EXE");
+    EXPECT_EQ(ServerFilePath("C:\\Program Files\\X Y\\x.dll", &system), "C:\\Program Files\\X Y\\x.dll");
+    EXPECT_EQ(ServerFilePath("%UNKNOWN%\\x.dll", &system), "%UNKNOWN%\\x.dll");
+}
+
 // The class servers are read once per run, not once per found file: two libraries among many
 // classes cost one read of each server value, not two.
 TEST_F(RemovalRunTest, TheClassServersAreReadOncePerRun) {
