@@ -24,7 +24,6 @@ struct RegKeyTraits {
 };
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 
-
 REGSAM MaskOf(RegAccess access) {
     switch (access) {
         case RegAccess::Write:
@@ -196,25 +195,21 @@ bool RegistryWin::DeleteKey(RootKey root, const std::string& subkey) {
     return RegDeleteKeyW(rootHandle, Widen(subkey).c_str()) == ERROR_SUCCESS;
 }
 
-std::optional<std::vector<std::string>> RegistryWin::EnumSubKeys(RootKey root,
-                                                                 const std::string& subkey,
-                                                                 RegAccess access) {
-    // Opened as itself when it is a link: listing through a link would list (and a removal then
-    // delete) the keys of wherever it leads.
-    UniqueRegKey key = Open(root, subkey, MaskOf(access), REG_OPTION_OPEN_LINK);
-    if (!key)
-        return std::nullopt;
-    // Key names have at most 255 characters; asking the key for its longest name first would
-    // cost a call per key, which a walk of the whole registry notices.
+namespace {
+
+// Every name `read(index, buffer, length)` gives for index 0, 1, ... until it fails. Names are
+// usually short, and asking the key for its longest name first would cost a call per key, which
+// a walk of the whole registry notices: a longer name than expected is read again with more room.
+// A 32-bit index: keys with more than 32767 entries are listed whole.
+template <typename Read>
+std::vector<std::string> ListNames(Read read) {
     std::vector<wchar_t> name(256);
     std::vector<std::string> names;
-    // A 32-bit index: keys with more than 32767 subkeys are listed whole.
     DWORD index = 0;
     while (true) {
         auto length = static_cast<DWORD>(name.size());
-        LONG rc = RegEnumKeyExW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        LONG rc = read(index, name.data(), &length);
         if (rc == ERROR_MORE_DATA && name.size() < 32768) {
-            // A longer name than expected: the same index is read again with more room.
             name.resize(name.size() * 2);
             continue;
         }
@@ -227,6 +222,21 @@ std::optional<std::vector<std::string>> RegistryWin::EnumSubKeys(RootKey root,
     return names;
 }
 
+}  // namespace
+
+std::optional<std::vector<std::string>> RegistryWin::EnumSubKeys(RootKey root,
+                                                                 const std::string& subkey,
+                                                                 RegAccess access) {
+    // Opened as itself when it is a link: listing through a link would list (and a removal then
+    // delete) the keys of wherever it leads.
+    UniqueRegKey key = Open(root, subkey, MaskOf(access), REG_OPTION_OPEN_LINK);
+    if (!key)
+        return std::nullopt;
+    return ListNames([&key](DWORD index, wchar_t* name, DWORD* length) {
+        return RegEnumKeyExW(key.get(), index, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
+}
+
 bool RegistryWin::CreateKey(RootKey root, const std::string& subkey) {
     HKEY rootHandle = RootHandle(root);
     if (!rootHandle)
@@ -236,6 +246,15 @@ bool RegistryWin::CreateKey(RootKey root, const std::string& subkey) {
                               &raw, nullptr);
     UniqueRegKey key(rc == ERROR_SUCCESS ? raw : nullptr);
     return static_cast<bool>(key);
+}
+
+std::optional<std::vector<std::string>> RegistryWin::EnumValueNames(RootKey root, const std::string& subkey) {
+    UniqueRegKey key = Open(root, subkey, KEY_QUERY_VALUE, REG_OPTION_OPEN_LINK);
+    if (!key)
+        return std::nullopt;
+    return ListNames([&key](DWORD index, wchar_t* name, DWORD* length) {
+        return RegEnumValueW(key.get(), index, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
 }
 
 }  // namespace pellora::win32

@@ -32,6 +32,8 @@ class RegistryWin : public RegistryPort {
     // identity_win.cpp
     std::optional<std::string> LinkTarget(RootKey root, const std::string& subkey) override;
     std::string CurrentUserSid() override;
+    // Value names of any length; a link key is opened as itself.
+    std::optional<std::vector<std::string>> EnumValueNames(RootKey root, const std::string& subkey) override;
 };
 
 }  // namespace pellora::win32

@@ -153,4 +153,18 @@ std::string SystemWin::DecimalSeparator() {
     return Narrow(std::wstring_view(separator, static_cast<size_t>(length - 1)));
 }
 
+std::string SystemWin::ExpandEnvironment(const std::string& text) {
+    std::wstring wide = Widen(text);
+    std::vector<wchar_t> expanded(wide.size() + 256);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD needed = ExpandEnvironmentStringsW(wide.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
+        if (needed == 0)
+            return text;
+        if (needed <= expanded.size())
+            return Narrow(std::wstring_view(expanded.data(), needed - 1));
+        expanded.resize(needed);
+    }
+    return text;
+}
+
 }  // namespace pellora::win32

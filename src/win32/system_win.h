@@ -27,6 +27,8 @@ class SystemWin : public SystemPort {
     std::string DecimalSeparator() override;
     // identity_win.cpp: SHGetKnownFolderPath for each folder, without checking it exists.
     std::vector<std::string> KnownFolders() override;
+    // ExpandEnvironmentStringsW.
+    std::string ExpandEnvironment(const std::string& text) override;
 };
 
 }  // namespace pellora::win32

@@ -1,6 +1,7 @@
 #include "fakes/fake_platform.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "core/settings/registry_access.h"
@@ -42,7 +43,8 @@ FakeRegistry::Key* FakeRegistry::FindPath(const std::string& keyPath) {
 
 bool FakeRegistry::KeyOpens(RootKey root, const std::string& subkey, RegAccess access) {
     Key* key = Find(root, subkey);
-    if (!key || key->denyAll) return false;
+    if (!key || key->denyAll)
+        return false;
     return !(key->denyWrite && (access == RegAccess::Write || access == RegAccess::Listing));
 }
 
@@ -53,14 +55,16 @@ Presence FakeRegistry::ProbeKey(RootKey root, const std::string& subkey) {
 
 Presence FakeRegistry::ProbeValue(RootKey root, const std::string& subkey, const std::string& name) {
     Key* key = Find(root, subkey);
-    if (key && key->denyAll) return Presence::Unknown;
+    if (key && key->denyAll)
+        return Presence::Unknown;
     return QueryValue(root, subkey, name) ? Presence::Present : Presence::Absent;
 }
 
 std::optional<RegValue> FakeRegistry::QueryValue(RootKey root, const std::string& subkey, const std::string& name) {
     ++queryCount;
     Key* key = Find(root, subkey);
-    if (!key || key->denyAll) return std::nullopt;
+    if (!key || key->denyAll)
+        return std::nullopt;
     auto it = key->values.find(ToLowerAscii(name));
     if (it == key->values.end())
         return std::nullopt;
@@ -77,7 +81,8 @@ bool FakeRegistry::SetValue(RootKey root, const std::string& subkey, const std::
 
 bool FakeRegistry::DeleteValue(RootKey root, const std::string& subkey, const std::string& name) {
     Key* key = Find(root, subkey);
-    if (!key || key->denyAll) return false;
+    if (!key || key->denyAll)
+        return false;
     return key->values.erase(ToLowerAscii(name)) > 0;
 }
 
@@ -87,7 +92,8 @@ bool FakeRegistry::DeleteKey(RootKey root, const std::string& subkey) {
     if (!parent || subkey.empty())
         return false;
     auto it = parent->subkeys.find(ToLowerAscii(slash == std::string::npos ? subkey : subkey.substr(slash + 1)));
-    if (it == parent->subkeys.end() || !it->second->subkeys.empty() || it->second->denyAll) return false;
+    if (it == parent->subkeys.end() || !it->second->subkeys.empty() || it->second->denyAll)
+        return false;
     parent->subkeys.erase(it);
     return true;
 }
@@ -101,6 +107,41 @@ std::optional<std::vector<std::string>> FakeRegistry::EnumSubKeys(RootKey root,
     for (const auto& [lower, key] : Find(root, subkey)->subkeys)
         names.push_back(key->name);
     return names;
+}
+
+std::optional<std::vector<std::string>> FakeRegistry::EnumValueNames(RootKey root, const std::string& subkey) {
+    if (!KeyOpens(root, subkey, RegAccess::Read))
+        return std::nullopt;
+    std::vector<std::string> names;
+    for (const auto& [lower, value] : Find(root, subkey)->values)
+        names.push_back(value.first);
+    return names;
+}
+
+std::string FakeSystem::ExpandEnvironment(const std::string& text) {
+    std::string out;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t open = text.find('%', pos);
+        size_t close = open == std::string::npos ? std::string::npos : text.find('%', open + 1);
+        if (close == std::string::npos) {
+            out += text.substr(pos);
+            break;
+        }
+        std::string name = text.substr(open + 1, close - open - 1);
+        for (char& c : name)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        auto known = environment.find(name);
+        out += text.substr(pos, open - pos);
+        if (known == environment.end()) {
+            out += text.substr(open, close - open);
+            pos = close;
+        } else {
+            out += known->second;
+            pos = close + 1;
+        }
+    }
+    return out;
 }
 
 bool FakeRegistry::CreateKey(RootKey root, const std::string& subkey) {
@@ -246,9 +287,12 @@ bool FakeFileSystem::FindEntries(const std::string& pattern, std::vector<FindEnt
     std::string folder = KeyOf(pattern.substr(0, slash + 1));
     std::string wildcard = pattern.substr(slash + 1);
     const Node* dir = Get(folder);
-    if (!(dir && dir->folder) && !(folder.size() == 3 && folder[1] == ':')) return false;
-    if (dir && (dir->attributes & file_attr::kReparsePoint)) return false;
-    if (dir && (dir->denied || BelowDenied(folder))) return false;
+    if (!(dir && dir->folder) && !(folder.size() == 3 && folder[1] == ':'))
+        return false;
+    if (dir && (dir->attributes & file_attr::kReparsePoint))
+        return false;
+    if (dir && (dir->denied || BelowDenied(folder)))
+        return false;
     std::string prefix = folder.back() == '\\' ? folder : folder + "\\";
     for (auto it = nodes_.lower_bound(prefix); it != nodes_.end() && StartsWith(it->first, prefix); ++it) {
         if (it->first.find('\\', prefix.size()) != std::string::npos)
@@ -264,7 +308,8 @@ bool FakeFileSystem::FindEntries(const std::string& pattern, std::vector<FindEnt
 
 std::optional<uint32_t> FakeFileSystem::GetAttributes(const std::string& path) {
     const Node* node = Get(path);
-    if (!node || BelowDenied(path)) return std::nullopt;
+    if (!node || BelowDenied(path))
+        return std::nullopt;
     return node->attributes;
 }
 
@@ -313,15 +358,18 @@ bool FakeFileSystem::CreateDirectory(const std::string& path) {
 }
 
 Presence FakeFileSystem::Probe(const std::string& path) {
-    if (BelowDenied(path)) return Presence::Unknown;
+    if (BelowDenied(path))
+        return Presence::Unknown;
     return Get(path) ? Presence::Present : Presence::Absent;
 }
 
 bool FakeFileSystem::BelowDenied(const std::string& path) const {
     for (std::string parent = ParentOf(KeyOf(path)); !parent.empty(); parent = ParentOf(parent)) {
         const Node* node = Get(parent);
-        if (node && node->denied) return true;
-        if (parent.size() <= 3) break;
+        if (node && node->denied)
+            return true;
+        if (parent.size() <= 3)
+            break;
     }
     return false;
 }
@@ -333,7 +381,8 @@ void FakeFileSystem::DenyAccess(const std::string& folder) {
 
 std::optional<std::string> FakeFileSystem::ReadFile(const std::string& path) {
     const Node* node = Get(path);
-    if (!node || node->folder || BelowDenied(path)) return std::nullopt;
+    if (!node || node->folder || BelowDenied(path))
+        return std::nullopt;
     return node->bytes;
 }
 
@@ -548,8 +597,10 @@ void FakeProcesses::Add(const std::string& exeName, uint32_t pid, int windows, b
 
 int FakeShell::FileOperation(ShellOp op, const std::string& from, const std::string& to, uint32_t operationFlags) {
     flags.push_back(operationFlags);
-    if (failResult) return failResult;
-    if (!files_.Exists(from)) return 2;
+    if (failResult)
+        return failResult;
+    if (!files_.Exists(from))
+        return 2;
     std::string target = to;
     // Into an existing folder: the copy keeps the source's own name.
     if (files_.IsFolder(to))

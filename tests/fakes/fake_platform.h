@@ -38,6 +38,7 @@ class FakeRegistry : public RegistryPort {
     Presence ProbeValue(RootKey root, const std::string& subkey, const std::string& name) override;
     std::optional<std::string> LinkTarget(RootKey root, const std::string& subkey) override;
     std::string CurrentUserSid() override { return sid; }
+    std::optional<std::vector<std::string>> EnumValueNames(RootKey root, const std::string& subkey) override;
 
     // A registry link at `keyPath` to `target` ("\REGISTRY\MACHINE\..."); only LinkTarget
     // knows it.
@@ -182,8 +183,8 @@ class FakeShell : public ShellPort {
 
     std::vector<std::string> opened;
     std::vector<std::string> openedIn;  // working folder of each opened document
-    int failResult = 0;  // non-zero: every operation fails with it
-    std::vector<uint32_t> flags;  // of every file operation
+    int failResult = 0;                 // non-zero: every operation fails with it
+    std::vector<uint32_t> flags;        // of every file operation
 
   private:
     FakeFileSystem& files_;
@@ -213,7 +214,10 @@ class FakeSystem : public SystemPort {
     std::string ProgramVersion() override { return version; }
     HostAddressResult HostAddress() override { return host; }
     std::string DecimalSeparator() override { return decimalSeparator; }
+    // Replaces each %NAME% found in `environment` (names in any letter case).
+    std::string ExpandEnvironment(const std::string& text) override;
 
+    std::map<std::string, std::string> environment;  // by upper-case name
     std::string systemDir = "C:\\WINDOWS\\system32";
     std::string windowsDir = "C:\\WINDOWS";
     std::string tempPath = "C:\\TEMP\\";

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "core/ports/file_system.h"
 #include "core/util/string_table.h"
 
 namespace pellora {
@@ -33,6 +35,12 @@ struct ResultRow {
     std::string object;
     std::string comment;
     bool checked = false;
+    // What the object was when the scan found it, so that the removal acts on that object only
+    // (rows are copied, and this goes with them): a file, folder or cookie's final path and
+    // volume and file id (nothing for a pattern or an object the scan could not open), a key's
+    // or value's key in canonical form with the links on the way followed ("" when none).
+    std::optional<FileIdentity> foundAs;
+    std::string foundKey;
 };
 
 inline std::string ManualOnlyKey(const ResultRow& row) {

@@ -266,4 +266,14 @@ std::optional<std::string> ObjectIdentity::KeyPathThroughLinks(const std::string
     return current;
 }
 
+std::optional<std::string> ObjectIdentity::KeyIdentity(const std::string& keyPath) {
+    auto through = KeyPathThroughLinks(keyPath);
+    if (!through)
+        return std::nullopt;
+    auto key = CanonicalKeyOf(*through);
+    if (!key)
+        return std::nullopt;
+    return key->scope + "|" + key->Relative();
+}
+
 }  // namespace pellora

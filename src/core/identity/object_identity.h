@@ -99,6 +99,9 @@ class ObjectIdentity {
     bool IsKeyLink(const std::string& keyPath);
 
     FileSystemPort& files() { return files_; }
+    // The key a key path leads to (links on the way followed), in canonical form as one text;
+    // nothing when it cannot be named.
+    std::optional<std::string> KeyIdentity(const std::string& keyPath);
 
   private:
     FileSystemPort& files_;

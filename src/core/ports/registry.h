@@ -77,6 +77,13 @@ class RegistryPort {
     }
     // The current user's security identifier ("S-1-5-21-..."); "" when unknown.
     virtual std::string CurrentUserSid() { return {}; }
+    // Every value name of the key in index order ("" for the default value), or nothing when
+    // the key does not open for reading. A key that is a link is read as itself.
+    virtual std::optional<std::vector<std::string>> EnumValueNames(RootKey root, const std::string& subkey) {
+        (void)root;
+        (void)subkey;
+        return std::nullopt;
+    }
 };
 
 }  // namespace pellora

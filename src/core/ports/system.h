@@ -43,6 +43,9 @@ class SystemPort {
     // music, videos, application data local and roaming, start menu, start-up, program data,
     // public folders) as the shell reports them; the ones it does not know are left out.
     virtual std::vector<std::string> KnownFolders() { return {}; }
+    // The text with every %NAME% of this process's environment replaced by its value; unknown
+    // names stay as written.
+    virtual std::string ExpandEnvironment(const std::string& text) { return text; }
 };
 
 }  // namespace pellora

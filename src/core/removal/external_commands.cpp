@@ -54,11 +54,4 @@ std::string RegeditImportCommand(const std::string& windowsDir, const std::strin
     return Regedit(windowsDir) + " /c /s " + QuoteArgument(file);
 }
 
-std::string UnregisterLibraryCommand(const std::string& systemDir, const std::string& libraryPath) {
-    std::string program = systemDir;
-    if (!program.empty() && program.back() == '\\')
-        program.pop_back();
-    return QuoteArgument(program + "\\regsvr32.exe") + " /s /u " + QuoteArgument(libraryPath);
-}
-
 }  // namespace pellora

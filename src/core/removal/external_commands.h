@@ -1,6 +1,6 @@
 // Running the system's own programs: ShellAndWait starts a command line and waits for it, and
-// the functions below build the command lines of the registry editor (export and import of keys)
-// and of regsvr32 (unregistering a library). Arguments that contain a blank are quoted, because
+// the functions below build the command lines of the registry editor (export and import of
+// keys). Arguments that contain a blank are quoted, because
 // unquoted a path or key name with a blank would name another object; all other arguments are
 // passed exactly as they are.
 #pragma once
@@ -31,7 +31,10 @@ inline constexpr uint32_t kRegeditBackupWaitMs = 900'000;
 // Starts `sCmd` with the show-window value `WindowStyle` (narrowed to 16 bits, as the start-up
 // record holds it) and waits until the program has ended, at most `timeoutMs`, keeping the
 // window painted; past the bound the program is ended.
-[[nodiscard]] ShellRun ShellAndWait(ProcessPort& processes, const std::string& sCmd, int WindowStyle, uint32_t timeoutMs);
+[[nodiscard]] ShellRun ShellAndWait(ProcessPort& processes,
+                                    const std::string& sCmd,
+                                    int WindowStyle,
+                                    uint32_t timeoutMs);
 
 // `argument` as one command-line argument: unchanged without blanks, otherwise in double quotes
 // with the backslash and quote escapes the C runtime's argument parser expects.
@@ -45,8 +48,5 @@ std::string SystemDriveRoot(const std::string& windowsDir);
 std::string RegeditExportCommand(const std::string& windowsDir, const std::string& file, const std::string& keyPath);
 // windowsDir\regedit.exe /c /s <file>: imports `file` without asking anything.
 std::string RegeditImportCommand(const std::string& windowsDir, const std::string& file);
-// <systemDir>\regsvr32.exe /s /u <path>: unregisters the library silently. By the program's full
-// path: a regsvr32.exe planted in the current or the program's folder must not run.
-std::string UnregisterLibraryCommand(const std::string& systemDir, const std::string& libraryPath);
 
 }  // namespace pellora

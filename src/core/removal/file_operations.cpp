@@ -14,8 +14,8 @@ size_t FileOperations::DeleteListedItems(CheckedRows* checked) {
         if (checked && attributes && !(*attributes & file_attr::kDirectory)) {
             const std::optional<FileIdentity> none;
             const std::optional<FileIdentity>& identity = i < checked->byRow.size() ? checked->byRow[i] : none;
-            auto outcome = identity ? files_.DeleteFileIfSame(path, *identity)
-                                    : FileSystemPort::CheckedDelete::NotTheChecked;
+            auto outcome =
+                identity ? files_.DeleteFileIfSame(path, *identity) : FileSystemPort::CheckedDelete::NotTheChecked;
             if (outcome == FileSystemPort::CheckedDelete::Deleted)
                 ++removed;
             else if (outcome == FileSystemPort::CheckedDelete::NotTheChecked)

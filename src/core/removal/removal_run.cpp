@@ -32,6 +32,24 @@ std::string SkippedLine(const std::string& object, const std::string& reason) {
     return "Protected object skipped=" + object + " (" + reason + ")";
 }
 
+// Why the object now at a file, cookie or folder row's path is not the object the scan found
+// there: another object, or the same reached through a link that was not on the way then (its
+// final path differs); and never a folder through a file row. Nothing when it is that object,
+// or when the scan could not open it (the protection checks then stand alone).
+std::optional<std::string> NotAsFound(const ResultRow& row, const std::optional<ResolvedObject>& now, bool folderRow) {
+    if (now && !folderRow && (now->attributes & file_attr::kDirectory))
+        return "a folder, not the file that was found";
+    if (!row.foundAs || !now)
+        return std::nullopt;
+    const FileIdentity& found = *row.foundAs;
+    if (found.volumeSerial != now->volumeSerial || found.fileIdHigh != now->fileIdHigh ||
+        found.fileIdLow != now->fileIdLow)
+        return "not the object that was found";
+    if (FoldOrdinal(found.finalPath) != FoldOrdinal(now->finalPath))
+        return "reached through a link that was not there when it was found";
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string FixedDateTime(const LocalTime& t) {
@@ -126,6 +144,7 @@ void RemovalRun::Run() {
         state_.busy = true;
         // The special folders are found at start-up and may have been found again since.
         guard_.Refresh();
+        registrations_.Forget();
 
         size_t rowCount = state_.lstScanResult.size();
         for (size_t i = 0; i < rowCount; ++i) {
@@ -179,11 +198,19 @@ void RemovalRun::RemoveRow(const ResultRow& row) {
     } else if (kind == "path" || kind == "file") {
         RemoveFile(row);
     } else if (kind == "folder") {
-        RemoveFolder(row.object);
-    } else if (kind == "regval") {
-        RemoveValue(row.object);
-    } else if (kind == "regkey") {
-        RemoveKey(row.object);
+        RemoveFolder(row);
+    } else if (kind == "regval" || kind == "regkey") {
+        // A link put on the way since the scan would lead the deletion to another key.
+        const std::string keyPath = kind == "regval" ? row.object.substr(0, row.object.find(',')) : row.object;
+        if (!row.foundKey.empty() && guard_.identity().KeyIdentity(keyPath).value_or("") != row.foundKey) {
+            Log(std::string(kind == "regval" ? "Registry value" : "Registry key") + " not removed=" + row.object +
+                " (not the key that was found)");
+            return;
+        }
+        if (kind == "regval")
+            RemoveValue(row.object);
+        else
+            RemoveKey(row.object);
     }
 }
 
@@ -194,22 +221,31 @@ void RemovalRun::RemoveCookie(const ResultRow& row) {
         Log(SkippedLine(path, *reason));
         return;
     }
+    if (auto reason = NotAsFound(row, checked, false)) {
+        Log("Cookie not removed=" + row.object + " (" + *reason + ")");
+        return;
+    }
     if (!QuarantineFirst(row)) {
         Log("Cookie not removed=" + row.object);
         return;
     }
-    DeleteOneFile(path, row.object, "Cookie", false, checked);
+    DeleteOneFile(path, row.object, "Cookie", false, checked ? checked->Identity() : row.foundAs);
 }
 
 void RemovalRun::RemoveFile(const ResultRow& row) {
     const std::string& object = row.object;
     const bool patternFind = ToLowerAscii(row.type) == "file";
     std::optional<ResolvedObject> checked;
-    if (auto reason = patternFind ? guard_.PatternFindRefusal(object, &checked) : guard_.FileRefusal(object, &checked)) {
+    if (auto reason =
+            patternFind ? guard_.PatternFindRefusal(object, &checked) : guard_.FileRefusal(object, &checked)) {
         Log(SkippedLine(object, *reason));
         return;
     }
-    // The copy comes first: a program ended or a library unregistered for an object that then
+    if (auto reason = NotAsFound(row, checked, false)) {
+        Log("File not removed=" + object + " (" + *reason + ")");
+        return;
+    }
+    // The copy comes first: a program ended or a registration removed for an object that then
     // stays (because it could not be stored) would be harm without a removal.
     if (!QuarantineFirst(row)) {
         Log("File not removed=" + object);
@@ -218,21 +254,33 @@ void RemovalRun::RemoveFile(const ResultRow& row) {
     bool ended = false;
     if (LastThreeLower(object) == "exe")
         ended = EndProcessOf(object);
-    if (LastThreeLower(object) == "dll")
-        UnregisterLibrary(object);
+    RemoveRegistrationsOf(object, checked);
     ports_.ui.Yield();
-    DeleteOneFile(object, object, "File", ended, checked);
+    DeleteOneFile(object, object, "File", ended, checked ? checked->Identity() : row.foundAs);
 }
 
-void RemovalRun::UnregisterLibrary(const std::string& object) {
-    // regsvr32 by its full path in the system folder (a copy planted beside this program or in
-    // the current folder must not run), and not for ever: "/u" runs the library's own code.
-    std::string systemDir =
-        state_.folders.systemDir.empty() ? ports_.system.SystemDirectory() : state_.folders.systemDir;
-    ProcessPort::BoundedRun run = ports_.processes.RunAndWaitBounded(UnregisterLibraryCommand(systemDir, object),
-                                                                     kHiddenWindow, kUnregisterWaitMs);
-    if (run.ran && !run.finished)
-        Log("Not unregistered=" + object + " (regsvr32 did not end in time and was ended)");
+void RemovalRun::RemoveRegistrationsOf(const std::string& object, const std::optional<ResolvedObject>& checked) {
+    // Unregistering through the file (regsvr32 /u, DllUnregisterServer) would load it and run
+    // its code with this program's rights; what registered it is removed from the registry.
+    for (const ComRegistration& entry : registrations_.Of(object, checked)) {
+        auto reason = entry.isKey ? guard_.KeyRefusal(entry.object) : guard_.ValueRefusal(entry.object);
+        if (reason) {
+            Log(SkippedLine(entry.object, *reason));
+            continue;
+        }
+        ResultRow row;
+        row.type = entry.isKey ? "RegKey" : "RegVal";
+        row.object = entry.object;
+        if (!QuarantineFirst(row)) {
+            Log(std::string(entry.isKey ? "Registry key" : "Registry value") + " not removed=" + entry.object);
+            continue;
+        }
+        Log("Registration of " + object + "=" + entry.object);
+        if (entry.isKey)
+            RemoveKey(entry.object);
+        else
+            RemoveValue(entry.object);
+    }
 }
 
 bool RemovalRun::SameProcessAsListed(const ProcessRow& row) {
@@ -284,7 +332,7 @@ void RemovalRun::DeleteOneFile(const std::string& path,
                                const std::string& object,
                                const char* what,
                                bool waitForRelease,
-                               const std::optional<ResolvedObject>& checked) {
+                               const std::optional<FileIdentity>& checked) {
     FileSystemPort& files = ports_.files;
     auto attributes = files.GetAttributes(path);
     if (!attributes) {
@@ -294,7 +342,7 @@ void RemovalRun::DeleteOneFile(const std::string& path,
     bool replaced = false;
     auto deleteOnce = [&] {
         if (checked) {
-            auto outcome = files.DeleteFileIfSame(path, checked->Identity());
+            auto outcome = files.DeleteFileIfSame(path, *checked);
             replaced = outcome == FileSystemPort::CheckedDelete::NotTheChecked;
             return outcome == FileSystemPort::CheckedDelete::Deleted && files.Probe(path) == Presence::Absent;
         }
@@ -330,10 +378,17 @@ void RemovalRun::DeleteOneFile(const std::string& path,
     Log(std::string(what) + " not removed=" + object);
 }
 
-void RemovalRun::RemoveFolder(const std::string& object) {
+void RemovalRun::RemoveFolder(const ResultRow& row) {
+    const std::string& object = row.object;
     if (auto reason = guard_.FolderRefusal(object)) {
         Log(SkippedLine(object, *reason));
         return;
+    }
+    if (row.foundAs) {
+        if (auto reason = NotAsFound(row, guard_.identity().Resolve(object), true)) {
+            Log("Folder not removed=" + object + " (" + *reason + ")");
+            return;
+        }
     }
     FileSystemPort& files = ports_.files;
     auto attributes = files.GetAttributes(object);
@@ -399,7 +454,8 @@ void RemovalRun::RemoveFolder(const std::string& object) {
         state_.lstCustomDelete.Clear();
     }
     files.RemoveDirectory(object);
-    if (files.Probe(object) != Presence::Absent) Log("Folder not removed=" + object);
+    if (files.Probe(object) != Presence::Absent)
+        Log("Folder not removed=" + object);
 }
 
 void RemovalRun::RemoveValue(const std::string& object) {
@@ -473,7 +529,8 @@ void RemovalRun::OfferHomePageReset() {
     MsgAnswer answer =
         ports_.ui.Message("Do you want to reset your browser homepage settings in case it was changed by a spyware?",
                           kResetHomePageTitle, MsgButtons::YesNo, MsgIcon::Question);
-    if (answer != MsgAnswer::Yes) return;
+    if (answer != MsgAnswer::Yes)
+        return;
     const std::string& homePage = Line(state_.lstSettingsFile, 6);
     const std::string& title = Line(state_.lstSettingsFile, 7);
     bool written = services_.registry.WriteValue(kHomePageKey, "Start Page", RegValue{kRegSz, homePage});

@@ -1,5 +1,6 @@
 // The removal run (cmdNextDelete_Click): removes every checked row of lstScanResult by its kind
-// (ends the program of an executable, unregisters a library, deletes files and cookies, empties
+// (ends the program of an executable, removes the COM registrations of a file, deletes files
+// and cookies, empties
 // and removes folders in passes, deletes registry values and key trees deepest first), offers
 // to reset the browser home page, updates the scan statistics, appends the run's log to
 // DavEre.roz, shows the irremovable objects and resets the scan tables.
@@ -19,6 +20,7 @@
 #include "core/app/navigation.h"
 #include "core/ports/ports.h"
 #include "core/quarantine/quarantine.h"
+#include "core/removal/com_registrations.h"
 #include "core/removal/file_operations.h"
 #include "core/removal/process_ender.h"
 #include "core/removal/protected_objects.h"
@@ -37,8 +39,6 @@ inline constexpr const char* kResetHomePageTitle = "Reset homepage?";
 
 // How often the run asks a program to end before it gives up on it (each attempt waits).
 inline constexpr int kEndProcessAttempts = 2;
-// How long regsvr32 may run the library's unregistration code before it is ended.
-inline constexpr uint32_t kUnregisterWaitMs = 30000;
 // How long a file whose program was just ended may take to become deletable.
 inline constexpr uint64_t kFileReleaseWaitMs = 3000;
 
@@ -65,7 +65,8 @@ class RemovalRun {
         : state_(state),
           ports_(ports),
           services_(services),
-          guard_(state, ports.files, services.registry, &ports.system) {}
+          guard_(state, ports.files, services.registry, &ports.system),
+          registrations_(ports.registry, guard_.identity(), &ports.system, ports.ui) {}
 
     ProtectedObjects& guard() { return guard_; }
 
@@ -91,18 +92,20 @@ class RemovalRun {
     bool EndProcessOf(const std::string& object);
     // True when the process id of the listing still belongs to the program listed.
     bool SameProcessAsListed(const ProcessRow& row);
-    void UnregisterLibrary(const std::string& object);
-    void RemoveFolder(const std::string& object);
+    // Removes what registers the file as a COM server (never by running the file's own code),
+    // each entry quarantined first under automatic erase.
+    void RemoveRegistrationsOf(const std::string& object, const std::optional<ResolvedObject>& checked);
+    void RemoveFolder(const ResultRow& row);
     void RemoveValue(const std::string& object);
     void RemoveKey(const std::string& object);
     // Clears the attributes and deletes the file, and logs and counts the outcome.
-    // `checked`: the object the protection check saw, when it could be opened; only that
-    // object is deleted.
+    // `checked`: the object the protection check saw (or else the scan found), when it could be
+    // opened; only that object is deleted.
     void DeleteOneFile(const std::string& path,
                        const std::string& object,
                        const char* what,
                        bool waitForRelease,
-                       const std::optional<ResolvedObject>& checked);
+                       const std::optional<FileIdentity>& checked);
 
     void OfferHomePageReset();
     void Finish();
@@ -112,6 +115,7 @@ class RemovalRun {
     Ports& ports_;
     Services services_;
     ProtectedObjects guard_;
+    ComRegistrations registrations_;
     bool running_ = false;
 };
 

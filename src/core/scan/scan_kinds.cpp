@@ -292,15 +292,41 @@ void Scanner::Record(Find find) {
         CheckRunningProcess(item_.object());
     ++counters.newObjects;
     ++(counters.*find.typeCounter);
-    ResultRow row{find.type.empty() ? item_.type() : std::move(find.type),
-                  find.image,
-                  std::move(find.category),
-                  std::move(find.object),
-                  item_.comment(),
-                  false};
+    ResultRow row;
+    row.type = find.type.empty() ? item_.type() : std::move(find.type);
+    row.image = find.image;
+    row.category = std::move(find.category);
+    row.object = std::move(find.object);
+    row.comment = item_.comment();
+    TakeIdentity(row);
     (item_.comment().empty() ? state_.lstScanResult : state_.lstIremovable).push_back(std::move(row));
     ShowProgress(false);
     ui_.Yield();
+}
+
+void Scanner::TakeIdentity(ResultRow& row) {
+    // Only the finds are opened (a few), never every listed entry. A pattern names no one
+    // object; an object that cannot be opened keeps the removal's own checks.
+    switch (row.image) {
+        case kImageCookie:
+        case kImageFile:
+        case kImageProgram:
+        case kImageFolder: {
+            std::string path = row.image == kImageCookie ? state_.folders.cookies + "\\" + row.object : row.object;
+            if (path.find_first_of("*?") == std::string::npos)
+                row.foundAs = ports_.files.Identify(path);
+            break;
+        }
+        case kImageRegKey:
+        case kImageRegVal: {
+            std::string keyPath = row.image == kImageRegVal ? row.object.substr(0, row.object.find(',')) : row.object;
+            if (StartsWith(keyPath, "HKEY_") && !EndsWith(keyPath, "\\"))
+                row.foundKey = identity_.KeyIdentity(keyPath).value_or("");
+            break;
+        }
+        default:
+            break;
+    }
 }
 
 bool Scanner::IsIgnored(const std::string& object) {

@@ -26,6 +26,7 @@
 
 #include "core/app/app_state.h"
 #include "core/database/item_parser.h"
+#include "core/identity/object_identity.h"
 #include "core/ports/ports.h"
 #include "core/scan/file_finder.h"
 #include "core/scan/ignore_index.h"
@@ -82,7 +83,13 @@ class Scanner {
     };
 
     Scanner(AppState& state, Ports& ports, RegistryAccess& registry, FileFinder& finder, RegScan& regScan)
-        : state_(state), ports_(ports), ui_(ports.ui), registry_(registry), finder_(finder), regScan_(regScan) {}
+        : state_(state),
+          ports_(ports),
+          ui_(ports.ui),
+          registry_(registry),
+          finder_(finder),
+          regScan_(regScan),
+          identity_(ports.files, ports.registry) {}
 
     Hooks hooks;
 
@@ -117,6 +124,8 @@ class Scanner {
         std::string type;
     };
 
+    // Records what the find's object is now (ResultRow::foundAs, foundKey).
+    void TakeIdentity(ResultRow& row);
     void ListProcesses();
     void ListCookies();
     void ListFolder(const std::string& folder);
@@ -167,6 +176,7 @@ class Scanner {
     RegistryAccess& registry_;
     FileFinder& finder_;
     RegScan& regScan_;
+    ObjectIdentity identity_;  // what each find is, taken for the finds only
 
     bool indexed_ = true;
     bool running_ = false;

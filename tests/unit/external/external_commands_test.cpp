@@ -28,8 +28,6 @@ TEST(RegistryEditorCommands, KeepTheClassicLinesWhenNothingHasBlanks) {
     EXPECT_EQ(RegeditExportCommand("C:\\WINDOWS", "C:\\Temp.reg", "HKEY_LOCAL_MACHINE\\Software\\Example"),
               "C:\\WINDOWS\\regedit.exe /e C:\\Temp.reg HKEY_LOCAL_MACHINE\\Software\\Example");
     EXPECT_EQ(RegeditImportCommand("C:\\WINDOWS", "C:\\Temp.reg"), "C:\\WINDOWS\\regedit.exe /c /s C:\\Temp.reg");
-    EXPECT_EQ(UnregisterLibraryCommand("C:\\WINDOWS\\system32", "C:\\X\\lib.dll"),
-              "C:\\WINDOWS\\system32\\regsvr32.exe /s /u C:\\X\\lib.dll");
     EXPECT_EQ(SystemDriveRoot("D:\\WINNT"), "D:\\");
     EXPECT_EQ(SystemDriveRoot("C:"), "C:");
 }
@@ -39,8 +37,6 @@ TEST(RegistryEditorCommands, QuoteEachArgumentWithABlank) {
               "C:\\WINDOWS\\regedit.exe /e C:\\Temp.reg \"HKEY_CURRENT_USER\\Software\\Bad Toolbar\"");
     EXPECT_EQ(RegeditImportCommand("C:\\My Windows", "C:\\Temp.reg"),
               "\"C:\\My Windows\\regedit.exe\" /c /s C:\\Temp.reg");
-    EXPECT_EQ(UnregisterLibraryCommand("C:\\WIN DOWS\\system32\\", "C:\\Program Files\\Bad\\hook.dll"),
-              "\"C:\\WIN DOWS\\system32\\regsvr32.exe\" /s /u \"C:\\Program Files\\Bad\\hook.dll\"");
 }
 
 TEST(ShellAndWait, TellsAProgramThatEndedFromOneEndedAtTheBoundAndOneNeverStarted) {

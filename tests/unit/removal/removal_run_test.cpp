@@ -22,6 +22,17 @@ class LinkFollowingFiles : public fakes::FakeFileSystem {
         AddFolderLink(link);
         links_.emplace_back(link + "\\", target + "\\");
     }
+    // The folder at `folder` (and what it holds) gives way to a link to `target`: a junction,
+    // or a link that does not say it is one (a Unix link under Wine). Every call follows it.
+    void SwapForLink(const std::string& folder, const std::string& target, bool junction) {
+        for (const std::string& path : Tree(folder)) {
+            FakeFileSystem::DeleteFile(path);
+            FakeFileSystem::RemoveDirectory(path);
+        }
+        FakeFileSystem::RemoveDirectory(folder);
+        AddFolderLinkTo(folder, target, junction);
+        links_.emplace_back(folder + "\\", target + "\\");
+    }
     bool FindEntries(const std::string& pattern, std::vector<FindEntry>& out) override {
         return FakeFileSystem::FindEntries(Resolve(pattern), out);
     }
@@ -70,6 +81,44 @@ class RemovalRunTest : public ::testing::Test {
         row.category = "Adware";
         row.checked = checked;
         state.lstScanResult.push_back(row);
+    }
+
+    // The registry editor as the quarantine calls it: an export writes "[key]" into the file when
+    // the key is there.
+    void ExportKeysLikeTheRegistryEditor() {
+        p.processes.onRun = [this](const std::string& line) {
+            const std::string exportSwitch = "\\regedit.exe /e ";
+            size_t at = line.find(exportSwitch);
+            if (at == std::string::npos)
+                return true;
+            std::vector<std::string> arguments;
+            std::string rest = line.substr(at + exportSwitch.size());
+            for (size_t pos = 0; pos < rest.size();) {
+                if (rest[pos] == ' ') {
+                    ++pos;
+                } else if (rest[pos] == '"') {
+                    size_t close = rest.find('"', pos + 1);
+                    arguments.push_back(rest.substr(pos + 1, close - pos - 1));
+                    pos = close == std::string::npos ? rest.size() : close + 1;
+                } else {
+                    size_t blank = std::min(rest.find(' ', pos), rest.size());
+                    arguments.push_back(rest.substr(pos, blank - pos));
+                    pos = blank;
+                }
+            }
+            if (arguments.size() == 2 && p.registry.HasKey(arguments[1]))
+                files.AddFile(arguments[0], "[" + arguments[1] + "]");
+            return true;
+        };
+    }
+    // The records of the current package, one after the other.
+    std::string Records() {
+        std::string records;
+        for (const std::string& path : files.Tree("C:\\Pellora\\Quarantine\\" + state.scanStamp)) {
+            if (EndsWith(path, ".qnf"))
+                records += files.Content(path) + "\n";
+        }
+        return records;
     }
 
     std::string LogFile() { return files.Content("C:\\Pellora\\DavEre.roz"); }
@@ -190,23 +239,212 @@ TEST_F(RemovalRunTest, AutomaticEraseChecksAllAndQuarantinesFileRowsOnly) {
     EXPECT_FALSE(files.Exists(package + "10003.qnf"));  // folders and registry rows are not quarantined
     ASSERT_EQ(p.ui.messages.size(), 1u);                // only the home-page question
     EXPECT_EQ(p.ui.messages[0].title, "Reset homepage?");
-    EXPECT_EQ(p.processes.commands,
-              std::vector<std::string>{"C:\\WINDOWS\\system32\\regsvr32.exe /s /u C:\\Spy\\a.dll"});
-    EXPECT_EQ(p.processes.waitBounds, std::vector<uint32_t>{kUnregisterWaitMs});
+    EXPECT_TRUE(p.processes.commands.empty());  // the library is not asked to unregister itself
     EXPECT_TRUE(files.Tree("C:\\Spy").empty());
     EXPECT_FALSE(files.Exists("C:\\SpyDir"));
     EXPECT_FALSE(p.registry.Value("HKEY_CURRENT_USER\\Software\\Spy", "v"));
     EXPECT_EQ(Removed(), "5");  // cookie, two files, the folder's file, the value
 }
 
-TEST_F(RemovalRunTest, ARegsvr32ThatDoesNotEndIsEndedAndSaidSo) {
+// Unregistering a found library through its own code (regsvr32 /u) would run that code with
+// this program's rights. What registered it goes instead: its classes (by the server file's
+// identity, whatever the spelling) and the entries that name them, each stored first.
+TEST_F(RemovalRunTest, AFoundLibraryIsNeverRunAndWhatRegistersItIsStoredAndRemoved) {
+    state.lstSettingsFile[9] = "1";
+    state.lstCustomScanSettings[4] = "1";
+    ExportKeysLikeTheRegistryEditor();
+    p.system.environment["SPYDIR"] = "C:\\Spy";
+    files.AddFile("C:\\Spy\\cd_clint.dll", "code");
+    files.AddFile("C:\\Other\\cd_clint.dll", "other");
+    files.AddAlias("C:\\Spy\\CDCLIN~1.DLL", "C:\\Spy\\cd_clint.dll");
+    const std::string classes = "HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\";
+    const std::string userClasses32 = "HKEY_CURRENT_USER\\Software\\Classes\\Wow6432Node\\CLSID\\";
+    const std::string explorer = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
+    const std::string delayLoad =
+        "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad";
+    const std::string approved =
+        "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+    const std::string searchHooks = "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\URLSearchHooks";
+    const std::string menu = "HKEY_CURRENT_USER\\Software\\Classes\\*\\shellex\\ContextMenuHandlers\\SpyMenu";
+    p.registry.AddString(classes + "{A1}\\InprocServer32", "", "C:\\SPY\\CD_CLINT.DLL");
+    p.registry.AddValue(userClasses32 + "{B2}\\LocalServer32", "",
+                        RegValue{kRegExpandSz, "\"%SpyDir%\\cd_clint.dll\" -Embedding"});
+    p.registry.AddString(classes + "{C3}\\InprocServer32", "", "C:\\Spy\\CDCLIN~1.DLL");
+    p.registry.AddString(classes + "{D4}\\InprocServer32", "", "C:\\Other\\cd_clint.dll");  // same name, another file
+    p.registry.AddKey(explorer + "Browser Helper Objects\\{a1}");
+    p.registry.AddKey(explorer + "Browser Helper Objects\\{D4}");
+    p.registry.AddString(searchHooks, "{A1}", "");
+    p.registry.AddString(delayLoad, "Spy", "{B2}");
+    p.registry.AddString(delayLoad, "Other", "{D4}");
+    p.registry.AddString(approved, "{C3}", "Spy");
+    p.registry.AddString(menu, "", "{A1}");
+    p.registry.AddString(explorer + "ShellIconOverlayIdentifiers\\ SpyOverlay", "", "{c3}");
+    AddRow("path", "C:\\Spy\\cd_clint.dll", false);
+
+    run.cmdNextDelete_Click();
+
+    for (const std::string& command : p.processes.commands) {
+        EXPECT_EQ(ToLowerAscii(command).find("regsvr32"), std::string::npos) << command;
+        EXPECT_EQ(ToLowerAscii(command).find("cd_clint"), std::string::npos) << command;
+    }
+    EXPECT_FALSE(files.Exists("C:\\Spy\\cd_clint.dll"));
+    const std::string records = Records();
+    for (const std::string& key :
+         {classes + "{A1}", userClasses32 + "{B2}", classes + "{C3}", explorer + "Browser Helper Objects\\{a1}", menu,
+          explorer + "ShellIconOverlayIdentifiers\\ SpyOverlay"}) {
+        EXPECT_FALSE(p.registry.HasKey(key)) << key;
+        EXPECT_NE(records.find(key), std::string::npos) << key;
+        EXPECT_TRUE(Logged("Registry key deleted=" + key)) << key;
+    }
+    for (const std::string& value : {searchHooks + ",{A1}", delayLoad + ",Spy", approved + ",{C3}"}) {
+        size_t comma = value.find(',');
+        EXPECT_FALSE(p.registry.Value(value.substr(0, comma), value.substr(comma + 1))) << value;
+        EXPECT_NE(records.find(value), std::string::npos) << value;
+        EXPECT_TRUE(Logged("Registry value deleted=" + value)) << value;
+    }
+    // The other library of that name keeps its class and what names it.
+    EXPECT_TRUE(files.Exists("C:\\Other\\cd_clint.dll"));
+    EXPECT_TRUE(p.registry.HasKey(classes + "{D4}\\InprocServer32"));
+    EXPECT_TRUE(p.registry.HasKey(explorer + "Browser Helper Objects\\{D4}"));
+    EXPECT_TRUE(p.registry.Value(delayLoad, "Other"));
+}
+
+// A server value names its file quoted or not, with arguments after it and environment
+// variables in it; only the file counts.
+TEST(ServerFilePath, TakesTheFileOutOfTheServerValue) {
+    fakes::FakeSystem system;
+    system.environment["SPY"] = "C:\\Spy Dir";
+    EXPECT_EQ(ServerFilePath("\"C:\\A B\\x.dll\"", &system), "C:\\A B\\x.dll");
+    EXPECT_EQ(ServerFilePath("\"%Spy%\\x.exe\" /automation", &system), "C:\\Spy Dir\\x.exe");
+    EXPECT_EQ(ServerFilePath(" C:\\Program Files\\X Y\\x.exe -Embedding ", &system), "C:\\Program Files\\X Y\\x.exe");
+    EXPECT_EQ(ServerFilePath("C:\\My.Folder Name\\x.EXE -Embedding", &system), "C:\\My.Folder Name\\x.EXE");
+    EXPECT_EQ(ServerFilePath("C:\\Program Files\\X Y\\x.dll", &system), "C:\\Program Files\\X Y\\x.dll");
+    EXPECT_EQ(ServerFilePath("%UNKNOWN%\\x.dll", &system), "%UNKNOWN%\\x.dll");
+}
+
+// The class servers are read once per run, not once per found file: two libraries among many
+// classes cost one read of each server value, not two.
+TEST_F(RemovalRunTest, TheClassServersAreReadOncePerRun) {
+    const std::string classes = "HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\";
+    for (int i = 0; i < 400; ++i)
+        p.registry.AddString(classes + "{" + std::to_string(i) + "}\\InprocServer32", "", "C:\\Vendor\\x.dll");
+    p.registry.AddString(classes + "{A}\\InprocServer32", "", "C:\\Spy\\a.dll");
+    p.registry.AddString(classes + "{B}\\InprocServer32", "", "C:\\Spy\\b.dll");
     files.AddFile("C:\\Spy\\a.dll");
+    files.AddFile("C:\\Spy\\b.dll");
     AddRow("path", "C:\\Spy\\a.dll");
-    p.processes.neverEnding = {"regsvr32.exe"};
+    AddRow("path", "C:\\Spy\\b.dll");
+    p.ui.answers = {MsgAnswer::Yes};
+    p.registry.queryCount = 0;
+    run.cmdNextDelete_Click();
+    EXPECT_FALSE(p.registry.HasKey(classes + "{A}"));
+    EXPECT_FALSE(p.registry.HasKey(classes + "{B}"));
+    EXPECT_TRUE(p.registry.HasKey(classes + "{7}"));
+    // Two server values per class, once; a read per found file would be twice that.
+    EXPECT_LT(p.registry.queryCount, 2 * 402 + 300);
+}
+
+// A registration that could not be stored stays, with the reason in the log.
+TEST_F(RemovalRunTest, ARegistrationThatCannotBeStoredStays) {
+    state.lstSettingsFile[9] = "1";
+    state.lstCustomScanSettings[4] = "1";
+    files.AddFile("C:\\Spy\\hook.dll");
+    const std::string classes = "HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\";
+    p.registry.AddString(classes + "{E5}\\InprocServer32", "", "C:\\Spy\\hook.dll");
+    AddRow("path", "C:\\Spy\\hook.dll", false);
+    p.processes.onRun = [](const std::string&) { return false; };  // no export: the key is not stored
+
+    run.cmdNextDelete_Click();
+
+    EXPECT_TRUE(p.registry.HasKey(classes + "{E5}\\InprocServer32"));
+    EXPECT_TRUE(Logged("Not quarantined=" + classes + "{E5}"));
+    EXPECT_TRUE(Logged("Registry key not removed=" + classes + "{E5}"));
+}
+
+// Between the scan and the removal a user swaps the folder of a find for a link to another
+// user's folder holding a file of the same name: the file the scan found is gone, and the other
+// user's file is not deleted in its place, whatever kind of link it is.
+TEST_F(RemovalRunTest, AFolderSwappedForALinkAfterTheScanLeavesTheOtherFoldersFiles) {
+    for (bool junction : {true, false}) {
+        SCOPED_TRACE(junction ? "junction" : "unmarked link");
+        const std::string bob = junction ? "C:\\Users\\bob\\Spy1" : "C:\\Users\\bob\\Spy2";
+        const std::string alice = junction ? "C:\\Users\\alice\\Work1" : "C:\\Users\\alice\\Work2";
+        files.AddFile(bob + "\\cd_clint.dll");
+        files.AddFile(bob + "\\Tools\\spy.exe");
+        files.AddFile(alice + "\\cd_clint.dll", "alice's");
+        files.AddFile(alice + "\\Tools\\spy.exe", "alice's");
+        state.lstDBaseFile = {"1.0", "path|" + bob + "\\cd_clint.dll|Adware|", "folder|" + bob + "\\Tools|Adware|"};
+        scanner.StartScan();
+        ASSERT_EQ(state.lstScanResult.size(), 2u);
+        ASSERT_TRUE(state.lstScanResult[0].foundAs);
+        ASSERT_TRUE(state.lstScanResult[1].foundAs);
+
+        files.SwapForLink(bob, alice, junction);
+        state.automaticScan = true;
+        for (ResultRow& row : state.lstScanResult)
+            row.checked = true;
+        run.cmdNextDelete_Click();
+
+        SCOPED_TRACE(LogFile());
+        EXPECT_EQ(files.Content(alice + "\\cd_clint.dll"), "alice's");
+        EXPECT_EQ(files.Content(alice + "\\Tools\\spy.exe"), "alice's");
+        EXPECT_TRUE(Logged("File not removed=" + bob + "\\cd_clint.dll (not the object that was found)"));
+    }
+}
+
+// The same object reached through a link that was not on the way at the scan is refused as
+// well: where the path leads is no longer what was checked.
+TEST_F(RemovalRunTest, ALinkPutOnTheWayToTheSameFileIsRefused) {
+    files.AddFile("C:\\Data\\Spy\\cd_clint.dll");
+    AddRow("path", "C:\\Data\\Spy\\cd_clint.dll");
+    state.lstScanResult[0].foundAs = files.Identify("C:\\Data\\Spy\\cd_clint.dll");
+    state.lstScanResult[0].foundAs->finalPath = "C:\\Elsewhere\\cd_clint.dll";  // as reached then
     p.ui.answers = {MsgAnswer::Yes};
     run.cmdNextDelete_Click();
-    EXPECT_TRUE(Logged("Not unregistered=C:\\Spy\\a.dll (regsvr32 did not end in time and was ended)"));
-    EXPECT_TRUE(Logged("File deleted=C:\\Spy\\a.dll"));
+    EXPECT_TRUE(files.Exists("C:\\Data\\Spy\\cd_clint.dll"));
+    EXPECT_TRUE(
+        Logged("File not removed=C:\\Data\\Spy\\cd_clint.dll (reached through a link that was not there "
+               "when it was found)"));
+}
+
+// A file row never deletes a folder: a file replaced by a folder of its name after the scan
+// stays with what it holds, and so does one whose row has no identity from the scan.
+TEST_F(RemovalRunTest, AFileReplacedByAFolderIsNotRemovedThroughItsFileRow) {
+    files.AddFile("C:\\Spy\\a.dll");
+    state.lstDBaseFile = {"1.0", "path|C:\\Spy\\a.dll|Adware|"};
+    scanner.StartScan();
+    ASSERT_EQ(state.lstScanResult.size(), 1u);
+    AddRow("cookie", "bob@ads.txt");  // no identity from a scan
+    files.DeleteFile("C:\\Spy\\a.dll");
+    files.AddFile("C:\\Spy\\a.dll\\keep.txt");
+    files.AddFile("C:\\Users\\bob\\Cookies\\bob@ads.txt\\keep.txt");
+    state.automaticScan = true;
+    state.lstScanResult[0].checked = true;
+    run.cmdNextDelete_Click();
+    EXPECT_TRUE(files.Exists("C:\\Spy\\a.dll\\keep.txt"));
+    EXPECT_TRUE(files.Exists("C:\\Users\\bob\\Cookies\\bob@ads.txt\\keep.txt"));
+    EXPECT_TRUE(Logged("File not removed=C:\\Spy\\a.dll (a folder, not the file that was found)"));
+    EXPECT_TRUE(Logged("Cookie not removed=bob@ads.txt (a folder, not the file that was found)"));
+}
+
+// A key reached through a registry link put on the way after the scan is another key.
+TEST_F(RemovalRunTest, AKeyWhosePathNowPassesThroughALinkIsRefused) {
+    p.registry.AddString("HKEY_CURRENT_USER\\Software\\Spy\\Toolbar", "v", "1");
+    state.lstDBaseFile = {"1.0", "regkey|HKEY_CURRENT_USER\\Software\\Spy\\Toolbar|Adware|",
+                          "regval|HKEY_CURRENT_USER\\Software\\Spy\\Toolbar,v|Adware|"};
+    scanner.StartScan();
+    ASSERT_EQ(state.lstScanResult.size(), 2u);
+    EXPECT_FALSE(state.lstScanResult[0].foundKey.empty());
+    p.registry.AddLink("HKEY_CURRENT_USER\\Software\\Spy", "\\REGISTRY\\MACHINE\\SOFTWARE\\Vendor");
+    state.automaticScan = true;
+    for (ResultRow& row : state.lstScanResult)
+        row.checked = true;
+    run.cmdNextDelete_Click();
+    EXPECT_TRUE(p.registry.Value("HKEY_CURRENT_USER\\Software\\Spy\\Toolbar", "v"));
+    EXPECT_TRUE(
+        Logged("Registry key not removed=HKEY_CURRENT_USER\\Software\\Spy\\Toolbar (not the key that was found)"));
+    EXPECT_TRUE(
+        Logged("Registry value not removed=HKEY_CURRENT_USER\\Software\\Spy\\Toolbar,v (not the key that was found)"));
 }
 
 TEST_F(RemovalRunTest, AutomaticEraseKeepsWhatCouldNotBeQuarantined) {

@@ -3,12 +3,16 @@
 // holding a link to a folder outside it, a cookie, a registry value and a key with subkeys, and
 // a database line naming the application folder, which must be refused. Then the ignore list
 // keeps an object out of a later scan; a tree as deep as the platform allows goes; a file that
-// another took the place of between the check and the deletion stays.
+// another took the place of between the check and the deletion stays; a found library's code
+// never runs, and what registered it goes to the quarantine; a folder swapped for a link
+// between the scan and the removal leaves the files the link leads to.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "core/app/app.h"
@@ -36,6 +40,68 @@ using pellora::testing::ScratchFolder;
 
 constexpr const char* kValueKey = "HKEY_CURRENT_USER\\Software\\PelloraRemovalTest";
 constexpr const char* kTreeKey = "HKEY_CURRENT_USER\\Software\\PelloraRemovalTestKey";
+// The class the planted library is registered as, its browser helper object and its URL search
+// hook (a value named by the class).
+constexpr const char* kMarkerClass = "{6C1B7E2A-5D3F-4B8E-9A11-2F0C5E7D9B40}";
+constexpr const char* kMarkerClassKey = "Software\\Classes\\CLSID\\{6C1B7E2A-5D3F-4B8E-9A11-2F0C5E7D9B40}";
+constexpr const char* kSearchHooksKey = "Software\\Microsoft\\Internet Explorer\\URLSearchHooks";
+constexpr const char* kMarkerHelperKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\"
+    "{6C1B7E2A-5D3F-4B8E-9A11-2F0C5E7D9B40}";
+
+// The library that writes "<path>.loaded" when loaded and "<path>.unregistered" when asked to
+// unregister itself; built beside the tests.
+std::string MarkerLibraryPath() {
+    std::string helper = HelperPath();
+    return helper.substr(0, helper.rfind('\\') + 1) + "removal_marker.dll";
+}
+
+// Starts a host program (Wine starts one like any other) on host paths and waits until `done`
+// says its work is seen, however busy the machine; false, with the reason on standard error,
+// when it cannot start or its work is not seen within two minutes. Wine gives no handle that
+// tells when a host program has ended, so the test waits for the effect it needs.
+bool RunHostProgram(const std::string& program,
+                    const std::vector<std::string>& arguments,
+                    const std::function<bool()>& done) {
+    using UnixName = char*(CDECL*)(const WCHAR*);
+    auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (!unixName) {
+        std::fprintf(stderr, "not under Wine: no host program can run\n");
+        return false;
+    }
+    std::string line = "Z:\\bin\\" + program;
+    for (const std::string& argument : arguments) {
+        if (argument.size() < 2 || argument[1] != ':') {
+            line += " " + argument;
+            continue;
+        }
+        // The last name may not exist yet: its folder is translated and the name appended.
+        size_t slash = argument.rfind('\\');
+        char* folder = unixName(win32::Widen(argument.substr(0, slash)).c_str());
+        if (!folder)
+            return false;
+        line += " \"" + std::string(folder) + "/" + argument.substr(slash + 1) + "\"";
+    }
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        std::fprintf(stderr, "%s: did not start\n", line.c_str());
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    const ULONGLONG deadline = GetTickCount64() + 120000;
+    while (!done()) {
+        if (GetTickCount64() > deadline) {
+            std::fprintf(stderr, "%s: its work was not seen within two minutes\n", line.c_str());
+            return false;
+        }
+        Sleep(20);
+    }
+    return true;
+}
 
 void PlantFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
     HANDLE file =
@@ -55,10 +121,12 @@ void MakeFolders(const std::string& path) {
 
 // A junction (mount point) at `link` leading to `target`; false where the platform cannot make one.
 bool MakeJunction(const std::string& link, const std::string& target) {
-    if (!CreateDirectoryW(win32::Widen(link).c_str(), nullptr)) return false;
+    if (!CreateDirectoryW(win32::Widen(link).c_str(), nullptr))
+        return false;
     HANDLE handle = CreateFileW(win32::Widen(link).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
     std::wstring substitute = L"\\??\\" + win32::Widen(target);
     std::wstring print = win32::Widen(target);
     // REPARSE_DATA_BUFFER of a mount point: tag, lengths, then both names, each NUL-terminated.
@@ -81,7 +149,8 @@ bool MakeJunction(const std::string& link, const std::string& target) {
     CloseHandle(handle);
     DWORD attributes = GetFileAttributesW(win32::Widen(link).c_str());
     bool made = ok && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    if (!made) RemoveDirectoryW(win32::Widen(link).c_str());
+    if (!made)
+        RemoveDirectoryW(win32::Widen(link).c_str());
     return made;
 }
 
@@ -119,6 +188,10 @@ class RemovalWinTest : public ::testing::Test {
             RegDeleteTreeW(HKEY_CURRENT_USER, below.c_str());
             RegDeleteKeyW(HKEY_CURRENT_USER, below.c_str());
         }
+        RegDeleteTreeW(HKEY_CURRENT_USER, win32::Widen(kMarkerClassKey).c_str());
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, win32::Widen(kMarkerHelperKey).c_str());
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, win32::Widen(kSearchHooksKey).c_str(),
+                           win32::Widen(kMarkerClass).c_str());
     }
 
     void Scan(std::vector<std::string> items) {
@@ -162,7 +235,8 @@ TEST_F(RemovalWinTest, ScanCheckAndRemoveOnTheRealPlatform) {
     PlantFile(readOnly, FILE_ATTRIBUTE_READONLY);
     ASSERT_TRUE(CopyFileW(win32::Widen(HelperPath()).c_str(), win32::Widen(program).c_str(), FALSE));
     MakeFolders(tree + "\\a\\b\\c");
-    for (const char* file : {"\\t1.txt", "\\a\\t2.txt", "\\a\\b\\t3.txt", "\\a\\b\\c\\t4.txt"}) PlantFile(tree + file);
+    for (const char* file : {"\\t1.txt", "\\a\\t2.txt", "\\a\\b\\t3.txt", "\\a\\b\\c\\t4.txt"})
+        PlantFile(tree + file);
     MakeFolders(outside);
     PlantFile(outside + "\\keep.txt");
     bool linked = MakeJunction(tree + "\\a\\link", outside);
@@ -190,7 +264,8 @@ TEST_F(RemovalWinTest, ScanCheckAndRemoveOnTheRealPlatform) {
                                       "folder|" + appFolder + "|Hostile"};
     // A folder row that is itself a link: only the link may go.
     const std::string folderLink = scratch / "spylink";
-    if (linked && MakeJunction(folderLink, outside)) items.push_back("folder|" + folderLink + "|Adware");
+    if (linked && MakeJunction(folderLink, outside))
+        items.push_back("folder|" + folderLink + "|Adware");
     const size_t rows = items.size();
     Scan(items);
     ASSERT_EQ(app.state().lstScanResult.size(), rows);
@@ -224,7 +299,8 @@ TEST_F(RemovalWinTest, ScanCheckAndRemoveOnTheRealPlatform) {
     EXPECT_EQ(Line(app.state().lstScanInfoFile, 2), removed);
     EXPECT_EQ(ReadAll(appFolder + "\\Settings\\ScanInfo.stg").substr(20), "\r\n1\r\n" + removed);
     // Wine 8 makes no junctions; the link cases then rest on the native tests.
-    if (!linked) std::printf("note: this platform made no junction; the link cases were not exercised\n");
+    if (!linked)
+        std::printf("note: this platform made no junction; the link cases were not exercised\n");
 }
 
 TEST_F(RemovalWinTest, ALaterScanPassesOverIgnoredObjects) {
@@ -325,6 +401,98 @@ TEST_F(RemovalWinTest, AFileOfAFolderTreeReplacedAfterTheCheckStays) {
     size_t first = log.find(line);
     EXPECT_NE(first, std::string::npos);
     EXPECT_EQ(log.find(line, first + 1), std::string::npos);
+}
+
+// The planted library's markers show when its code runs (here it is loaded once, to prove
+// they do). Found by a scan and removed, it leaves none; what registered it (its class, found
+// through an environment variable in the server's path, its browser helper object and its URL
+// search hook) is
+// stored in the quarantine, removed, and comes back with a restore.
+TEST_F(RemovalWinTest, AFoundLibraryIsNeverRunAndWhatRegistersItIsStoredAndRestorable) {
+    const std::string control = scratch / "control\\marker.dll";
+    MakeFolders(scratch / "control");
+    ASSERT_TRUE(CopyFileW(win32::Widen(MarkerLibraryPath()).c_str(), win32::Widen(control).c_str(), FALSE));
+    HMODULE loaded = LoadLibraryW(win32::Widen(control).c_str());
+    ASSERT_NE(loaded, nullptr);
+    FreeLibrary(loaded);
+    ASSERT_TRUE(FileExists(control + ".loaded"));
+
+    const std::string library = scratch / "plant\\cd_clint.dll";
+    MakeFolders(scratch / "plant");
+    ASSERT_TRUE(CopyFileW(win32::Widen(MarkerLibraryPath()).c_str(), win32::Widen(library).c_str(), FALSE));
+    ASSERT_TRUE(SetEnvironmentVariableW(L"PELLORA_TEST_PLANT", win32::Widen(scratch / "plant").c_str()));
+    const std::string server = std::string(kMarkerClassKey) + "\\InprocServer32";
+    ASSERT_TRUE(registry.CreateKey(RootKey::CurrentUser, server));
+    ASSERT_TRUE(registry.SetValue(RootKey::CurrentUser, server, "",
+                                  RegValue{kRegExpandSz, "%PELLORA_TEST_PLANT%\\cd_clint.dll"}));
+    ASSERT_TRUE(registry.CreateKey(RootKey::LocalMachine, kMarkerHelperKey));
+    ASSERT_TRUE(registry.CreateKey(RootKey::CurrentUser, kSearchHooksKey));
+    ASSERT_TRUE(registry.SetValue(RootKey::CurrentUser, kSearchHooksKey, kMarkerClass, RegValue{kRegSz, ""}));
+    AppState& state = app.state();
+    state.lstSettingsFile[9] = "1";  // automatic erase: every entry is stored first
+    state.lstCustomScanSettings[4] = "1";
+
+    Scan({"path|" + library + "|Adware"});
+    ASSERT_EQ(state.lstScanResult.size(), 1u);
+    const std::string package = state.scanStamp;
+    RemoveAll();
+
+    SCOPED_TRACE(ReadAll(appFolder + "\\DavEre.roz"));
+    EXPECT_FALSE(FileExists(library + ".loaded"));
+    EXPECT_FALSE(FileExists(library + ".unregistered"));
+    EXPECT_FALSE(FileExists(library));
+    EXPECT_FALSE(registry.KeyOpens(RootKey::CurrentUser, kMarkerClassKey, RegAccess::Read));
+    EXPECT_FALSE(registry.KeyOpens(RootKey::LocalMachine, kMarkerHelperKey, RegAccess::Read));
+    EXPECT_TRUE(Logged("Registry key deleted=HKEY_CURRENT_USER\\" + server));
+    EXPECT_TRUE(Logged("Registry key deleted=HKEY_CURRENT_USER\\" + std::string(kMarkerClassKey)));
+    EXPECT_TRUE(Logged("Registry key deleted=HKEY_LOCAL_MACHINE\\" + std::string(kMarkerHelperKey)));
+    EXPECT_FALSE(registry.QueryValue(RootKey::CurrentUser, kSearchHooksKey, kMarkerClass));
+    EXPECT_TRUE(
+        Logged("Registry value deleted=HKEY_CURRENT_USER\\" + std::string(kSearchHooksKey) + "," + kMarkerClass));
+
+    app.quarantine().LoadToQuarantineList();
+    for (QuarantinePackageRow& row : state.lstQuarantinedList)
+        row.checked = row.name == package;
+    app.quarantine().cmdRestoreQuarantined();
+    auto restored = registry.QueryValue(RootKey::CurrentUser, server, "");
+    ASSERT_TRUE(restored);
+    EXPECT_EQ(restored->data, "%PELLORA_TEST_PLANT%\\cd_clint.dll");
+    EXPECT_TRUE(registry.KeyOpens(RootKey::LocalMachine, kMarkerHelperKey, RegAccess::Read));
+    EXPECT_TRUE(registry.QueryValue(RootKey::CurrentUser, kSearchHooksKey, kMarkerClass));
+    EXPECT_FALSE(FileExists(library + ".loaded"));
+}
+
+// Between the scan and the removal the folder of a find and of a folder row is swapped for a
+// host symbolic link (Wine's stand-in for a junction) to another user's folder holding files
+// of the same names: those files stay.
+TEST_F(RemovalWinTest, AFolderSwappedForALinkAfterTheScanLeavesTheOtherFoldersFiles) {
+    const std::string bob = scratch / "bob\\Spy";
+    const std::string alice = scratch / "alice\\Work";
+    MakeFolders(bob + "\\Tools");
+    MakeFolders(alice + "\\Tools");
+    for (const std::string& folder : {bob, alice}) {
+        PlantFile(folder + "\\cd_clint.dll");
+        PlantFile(folder + "\\Tools\\spy.exe");
+    }
+    Scan({"path|" + bob + "\\cd_clint.dll|Adware", "folder|" + bob + "\\Tools|Adware"});
+    ASSERT_EQ(app.state().lstScanResult.size(), 2u);
+    ASSERT_TRUE(MoveFileW(win32::Widen(bob).c_str(), win32::Widen(scratch / "bob\\moved").c_str()));
+    // Seen once the link leads to alice's folder. The link goes before the scratch folder (with
+    // alice's folder) does: left dangling, no Windows call could see it to remove it.
+    ASSERT_TRUE(RunHostProgram("ln", {"-s", alice, bob}, [&] { return FileExists(bob + "\\cd_clint.dll"); }));
+    struct LinkRemover {
+        std::string link;
+        ~LinkRemover() {
+            EXPECT_TRUE(RunHostProgram("rm", {"-f", link}, [this] { return !FileExists(link); }));
+        }
+    } linkRemover{bob};
+
+    RemoveAll();
+
+    SCOPED_TRACE(ReadAll(appFolder + "\\DavEre.roz"));
+    EXPECT_TRUE(FileExists(alice + "\\cd_clint.dll"));
+    EXPECT_TRUE(FileExists(alice + "\\Tools\\spy.exe"));
+    EXPECT_TRUE(Logged("File not removed=" + bob + "\\cd_clint.dll (not the object that was found)"));
 }
 
 }  // namespace
