@@ -244,39 +244,35 @@ void AutostartEnumerator::ReadStartupFolder(const std::string& folder, std::vect
 void AutostartEnumerator::ReadTasks(std::vector<AutostartEntry>& out) {
     if (context_.systemDirectory.empty())
         return;
-    WalkTasks(context_.systemDirectory + "\\Tasks", "", 0, out);
+    WalkTasks(context_.systemDirectory + "\\Tasks", "", std::nullopt, 0, out);
 }
 
 void AutostartEnumerator::WalkTasks(const std::string& folder,
                                     const std::string& taskPath,
+                                    const std::optional<std::string>& expectedFinal,
                                     int depth,
                                     std::vector<AutostartEntry>& out) {
     std::vector<FindEntry> entries;
     std::optional<std::string> finalPath;
     if (!files_.ListFolder(folder, entries, finalPath))
         return;
-    std::vector<std::pair<std::string, std::string>> subfolders;
+    // Never through a link: a folder whose final path is not directly below its parent's is
+    // one, whether or not it carries the reparse attribute (Wine's Unix links do not).
+    if (expectedFinal && finalPath && !EqualsOrdinalIgnoreCase(*finalPath, *expectedFinal))
+        return;
+    std::vector<const FindEntry*> subfolders;
     for (const FindEntry& found : entries) {
-        const std::string path = folder + "\\" + found.name;
-        const std::string name = taskPath + "\\" + found.name;
         if (found.attributes & file_attr::kDirectory) {
-            // Never through a link: one marked as such, or (under Wine) a folder whose final path
-            // is not below this folder's.
-            if (found.attributes & file_attr::kReparsePoint || depth + 1 >= kMaxTaskDepth)
-                continue;
-            subfolders.emplace_back(path, name);
+            if (!(found.attributes & file_attr::kReparsePoint) && depth + 1 < kMaxTaskDepth)
+                subfolders.push_back(&found);
             continue;
         }
-        ReadTaskFile(path, name, found.size, out);
+        ReadTaskFile(folder + "\\" + found.name, taskPath + "\\" + found.name, found.size, out);
     }
-    for (const auto& [path, name] : subfolders) {
-        if (finalPath) {
-            const std::optional<std::string> childFinal = files_.FinalPath(path);
-            const std::string expected = *finalPath + "\\" + path.substr(path.rfind('\\') + 1);
-            if (!childFinal || !EqualsOrdinalIgnoreCase(*childFinal, expected))
-                continue;
-        }
-        WalkTasks(path, name, depth + 1, out);
+    for (const FindEntry* sub : subfolders) {
+        const std::optional<std::string> childFinal =
+            finalPath ? std::optional<std::string>(*finalPath + "\\" + sub->name) : std::nullopt;
+        WalkTasks(folder + "\\" + sub->name, taskPath + "\\" + sub->name, childFinal, depth + 1, out);
     }
 }
 

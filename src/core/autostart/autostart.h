@@ -12,6 +12,7 @@
 // files it reads, and never enters a folder link.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -104,7 +105,11 @@ class AutostartEnumerator {
                        const std::string& name,
                        const std::string& clsid,
                        bool wow);
-    void WalkTasks(const std::string& folder, const std::string& taskPath, int depth, std::vector<AutostartEntry>& out);
+    void WalkTasks(const std::string& folder,
+                   const std::string& taskPath,
+                   const std::optional<std::string>& expectedFinal,
+                   int depth,
+                   std::vector<AutostartEntry>& out);
     void ReadTaskFile(const std::string& path,
                       const std::string& taskPath,
                       uint64_t size,
