@@ -362,7 +362,7 @@ void AutostartEnumerator::ReadServices(std::vector<AutostartEntry>& out) {
         AutostartEntry entry;
         if (image.present && image.problem.empty() && !image.value.empty()) {
             Text normalized = image;
-            normalized.value = NormalizeImagePath(system_.ExpandEnvironment(image.value), context_.windowsDirectory);
+            normalized.value = NormalizeImagePath(image.value, context_.windowsDirectory);
             entry = CommandEntry(place::kService, KeyPath(RootKey::LocalMachine, key), name, normalized);
             entry.command = image.value;
         } else if (driver && !image.present) {

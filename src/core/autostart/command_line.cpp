@@ -45,10 +45,10 @@ bool Exists(const ResolveContext& context, const std::string& path) {
 // looked up in System32, then in the Windows folder. Empty when nothing exists.
 std::string FindProgram(const std::string& name, const ResolveContext& context, std::string_view defaultExtension) {
     std::vector<std::string> candidates;
+    // A name without extension is only ever tried with the default one: CreateProcess and
+    // LoadLibrary append it rather than try the bare name.
     auto add = [&](const std::string& path) {
-        candidates.push_back(path);
-        if (!HasExtension(path))
-            candidates.push_back(path + std::string(defaultExtension));
+        candidates.push_back(HasExtension(path) ? path : path + std::string(defaultExtension));
     };
     if (IsBareName(name)) {
         if (!context.systemDirectory.empty())
@@ -151,6 +151,41 @@ bool CmdInner(std::string_view rest, std::string_view& inner) {
     return false;
 }
 
+// What cmd's built-in "start ["title"] [options] command" runs: the command after the window
+// title (the first word when quoted and more follows) and the options ("/d folder" takes one).
+std::string_view AfterStart(std::string_view inner) {
+    if (!StartsWithOrdinalIgnoreCase(inner, "start") || inner.size() == 5 || !IsBlank(inner[5]))
+        return inner;
+    std::string_view rest = TrimBlanks(inner.substr(5));
+    auto skipWord = [&rest]() {
+        const size_t blank = rest.find_first_of(" \t");
+        rest = blank == std::string_view::npos ? std::string_view() : TrimBlanks(rest.substr(blank));
+    };
+    bool titleTaken = false;
+    for (int step = 0; step < 32 && !rest.empty(); ++step) {
+        if (rest.front() == '/') {
+            const bool folder = rest.size() >= 2 && (rest[1] | 0x20) == 'd' && (rest.size() == 2 || IsBlank(rest[2]));
+            skipWord();
+            if (folder)
+                skipWord();
+            continue;
+        }
+        if (rest.front() == '"' && !titleTaken) {
+            titleTaken = true;
+            const size_t close = rest.find('"', 1);
+            if (close != std::string_view::npos) {
+                const std::string_view after = TrimBlanks(rest.substr(close + 1));
+                if (!after.empty()) {
+                    rest = after;
+                    continue;
+                }
+            }
+        }
+        break;
+    }
+    return rest;
+}
+
 void Resolve(std::string_view line, const ResolveContext& context, ResolvedCommand& out, int depth) {
     Split split = SplitProgram(line, context, ".exe");
     if (split.program.empty()) {
@@ -175,6 +210,7 @@ void Resolve(std::string_view line, const ResolveContext& context, ResolvedComma
         // cmd takes the quotes off a line that opens with one and ends with one.
         if (inner.size() >= 2 && inner.front() == '"' && inner.back() == '"' && inner.find('"', 1) != inner.size() - 1)
             inner = inner.substr(1, inner.size() - 2);
+        inner = AfterStart(inner);
         if (!inner.empty()) {
             const std::string host = split.program;
             const std::string innerLine(inner);

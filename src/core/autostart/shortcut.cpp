@@ -96,7 +96,7 @@ std::optional<Layout> Parse(std::string_view b, Shortcut& out, const AnsiConvert
             return std::nullopt;
         at += 2 + size;
     }
-    if ((flags & kHasLinkInfo) && !(flags & kForceNoLinkInfo)) {
+    if (flags & kHasLinkInfo) {
         if (!Fits(b, at, 0x1C))
             return std::nullopt;
         const size_t size = U32(b, at);
@@ -131,13 +131,10 @@ std::optional<Layout> Parse(std::string_view b, Shortcut& out, const AnsiConvert
         }
         if (!base.empty() && !suffix.empty() && base.back() != '\\')
             base += '\\';
-        out.linkInfoPath = base + suffix;
+        // A link marked to ignore its link info still carries it: checked and stepped over.
+        if (!(flags & kForceNoLinkInfo))
+            out.linkInfoPath = base + suffix;
         at = end;
-    } else if (flags & kHasLinkInfo) {
-        // Marked to be ignored, but still there: step over it.
-        if (!Fits(b, at, 4) || !Fits(b, at, U32(b, at)))
-            return std::nullopt;
-        at += U32(b, at);
     }
     layout.stringsStart = at;
     const uint32_t stringFlags[] = {kHasName, kHasRelativePath, kHasWorkingDir, kHasArguments, kHasIconLocation};

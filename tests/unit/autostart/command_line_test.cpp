@@ -75,7 +75,12 @@ TEST_F(ResolveTest, UnquotedPathWithBlanksIsTriedBlankByBlankAsCreateProcessDoes
     EXPECT_EQ(planted.program, R"(C:\Program.exe)");
     EXPECT_EQ(planted.arguments, R"(Files\Vendor App\app.exe -x "y z")");
 
-    // ".exe" is tried for a name without extension; a folder is not a program.
+    // A name without extension is tried with ".exe" only: a file without one never runs, nor
+    // does a folder.
+    files_.AddFile(R"(C:\Tools\tool)");
+    ResolvedCommand bare = Resolve(R"(C:\Tools\tool x)");
+    EXPECT_EQ(bare.program, R"(C:\Tools\tool)");
+    EXPECT_FALSE(bare.exists);
     files_.AddFolder(R"(C:\Tools\run)");
     files_.AddFile(R"(C:\Tools\run.exe)");
     EXPECT_EQ(Resolve(R"(C:\Tools\run now)").program, R"(C:\Tools\run.exe)");
@@ -117,6 +122,11 @@ TEST_F(ResolveTest, HostFormsGiveTheProgramTheyRun) {
     EXPECT_EQ(cmd.arguments, "-q");
     // cmd running rundll32: the library is what runs.
     EXPECT_EQ(Resolve(R"(cmd /c rundll32 "C:\Users\a b\evil.dll",X)").program, R"(C:\Users\a b\evil.dll)");
+    // cmd's start command: its options and window title are not the program.
+    ResolvedCommand start = Resolve(R"(cmd.exe /c start "" /min "C:\Temp\a b\x.exe" -w)");
+    EXPECT_EQ(start.program, R"(C:\Temp\a b\x.exe)");
+    EXPECT_EQ(start.arguments, "-w");
+    EXPECT_EQ(Resolve(R"(cmd /c start /D C:\Temp /b "C:\Temp\a b\x.exe")").program, R"(C:\Temp\a b\x.exe)");
     // cmd without /c runs nothing else: the program is cmd itself.
     EXPECT_EQ(Resolve("cmd.exe /q").program, R"(C:\WINDOWS\system32\cmd.exe)");
 }
