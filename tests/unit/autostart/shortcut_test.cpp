@@ -37,8 +37,11 @@ TEST(Shortcut, ReadsEveryPartOfUnicodeAndAnsiLinks) {
     EXPECT_EQ(ansi->environmentTarget, spec.environmentTarget);
     EXPECT_EQ(ansi->target, spec.environmentTarget);
     // The converter of the system's code page is used for ANSI text.
-    std::optional<Shortcut> converted =
-        ReadShortcut(BuildLink(spec), [](std::string_view bytes) { return "[" + std::string(bytes) + "]"; });
+    std::optional<Shortcut> converted = ReadShortcut(BuildLink(spec), [](std::string_view bytes) {
+        std::string text = "[";
+        text.append(bytes);
+        return text + ']';
+    });
     ASSERT_TRUE(converted);
     EXPECT_EQ(converted->arguments, "[--start http://evil.example/]");
 }
@@ -53,8 +56,9 @@ TEST(Shortcut, HostileBytesAreRefusedNeverReadPastTheirEnd) {
     for (size_t length = 0; length < link.size(); ++length) {
         std::optional<Shortcut> cut = ReadShortcut(std::string_view(link).substr(0, length));
         EXPECT_EQ(cut.has_value(), length >= stringsEnd) << length;
-        if (cut)
+        if (cut) {
             EXPECT_EQ(cut->environmentTarget, length >= link.size() - 4 ? R"(C:\e.exe)" : "") << length;
+        }
     }
     EXPECT_FALSE(ReadShortcut("not a link at all"));
     // Sizes and offsets that point beyond the bytes, one field at a time.
@@ -66,8 +70,9 @@ TEST(Shortcut, HostileBytesAreRefusedNeverReadPastTheirEnd) {
             for (int k = 0; k < (field == 0x4C ? 2 : 4); ++k)
                 bad[field + k] = static_cast<char>((value >> (8 * k)) & 0xFF);
             std::optional<Shortcut> read = ReadShortcut(bad);
-            if (read)
+            if (read) {
                 EXPECT_LE(read->target.size(), bad.size()) << field;
+            }
         }
     }
     // A string count beyond the end, and link-info strings without their terminator.
