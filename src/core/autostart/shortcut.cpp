@@ -71,6 +71,24 @@ std::optional<std::string_view> UnicodeZ(std::string_view b, size_t at, size_t e
     return std::nullopt;
 }
 
+// The share name (\\server\share) of a common network relative link at `at`, whose own
+// size bounds it inside the link info ending at `end`; "" when it is damaged.
+std::string NetworkName(std::string_view b, size_t at, size_t end, const AnsiConverter& ansi) {
+    if (!Fits(b, at, 0x14) || at + 0x14 > end)
+        return {};
+    const size_t size = U32(b, at);
+    if (size < 0x14 || size > end - at)
+        return {};
+    const size_t nameOffset = U32(b, at + 8);
+    if (nameOffset > 0x14 && size >= 0x1C) {
+        if (auto wide = UnicodeZ(b, at + U32(b, at + 20), at + size))
+            return Utf16LeToUtf8(*wide);
+    }
+    if (auto name = nameOffset ? AnsiZ(b, at + nameOffset, at + size) : std::nullopt)
+        return Ansi(*name, ansi);
+    return {};
+}
+
 // Where each part of the link lies.
 struct Layout {
     uint32_t flags = 0;
@@ -122,13 +140,15 @@ std::optional<Layout> Parse(std::string_view b, Shortcut& out, const AnsiConvert
                 haveUnicode = true;
             }
         }
-        if (!haveUnicode && (infoFlags & 1) && localOffset) {
-            if (auto local = AnsiZ(b, at + localOffset, end)) {
+        if (!haveUnicode) {
+            if (auto local = (infoFlags & 1) && localOffset ? AnsiZ(b, at + localOffset, end) : std::nullopt)
                 base = Ansi(*local, ansi);
-                if (auto common = suffixOffset ? AnsiZ(b, at + suffixOffset, end) : std::nullopt)
-                    suffix = Ansi(*common, ansi);
-            }
+            if (auto common = suffixOffset ? AnsiZ(b, at + suffixOffset, end) : std::nullopt)
+                suffix = Ansi(*common, ansi);
         }
+        const size_t networkOffset = U32(b, at + 20);
+        if (base.empty() && (infoFlags & 2) && networkOffset)
+            base = NetworkName(b, at + networkOffset, end, ansi);
         if (!base.empty() && !suffix.empty() && base.back() != '\\')
             base += '\\';
         // A link marked to ignore its link info still carries it: checked and stepped over.

@@ -20,7 +20,7 @@ using AnsiConverter = std::function<std::string(std::string_view)>;
 
 struct Shortcut {
     std::string target;             // the file the link starts (see below), "" when it names none
-    std::string linkInfoPath;       // local base path + common path suffix of the link-info part
+    std::string linkInfoPath;       // local base path (or share name) + common path suffix of the link info
     std::string environmentTarget;  // the environment-variables block's target, unexpanded
     std::string relativePath;
     std::string arguments;

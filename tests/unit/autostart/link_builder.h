@@ -3,7 +3,8 @@
 //     three times, size, icon index, show command, hot key and reserved fields;
 //   [HasLinkTargetIDList] IDListSize (2 bytes) and the item ids;
 //   [HasLinkInfo] LinkInfoSize, LinkInfoHeaderSize (0x1C, or 0x24 with Unicode offsets),
-//     LinkInfoFlags (1: volume id and local base path), VolumeIDOffset, LocalBasePathOffset,
+//     LinkInfoFlags (1: volume id and local base path, 2: network share), VolumeIDOffset,
+//     LocalBasePathOffset,
 //     CommonNetworkRelativeLinkOffset, CommonPathSuffixOffset, [LocalBasePathOffsetUnicode,
 //     CommonPathSuffixOffsetUnicode], then the volume id and the NUL-terminated strings;
 //   the counted strings (2-byte count of characters) for each flag that is set, in the order
@@ -44,6 +45,9 @@ struct LinkSpec {
     std::string iconLocation = R"(C:\Program Files\Browser\browser.exe)";
     std::string environmentTarget;  // when set, an environment-variables block
     bool useEnvironmentTarget = false;
+    // When set, the link info names this share (a common network relative link: size, flags,
+    // NetNameOffset 0x14, DeviceNameOffset, provider type, the name) instead of a local path.
+    std::string shareName;
 };
 
 inline std::string Counted(const LinkSpec& spec, const std::string& text) {
@@ -86,6 +90,16 @@ inline std::string BuildLink(const LinkSpec& spec) {
     Put32(volume, 0x1234ABCD);
     Put32(volume, 0x10);  // label offset: empty label
     std::string strings = volume;
+    uint32_t networkAt = 0;
+    if (!spec.shareName.empty()) {
+        networkAt = headerSize + static_cast<uint32_t>(strings.size());
+        Put32(strings, 0x14 + static_cast<uint32_t>(spec.shareName.size()) + 1);
+        Put32(strings, 0);
+        Put32(strings, 0x14);
+        Put32(strings, 0);
+        Put32(strings, 0x20000);
+        strings += spec.shareName + '\0';
+    }
     const uint32_t baseAt = headerSize + static_cast<uint32_t>(strings.size());
     strings += spec.basePath + '\0';
     const uint32_t suffixAt = headerSize + static_cast<uint32_t>(strings.size());
@@ -99,10 +113,10 @@ inline std::string BuildLink(const LinkSpec& spec) {
     }
     Put32(out, headerSize + static_cast<uint32_t>(strings.size()));
     Put32(out, headerSize);
-    Put32(out, 1);  // VolumeIDAndLocalBasePath
+    Put32(out, spec.shareName.empty() ? 1 : 2);  // local path, or network share
     Put32(out, headerSize);
     Put32(out, baseAt);
-    Put32(out, 0);
+    Put32(out, networkAt);
     Put32(out, suffixAt);
     if (spec.linkInfoUnicode) {
         Put32(out, baseUnicodeAt);

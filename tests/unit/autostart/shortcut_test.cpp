@@ -44,6 +44,15 @@ TEST(Shortcut, ReadsEveryPartOfUnicodeAndAnsiLinks) {
     });
     ASSERT_TRUE(converted);
     EXPECT_EQ(converted->arguments, "[--start http://evil.example/]");
+
+    // A link to a file on a share: the share's name and the suffix.
+    LinkSpec network;
+    network.linkInfoUnicode = false;
+    network.shareName = R"(\\server\share)";
+    network.suffix = R"(tools\run.exe)";
+    std::optional<Shortcut> shared = ReadShortcut(BuildLink(network));
+    ASSERT_TRUE(shared);
+    EXPECT_EQ(shared->target, R"(\\server\share\tools\run.exe)");
 }
 
 TEST(Shortcut, HostileBytesAreRefusedNeverReadPastTheirEnd) {
