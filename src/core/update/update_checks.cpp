@@ -67,6 +67,10 @@ std::string BytesReadCaption(int64_t bytesRead, int32_t fileSize, std::string_vi
     return caption;
 }
 
+bool IsKeyFileName(std::string_view name) {
+    return name.size() > 4 && EqualsIgnoreCase(name.substr(name.size() - 4), ".pem");
+}
+
 std::vector<TrustedKey> LoadTrustedKeys(FileSystemPort& files, const std::string& folder) {
     std::vector<TrustedKey> keys;
     std::vector<FindEntry> entries;
@@ -75,6 +79,10 @@ std::vector<TrustedKey> LoadTrustedKeys(FileSystemPort& files, const std::string
     std::sort(entries.begin(), entries.end(), [](const FindEntry& a, const FindEntry& b) { return a.name < b.name; });
     for (const FindEntry& entry : entries) {
         if (entry.attributes & file_attr::kDirectory)
+            continue;
+        // Windows matches "*.pem" against short names too ("OLD~1.PEM" of "old.pem_retired"):
+        // a key counts only when its long name ends in ".pem".
+        if (!IsKeyFileName(entry.name))
             continue;
         std::optional<std::string> text = files.ReadFile(folder + "\\" + entry.name);
         if (!text)

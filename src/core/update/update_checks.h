@@ -32,7 +32,10 @@ struct TrustedKey {
     std::string publicKey;  // X || Y
 };
 
-// The P-256 public keys of `folder`\*.pem; files that hold none are passed over.
+// True when a long file name ends in ".pem" (any case): the names a key is read from.
+bool IsKeyFileName(std::string_view name);
+// The P-256 public keys of `folder`\*.pem whose long name ends in ".pem"; files that hold none
+// are passed over.
 std::vector<TrustedKey> LoadTrustedKeys(FileSystemPort& files, const std::string& folder);
 
 // The name of the key whose signature `signatureDer` (as openssl writes it) is over `data`;

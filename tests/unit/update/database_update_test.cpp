@@ -7,6 +7,7 @@
 #include "core/database/unlock.h"
 #include "core/update/key_format.h"
 #include "core/update/update_checks.h"
+#include "core/util/text.h"
 #include "fakes/fake_http.h"
 #include "fakes/fake_platform.h"
 
@@ -302,6 +303,42 @@ TEST_F(DatabaseUpdateTest, KeepsTheAddressInItsOwnSettingsFile) {
     app.state().update.address.clear();
     update.LoadAddress();
     EXPECT_EQ(app.state().update.address, "https://mirror.example/members/DataBase.ref");
+}
+
+// Windows matches "*.pem" against the short names as well: "old.pem_retired" is found as
+// OLD~1.PEM, and "keys.pem.txt" as KEYSPE~1.TXT does not match.
+class ShortNameMatching : public fakes::FakeFileSystem {
+  public:
+    bool FindEntries(const std::string& pattern, std::vector<FindEntry>& out) override {
+        if (!EndsWith(pattern, "\\*.pem"))
+            return FakeFileSystem::FindEntries(pattern, out);
+        std::vector<FindEntry> all;
+        if (!FakeFileSystem::FindEntries(pattern.substr(0, pattern.size() - 5) + "*", all))
+            return false;
+        for (const FindEntry& entry : all) {
+            const std::string lower = ToLowerAscii(entry.name);
+            // The short name's extension is the first three characters after the last dot.
+            const size_t dot = lower.rfind('.');
+            if (dot != std::string::npos && lower.compare(dot, 4, ".pem") == 0)
+                out.push_back(entry);
+        }
+        return true;
+    }
+};
+
+TEST(UpdateChecks, TrustsOnlyKeysWhoseLongNameEndsInPem) {
+    ShortNameMatching files;
+    files.AddFile("C:\\Pellora\\Keys\\current.PEM", fakes::PublicKeyPem(Key('c')));
+    files.AddFile("C:\\Pellora\\Keys\\old.pem_retired", fakes::PublicKeyPem(Key('o')));
+    files.AddFile("C:\\Pellora\\Keys\\old.pemx", fakes::PublicKeyPem(Key('x')));
+    files.AddFolder("C:\\Pellora\\Keys\\folder.pem");
+    std::vector<FindEntry> found;
+    ASSERT_TRUE(files.FindEntries("C:\\Pellora\\Keys\\*.pem", found));
+    ASSERT_EQ(found.size(), 4u);  // what Windows hands back for the pattern
+    const std::vector<TrustedKey> keys = LoadTrustedKeys(files, "C:\\Pellora\\Keys");
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].name, "current.PEM");
+    EXPECT_EQ(keys[0].publicKey, Key('c'));
 }
 
 TEST(UpdateChecks, KnowsADatabaseWhenItUnlocksOne) {
