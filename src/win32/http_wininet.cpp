@@ -37,11 +37,30 @@ std::optional<std::string> QueryText(InternetHandle request, DWORD what, size_t 
 
 }  // namespace
 
+bool HttpWinInet::PastDeadline() const {
+    return GetTickCount64() > deadline_;
+}
+
 InternetHandle HttpWinInet::Open(const std::string& userAgent, InternetAccess access, const std::string& proxy) {
     const std::wstring agent = Widen(userAgent);
     const std::wstring proxyText = Widen(proxy);
-    return Id(InternetOpenW(agent.c_str(), static_cast<DWORD>(access),
-                            access == InternetAccess::Proxy ? proxyText.c_str() : nullptr, nullptr, 0));
+    HINTERNET internet = InternetOpenW(agent.c_str(), static_cast<DWORD>(access),
+                                       access == InternetAccess::Proxy ? proxyText.c_str() : nullptr, nullptr, 0);
+    if (!internet)
+        return 0;
+    // Set on the root handle, the time-outs hold for every connection and request below it.
+    DWORD wait = waitMs_;
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                         INTERNET_OPTION_DATA_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT}) {
+        if (!InternetSetOptionW(internet, option, &wait, sizeof wait) &&
+            (option == INTERNET_OPTION_CONNECT_TIMEOUT || option == INTERNET_OPTION_RECEIVE_TIMEOUT)) {
+            // Without these a silent server would hold the transfer forever: no transfer then.
+            InternetCloseHandle(internet);
+            return 0;
+        }
+    }
+    deadline_ = GetTickCount64() + deadlineMs_;
+    return Id(internet);
 }
 
 InternetHandle HttpWinInet::Connect(InternetHandle internet,
@@ -72,6 +91,8 @@ InternetHandle HttpWinInet::OpenRequest(InternetHandle connection,
 }
 
 bool HttpWinInet::SendRequest(InternetHandle request) {
+    if (PastDeadline())
+        return false;
     return HttpSendRequestW(H(request), nullptr, 0, nullptr, 0) != FALSE;
 }
 
@@ -84,6 +105,8 @@ std::optional<std::string> HttpWinInet::QueryStatusCode(InternetHandle request) 
 }
 
 InternetHandle HttpWinInet::OpenUrl(InternetHandle internet, const std::string& url) {
+    if (PastDeadline())
+        return 0;
     const std::wstring address = Widen(url);
     const DWORD flags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_RELOAD |
                         INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
@@ -95,6 +118,9 @@ bool HttpWinInet::SetFilePointer(InternetHandle file, int32_t distance) {
 }
 
 bool HttpWinInet::ReadFile(InternetHandle file, size_t most, std::string& out) {
+    out.clear();
+    if (PastDeadline())
+        return false;
     out.assign(most, '\0');
     DWORD read = 0;
     if (!InternetReadFile(H(file), out.data(), static_cast<DWORD>(most), &read)) {

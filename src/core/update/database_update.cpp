@@ -1,6 +1,7 @@
 #include "core/update/database_update.h"
 
 #include <cstdio>
+#include <new>
 
 #include "core/settings/settings_files.h"
 #include "core/update/http_text.h"
@@ -99,8 +100,31 @@ void DatabaseUpdate::UpdateFrom(const std::string& address) {
     state_.update.progressValue = 0;
     state_.update.bytesRead = 0;
     ports_.ui.Changed(View::Update);
-    Log("Database update from " + url_ + " started");
+    try {
+        StartDownload();
+    } catch (const std::bad_alloc&) {
+        FailOutOfMemory();
+    }
+}
 
+void DatabaseUpdate::FailOutOfMemory() {
+    outcome_ = UpdateOutcome::Failed;
+    reason_ = "out of memory";
+    downloader_.reset();
+    try {
+        Log("Database update from " + url_ + " failed: " + reason_);
+        ports_.ui.Message(kUpdateFailedText, kAppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+        state_.update.lblBytesRead.clear();
+        Finish();
+    } catch (const std::bad_alloc&) {
+        // Still none to spare: at least the update is no longer running.
+        state_.busy = false;
+        state_.update.downloading = false;
+    }
+}
+
+void DatabaseUpdate::StartDownload() {
+    Log("Database update from " + url_ + " started");
     downloader_ = std::make_unique<clsIFileDL>(*ports_.http, ports_.files, ports_.ui, *this);
     clsIFileDL& downloader = *downloader_;
     downloader.Url = url_;
@@ -109,6 +133,7 @@ void DatabaseUpdate::UpdateFrom(const std::string& address) {
     downloader.ProxyServer = "";
     downloader.ProxyPort = 0;
     downloader.LocalFile = PathOf(kDownloadFileName);
+    downloader.MaxLength = kMaxDatabaseLength;
     downloader.StartDownload();
 
     // A cancelled transfer reports nothing more; the update ends here.
@@ -144,7 +169,7 @@ std::string DatabaseUpdate::Judge(std::string& bytes, std::string& keyName, std:
     bodyUrl_ = from;
     if (downloader.StatusCode() != 200)
         return "the server answered " + std::to_string(downloader.StatusCode()) + " for " + from;
-    std::optional<std::string> body = ports_.files.ReadFile(downloader.LocalFile);
+    std::optional<std::string> body = ports_.files.ReadFileUpTo(downloader.LocalFile, kMaxDatabaseLength);
     if (!body)
         return "cannot read " + downloader.LocalFile;
     const int64_t length = static_cast<int64_t>(body->size());
@@ -167,6 +192,14 @@ std::string DatabaseUpdate::Judge(std::string& bytes, std::string& keyName, std:
     std::optional<std::string> signer = VerifyDetachedSignature(*ports_.signatures, keys, *body, *signature);
     if (!signer)
         return "the signature " + url_ + kSignatureSuffix + " does not verify with any trusted key";
+    // A replayed older edition carries a valid signature too: only a later serial is new.
+    const std::optional<uint64_t> serial = DatabaseSerial(*body);
+    if (!serial)
+        return "its serial line (line 2, \"@serial N\") holds no decimal number";
+    const uint64_t installed = InstalledSerial();
+    if (*serial <= installed)
+        return "its serial " + std::to_string(*serial) + " is not above the installed database's serial " +
+               std::to_string(installed);
     keyName = *signer;
     bytes = std::move(*body);
     return "";
@@ -178,6 +211,16 @@ void DatabaseUpdate::Refuse(const std::string& reason) {
     Log("Database update from " + url_ + " refused: " + reason);
     ports_.ui.Message(kUpdateRefusedText, kUpdateRefusedTitle, MsgButtons::Ok, MsgIcon::Error);
     state_.update.lblBytesRead.clear();
+}
+
+uint64_t DatabaseUpdate::InstalledSerial() {
+    std::optional<std::string> installed = ports_.files.ReadFileUpTo(PathOf(kDatabaseFileName), kMaxDatabaseLength);
+    if (!installed)
+        return 0;
+    std::optional<uint64_t> serial = DatabaseSerial(*installed);
+    if (!serial)
+        Log("The serial line of the installed " + std::string(kDatabaseFileName) + " holds no number; taken as 0");
+    return serial.value_or(0);
 }
 
 bool DatabaseUpdate::Stopped(InstallStep step) {
@@ -241,6 +284,8 @@ void DatabaseUpdate::ctlIFileDownloadError(const std::string& sErrorDescription)
     const std::string detail = downloader_ ? downloader_->FailureDetail() : "";
     if (downloader_ && downloader_->RedirectRefused()) {
         Refuse("redirected to " + detail);
+    } else if (downloader_ && downloader_->TooLarge()) {
+        Refuse("larger than " + std::to_string(kMaxDatabaseLength) + " bytes: " + detail);
     } else {
         outcome_ = UpdateOutcome::Failed;
         reason_ = sErrorDescription + (detail.empty() ? "" : " (" + detail + ")");

@@ -10,6 +10,11 @@
 // leaves either the old or the new database; only then is it loaded. DataBase.tmp is removed at
 // the end of every update, whatever its outcome.
 //
+// Editions only move forward: a download whose serial ("@serial N") is not above the installed
+// database's is refused, so an older, validly signed database cannot be replayed. A download
+// longer than 64 MiB is refused while it arrives. Running out of memory anywhere in an update
+// ends it as a failure with its reason, never the process.
+//
 // The update address lives in Settings\Update.stg (one line), shown and edited on the panel.
 #pragma once
 
@@ -30,6 +35,8 @@ inline constexpr const char* kBackupDatabaseFileName = "DataBase.bak";
 inline constexpr const char* kKeysFolder = "Keys";
 inline constexpr const char* kSignatureSuffix = ".sig";
 inline constexpr size_t kSignatureLimit = 65536;
+// A download longer than this is refused while it arrives (nothing beyond it is written).
+inline constexpr int64_t kMaxDatabaseLength = 64LL * 1024 * 1024;
 
 inline constexpr const char* kUpdateRefusedText =
     "An error has occured while retrieving the update. Please try again in one hour.";
@@ -95,7 +102,12 @@ class DatabaseUpdate : public FileDownloadListener {
     std::string Judge(std::string& bytes, std::string& keyName, std::string& version);
     bool Install(const std::string& version, const std::string& keyName);
     bool Stopped(InstallStep step);
+    // The serial of the installed DataBase.ref (0 without one, or when it holds none).
+    uint64_t InstalledSerial();
     void Finish();
+    void StartDownload();
+    // The update ran out of memory: a failure with its reason, and nothing left behind.
+    void FailOutOfMemory();
 
     AppState& state_;
     Ports& ports_;

@@ -44,6 +44,40 @@ bool UnlocksToDatabase(std::string_view bytes, std::string* version) {
     return false;
 }
 
+std::optional<uint64_t> SerialOfLine(std::string_view line) {
+    if (!line.starts_with(kSerialKeyword))
+        return 0;
+    line.remove_prefix(kSerialKeyword.size());
+    auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    if (line.empty() || !isBlank(line.front()))
+        return std::nullopt;  // "@serialx", or "@serial" with no number
+    while (!line.empty() && isBlank(line.front()))
+        line.remove_prefix(1);
+    while (!line.empty() && isBlank(line.back()))
+        line.remove_suffix(1);
+    if (line.empty() || line.size() > 19)
+        return std::nullopt;
+    uint64_t serial = 0;
+    for (char c : line) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        serial = serial * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return serial;
+}
+
+std::optional<uint64_t> DatabaseSerial(std::string_view lockedBytes) {
+    // Lines end in LF (after an optional CR); a lone CR is a character of the scrambled text.
+    const size_t firstEnd = lockedBytes.find('\n');
+    if (firstEnd == std::string_view::npos)
+        return 0;
+    std::string_view second = lockedBytes.substr(firstEnd + 1);
+    second = second.substr(0, second.find('\n'));
+    if (!second.empty() && second.back() == '\r')
+        second.remove_suffix(1);
+    return SerialOfLine(UnlockText(second, kDatabaseKey));
+}
+
 std::string FormatGrouped(int64_t value, std::string_view separator) {
     if (value == 0)
         return "";

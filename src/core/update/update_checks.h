@@ -22,6 +22,17 @@ inline constexpr int64_t kMinimumDatabaseLength = 900000;
 // a category). The unlocked version line is stored in `version` (ANSI bytes).
 bool UnlocksToDatabase(std::string_view bytes, std::string* version = nullptr);
 
+// The serial number of a database: the reserved line "@serial N" (N decimal) right after the
+// version line. A later edition has a higher serial; a database without that line has serial 0.
+// Reserved lines ("@") are skipped by the scan, so readers that know no serial are unaffected.
+inline constexpr std::string_view kSerialKeyword = "@serial";
+
+// The serial a database's unlocked line 2 gives: 0 when it is not a serial line, nothing when it
+// is one ("@serial" and what follows) but holds no decimal number below 10^19 after blanks.
+std::optional<uint64_t> SerialOfLine(std::string_view line2);
+// The serial of a locked database (only its first two lines are unlocked).
+std::optional<uint64_t> DatabaseSerial(std::string_view lockedBytes);
+
 // `value` in the form "#,###,###": digits grouped by thousands with `separator`, nothing for 0.
 std::string FormatGrouped(int64_t value, std::string_view separator);
 // The caption of lblBytesRead for a progress report.

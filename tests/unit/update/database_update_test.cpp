@@ -3,8 +3,13 @@
 // as DataBase.bak; an installation stopped between any two steps leaves a loadable database.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <new>
+
 #include "core/app/app.h"
+#include "core/database/item_parser.h"
 #include "core/database/unlock.h"
+#include "core/settings/settings_files.h"
 #include "core/update/key_format.h"
 #include "core/update/update_checks.h"
 #include "core/util/text.h"
@@ -21,8 +26,9 @@ constexpr const char* kBak = "C:\\Pellora\\DataBase.bak";
 constexpr const char* kUrl = "http://db.example/members/DataBase.ref";
 constexpr const char* kSigUrl = "http://db.example/members/DataBase.ref.sig";
 
-std::string MakeDatabase(size_t length, const std::string& version) {
-    return fakes::LockedDatabase(length, version);
+// Downloads are of serial 2 unless said otherwise; the installed database is of serial 1.
+std::string MakeDatabase(size_t length, const std::string& version, std::optional<uint64_t> serial = 2) {
+    return fakes::LockedDatabase(length, version, serial);
 }
 
 std::string Key(char seed) {
@@ -57,7 +63,7 @@ class DatabaseUpdateTest : public ::testing::Test {
         EXPECT_EQ(fake.ui.messages.back().text, kUpdateRefusedText) << why;
         EXPECT_EQ(fake.ui.messages.back().title, "Error") << why;
         EXPECT_EQ(fake.ui.messages.back().icon, MsgIcon::Error) << why;
-        EXPECT_TRUE(fake.files.Content(kRef) == oldDatabase) << why;
+        EXPECT_TRUE(fake.files.Content(kRef) == installed) << why;
         EXPECT_FALSE(fake.files.Exists(kBak)) << why;
         ExpectIdle(why);
         ASSERT_FALSE(log.empty());
@@ -70,7 +76,8 @@ class DatabaseUpdateTest : public ::testing::Test {
         EXPECT_EQ(app.state().update.progressValue, 0) << why;
     }
 
-    const std::string oldDatabase = MakeDatabase(1000, "Old Database 1");
+    const std::string oldDatabase = MakeDatabase(1000, "Old Database 1", 1);
+    std::string installed = oldDatabase;  // what a refusal leaves as DataBase.ref
     fakes::FakePlatform fake;
     fakes::FakeHttp http;
     fakes::FakeSignatures signatures;
@@ -166,6 +173,143 @@ TEST_F(DatabaseUpdateTest, RefusesEveryUnsoundDownload) {
         update.cmdUpdateNow_Click();
         ExpectRefused(c.name);
     }
+}
+
+TEST_F(DatabaseUpdateTest, InstallsOnlyALaterEdition) {
+    installed = MakeDatabase(1000, "Installed 7", 7);
+    fake.files.AddFile(kRef, installed);
+    struct Case {
+        const char* name;
+        std::string body;
+        const char* reason;
+    } cases[] = {
+        {"an older edition, validly signed", MakeDatabase(900000, "Replayed 3", 3), "its serial 3 is not above"},
+        {"the same serial", MakeDatabase(900000, "Same 7", 7), "its serial 7 is not above"},
+        {"no serial line", MakeDatabase(900000, "Unnumbered", std::nullopt), "its serial 0 is not above"},
+    };
+    for (const Case& c : cases) {
+        Serve(c.body);
+        update.cmdUpdateNow_Click();
+        ExpectRefused(c.name);
+        EXPECT_NE(update.LastReason().find(c.reason), std::string::npos) << update.LastReason();
+    }
+    // A serial line that holds no number is refused, not read as 0.
+    const std::string plain = "Broken\r\n@serial 12a\r\nfile|spy.exe|Test.Spyware|\r\n";
+    std::string broken;
+    for (const std::string& line : SplitTextLines(plain, false))
+        broken += *LockText(line, kDatabaseKey) + "\r\n";
+    broken += MakeDatabase(900000, "filler", std::nullopt).substr(broken.size());
+    Serve(broken);
+    update.cmdUpdateNow_Click();
+    EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Refused);
+    EXPECT_NE(update.LastReason().find("holds no decimal number"), std::string::npos) << update.LastReason();
+
+    const std::string later = MakeDatabase(900000, "Later 8", 8);
+    Serve(later);
+    update.cmdUpdateNow_Click();
+    EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Installed) << update.LastReason();
+    EXPECT_TRUE(fake.files.Content(kRef) == later);
+    // The serial line is reserved: the scan counts and matches only the item.
+    EXPECT_EQ(app.state().lstDBaseFile.at(1), "@serial 8");
+    EXPECT_EQ(KindOfLine(app.state().lstDBaseFile.at(1)), ItemKind::Unknown);
+    EXPECT_EQ(ClassifyLine(2, app.state().lstDBaseFile.at(1)), LineKind::Reserved);
+}
+
+TEST(UpdateChecks, ReadsTheSerialLineAfterTheVersionLine) {
+    EXPECT_EQ(SerialOfLine("@serial 42"), 42u);
+    EXPECT_EQ(SerialOfLine("@serial\t 18446744073709551 "), 18446744073709551u);
+    EXPECT_EQ(SerialOfLine("@serial 00099999999999999999"), std::nullopt);  // 19 digits at most
+    EXPECT_EQ(SerialOfLine("@serial 9999999999999999999"), 9999999999999999999u);
+    EXPECT_EQ(SerialOfLine("file|a.exe|Cat|"), 0u);
+    EXPECT_EQ(SerialOfLine("@other 5"), 0u);
+    EXPECT_EQ(SerialOfLine("@serial"), std::nullopt);
+    EXPECT_EQ(SerialOfLine("@serial5"), std::nullopt);
+    EXPECT_EQ(SerialOfLine("@serial -5"), std::nullopt);
+    EXPECT_EQ(SerialOfLine("@serial 5 6"), std::nullopt);
+    EXPECT_EQ(DatabaseSerial(MakeDatabase(300, "Version 7", 31)), 31u);
+    EXPECT_EQ(DatabaseSerial(MakeDatabase(300, "Version 7", std::nullopt)), 0u);
+    EXPECT_EQ(DatabaseSerial(""), 0u);
+    // Only line 2 counts: a serial line further down is a reserved line like any other.
+    EXPECT_EQ(DatabaseSerial(*LockText("V", kDatabaseKey) + "\n" + *LockText("# c", kDatabaseKey) + "\n" +
+                             *LockText("@serial 9", kDatabaseKey) + "\n"),
+              0u);
+    EXPECT_EQ(DatabaseSerial(*LockText("V", kDatabaseKey) + "\n" + *LockText("@serial 9", kDatabaseKey)), 9u);
+}
+
+TEST_F(DatabaseUpdateTest, RefusesARedirectFromHttpsToHttp) {
+    const std::string body = MakeDatabase(950000, "New Database 2");
+    const std::string secure = "https://db.example/members/DataBase.ref";
+    Serve(body);
+    http.responses[secure].status = 302;
+    http.responses[secure].extraHeaders = {"Location: http://db.example/members/DataBase.ref"};
+    app.state().update.address = secure;
+    update.cmdUpdateNow_Click();
+    ExpectRefused("https to http");
+    EXPECT_NE(update.LastReason().find("from https:// to http://"), std::string::npos) << update.LastReason();
+    EXPECT_EQ(std::count(http.openedUrls.begin(), http.openedUrls.end(), kUrl), 0);
+
+    // Upwards is fine: http:// to https://.
+    const std::string secureSig = secure + ".sig";
+    http.responses.clear();
+    fakes::FakeHttp::Response served;
+    served.body = body;
+    http.responses[secure] = served;
+    served.body = EcdsaSignatureToDer(fakes::FakeSign(Key('k'), body));
+    http.responses[secureSig] = served;
+    http.responses[kUrl].status = 301;
+    http.responses[kUrl].extraHeaders = {"Location: " + secure};
+    app.state().update.address = kUrl;
+    http.responses[kSigUrl].status = 301;
+    http.responses[kSigUrl].extraHeaders = {"Location: " + secureSig};
+    update.cmdUpdateNow_Click();
+    EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Installed) << update.LastReason();
+}
+
+TEST_F(DatabaseUpdateTest, RefusesABodyOver64MiBWhileItArrives) {
+    // Endless: the transfer stops at the limit, and DataBase.tmp never holds more.
+    Serve(MakeDatabase(950000, "New Database 2"));
+    http.responses[kUrl].noLength = true;
+    http.responses[kUrl].endless = true;
+    http.responses[kUrl].readPiece = 65536;
+    size_t lastOffset = 0;
+    uint64_t largestTmp = 0;
+    http.onRead = [&](size_t offset) {
+        lastOffset = offset;
+        std::vector<FindEntry> tmp;
+        if (offset + 4 * 65536 > kMaxDatabaseLength && fake.files.FindEntries(kTmp, tmp) && !tmp.empty())
+            largestTmp = std::max(largestTmp, tmp[0].size);
+    };
+    update.cmdUpdateNow_Click();
+    ExpectRefused("endless body");
+    EXPECT_NE(update.LastReason().find("sent more than 67108864"), std::string::npos) << update.LastReason();
+    EXPECT_LE(lastOffset, static_cast<size_t>(kMaxDatabaseLength));
+    EXPECT_GT(largestTmp, 0u);
+    EXPECT_LE(largestTmp, static_cast<uint64_t>(kMaxDatabaseLength));
+
+    // Announced too long: refused before a byte of the body is read.
+    http.onRead = [&](size_t) { ADD_FAILURE() << "the body of an oversized answer was read"; };
+    http.responses[kUrl].noLength = false;
+    http.responses[kUrl].endless = false;
+    http.responses[kUrl].contentLength = kMaxDatabaseLength + 1;
+    update.cmdUpdateNow_Click();
+    ExpectRefused("announced too long");
+    EXPECT_NE(update.LastReason().find("announces 67108865 bytes"), std::string::npos) << update.LastReason();
+}
+
+TEST_F(DatabaseUpdateTest, RunningOutOfMemoryIsAReportedFailure) {
+    Serve(MakeDatabase(950000, "New Database 2"));
+    http.onRead = [](size_t offset) {
+        if (offset >= 400000)
+            throw std::bad_alloc();
+    };
+    update.cmdUpdateNow_Click();
+    EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Failed);
+    EXPECT_EQ(update.LastReason(), "out of memory");
+    ASSERT_FALSE(fake.ui.messages.empty());
+    EXPECT_EQ(fake.ui.messages.back().text, kUpdateFailedText);
+    EXPECT_TRUE(fake.files.Content(kRef) == oldDatabase);
+    ExpectIdle("out of memory");
+    EXPECT_NE(log.back().find("failed: out of memory"), std::string::npos) << log.back();
 }
 
 TEST_F(DatabaseUpdateTest, InstallsWithoutAContentLengthWhenTheSignatureHolds) {
@@ -289,6 +433,7 @@ TEST_F(DatabaseUpdateTest, AnInstallationStoppedBetweenStepsLeavesALoadableDatab
         restarted.database().LoadAndUnlock();
         EXPECT_FALSE(restarted.state().lstDBaseFile.empty());
         // The next update starts from a clean slate and removes what the crash left.
+        Serve(MakeDatabase(900000, "New Database 3", 3));
         restarted.state().update.address = kUrl;
         restarted.databaseUpdate().cmdUpdateNow_Click();
         EXPECT_EQ(restarted.databaseUpdate().LastOutcome(), UpdateOutcome::Installed);
