@@ -4,6 +4,7 @@
 #include <new>
 
 #include "core/settings/settings_files.h"
+#include "core/update/database_signature.h"
 #include "core/update/http_text.h"
 #include "core/update/update_checks.h"
 #include "core/util/text.h"
@@ -202,6 +203,7 @@ std::string DatabaseUpdate::Judge(std::string& bytes, std::string& keyName, std:
                std::to_string(installed);
     keyName = *signer;
     bytes = std::move(*body);
+    signature_ = std::move(*signature);
     return "";
 }
 
@@ -217,10 +219,32 @@ uint64_t DatabaseUpdate::InstalledSerial() {
     std::optional<std::string> installed = ports_.files.ReadFileUpTo(PathOf(kDatabaseFileName), kMaxDatabaseLength);
     if (!installed)
         return 0;
+    // A database that fails its signature was not loaded; its serial holds nothing back either.
+    DatabaseSignatureCheck check =
+        CheckDatabaseSignature(ports_.files, ports_.signatures, state_.appFolder, *installed, kDatabaseFileName,
+                               kDatabaseSignatureFileName, kPendingSignatureFileName);
+    if (!check.Accepted()) {
+        Log("The installed database is not counted: " + check.detail);
+        return 0;
+    }
     std::optional<uint64_t> serial = DatabaseSerial(*installed);
     if (!serial)
         Log("The serial line of the installed " + std::string(kDatabaseFileName) + " holds no number; taken as 0");
     return serial.value_or(0);
+}
+
+std::optional<std::string> DatabaseUpdate::ReadSignature(const char* name) {
+    return ports_.files.ReadFileUpTo(PathOf(name), kSignatureLimit);
+}
+
+bool DatabaseUpdate::KeepAsBackup(const std::string& bytes, const std::optional<std::string>& signature) {
+    // The old signature goes first: DataBase.bak is never beside a signature of another file.
+    const std::string backupSignature = PathOf(kBackupSignatureFileName);
+    if (ports_.files.GetAttributes(backupSignature) && !ports_.files.DeleteFile(backupSignature))
+        return false;
+    if (!ports_.files.WriteFileAtomic(PathOf(kBackupDatabaseFileName), bytes))
+        return false;
+    return !signature || ports_.files.WriteFileAtomic(backupSignature, *signature);
 }
 
 bool DatabaseUpdate::Stopped(InstallStep step) {
@@ -235,7 +259,7 @@ bool DatabaseUpdate::Install(const std::string& version, const std::string& keyN
         return false;
     if (std::optional<uint32_t> attributes = ports_.files.GetAttributes(target)) {
         std::optional<std::string> current = ports_.files.ReadFile(target);
-        if (!current || !ports_.files.WriteFileAtomic(PathOf(kBackupDatabaseFileName), *current)) {
+        if (!current || !KeepAsBackup(*current, ReadSignature(kDatabaseSignatureFileName))) {
             reason_ = "cannot keep the current database as " + std::string(kBackupDatabaseFileName);
             return false;
         }
@@ -246,10 +270,22 @@ bool DatabaseUpdate::Install(const std::string& version, const std::string& keyN
     ports_.ui.Yield();
     if (Stopped(InstallStep::Replace))
         return false;
+    // The signature goes in first, as pending: whichever file a crash leaves in place, the
+    // database there still has a signature that verifies it (see database_signature.h).
+    if (!ports_.files.WriteFileAtomic(PathOf(kPendingSignatureFileName), signature_)) {
+        reason_ = "cannot write " + std::string(kPendingSignatureFileName);
+        return false;
+    }
     if (!ports_.files.MoveFile(download, target)) {
+        (void)ports_.files.DeleteFile(PathOf(kPendingSignatureFileName));
         reason_ = "cannot put " + std::string(kDownloadFileName) + " in the place of " + kDatabaseFileName;
         return false;
     }
+    ports_.ui.Yield();
+    if (Stopped(InstallStep::KeepSignature))
+        return false;
+    // Failing here is no harm: the next load completes the rename.
+    (void)ports_.files.MoveFile(PathOf(kPendingSignatureFileName), PathOf(kDatabaseSignatureFileName));
     ports_.ui.Yield();
     if (Stopped(InstallStep::Reload))
         return false;
@@ -316,9 +352,18 @@ bool DatabaseUpdate::Rollback(std::string& reason) {
         reason = "an update, scan or removal is running";
         return false;
     }
+    try {
+        return RollbackSteps(reason);
+    } catch (const std::bad_alloc&) {
+        reason = "out of memory";
+        return false;
+    }
+}
+
+bool DatabaseUpdate::RollbackSteps(std::string& reason) {
     const std::string target = PathOf(kDatabaseFileName);
     const std::string backup = PathOf(kBackupDatabaseFileName);
-    std::optional<std::string> previous = ports_.files.ReadFile(backup);
+    std::optional<std::string> previous = ports_.files.ReadFileUpTo(backup, kMaxDatabaseLength);
     if (!previous) {
         reason = "there is no previous database (" + std::string(kBackupDatabaseFileName) + ")";
         return false;
@@ -327,7 +372,27 @@ bool DatabaseUpdate::Rollback(std::string& reason) {
         reason = std::string(kBackupDatabaseFileName) + " is not a database";
         return false;
     }
+    DatabaseSignatureCheck check = CheckDatabaseSignature(ports_.files, ports_.signatures, state_.appFolder, *previous,
+                                                          kBackupDatabaseFileName, kBackupSignatureFileName);
+    if (!check.Accepted()) {
+        reason = check.detail;
+        Log("Database rollback refused: " + reason);
+        return false;
+    }
+    const std::optional<std::string> previousSignature = ReadSignature(kBackupSignatureFileName);
     std::optional<std::string> current = ports_.files.ReadFile(target);
+    const std::optional<std::string> currentSignature = ReadSignature(kDatabaseSignatureFileName);
+
+    // As an installation: the signature first (pending), then the database, then the rename.
+    // The previous database may be the installer's, which has none: DataBase.sig goes then.
+    const std::string signaturePath = PathOf(kDatabaseSignatureFileName);
+    const std::string pendingPath = PathOf(kPendingSignatureFileName);
+    if (previousSignature ? !ports_.files.WriteFileAtomic(pendingPath, *previousSignature)
+                          : (ports_.files.GetAttributes(signaturePath) && !ports_.files.DeleteFile(signaturePath))) {
+        reason =
+            "cannot write " + std::string(previousSignature ? kPendingSignatureFileName : kDatabaseSignatureFileName);
+        return false;
+    }
     if (std::optional<uint32_t> attributes = ports_.files.GetAttributes(target);
         attributes && (*attributes & file_attr::kReadOnly))
         (void)ports_.files.SetAttributes(target, file_attr::kNormal);
@@ -335,9 +400,13 @@ bool DatabaseUpdate::Rollback(std::string& reason) {
         reason = "cannot write " + target;
         return false;
     }
-    if (current && !ports_.files.WriteFileAtomic(backup, *current))
+    if (previousSignature)
+        (void)ports_.files.MoveFile(pendingPath, signaturePath);
+    if (current && !KeepAsBackup(*current, currentSignature))
         Log("Database rollback: the replaced database could not be kept as " + std::string(kBackupDatabaseFileName));
-    Log("Database rolled back to the previous database");
+    Log("Database rolled back to the previous database" + (check.result == DatabaseSignatureCheck::Result::Verified
+                                                               ? " (signed with " + check.detail + ")"
+                                                               : std::string(" (the installer's, unsigned)")));
     database_.LoadAndApplyDatabase();
     return true;
 }

@@ -175,6 +175,101 @@ TEST_F(DatabaseUpdateTest, RefusesEveryUnsoundDownload) {
     }
 }
 
+constexpr const char* kSig = "C:\\Pellora\\DataBase.sig";
+constexpr const char* kBakSig = "C:\\Pellora\\DataBase.bak.sig";
+
+TEST_F(DatabaseUpdateTest, KeepsTheSignatureBesideTheDatabaseAndChecksItAtEveryLoad) {
+    // The installer's database has no signature file: it loads.
+    app.database().LoadAndApplyDatabase();
+    ASSERT_EQ(app.state().lstDBaseFile.at(0), "Old Database 1");
+
+    const std::string body = MakeDatabase(900000, "New Database 2");
+    Serve(body);
+    update.cmdUpdateNow_Click();
+    ASSERT_EQ(update.LastOutcome(), UpdateOutcome::Installed) << update.LastReason();
+    EXPECT_EQ(fake.files.Content(kSig), http.responses[kSigUrl].body);
+    EXPECT_FALSE(fake.files.Exists("C:\\Pellora\\DataBase.new.sig"));
+    EXPECT_FALSE(fake.files.Exists(kBakSig));  // the installer's database had none
+
+    // Changed after the update: not loaded, and the status panel and the scan's check say why.
+    std::string changed = body;
+    changed[changed.size() - 5] ^= 1;
+    fake.files.AddFile(kRef, changed);
+    app.database().LoadAndApplyDatabase();
+    EXPECT_TRUE(app.state().lstDBaseFile.empty());
+    EXPECT_EQ(app.state().status.dbaseVersion, "Not loaded: DataBase.ref does not match its signature DataBase.sig");
+    EXPECT_NE(app.database().Problem().find("does not match its signature"), std::string::npos);
+
+    // A signature file that cannot be checked refuses too: no trusted key left.
+    fake.files.AddFile(kRef, body);
+    fake.files.DeleteFile("C:\\Pellora\\Keys\\test-signing-key.pem");
+    app.database().LoadAndApplyDatabase();
+    EXPECT_TRUE(app.state().lstDBaseFile.empty());
+    EXPECT_NE(app.state().status.dbaseVersion.find("there is no trusted key"), std::string::npos);
+
+    // An update replaces a database that fails its signature, whatever serial that one claims.
+    const std::string claimsMore = MakeDatabase(900000, "Claims 99", 99);
+    fake.files.AddFile("C:\\Pellora\\Keys\\test-signing-key.pem", fakes::PublicKeyPem(Key('k')));
+    fake.files.AddFile(kRef, claimsMore);
+    const std::string third = MakeDatabase(900000, "New Database 3", 3);
+    Serve(third);
+    update.cmdUpdateNow_Click();
+    EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Installed) << update.LastReason();
+    EXPECT_EQ(app.state().lstDBaseFile.at(0), "New Database 3");
+    fake.files.AddFile(kRef, body);
+    fake.files.AddFile(kSig, EcdsaSignatureToDer(fakes::FakeSign(Key('k'), body)));
+
+    // The sound pair loads again.
+    app.database().LoadAndApplyDatabase();
+    EXPECT_EQ(app.state().lstDBaseFile.at(0), "New Database 2");
+    EXPECT_EQ(app.state().status.dbaseVersion, "New Database 2");
+    EXPECT_EQ(app.database().Problem(), "");
+}
+
+TEST_F(DatabaseUpdateTest, RollbackChecksThePreviousDatabaseAgainstItsSignature) {
+    const std::string second = MakeDatabase(900000, "New Database 2", 2);
+    Serve(second);
+    update.cmdUpdateNow_Click();
+    const std::string secondSig = http.responses[kSigUrl].body;
+    const std::string third = MakeDatabase(900000, "New Database 3", 3);
+    Serve(third);
+    update.cmdUpdateNow_Click();
+    ASSERT_EQ(update.LastOutcome(), UpdateOutcome::Installed) << update.LastReason();
+    const std::string thirdSig = http.responses[kSigUrl].body;
+    ASSERT_TRUE(fake.files.Content(kBak) == second);
+    EXPECT_EQ(fake.files.Content(kBakSig), secondSig);
+
+    // A changed DataBase.bak is not put back.
+    std::string changed = second;
+    changed[changed.size() - 5] ^= 1;
+    fake.files.AddFile(kBak, changed);
+    std::string reason;
+    EXPECT_FALSE(update.Rollback(reason));
+    EXPECT_EQ(reason, "DataBase.bak does not match its signature DataBase.bak.sig");
+    EXPECT_TRUE(fake.files.Content(kRef) == third);
+    EXPECT_EQ(fake.files.Content(kSig), thirdSig);
+
+    // The sound one goes back with its signature, and the replaced pair becomes the backup.
+    fake.files.AddFile(kBak, second);
+    ASSERT_TRUE(update.Rollback(reason)) << reason;
+    EXPECT_TRUE(fake.files.Content(kRef) == second);
+    EXPECT_EQ(fake.files.Content(kSig), secondSig);
+    EXPECT_TRUE(fake.files.Content(kBak) == third);
+    EXPECT_EQ(fake.files.Content(kBakSig), thirdSig);
+    EXPECT_EQ(app.state().lstDBaseFile.at(0), "New Database 2");
+
+    // Back to the installer's database, which has no signature: DataBase.sig goes with it, and
+    // the next load accepts it as the installer's.
+    ASSERT_TRUE(update.Rollback(reason)) << reason;  // to the third
+    fake.files.AddFile(kBak, oldDatabase);
+    fake.files.DeleteFile(kBakSig);
+    ASSERT_TRUE(update.Rollback(reason)) << reason;
+    EXPECT_TRUE(fake.files.Content(kRef) == oldDatabase);
+    EXPECT_FALSE(fake.files.Exists(kSig));
+    EXPECT_EQ(fake.files.Content(kBakSig), thirdSig);
+    EXPECT_EQ(app.state().lstDBaseFile.at(0), "Old Database 1");
+}
+
 TEST_F(DatabaseUpdateTest, InstallsOnlyALaterEdition) {
     installed = MakeDatabase(1000, "Installed 7", 7);
     fake.files.AddFile(kRef, installed);
@@ -409,7 +504,8 @@ TEST_F(DatabaseUpdateTest, StartsOnlyWhenItCan) {
 
 TEST_F(DatabaseUpdateTest, AnInstallationStoppedBetweenStepsLeavesALoadableDatabase) {
     const std::string body = MakeDatabase(900000, "New Database 2");
-    for (InstallStep step : {InstallStep::KeepBackup, InstallStep::Replace, InstallStep::Reload}) {
+    for (InstallStep step :
+         {InstallStep::KeepBackup, InstallStep::Replace, InstallStep::KeepSignature, InstallStep::Reload}) {
         fakes::FakePlatform machine;  // a fresh machine each time
         machine.system.appFolder = kApp;
         machine.files.AddFolder("C:\\Pellora\\Settings");
@@ -428,10 +524,15 @@ TEST_F(DatabaseUpdateTest, AnInstallationStoppedBetweenStepsLeavesALoadableDatab
         // After the "crash": DataBase.ref is whole, old or new, and the next start loads it.
         const std::string ref = machine.files.Content(kRef);
         EXPECT_TRUE(ref == oldDatabase || ref == body) << static_cast<int>(step);
-        EXPECT_EQ(ref == body, step == InstallStep::Reload) << static_cast<int>(step);
+        const bool replaced = step == InstallStep::KeepSignature || step == InstallStep::Reload;
+        EXPECT_EQ(ref == body, replaced) << static_cast<int>(step);
         App restarted(crashPorts);
         restarted.database().LoadAndUnlock();
-        EXPECT_FALSE(restarted.state().lstDBaseFile.empty());
+        // Loaded with the signature that belongs to it, the pending one if the rename was not done.
+        ASSERT_FALSE(restarted.state().lstDBaseFile.empty()) << restarted.database().Problem();
+        EXPECT_EQ(restarted.state().lstDBaseFile[0], replaced ? "New Database 2" : "Old Database 1");
+        EXPECT_EQ(machine.files.Exists("C:\\Pellora\\DataBase.sig"), replaced) << static_cast<int>(step);
+        EXPECT_FALSE(machine.files.Exists("C:\\Pellora\\DataBase.new.sig") && replaced) << static_cast<int>(step);
         // The next update starts from a clean slate and removes what the crash left.
         Serve(MakeDatabase(900000, "New Database 3", 3));
         restarted.state().update.address = kUrl;
