@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 
 #include "core/ports/http.h"
 
@@ -42,10 +43,12 @@ class HttpWinInet : public HttpPort {
 
   private:
     bool PastDeadline() const;
+    bool SetTimeouts(void* handle) const;
 
     uint32_t waitMs_;
     uint64_t deadlineMs_;
-    uint64_t deadline_ = UINT64_MAX;  // GetTickCount64 value after which nothing more is read
+    uint64_t deadline_ = UINT64_MAX;                        // GetTickCount64 value after which nothing more is read
+    std::map<InternetHandle, InternetHandle> connections_;  // request made by OpenUrl -> its connection
 };
 
 }  // namespace pellora::win32
