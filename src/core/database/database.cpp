@@ -23,6 +23,8 @@ void Database::LoadAndUnlock() {
     const uint64_t generation = ++loadGeneration_;
     std::vector<std::string> table;
     refusal_.clear();
+    // After an upgrade the newer of the installed and the release's database is the one loaded.
+    (void)KeepNewerAfterUpgrade(files_, signatures, state_.appFolder);
     std::optional<std::string> bytes = files_.ReadFile(AppFilePath(state_.appFolder, "\\", kDatabaseFileName));
     lastReadFailed_ = !bytes;
     if (bytes) {

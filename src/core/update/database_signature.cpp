@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "core/database/database.h"
 #include "core/update/update_checks.h"
 
 namespace pellora {
@@ -50,6 +51,39 @@ DatabaseSignatureCheck CheckDatabaseSignature(FileSystemPort& files,
     if (std::optional<std::string> key = VerifyDetachedSignature(*signatures, keys, bytes, *signature))
         return {Result::Verified, *key};
     return {Result::Refused, std::string(databaseName) + " does not match its signature " + signatureName};
+}
+
+std::string KeepNewerAfterUpgrade(FileSystemPort& files, SignaturePort* signatures, const std::string& appFolder) {
+    const std::string setAside = appFolder + "\\" + kSetAsideDatabaseFileName;
+    const std::string installed = appFolder + "\\" + kDatabaseFileName;
+    std::optional<std::string> previous = files.ReadFileUpTo(setAside, kMaxDatabaseLength);
+    if (!previous)
+        return "";
+    std::optional<std::string> release = files.ReadFileUpTo(installed, kMaxDatabaseLength);
+    const uint64_t releaseSerial = release ? DatabaseSerial(*release).value_or(0) : 0;
+    const std::optional<uint64_t> previousSerial = DatabaseSerial(*previous);
+    const DatabaseSignatureCheck check =
+        CheckDatabaseSignature(files, signatures, appFolder, *previous, kSetAsideDatabaseFileName,
+                               kDatabaseSignatureFileName, kPendingSignatureFileName);
+    if (check.Accepted() && previousSerial && *previousSerial > releaseSerial && UnlocksToDatabase(*previous)) {
+        if (std::optional<uint32_t> attributes = files.GetAttributes(installed);
+            attributes && (*attributes & file_attr::kReadOnly))
+            (void)files.SetAttributes(installed, file_attr::kNormal);
+        if (files.MoveFile(setAside, installed))
+            return "kept the installed database (serial " + std::to_string(*previousSerial) +
+                   ") over the release's (serial " + std::to_string(releaseSerial) + ")";
+        return "";
+    }
+    // The release's database stays; the signature beside it was the other one's.
+    for (const char* name : {kDatabaseSignatureFileName, kPendingSignatureFileName}) {
+        const std::string path = appFolder + "\\" + name;
+        if (files.GetAttributes(path) && !files.DeleteFile(path))
+            return "";
+    }
+    (void)files.SetAttributes(setAside, file_attr::kNormal);
+    (void)files.DeleteFile(setAside);
+    return "took the release's database (serial " + std::to_string(releaseSerial) + ")" +
+           (check.Accepted() ? std::string() : ": the installed one was refused, " + check.detail);
 }
 
 }  // namespace pellora

@@ -26,6 +26,8 @@ namespace pellora {
 inline constexpr const char* kDatabaseSignatureFileName = "DataBase.sig";
 inline constexpr const char* kBackupSignatureFileName = "DataBase.bak.sig";
 inline constexpr const char* kPendingSignatureFileName = "DataBase.new.sig";
+// Where an upgrade sets the installed database aside before it puts the release's in its place.
+inline constexpr const char* kSetAsideDatabaseFileName = "DataBase.prev";
 
 struct DatabaseSignatureCheck {
     enum class Result {
@@ -50,5 +52,14 @@ DatabaseSignatureCheck CheckDatabaseSignature(FileSystemPort& files,
                                               const char* databaseName,
                                               const char* signatureName,
                                               const char* pendingName = nullptr);
+
+// After an upgrade: the installer has set the installed database aside as DataBase.prev
+// (with its DataBase.sig untouched) and put the release's in place. The newer of the two stays:
+// the set-aside one when its signature checks out and its serial is above the release's, else
+// the release's, which carries no signature (DataBase.sig, belonging to the other, goes).
+// Nothing happens without DataBase.prev. Each outcome is one rename or deletion at a time, so a
+// crash leaves a state this resolves the same way at the next load. Returns what it did, "" for
+// nothing.
+std::string KeepNewerAfterUpgrade(FileSystemPort& files, SignaturePort* signatures, const std::string& appFolder);
 
 }  // namespace pellora

@@ -30,6 +30,7 @@
 #include "core/database/database.h"
 #include "core/ports/ports.h"
 #include "core/update/file_downloader.h"
+#include "core/update/update_checks.h"
 
 namespace pellora {
 
@@ -39,8 +40,6 @@ inline constexpr const char* kBackupDatabaseFileName = "DataBase.bak";
 inline constexpr const char* kKeysFolder = "Keys";
 inline constexpr const char* kSignatureSuffix = ".sig";
 inline constexpr size_t kSignatureLimit = 65536;
-// A download longer than this is refused while it arrives (nothing beyond it is written).
-inline constexpr int64_t kMaxDatabaseLength = 64LL * 1024 * 1024;
 
 inline constexpr const char* kUpdateRefusedText =
     "An error has occured while retrieving the update. Please try again in one hour.";

@@ -16,6 +16,9 @@ namespace pellora {
 
 // A download shorter than this is not taken for a database.
 inline constexpr int64_t kMinimumDatabaseLength = 900000;
+// Nor is one longer than this: a download is refused while it arrives (nothing beyond it is
+// written), and no database file is read further.
+inline constexpr int64_t kMaxDatabaseLength = 64LL * 1024 * 1024;
 
 // True when `bytes` unlock to a version line (not blank, no control characters) followed by at
 // least one well-formed signature item (a known type, four "|"-separated fields, an object and

@@ -270,6 +270,45 @@ TEST_F(DatabaseUpdateTest, RollbackChecksThePreviousDatabaseAgainstItsSignature)
     EXPECT_EQ(app.state().lstDBaseFile.at(0), "Old Database 1");
 }
 
+TEST_F(DatabaseUpdateTest, AnUpgradeKeepsTheNewerOfTheInstalledAndTheReleasesDatabase) {
+    const std::string prev = "C:\\Pellora\\DataBase.prev";
+    const std::string updated = MakeDatabase(900000, "Updated 9", 9);
+    Serve(updated);
+    update.cmdUpdateNow_Click();
+    ASSERT_EQ(update.LastOutcome(), UpdateOutcome::Installed) << update.LastReason();
+    const std::string updatedSig = fake.files.Content(kSig);
+    // What the installer does: the installed database aside, the release's in its place.
+    auto upgrade = [&](const std::string& installedBytes, const std::string& release) {
+        fake.files.AddFile(prev, installedBytes);
+        fake.files.AddFile(kRef, release);
+        app.database().LoadAndApplyDatabase();
+        EXPECT_FALSE(fake.files.Exists(prev));
+    };
+
+    // The release's starter is older: the update stays, with its signature, and loads.
+    upgrade(updated, MakeDatabase(1000, "Release 3", 3));
+    EXPECT_TRUE(fake.files.Content(kRef) == updated);
+    EXPECT_EQ(fake.files.Content(kSig), updatedSig);
+    EXPECT_EQ(app.state().lstDBaseFile.at(0), "Updated 9");
+
+    // A set-aside database that fails its signature counts for nothing, whatever its serial.
+    std::string changed = MakeDatabase(900000, "Changed 99", 99);
+    const std::string release4 = MakeDatabase(1000, "Release 4", 4);
+    upgrade(changed, release4);
+    EXPECT_TRUE(fake.files.Content(kRef) == release4);
+    EXPECT_FALSE(fake.files.Exists(kSig));  // it belonged to the other one
+    EXPECT_EQ(app.state().lstDBaseFile.at(0), "Release 4");
+
+    // A newer release replaces an older update.
+    fake.files.AddFile(kRef, updated);
+    fake.files.AddFile(kSig, updatedSig);
+    const std::string release10 = MakeDatabase(1000, "Release 10", 10);
+    upgrade(updated, release10);
+    EXPECT_TRUE(fake.files.Content(kRef) == release10);
+    EXPECT_FALSE(fake.files.Exists(kSig));
+    EXPECT_EQ(app.state().lstDBaseFile.at(0), "Release 10");
+}
+
 TEST_F(DatabaseUpdateTest, InstallsOnlyALaterEdition) {
     installed = MakeDatabase(1000, "Installed 7", 7);
     fake.files.AddFile(kRef, installed);
