@@ -212,7 +212,9 @@ void DatabaseUpdate::Refuse(const std::string& reason) {
     reason_ = reason;
     Log("Database update from " + url_ + " refused: " + reason);
     ports_.ui.Message(kUpdateRefusedText, kUpdateRefusedTitle, MsgButtons::Ok, MsgIcon::Error);
-    state_.update.lblBytesRead.clear();
+    // The panel keeps the reason in view (the log has it too, when logging is on).
+    state_.update.lblBytesRead = "Update refused: " + reason;
+    ports_.ui.Changed(View::Update);
 }
 
 uint64_t DatabaseUpdate::InstalledSerial() {

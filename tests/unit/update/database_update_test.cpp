@@ -326,6 +326,8 @@ TEST_F(DatabaseUpdateTest, InstallsOnlyALaterEdition) {
         update.cmdUpdateNow_Click();
         ExpectRefused(c.name);
         EXPECT_NE(update.LastReason().find(c.reason), std::string::npos) << update.LastReason();
+        // The window's update panel shows why.
+        EXPECT_EQ(app.state().update.lblBytesRead, "Update refused: " + update.LastReason());
     }
     // A serial line that holds no number is refused, not read as 0.
     const std::string plain = "Broken\r\n@serial 12a\r\nfile|spy.exe|Test.Spyware|\r\n";
