@@ -138,6 +138,12 @@ FunctionEnd
 Section "Pellora" SecMain
     SectionIn RO
     Call ClosePellora
+    ; An updated database may be newer than the release's: it is set aside, with its signature
+    ; left beside it, and the program keeps the newer of the two whose signature checks out at
+    ; its next start. One set aside by an earlier upgrade and not yet compared stays as it is.
+    IfFileExists "$INSTDIR\DataBase.prev" +3 0
+    IfFileExists "$INSTDIR\DataBase.ref" 0 +2
+    Rename "$INSTDIR\DataBase.ref" "$INSTDIR\DataBase.prev"
     !insertmacro PelloraInstallFiles
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\Uninstall.exe"

@@ -7,6 +7,7 @@
 // itself; this program refuses with a message and exit code 2.
 #include <algorithm>
 #include <atomic>
+#include <new>
 
 #include "cli/cli_options.h"
 #include "cli/cli_runner.h"
@@ -124,7 +125,12 @@ int wmain(int argc, wchar_t** argv) {
     cli::CliRunner runner(ports, ui, out, err);
     runner.StopOnInterrupt(&gInterrupted);
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-    int code = runner.Run(*parsed.options);
+    int code = cli::kExitError;
+    try {
+        code = runner.Run(*parsed.options);
+    } catch (const std::bad_alloc&) {
+        err.Write("pellora-cli: out of memory; the command was stopped.\n");
+    }
     if (auto hint = cli::ElevationHint(parsed.options->command, code, cli::ProcessIsElevated()))
         err.Write(*hint + "\n");
     return code;

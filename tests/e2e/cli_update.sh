@@ -23,14 +23,15 @@ cp "$work/app/DataBase.ref" "$starter"
 
 serve="$work/serve"
 mkdir -p "$serve"
-# A locked database of exactly $1 bytes with version line $2, at $serve/$3/members/DataBase.ref.
+# A locked database of exactly $1 bytes with version line $2 and serial ${4:-5}, at
+# $serve/$3/members/DataBase.ref.
 make_database() {
     local dir="$serve/$3/members"
     mkdir -p "$dir"
-    python3 - "$1" "$2" "$work/plain.txt" <<'PY'
+    python3 - "$1" "$2" "$work/plain.txt" "${4:-5}" <<'PY'
 import sys
-size, version, out = int(sys.argv[1]), sys.argv[2], sys.argv[3]
-text = version + "\r\nfile|e2e-update-spy.exe|Test.Spyware|\r\n"
+size, version, out, serial = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+text = version + "\r\n@serial " + serial + "\r\nfile|e2e-update-spy.exe|Test.Spyware|\r\n"
 n = 0
 while len(text) + 80 < size:
     text += "path|%%ProgramsDir%%\\E2eSpy%d\\spy.exe|Test.Spyware|\r\n" % n
@@ -49,7 +50,8 @@ testkey="$keys/pellora-test-signing-key.pem"
 make_database 1000000 "E2E Update Good 1" good
 make_database 899999 "E2E Update Small 2" small
 make_database 900000 "E2E Update Exact 3" exact
-for case in good small exact; do sign "$serve/$case/members/DataBase.ref" "$testkey"; done
+make_database 1000000 "E2E Update Newer 4" newer 9
+for case in good small exact newer; do sign "$serve/$case/members/DataBase.ref" "$testkey"; done
 for case in short nolength slow wrongsig unknownkey nosig; do
     mkdir -p "$serve/$case/members"
     cp "$serve/good/members/DataBase.ref" "$serve/$case/members/"
@@ -69,18 +71,40 @@ sign "$serve/garbage/members/DataBase.ref" "$testkey"
 openssl dgst -sha256 -verify "$keys/pellora-test-signing-key.pub.pem" -signature "$work/made-by-pellora-db.sig" \
     "$serve/good/members/DataBase.ref" >/dev/null || fail "openssl does not accept the signature of pellora-db sign"
 
+# A certificate for 127.0.0.1 (also as a DNS name, which is what Wine compares the address
+# with), trusted only in this test's Wine prefix: its root store lives in
+# the registry, one key per certificate named by its SHA-1, the value "Blob" holding the
+# serialised certificate (property 32, the certificate itself).
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -subj /CN=127.0.0.1 \
+    -addext subjectAltName=DNS:127.0.0.1,IP:127.0.0.1 -keyout "$work/tls.key" -out "$work/tls.pem" 2>/dev/null ||
+    fail "openssl could not make the loopback certificate"
+openssl x509 -in "$work/tls.pem" -outform DER -out "$work/tls.der"
+thumbprint=$(openssl x509 -in "$work/tls.pem" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')
+blob=$(python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(); print((struct.pack("<III",32,1,len(d))+d).hex())' \
+    "$work/tls.der")
+"$run" reg add "HKLM\\Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\$thumbprint" /v Blob /t REG_BINARY \
+    /d "$blob" /f </dev/null >/dev/null || fail "the loopback certificate could not be trusted"
+
 # The server: loopback only, detached from this test's output pipes.
-python3 "$(dirname "$0")/update_server.py" "$serve" "$work/port" </dev/null >/dev/null 2>&1 &
+python3 "$(dirname "$0")/update_server.py" "$serve" "$work/port" "$work/tls.pem" "$work/tls.key" \
+    </dev/null >/dev/null 2>&1 &
 server=$!
 trap 'kill $server 2>/dev/null || true; cleanup' EXIT
-for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
+for _ in $(seq 300); do [ -s "$work/port" ] && break; sleep 0.1; done
 [ -s "$work/port" ] || fail "the loopback server did not start"
 base="http://127.0.0.1:$(cat "$work/port")"
+secure="https://127.0.0.1:$(cat "$work/port.tls")"
 
-expect_refused() {  # case, expected exit code, text expected in standard error
+# The installer's database again: no signature file beside it, no previous one.
+reset_database() {
     cp "$starter" "$work/app/DataBase.ref"
-    rm -f "$work/app/DataBase.bak"
-    cli update --url "$base/$1/members/DataBase.ref"
+    rm -f "$work/app/DataBase.sig" "$work/app/DataBase.bak" "$work/app/DataBase.bak.sig"
+}
+expect_refused() {  # case, expected exit code, text expected in standard error
+    reset_database
+    local from=$base
+    [ "$1" = downgrade ] && from=$secure
+    cli update --url "$from/$1/members/DataBase.ref"
     expect_status "$2" "update ($1)"
     cmp -s "$starter" "$work/app/DataBase.ref" || fail "update ($1) changed DataBase.ref"
     [ ! -e "$work/app/DataBase.tmp" ] || fail "update ($1) left DataBase.tmp"
@@ -89,7 +113,7 @@ expect_refused() {  # case, expected exit code, text expected in standard error
     echo "refused as expected: $1 (exit $2)"
 }
 expect_installed() {  # case, text expected in standard error
-    cp "$starter" "$work/app/DataBase.ref"
+    reset_database
     cli update --url "$base/$1/members/DataBase.ref"
     expect_status 0 "update ($1)"
     cmp -s "$serve/${3:-$1}/members/DataBase.ref" "$work/app/DataBase.ref" || fail "update ($1) did not install the download"
@@ -109,20 +133,54 @@ expect_refused unknownkey 1 "does not verify with any trusted key"
 expect_refused nosig 1 "no signature: status 404"
 expect_refused garbage 1 "does not unlock to a version line"
 expect_refused redirect-file 1 "redirected to"
+expect_refused downgrade 1 "(from https:// to http://)"
 grep -qF "$refusal" "$work/err.txt" || fail "the refusal message is not shown"
 # A body cut short of its Content-Length (WinINet ends the read at the closed connection).
 expect_refused short 1 "but the Content-Length of"
+# No end to the body: refused once 64 MiB have arrived, nothing more written or kept.
+expect_refused endless 1 "sent more than 67108864"
+expect_refused huge 1 "announces 70000000 bytes"
 # Nothing listening.
-cp "$starter" "$work/app/DataBase.ref"
+reset_database
 cli update --url "http://127.0.0.1:9/members/DataBase.ref"
 expect_status 2 "update (unreachable)"
 cmp -s "$starter" "$work/app/DataBase.ref" || fail "update (unreachable) changed DataBase.ref"
 
 expect_installed exact "installed \"E2E Update Exact 3\""
+# Over TLS, with the certificate checked: the same server answers, so what refuses the
+# downgrade above is the redirect, not the connection.
+reset_database
+cli update --url "$secure/good/members/DataBase.ref"
+expect_status 0 "update (https)"
+grep -qF "from $secure/good/members/DataBase.ref" "$work/err.txt" || fail "https: $(cat "$work/err.txt")"
 expect_installed nolength "installed \"E2E Update Good 1\""
 expect_installed redirect "from $base/good/members/DataBase.ref (signed with pellora-test-signing-key.pub.pem)" good
 grep -qF "Installed DataBase.ref: E2E Update Good 1" "$work/out" || fail "update does not name what it installed"
 grep -qF "installed \"E2E Update Good 1\" from $base/good/" "$work/app/DavEre.roz" || fail "the log file names no source"
+
+# The signature it was judged by is kept beside it; a changed DataBase.ref is then not loaded.
+cmp -s "$serve/good/members/DataBase.ref.sig" "$work/app/DataBase.sig" || fail "update did not keep DataBase.sig"
+cp "$work/app/DataBase.ref" "$work/installed.ref"
+printf 'x' >>"$work/app/DataBase.ref"
+cli scan --mode folders
+expect_status 2 "scan with a changed DataBase.ref"
+grep -qF "does not match its signature DataBase.sig" "$work/err.txt" || fail "changed database: $(cat "$work/err.txt")"
+cp "$work/installed.ref" "$work/app/DataBase.ref"
+
+# A replayed older edition, validly signed, is refused: its serial is not above the installed one.
+reset_database
+cli update --url "$base/newer/members/DataBase.ref"
+expect_status 0 "update (newer)"
+cp "$work/app/DataBase.ref" "$work/newer.ref"
+cli update --url "$base/good/members/DataBase.ref"
+expect_status 1 "update (replayed older edition)"
+cmp -s "$work/newer.ref" "$work/app/DataBase.ref" || fail "a replayed older edition changed DataBase.ref"
+grep -qF "its serial 5 is not above the installed database's serial 9" "$work/err.txt" ||
+    fail "replay: $(cat "$work/err.txt")"
+echo "refused as expected: a replayed older edition (exit 1)"
+reset_database
+cli update --url "$base/redirect/members/DataBase.ref"
+expect_status 0 "update (redirect, again)"
 
 # Rollback puts the previous database back.
 cli update --rollback

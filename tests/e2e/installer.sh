@@ -122,6 +122,13 @@ kill -0 "$pid" 2>/dev/null && fail "the upgrade left Pellora running"
 wait "$pid" || true
 pid=""
 cmp -s "$stage/DataBase.ref" "$default/DataBase.ref" || fail "the upgrade did not replace the program's files"
+# The installed database is set aside for the program to compare with the release's.
+[ "$(cat "$default/DataBase.prev")" = damaged ] || fail "the upgrade did not set the installed database aside"
+printf 'older' >"$default/DataBase.ref"
+printf 'damaged again' >"$default/DataBase.prev"
+install "$setup" /S
+[ "$(cat "$default/DataBase.prev")" = "damaged again" ] || fail "an upgrade replaced a database set aside before"
+rm "$default/DataBase.prev"
 
 # ---- an upgrade keeps the user's data byte for byte ----------------------------------------
 package="$default/Quarantine/12072026-101500"

@@ -4,15 +4,21 @@
 Serves ROOT/<case>/<path> for GET and HEAD on 127.0.0.1 only, on a port of its own choosing that
 it writes to PORT_FILE. A few cases answer in a way no file can: "404" and "500" (an HTML error
 page), "short" (a Content-Length the body falls short of), "nolength" (no Content-Length), "slow"
-(a body trickled out), "redirect" (to the good case) and "redirect-file" (to a file: address).
-Usage: update_server.py ROOT PORT_FILE
+(a body trickled out), "redirect" (to the good case), "redirect-file" (to a file: address),
+"endless" (a body without length or end) and "huge" (a Content-Length of 70,000,000).
+Usage: update_server.py ROOT PORT_FILE [CERTIFICATE KEY]
 """
 import http.server
 import os
+import ssl
 import sys
+import threading
 import time
 
 root, port_file = sys.argv[1], sys.argv[2]
+# With a certificate and its key, the same cases are served over TLS too (port in PORT_FILE.tls),
+# and "downgrade" redirects from there to the good case on the plain port.
+tls = sys.argv[3:5] if len(sys.argv) >= 5 else None
 ERROR_PAGE = b"<html><head><title>Error</title></head><body><h1>Error</h1>" + b"x" * 2000 + b"</body></html>"
 
 
@@ -45,6 +51,24 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if case == "redirect":
             host = self.headers.get("Host", "127.0.0.1")
             return self.send(302, b"moved", body_wanted, headers=[("Location", "http://%s/good/%s" % (host, rest))])
+        if case == "endless":
+            # No Content-Length and no end: zeros until the client goes away.
+            self.send_response(200)
+            self.end_headers()
+            if body_wanted:
+                block = b"\0" * 65536
+                try:
+                    while True:
+                        self.wfile.write(block)
+                except OSError:
+                    pass
+            self.close_connection = True
+            return
+        if case == "huge":
+            return self.send(200, b"x" * 1000, body_wanted, length=70000000)
+        if case == "downgrade":
+            return self.send(302, b"moved", body_wanted,
+                             headers=[("Location", "http://127.0.0.1:%d/good/%s" % (plain.server_address[1], rest))])
         if case == "redirect-file":
             return self.send(302, b"moved", body_wanted, headers=[("Location", "file:///C:/windows/win.ini")])
         path = os.path.join(root, case, rest)
@@ -70,8 +94,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
         return self.send(200, body, body_wanted)
 
 
-server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-with open(port_file + ".tmp", "w") as f:
-    f.write(str(server.server_address[1]))
-os.replace(port_file + ".tmp", port_file)
-server.serve_forever()
+def publish(path, port):
+    with open(path + ".tmp", "w") as f:
+        f.write(str(port))
+    os.replace(path + ".tmp", path)
+
+
+plain = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+if tls:
+    secure = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(tls[0], tls[1])
+    secure.socket = context.wrap_socket(secure.socket, server_side=True)
+    threading.Thread(target=secure.serve_forever, daemon=True).start()
+    publish(port_file + ".tls", secure.server_address[1])
+publish(port_file, plain.server_address[1])
+plain.serve_forever()

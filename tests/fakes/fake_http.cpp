@@ -130,6 +130,8 @@ bool FakeHttp::ReadFile(InternetHandle file, size_t most, std::string& out) {
         return false;
     size_t take = response.readPiece ? std::min(most, response.readPiece) : most;
     out = response.body.substr(std::min(handle->offset, response.body.size()), take);
+    if (response.endless && out.size() < take)
+        out.append(take - out.size(), 'x');
     handle->offset += out.size();
     return true;
 }
@@ -170,8 +172,11 @@ std::string PublicKeyPem(std::string_view xy) {
     return pem + "-----END PUBLIC KEY-----\n";
 }
 
-std::string LockedDatabase(size_t length, const std::string& version) {
-    std::string plain = version + "\r\nfile|spy.exe|Test.Spyware|\r\n";
+std::string LockedDatabase(size_t length, const std::string& version, std::optional<uint64_t> serial) {
+    std::string plain = version + "\r\n";
+    if (serial)
+        plain += "@serial " + std::to_string(*serial) + "\r\n";
+    plain += "file|spy.exe|Test.Spyware|\r\n";
     size_t filler = 0;
     while (plain.size() + 64 + 2 < length)
         plain += "path|%ProgramsDir%\\Spy" + std::to_string(filler++) + "\\spy.exe|Test.Spyware|\r\n";

@@ -26,6 +26,7 @@ class FakeHttp : public HttpPort {
         std::vector<std::string> extraHeaders;  // "Name: value"
         size_t readPiece = 0;                   // bytes per read at most (0: as asked)
         std::optional<size_t> failReadAt;       // a read from this offset on fails
+        bool endless = false;                   // after the body, "x" without end
     };
 
     std::map<std::string, Response> responses;  // by full address
@@ -114,7 +115,8 @@ class FakeSignatures : public SignaturePort {
 // A PEM "PUBLIC KEY" (P-256 SubjectPublicKeyInfo) of the 64 bytes X || Y.
 std::string PublicKeyPem(std::string_view xy);
 
-// A locked database of exactly `length` bytes (at least 200) whose version line is `version`.
-std::string LockedDatabase(size_t length, const std::string& version);
+// A locked database of exactly `length` bytes (at least 200) whose version line is `version`,
+// followed by "@serial N" when a serial is given.
+std::string LockedDatabase(size_t length, const std::string& version, std::optional<uint64_t> serial = std::nullopt);
 
 }  // namespace pellora::fakes

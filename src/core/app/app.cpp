@@ -6,9 +6,8 @@ namespace pellora {
 
 App::App(Ports& frontEnd)
     : unattendedUi_(frontEnd.ui, state_.lstLog),
-      ports_{frontEnd.registry, frontEnd.files,  frontEnd.processes, frontEnd.shell,
-             frontEnd.clock,    frontEnd.system, unattendedUi_,
-             frontEnd.http,     frontEnd.signatures},
+      ports_{frontEnd.registry, frontEnd.files, frontEnd.processes, frontEnd.shell,     frontEnd.clock,
+             frontEnd.system,   unattendedUi_,  frontEnd.http,      frontEnd.signatures},
       registry_(ports_.registry, ports_.ui),
       finder_(state_, ports_.files, ports_.ui),
       statusPanel_(state_, ports_.system, ports_.ui, finder_),
@@ -43,6 +42,7 @@ App::App(Ports& frontEnd)
     scanWizard_.hooks.applySettings = [this] { settingsApplier_.ApplySettings(); };
     settingsApplier_.StatusInfoDisplay = [this] { statusPanel_.StatusInfoDisplay(); };
     database_.applySettings = [this] { settingsApplier_.ApplySettings(); };
+    database_.signatures = ports_.signatures;
     lifecycle_.ShowUpdate = [this] { navigation_.ShowUpdate(); };
     lifecycle_.ShowStatus = [this] { navigation_.ShowStatus(); };
     lifecycle_.ShowScanProc = [this] { navigation_.ShowScanProc(); };

@@ -3,6 +3,7 @@
 #include "core/database/item_parser.h"
 #include "core/database/unlock.h"
 #include "core/settings/settings_files.h"
+#include "core/update/database_signature.h"
 
 namespace pellora {
 
@@ -21,7 +22,25 @@ bool Database::LoadListView(const std::string& folderPath,
 void Database::LoadAndUnlock() {
     const uint64_t generation = ++loadGeneration_;
     std::vector<std::string> table;
-    lastReadFailed_ = !LoadListView("\\", kDatabaseFileName, table);
+    refusal_.clear();
+    // After an upgrade the newer of the installed and the release's database is the one loaded.
+    (void)KeepNewerAfterUpgrade(files_, signatures, state_.appFolder);
+    std::optional<std::string> bytes = files_.ReadFile(AppFilePath(state_.appFolder, "\\", kDatabaseFileName));
+    lastReadFailed_ = !bytes;
+    if (bytes) {
+        DatabaseSignatureCheck check =
+            CheckDatabaseSignature(files_, signatures, state_.appFolder, *bytes, kDatabaseFileName,
+                                   kDatabaseSignatureFileName, kPendingSignatureFileName);
+        if (!check.Accepted()) {
+            refusal_ = check.detail;
+            state_.lstDBaseFile.clear();
+            state_.status.dbaseVersion = "Not loaded: " + refusal_;
+            ui_.Changed(View::StatusFigures);
+            return;
+        }
+        // A lone CR is a character of the scrambled text, not a line end.
+        table = SplitTextLines(*bytes, false);
+    }
     for (size_t n = 0; n < table.size(); ++n) {
         table[n] = system_.AnsiToUtf8(UnlockText(table[n], kDatabaseKey));
         ui_.Yield();
@@ -40,6 +59,8 @@ void Database::LoadAndApplyDatabase() {
 std::string Database::Problem() const {
     if (lastReadFailed_)
         return "it could not be read";
+    if (!refusal_.empty())
+        return "it was not loaded: " + refusal_;
     if (state_.lstDBaseFile.empty())
         return "it is empty";
     for (size_t n = 0; n < state_.lstDBaseFile.size(); ++n) {

@@ -2,6 +2,10 @@
 // read into lstDBaseFile and unlocked entry by entry with the fixed key. Lines end in CR LF or
 // a lone LF. Unlocking works on the file's single-byte codes; each unlocked line is then turned
 // from the ANSI code page into UTF-8, the text form of the whole core.
+//
+// Before it is unlocked, the file is checked against the signature kept beside it
+// (core/update/database_signature.h); a database that fails is not loaded, and the status
+// panel's database line and Problem() say why.
 #pragma once
 
 #include <functional>
@@ -10,6 +14,7 @@
 
 #include "core/app/app_state.h"
 #include "core/ports/file_system.h"
+#include "core/ports/signature.h"
 #include "core/ports/system.h"
 #include "core/ports/ui.h"
 
@@ -24,21 +29,24 @@ class Database {
 
     // Called by LoadAndApplyDatabase once the table is loaded (ApplySettings, wired by the composer).
     std::function<void()> applySettings;
+    // Checks the database's signature file with the trusted keys (set by the composer).
+    SignaturePort* signatures = nullptr;
 
     // Replaces `list` with the raw lines of application folder + folder path + file name; an
     // unreadable file gives an empty list and false.
     bool LoadListView(const std::string& folderPath, const std::string& fileName, std::vector<std::string>& list);
-    // Reads DataBase.ref and unlocks every entry into lstDBaseFile, yielding after each entry.
-    // The table changes only once the whole file is unlocked; a load started inside one of the
-    // yields (a database update) supersedes this one, which then leaves the table alone.
+    // Reads DataBase.ref, checks it against its signature file and unlocks every entry into
+    // lstDBaseFile, yielding after each entry. The table changes only once the whole file is
+    // unlocked; a load started inside one of the yields (a database update) supersedes this one,
+    // which then leaves the table alone. A file that fails its signature leaves the table empty.
     void LoadAndUnlock();
     // LoadAndUnlock, then the applySettings hook.
     void LoadAndApplyDatabase();
     // True when a file DataBase.ref is in the application folder.
     bool DatabaseFileExists();
     // Why the table of the last load cannot be scanned with ("" when it can): the file could not
-    // be read, held nothing, or unlocked into no signature item at all (damaged or not a
-    // database). An unattended run reports this instead of a scan that finds nothing.
+    // be read, did not match its signature file, held nothing, or unlocked into no signature
+    // item at all (damaged or not a database). An unattended run reports this instead of a scan that finds nothing.
     std::string Problem() const;
 
   private:
@@ -48,6 +56,7 @@ class Database {
     UiPort& ui_;
     uint64_t loadGeneration_ = 0;
     bool lastReadFailed_ = false;
+    std::string refusal_;  // why the last load refused the file, "" when it did not
 };
 
 }  // namespace pellora

@@ -8,6 +8,7 @@
 #include "core/settings/registry_access.h"
 #include "core/settings/settings_files.h"
 #include "core/update/key_format.h"
+#include "core/update/update_checks.h"
 #include "core/util/text.h"
 
 namespace pellora {
@@ -174,6 +175,23 @@ bool LockDatabaseText(std::string_view plainUtf8, const CodePage& codePage, std:
     return true;
 }
 
+std::string WithSerialLine(std::string_view plainUtf8, uint64_t serial) {
+    if (plainUtf8.starts_with(kUtf8Bom))
+        plainUtf8.remove_prefix(kUtf8Bom.size());
+    std::vector<std::string> lines = SplitTextLines(plainUtf8, false);
+    const std::string serialLine = std::string(kSerialKeyword) + " " + std::to_string(serial);
+    if (lines.empty())
+        lines.emplace_back();
+    if (lines.size() > 1 && std::string_view(lines[1]).starts_with(kSerialKeyword))
+        lines[1] = serialLine;
+    else
+        lines.insert(lines.begin() + 1, serialLine);
+    std::string out;
+    for (const std::string& line : lines)
+        out += line + "\n";
+    return out;
+}
+
 std::string UnlockDatabaseText(std::string_view locked, const CodePage& codePage) {
     std::string out;
     for (const std::string& line : SplitTextLines(locked, false)) {
@@ -191,6 +209,12 @@ std::vector<std::string> CheckDatabaseLines(const std::vector<std::string>& line
     for (size_t n = 1; n < lines.size(); ++n) {
         const std::string& line = lines[n];
         const std::string at = "line " + std::to_string(n + 1) + ": ";
+        if (line.starts_with(kSerialKeyword)) {
+            if (n != 1)
+                problems.push_back(at + "a serial line counts only as line 2, right after the version line");
+            else if (!SerialOfLine(line))
+                problems.push_back(at + "the serial line holds no decimal number (\"@serial N\")");
+        }
         if (ClassifyLine(n + 1, line) != LineKind::Signature)
             continue;
         if (line.empty()) {
@@ -232,6 +256,10 @@ const char kUsage[] =
     "                      the form the program reads as DataBase.ref (ANSI code page, CR LF).\n"
     "                      Refuses, naming line and column, any character that unlocking would\n"
     "                      not give back; OUT is then not written.\n"
+    "  lock --serial N IN OUT\n"
+    "                      Lock with the serial N (decimal) as line 2, \"@serial N\", in place of a\n"
+    "                      serial line IN has. Each edition needs a higher serial than the last:\n"
+    "                      the program installs no update whose serial is not above its own.\n"
     "  unlock IN OUT       Unlock the scrambled database IN into plain UTF-8 text OUT.\n"
     "  check FILE          Check the plain-text database FILE.\n"
     "  check --locked FILE Check a scrambled database (such as DataBase.ref) as the program\n"
@@ -242,7 +270,8 @@ const char kUsage[] =
     "                      beside the database: the update fetches the database's address plus \".sig\".\n"
     "  --help              Show this text.\n"
     "\n"
-    "check reports a missing version line, unknown types, missing fields, unknown root key\n"
+    "check reports a missing version line, a misplaced or malformed serial line, unknown types, missing fields, "
+    "unknown root key\n"
     "names, unknown folder variables and duplicate items, one per line as \"line N: ...\".\n"
     "\n"
     "Exit codes: 0 done (check: no problems), 1 problems found or a file could not be read or\n"
@@ -277,6 +306,22 @@ int RunDbTool(const std::vector<std::string>& args, DbToolIo& io) {
     if (args.empty())
         return Usage(io);
     const std::string& command = args[0];
+    if (command == "lock" && args.size() == 5 && args[1] == "--serial") {
+        std::optional<uint64_t> serial = SerialOfLine(std::string(kSerialKeyword) + " " + args[2]);
+        if (!serial || args[2].empty() || args[2].find_first_not_of("0123456789") != std::string::npos) {
+            io.err += "pellora-db: the serial must be a decimal number of at most 19 digits: " + args[2] + "\n";
+            return 2;
+        }
+        std::optional<std::string> input = Read(io, args[3]);
+        if (!input)
+            return 1;
+        std::string locked, error;
+        if (!LockDatabaseText(WithSerialLine(*input, *serial), io.codePage, locked, error)) {
+            io.err += args[3] + ": " + error + "\n";
+            return 1;
+        }
+        return Write(io, args[4], locked);
+    }
     if ((command == "lock" || command == "unlock") && args.size() == 3) {
         std::optional<std::string> input = Read(io, args[1]);
         if (!input)

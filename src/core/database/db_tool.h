@@ -5,6 +5,7 @@
 // the code page are reached through DbToolIo, so the tool runs the same natively and on Windows.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -36,6 +37,10 @@ struct DbToolIo {
                                     const CodePage& codePage,
                                     std::string& locked,
                                     std::string& error);
+
+// The plain text with "@serial N" as line 2 (in place of a serial line there, or inserted after
+// the version line); lines end in LF.
+std::string WithSerialLine(std::string_view plainUtf8, uint64_t serial);
 
 // The plain UTF-8 text of a scrambled database, each line followed by LF.
 std::string UnlockDatabaseText(std::string_view locked, const CodePage& codePage);

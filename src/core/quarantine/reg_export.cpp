@@ -67,7 +67,9 @@ ExportSections ParseRegExport(std::string_view bytes) {
         if (!pending.empty())
             line = TrimSpaces(line);
         pending += line;
-        if (!pending.empty() && pending.back() == '\\' && pending.front() != '[') {
+        // Only this line's own "\" continues the value: a joined value that ends in one from an
+        // earlier line (after an empty line) is complete, as it would be at the end of the file.
+        if (!line.empty() && line.back() == '\\' && pending.front() != '[') {
             pending.pop_back();
             continue;
         }

@@ -1,8 +1,10 @@
 #include "core/update/database_update.h"
 
 #include <cstdio>
+#include <new>
 
 #include "core/settings/settings_files.h"
+#include "core/update/database_signature.h"
 #include "core/update/http_text.h"
 #include "core/update/update_checks.h"
 #include "core/util/text.h"
@@ -99,8 +101,31 @@ void DatabaseUpdate::UpdateFrom(const std::string& address) {
     state_.update.progressValue = 0;
     state_.update.bytesRead = 0;
     ports_.ui.Changed(View::Update);
-    Log("Database update from " + url_ + " started");
+    try {
+        StartDownload();
+    } catch (const std::bad_alloc&) {
+        FailOutOfMemory();
+    }
+}
 
+void DatabaseUpdate::FailOutOfMemory() {
+    outcome_ = UpdateOutcome::Failed;
+    reason_ = "out of memory";
+    downloader_.reset();
+    try {
+        Log("Database update from " + url_ + " failed: " + reason_);
+        ports_.ui.Message(kUpdateFailedText, kAppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+        state_.update.lblBytesRead.clear();
+        Finish();
+    } catch (const std::bad_alloc&) {
+        // Still none to spare: at least the update is no longer running.
+        state_.busy = false;
+        state_.update.downloading = false;
+    }
+}
+
+void DatabaseUpdate::StartDownload() {
+    Log("Database update from " + url_ + " started");
     downloader_ = std::make_unique<clsIFileDL>(*ports_.http, ports_.files, ports_.ui, *this);
     clsIFileDL& downloader = *downloader_;
     downloader.Url = url_;
@@ -109,6 +134,7 @@ void DatabaseUpdate::UpdateFrom(const std::string& address) {
     downloader.ProxyServer = "";
     downloader.ProxyPort = 0;
     downloader.LocalFile = PathOf(kDownloadFileName);
+    downloader.MaxLength = kMaxDatabaseLength;
     downloader.StartDownload();
 
     // A cancelled transfer reports nothing more; the update ends here.
@@ -144,7 +170,7 @@ std::string DatabaseUpdate::Judge(std::string& bytes, std::string& keyName, std:
     bodyUrl_ = from;
     if (downloader.StatusCode() != 200)
         return "the server answered " + std::to_string(downloader.StatusCode()) + " for " + from;
-    std::optional<std::string> body = ports_.files.ReadFile(downloader.LocalFile);
+    std::optional<std::string> body = ports_.files.ReadFileUpTo(downloader.LocalFile, kMaxDatabaseLength);
     if (!body)
         return "cannot read " + downloader.LocalFile;
     const int64_t length = static_cast<int64_t>(body->size());
@@ -167,8 +193,17 @@ std::string DatabaseUpdate::Judge(std::string& bytes, std::string& keyName, std:
     std::optional<std::string> signer = VerifyDetachedSignature(*ports_.signatures, keys, *body, *signature);
     if (!signer)
         return "the signature " + url_ + kSignatureSuffix + " does not verify with any trusted key";
+    // A replayed older edition carries a valid signature too: only a later serial is new.
+    const std::optional<uint64_t> serial = DatabaseSerial(*body);
+    if (!serial)
+        return "its serial line (line 2, \"@serial N\") holds no decimal number";
+    const uint64_t installed = InstalledSerial();
+    if (*serial <= installed)
+        return "its serial " + std::to_string(*serial) + " is not above the installed database's serial " +
+               std::to_string(installed);
     keyName = *signer;
     bytes = std::move(*body);
+    signature_ = std::move(*signature);
     return "";
 }
 
@@ -177,7 +212,41 @@ void DatabaseUpdate::Refuse(const std::string& reason) {
     reason_ = reason;
     Log("Database update from " + url_ + " refused: " + reason);
     ports_.ui.Message(kUpdateRefusedText, kUpdateRefusedTitle, MsgButtons::Ok, MsgIcon::Error);
-    state_.update.lblBytesRead.clear();
+    // The panel keeps the reason in view (the log has it too, when logging is on).
+    state_.update.lblBytesRead = "Update refused: " + reason;
+    ports_.ui.Changed(View::Update);
+}
+
+uint64_t DatabaseUpdate::InstalledSerial() {
+    std::optional<std::string> installed = ports_.files.ReadFileUpTo(PathOf(kDatabaseFileName), kMaxDatabaseLength);
+    if (!installed)
+        return 0;
+    // A database that fails its signature was not loaded; its serial holds nothing back either.
+    DatabaseSignatureCheck check =
+        CheckDatabaseSignature(ports_.files, ports_.signatures, state_.appFolder, *installed, kDatabaseFileName,
+                               kDatabaseSignatureFileName, kPendingSignatureFileName);
+    if (!check.Accepted()) {
+        Log("The installed database is not counted: " + check.detail);
+        return 0;
+    }
+    std::optional<uint64_t> serial = DatabaseSerial(*installed);
+    if (!serial)
+        Log("The serial line of the installed " + std::string(kDatabaseFileName) + " holds no number; taken as 0");
+    return serial.value_or(0);
+}
+
+std::optional<std::string> DatabaseUpdate::ReadSignature(const char* name) {
+    return ports_.files.ReadFileUpTo(PathOf(name), kSignatureLimit);
+}
+
+bool DatabaseUpdate::KeepAsBackup(const std::string& bytes, const std::optional<std::string>& signature) {
+    // The old signature goes first: DataBase.bak is never beside a signature of another file.
+    const std::string backupSignature = PathOf(kBackupSignatureFileName);
+    if (ports_.files.GetAttributes(backupSignature) && !ports_.files.DeleteFile(backupSignature))
+        return false;
+    if (!ports_.files.WriteFileAtomic(PathOf(kBackupDatabaseFileName), bytes))
+        return false;
+    return !signature || ports_.files.WriteFileAtomic(backupSignature, *signature);
 }
 
 bool DatabaseUpdate::Stopped(InstallStep step) {
@@ -192,7 +261,7 @@ bool DatabaseUpdate::Install(const std::string& version, const std::string& keyN
         return false;
     if (std::optional<uint32_t> attributes = ports_.files.GetAttributes(target)) {
         std::optional<std::string> current = ports_.files.ReadFile(target);
-        if (!current || !ports_.files.WriteFileAtomic(PathOf(kBackupDatabaseFileName), *current)) {
+        if (!current || !KeepAsBackup(*current, ReadSignature(kDatabaseSignatureFileName))) {
             reason_ = "cannot keep the current database as " + std::string(kBackupDatabaseFileName);
             return false;
         }
@@ -203,10 +272,22 @@ bool DatabaseUpdate::Install(const std::string& version, const std::string& keyN
     ports_.ui.Yield();
     if (Stopped(InstallStep::Replace))
         return false;
+    // The signature goes in first, as pending: whichever file a crash leaves in place, the
+    // database there still has a signature that verifies it (see database_signature.h).
+    if (!ports_.files.WriteFileAtomic(PathOf(kPendingSignatureFileName), signature_)) {
+        reason_ = "cannot write " + std::string(kPendingSignatureFileName);
+        return false;
+    }
     if (!ports_.files.MoveFile(download, target)) {
+        (void)ports_.files.DeleteFile(PathOf(kPendingSignatureFileName));
         reason_ = "cannot put " + std::string(kDownloadFileName) + " in the place of " + kDatabaseFileName;
         return false;
     }
+    ports_.ui.Yield();
+    if (Stopped(InstallStep::KeepSignature))
+        return false;
+    // Failing here is no harm: the next load completes the rename.
+    (void)ports_.files.MoveFile(PathOf(kPendingSignatureFileName), PathOf(kDatabaseSignatureFileName));
     ports_.ui.Yield();
     if (Stopped(InstallStep::Reload))
         return false;
@@ -241,6 +322,8 @@ void DatabaseUpdate::ctlIFileDownloadError(const std::string& sErrorDescription)
     const std::string detail = downloader_ ? downloader_->FailureDetail() : "";
     if (downloader_ && downloader_->RedirectRefused()) {
         Refuse("redirected to " + detail);
+    } else if (downloader_ && downloader_->TooLarge()) {
+        Refuse("larger than " + std::to_string(kMaxDatabaseLength) + " bytes: " + detail);
     } else {
         outcome_ = UpdateOutcome::Failed;
         reason_ = sErrorDescription + (detail.empty() ? "" : " (" + detail + ")");
@@ -271,9 +354,18 @@ bool DatabaseUpdate::Rollback(std::string& reason) {
         reason = "an update, scan or removal is running";
         return false;
     }
+    try {
+        return RollbackSteps(reason);
+    } catch (const std::bad_alloc&) {
+        reason = "out of memory";
+        return false;
+    }
+}
+
+bool DatabaseUpdate::RollbackSteps(std::string& reason) {
     const std::string target = PathOf(kDatabaseFileName);
     const std::string backup = PathOf(kBackupDatabaseFileName);
-    std::optional<std::string> previous = ports_.files.ReadFile(backup);
+    std::optional<std::string> previous = ports_.files.ReadFileUpTo(backup, kMaxDatabaseLength);
     if (!previous) {
         reason = "there is no previous database (" + std::string(kBackupDatabaseFileName) + ")";
         return false;
@@ -282,7 +374,27 @@ bool DatabaseUpdate::Rollback(std::string& reason) {
         reason = std::string(kBackupDatabaseFileName) + " is not a database";
         return false;
     }
+    DatabaseSignatureCheck check = CheckDatabaseSignature(ports_.files, ports_.signatures, state_.appFolder, *previous,
+                                                          kBackupDatabaseFileName, kBackupSignatureFileName);
+    if (!check.Accepted()) {
+        reason = check.detail;
+        Log("Database rollback refused: " + reason);
+        return false;
+    }
+    const std::optional<std::string> previousSignature = ReadSignature(kBackupSignatureFileName);
     std::optional<std::string> current = ports_.files.ReadFile(target);
+    const std::optional<std::string> currentSignature = ReadSignature(kDatabaseSignatureFileName);
+
+    // As an installation: the signature first (pending), then the database, then the rename.
+    // The previous database may be the installer's, which has none: DataBase.sig goes then.
+    const std::string signaturePath = PathOf(kDatabaseSignatureFileName);
+    const std::string pendingPath = PathOf(kPendingSignatureFileName);
+    if (previousSignature ? !ports_.files.WriteFileAtomic(pendingPath, *previousSignature)
+                          : (ports_.files.GetAttributes(signaturePath) && !ports_.files.DeleteFile(signaturePath))) {
+        reason =
+            "cannot write " + std::string(previousSignature ? kPendingSignatureFileName : kDatabaseSignatureFileName);
+        return false;
+    }
     if (std::optional<uint32_t> attributes = ports_.files.GetAttributes(target);
         attributes && (*attributes & file_attr::kReadOnly))
         (void)ports_.files.SetAttributes(target, file_attr::kNormal);
@@ -290,9 +402,13 @@ bool DatabaseUpdate::Rollback(std::string& reason) {
         reason = "cannot write " + target;
         return false;
     }
-    if (current && !ports_.files.WriteFileAtomic(backup, *current))
+    if (previousSignature)
+        (void)ports_.files.MoveFile(pendingPath, signaturePath);
+    if (current && !KeepAsBackup(*current, currentSignature))
         Log("Database rollback: the replaced database could not be kept as " + std::string(kBackupDatabaseFileName));
-    Log("Database rolled back to the previous database");
+    Log("Database rolled back to the previous database" + (check.result == DatabaseSignatureCheck::Result::Verified
+                                                               ? " (signed with " + check.detail + ")"
+                                                               : std::string(" (the installer's, unsigned)")));
     database_.LoadAndApplyDatabase();
     return true;
 }

@@ -6,21 +6,31 @@
 // application folder's Keys folder. Anything else is refused and DataBase.ref stays as it was.
 //
 // Installing: DataBase.tmp is already flushed by the downloader; the current DataBase.ref is
-// kept as DataBase.bak, and one rename puts DataBase.tmp in its place, so a crash at any moment
-// leaves either the old or the new database; only then is it loaded. DataBase.tmp is removed at
+// kept as DataBase.bak (with its signature as DataBase.bak.sig), and one rename puts
+// DataBase.tmp in its place, with the signature it was judged by as DataBase.sig (written
+// before, as DataBase.new.sig, and renamed after), so a crash at any moment leaves either the
+// old or the new database, each loadable with its signature; only then is it loaded. Rollback
+// checks DataBase.bak against its signature the same way before it puts it back. DataBase.tmp is removed at
 // the end of every update, whatever its outcome.
+//
+// Editions only move forward: a download whose serial ("@serial N") is not above the installed
+// database's is refused, so an older, validly signed database cannot be replayed. A download
+// longer than 64 MiB is refused while it arrives. Running out of memory anywhere in an update
+// ends it as a failure with its reason, never the process.
 //
 // The update address lives in Settings\Update.stg (one line), shown and edited on the panel.
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/app/app_state.h"
 #include "core/database/database.h"
 #include "core/ports/ports.h"
 #include "core/update/file_downloader.h"
+#include "core/update/update_checks.h"
 
 namespace pellora {
 
@@ -51,7 +61,7 @@ enum class UpdateOutcome { None, Installed, Refused, Failed, Cancelled };
 
 // Steps of the installation, in order (a test may stop the update before any of them, as a
 // crash would).
-enum class InstallStep { KeepBackup, Replace, Reload };
+enum class InstallStep { KeepBackup, Replace, KeepSignature, Reload };
 
 class DatabaseUpdate : public FileDownloadListener {
   public:
@@ -69,8 +79,9 @@ class DatabaseUpdate : public FileDownloadListener {
     void UpdateFrom(const std::string& url);
     // "Cancel": the running download stops after its current chunk.
     void cmdCancelUpdate_Click();
-    // Puts DataBase.bak back as DataBase.ref (the replaced one becomes DataBase.bak) and loads
-    // it; false, with the reason, when there is no sound previous database.
+    // Puts DataBase.bak back as DataBase.ref (the replaced one becomes DataBase.bak), each with
+    // its signature file, and loads it; false, with the reason, when there is no sound previous
+    // database or it does not match its signature.
     bool Rollback(std::string& reason);
 
     void ctlIFileDownloadProgress(int64_t lBytesRead) override;
@@ -95,7 +106,16 @@ class DatabaseUpdate : public FileDownloadListener {
     std::string Judge(std::string& bytes, std::string& keyName, std::string& version);
     bool Install(const std::string& version, const std::string& keyName);
     bool Stopped(InstallStep step);
+    // The serial of the installed DataBase.ref (0 without one, or when it holds none).
+    uint64_t InstalledSerial();
+    std::optional<std::string> ReadSignature(const char* name);
+    // Writes DataBase.bak and, when there is one, its signature DataBase.bak.sig.
+    bool KeepAsBackup(const std::string& bytes, const std::optional<std::string>& signature);
+    bool RollbackSteps(std::string& reason);
     void Finish();
+    void StartDownload();
+    // The update ran out of memory: a failure with its reason, and nothing left behind.
+    void FailOutOfMemory();
 
     AppState& state_;
     Ports& ports_;
@@ -105,6 +125,7 @@ class DatabaseUpdate : public FileDownloadListener {
     std::string bodyUrl_;  // where the database really came from (after redirects)
     UpdateOutcome outcome_ = UpdateOutcome::None;
     std::string reason_;
+    std::string signature_;  // the detached signature the download was judged by
     bool stopped_ = false;
 };
 

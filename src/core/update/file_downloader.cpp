@@ -90,12 +90,21 @@ void clsIFileDL::RequestInformation() {
 
 InternetHandle clsIFileDL::OpenFollowingRedirects(const std::string& url) {
     std::string address = WithScheme(url);
+    bool secure = false;
     for (int hop = 0; hop <= kMaxRedirects; ++hop) {
         if (!IsHttpAddress(address)) {
             failureDetail_ = "not an http:// or https:// address: " + address;
             redirectRefused_ = hop > 0;
             return 0;
         }
+        // Once on https://, a plain http:// hop would hand the transfer to anyone on the way.
+        const bool hopSecure = SchemeOf(address) == "https";
+        if (secure && !hopSecure) {
+            failureDetail_ = address + " (from https:// to http://)";
+            redirectRefused_ = true;
+            return 0;
+        }
+        secure = hopSecure;
         InternetHandle file = internet_ ? http_.OpenUrl(internet_, address) : 0;
         if (!file) {
             failureDetail_ = "no answer from " + address;
@@ -149,6 +158,7 @@ void clsIFileDL::Download() {
     finalUrl_.clear();
     failureDetail_.clear();
     redirectRefused_ = false;
+    tooLarge_ = false;
     ui_.Yield();
     OpenInternet();
     ui_.Yield();
@@ -170,6 +180,16 @@ void clsIFileDL::Download() {
         http_.Close(file);
         CloseInternet();
     };
+
+    // Announced too long: refused before a byte is read.
+    if (MaxLength >= 0 && contentLength_ > MaxLength) {
+        tooLarge_ = true;
+        failureDetail_ = finalUrl_ + " announces " + std::to_string(contentLength_) + " bytes, more than " +
+                         std::to_string(MaxLength);
+        closeNetwork();
+        listener_.ctlIFileDownloadError(kErrorTooLarge);
+        return;
+    }
 
     int64_t total = 0;
     if (startOffset_ != 0) {
@@ -205,6 +225,16 @@ void clsIFileDL::Download() {
             return;
         }
         total += static_cast<int64_t>(chunk.size());
+        // Arriving too long (a body without or beyond its Content-Length): nothing past the
+        // limit is written or kept.
+        if (MaxLength >= 0 && total > MaxLength) {
+            tooLarge_ = true;
+            failureDetail_ = finalUrl_ + " sent more than " + std::to_string(MaxLength) + " bytes";
+            closeNetwork();
+            local.reset();
+            listener_.ctlIFileDownloadError(kErrorTooLarge);
+            return;
+        }
         if (!local->Write(chunk)) {
             failureDetail_ = "cannot write " + LocalFile;
             closeNetwork();

@@ -5,7 +5,9 @@
 // Beyond the classic class it keeps what the database update must judge a transfer by: the
 // status code and Content-Length of the GET that delivered the body and the address it really
 // came from. Redirects are followed here, at most kMaxRedirects of them and only to http:// and
-// https:// addresses; WinINet is told not to follow any itself.
+// https:// addresses, never from https:// back to http://; WinINet is told not to follow any
+// itself. With a MaxLength set, a body announced or arriving longer than that ends the
+// transfer before any byte beyond it is written.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +30,7 @@ inline constexpr const char* kErrorFindUrl = "Could not find Url";
 inline constexpr const char* kErrorReadUrl = "Could not read Url";
 inline constexpr const char* kErrorSetPosition = "Error, while setting position";
 inline constexpr const char* kErrorLocalFile = "Could not write local file";
+inline constexpr const char* kErrorTooLarge = "The file is too large";
 
 class FileDownloadListener {
   public:
@@ -59,6 +62,8 @@ class clsIFileDL {
     std::string SitePassword;
     int16_t ProxyPort = 8080;
     std::string ProxyServer;
+    // The most bytes a transfer may bring (-1: no limit).
+    int64_t MaxLength = -1;
     // Accepted and not kept.
     void SetProxyUser(const std::string&) {}
     void SetProxyPassword(const std::string&) {}
@@ -86,6 +91,8 @@ class clsIFileDL {
     const std::string& FailureDetail() const { return failureDetail_; }
     // A redirect pointed somewhere this class does not go.
     bool RedirectRefused() const { return redirectRefused_; }
+    // The body was announced or arrived longer than MaxLength.
+    bool TooLarge() const { return tooLarge_; }
 
     // The whole body of a small file at `url` (redirects followed as for a download), at most
     // `limit` bytes; nothing when it cannot be had or the status is not 200 (`detail` says why).
@@ -119,6 +126,7 @@ class clsIFileDL {
     std::string finalUrl_;
     std::string failureDetail_;
     bool redirectRefused_ = false;
+    bool tooLarge_ = false;
 };
 
 }  // namespace pellora

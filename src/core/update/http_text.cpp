@@ -98,7 +98,12 @@ bool IsHttpAddress(std::string_view url) {
         return false;
     std::string_view rest = url.substr(scheme.size() + 3);
     std::string_view host = rest.substr(0, rest.find_first_of("/?#"));
-    return !host.empty() && host.find_first_of(" \t\r\n\\") == std::string_view::npos;
+    // No control character anywhere: a line break in the path would end the request line early.
+    for (unsigned char c : url) {
+        if (c < 0x20 || c == 0x7F)
+            return false;
+    }
+    return !host.empty() && host.find_first_of(" \\") == std::string_view::npos;
 }
 
 std::optional<std::string> ResolveLocation(std::string_view base, std::string_view location) {

@@ -88,8 +88,12 @@ std::optional<std::string> FromSec1(std::string_view der, bool outerP256) {
     if (!version || *version != "\x01" || !secret || secret->size() != kP256CoordinateLength)
         return std::nullopt;
     bool p256 = outerP256;
+    // A tag that is there may still carry a length its bytes do not hold: each Read is checked.
     if (fields.PeekTag() == kContext0) {
-        Der parameters(*fields.Read(kContext0));
+        std::optional<std::string_view> parametersContent = fields.Read(kContext0);
+        if (!parametersContent)
+            return std::nullopt;
+        Der parameters(*parametersContent);
         auto curve = parameters.Read(kOid);
         if (!curve || *curve != kOidP256)
             return std::nullopt;
@@ -97,7 +101,10 @@ std::optional<std::string> FromSec1(std::string_view der, bool outerP256) {
     }
     if (!p256 || fields.PeekTag() != kContext1)
         return std::nullopt;
-    Der publicPart(*fields.Read(kContext1));
+    std::optional<std::string_view> publicContent = fields.Read(kContext1);
+    if (!publicContent)
+        return std::nullopt;
+    Der publicPart(*publicContent);
     auto bits = publicPart.Read(kBitString);
     std::optional<std::string> point = bits ? PointFromBitString(*bits) : std::nullopt;
     if (!point)

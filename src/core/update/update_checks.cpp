@@ -44,6 +44,40 @@ bool UnlocksToDatabase(std::string_view bytes, std::string* version) {
     return false;
 }
 
+std::optional<uint64_t> SerialOfLine(std::string_view line) {
+    if (!line.starts_with(kSerialKeyword))
+        return 0;
+    line.remove_prefix(kSerialKeyword.size());
+    auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    if (line.empty() || !isBlank(line.front()))
+        return std::nullopt;  // "@serialx", or "@serial" with no number
+    while (!line.empty() && isBlank(line.front()))
+        line.remove_prefix(1);
+    while (!line.empty() && isBlank(line.back()))
+        line.remove_suffix(1);
+    if (line.empty() || line.size() > 19)
+        return std::nullopt;
+    uint64_t serial = 0;
+    for (char c : line) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        serial = serial * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return serial;
+}
+
+std::optional<uint64_t> DatabaseSerial(std::string_view lockedBytes) {
+    // Lines end in LF (after an optional CR); a lone CR is a character of the scrambled text.
+    const size_t firstEnd = lockedBytes.find('\n');
+    if (firstEnd == std::string_view::npos)
+        return 0;
+    std::string_view second = lockedBytes.substr(firstEnd + 1);
+    second = second.substr(0, second.find('\n'));
+    if (!second.empty() && second.back() == '\r')
+        second.remove_suffix(1);
+    return SerialOfLine(UnlockText(second, kDatabaseKey));
+}
+
 std::string FormatGrouped(int64_t value, std::string_view separator) {
     if (value == 0)
         return "";
@@ -67,6 +101,10 @@ std::string BytesReadCaption(int64_t bytesRead, int32_t fileSize, std::string_vi
     return caption;
 }
 
+bool IsKeyFileName(std::string_view name) {
+    return name.size() > 4 && EqualsIgnoreCase(name.substr(name.size() - 4), ".pem");
+}
+
 std::vector<TrustedKey> LoadTrustedKeys(FileSystemPort& files, const std::string& folder) {
     std::vector<TrustedKey> keys;
     std::vector<FindEntry> entries;
@@ -75,6 +113,10 @@ std::vector<TrustedKey> LoadTrustedKeys(FileSystemPort& files, const std::string
     std::sort(entries.begin(), entries.end(), [](const FindEntry& a, const FindEntry& b) { return a.name < b.name; });
     for (const FindEntry& entry : entries) {
         if (entry.attributes & file_attr::kDirectory)
+            continue;
+        // Windows matches "*.pem" against short names too ("OLD~1.PEM" of "old.pem_retired"):
+        // a key counts only when its long name ends in ".pem".
+        if (!IsKeyFileName(entry.name))
             continue;
         std::optional<std::string> text = files.ReadFile(folder + "\\" + entry.name);
         if (!text)

@@ -3,10 +3,16 @@
 // as DataBase.bak; an installation stopped between any two steps leaves a loadable database.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <new>
+
 #include "core/app/app.h"
+#include "core/database/item_parser.h"
 #include "core/database/unlock.h"
+#include "core/settings/settings_files.h"
 #include "core/update/key_format.h"
 #include "core/update/update_checks.h"
+#include "core/util/text.h"
 #include "fakes/fake_http.h"
 #include "fakes/fake_platform.h"
 
@@ -20,8 +26,9 @@ constexpr const char* kBak = "C:\\Pellora\\DataBase.bak";
 constexpr const char* kUrl = "http://db.example/members/DataBase.ref";
 constexpr const char* kSigUrl = "http://db.example/members/DataBase.ref.sig";
 
-std::string MakeDatabase(size_t length, const std::string& version) {
-    return fakes::LockedDatabase(length, version);
+// Downloads are of serial 2 unless said otherwise; the installed database is of serial 1.
+std::string MakeDatabase(size_t length, const std::string& version, std::optional<uint64_t> serial = 2) {
+    return fakes::LockedDatabase(length, version, serial);
 }
 
 std::string Key(char seed) {
@@ -56,7 +63,7 @@ class DatabaseUpdateTest : public ::testing::Test {
         EXPECT_EQ(fake.ui.messages.back().text, kUpdateRefusedText) << why;
         EXPECT_EQ(fake.ui.messages.back().title, "Error") << why;
         EXPECT_EQ(fake.ui.messages.back().icon, MsgIcon::Error) << why;
-        EXPECT_TRUE(fake.files.Content(kRef) == oldDatabase) << why;
+        EXPECT_TRUE(fake.files.Content(kRef) == installed) << why;
         EXPECT_FALSE(fake.files.Exists(kBak)) << why;
         ExpectIdle(why);
         ASSERT_FALSE(log.empty());
@@ -69,7 +76,8 @@ class DatabaseUpdateTest : public ::testing::Test {
         EXPECT_EQ(app.state().update.progressValue, 0) << why;
     }
 
-    const std::string oldDatabase = MakeDatabase(1000, "Old Database 1");
+    const std::string oldDatabase = MakeDatabase(1000, "Old Database 1", 1);
+    std::string installed = oldDatabase;  // what a refusal leaves as DataBase.ref
     fakes::FakePlatform fake;
     fakes::FakeHttp http;
     fakes::FakeSignatures signatures;
@@ -165,6 +173,279 @@ TEST_F(DatabaseUpdateTest, RefusesEveryUnsoundDownload) {
         update.cmdUpdateNow_Click();
         ExpectRefused(c.name);
     }
+}
+
+constexpr const char* kSig = "C:\\Pellora\\DataBase.sig";
+constexpr const char* kBakSig = "C:\\Pellora\\DataBase.bak.sig";
+
+TEST_F(DatabaseUpdateTest, KeepsTheSignatureBesideTheDatabaseAndChecksItAtEveryLoad) {
+    // The installer's database has no signature file: it loads.
+    app.database().LoadAndApplyDatabase();
+    ASSERT_EQ(app.state().lstDBaseFile.at(0), "Old Database 1");
+
+    const std::string body = MakeDatabase(900000, "New Database 2");
+    Serve(body);
+    update.cmdUpdateNow_Click();
+    ASSERT_EQ(update.LastOutcome(), UpdateOutcome::Installed) << update.LastReason();
+    EXPECT_EQ(fake.files.Content(kSig), http.responses[kSigUrl].body);
+    EXPECT_FALSE(fake.files.Exists("C:\\Pellora\\DataBase.new.sig"));
+    EXPECT_FALSE(fake.files.Exists(kBakSig));  // the installer's database had none
+
+    // Changed after the update: not loaded, and the status panel and the scan's check say why.
+    std::string changed = body;
+    changed[changed.size() - 5] ^= 1;
+    fake.files.AddFile(kRef, changed);
+    app.database().LoadAndApplyDatabase();
+    EXPECT_TRUE(app.state().lstDBaseFile.empty());
+    EXPECT_EQ(app.state().status.dbaseVersion, "Not loaded: DataBase.ref does not match its signature DataBase.sig");
+    EXPECT_NE(app.database().Problem().find("does not match its signature"), std::string::npos);
+
+    // A signature file that cannot be checked refuses too: no trusted key left.
+    fake.files.AddFile(kRef, body);
+    fake.files.DeleteFile("C:\\Pellora\\Keys\\test-signing-key.pem");
+    app.database().LoadAndApplyDatabase();
+    EXPECT_TRUE(app.state().lstDBaseFile.empty());
+    EXPECT_NE(app.state().status.dbaseVersion.find("there is no trusted key"), std::string::npos);
+
+    // An update replaces a database that fails its signature, whatever serial that one claims.
+    const std::string claimsMore = MakeDatabase(900000, "Claims 99", 99);
+    fake.files.AddFile("C:\\Pellora\\Keys\\test-signing-key.pem", fakes::PublicKeyPem(Key('k')));
+    fake.files.AddFile(kRef, claimsMore);
+    const std::string third = MakeDatabase(900000, "New Database 3", 3);
+    Serve(third);
+    update.cmdUpdateNow_Click();
+    EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Installed) << update.LastReason();
+    EXPECT_EQ(app.state().lstDBaseFile.at(0), "New Database 3");
+    fake.files.AddFile(kRef, body);
+    fake.files.AddFile(kSig, EcdsaSignatureToDer(fakes::FakeSign(Key('k'), body)));
+
+    // The sound pair loads again.
+    app.database().LoadAndApplyDatabase();
+    EXPECT_EQ(app.state().lstDBaseFile.at(0), "New Database 2");
+    EXPECT_EQ(app.state().status.dbaseVersion, "New Database 2");
+    EXPECT_EQ(app.database().Problem(), "");
+}
+
+TEST_F(DatabaseUpdateTest, RollbackChecksThePreviousDatabaseAgainstItsSignature) {
+    const std::string second = MakeDatabase(900000, "New Database 2", 2);
+    Serve(second);
+    update.cmdUpdateNow_Click();
+    const std::string secondSig = http.responses[kSigUrl].body;
+    const std::string third = MakeDatabase(900000, "New Database 3", 3);
+    Serve(third);
+    update.cmdUpdateNow_Click();
+    ASSERT_EQ(update.LastOutcome(), UpdateOutcome::Installed) << update.LastReason();
+    const std::string thirdSig = http.responses[kSigUrl].body;
+    ASSERT_TRUE(fake.files.Content(kBak) == second);
+    EXPECT_EQ(fake.files.Content(kBakSig), secondSig);
+
+    // A changed DataBase.bak is not put back.
+    std::string changed = second;
+    changed[changed.size() - 5] ^= 1;
+    fake.files.AddFile(kBak, changed);
+    std::string reason;
+    EXPECT_FALSE(update.Rollback(reason));
+    EXPECT_EQ(reason, "DataBase.bak does not match its signature DataBase.bak.sig");
+    EXPECT_TRUE(fake.files.Content(kRef) == third);
+    EXPECT_EQ(fake.files.Content(kSig), thirdSig);
+
+    // The sound one goes back with its signature, and the replaced pair becomes the backup.
+    fake.files.AddFile(kBak, second);
+    ASSERT_TRUE(update.Rollback(reason)) << reason;
+    EXPECT_TRUE(fake.files.Content(kRef) == second);
+    EXPECT_EQ(fake.files.Content(kSig), secondSig);
+    EXPECT_TRUE(fake.files.Content(kBak) == third);
+    EXPECT_EQ(fake.files.Content(kBakSig), thirdSig);
+    EXPECT_EQ(app.state().lstDBaseFile.at(0), "New Database 2");
+
+    // Back to the installer's database, which has no signature: DataBase.sig goes with it, and
+    // the next load accepts it as the installer's.
+    ASSERT_TRUE(update.Rollback(reason)) << reason;  // to the third
+    fake.files.AddFile(kBak, oldDatabase);
+    fake.files.DeleteFile(kBakSig);
+    ASSERT_TRUE(update.Rollback(reason)) << reason;
+    EXPECT_TRUE(fake.files.Content(kRef) == oldDatabase);
+    EXPECT_FALSE(fake.files.Exists(kSig));
+    EXPECT_EQ(fake.files.Content(kBakSig), thirdSig);
+    EXPECT_EQ(app.state().lstDBaseFile.at(0), "Old Database 1");
+}
+
+TEST_F(DatabaseUpdateTest, AnUpgradeKeepsTheNewerOfTheInstalledAndTheReleasesDatabase) {
+    const std::string prev = "C:\\Pellora\\DataBase.prev";
+    const std::string updated = MakeDatabase(900000, "Updated 9", 9);
+    Serve(updated);
+    update.cmdUpdateNow_Click();
+    ASSERT_EQ(update.LastOutcome(), UpdateOutcome::Installed) << update.LastReason();
+    const std::string updatedSig = fake.files.Content(kSig);
+    // What the installer does: the installed database aside, the release's in its place.
+    auto upgrade = [&](const std::string& installedBytes, const std::string& release) {
+        fake.files.AddFile(prev, installedBytes);
+        fake.files.AddFile(kRef, release);
+        app.database().LoadAndApplyDatabase();
+        EXPECT_FALSE(fake.files.Exists(prev));
+    };
+
+    // The release's starter is older: the update stays, with its signature, and loads.
+    upgrade(updated, MakeDatabase(1000, "Release 3", 3));
+    EXPECT_TRUE(fake.files.Content(kRef) == updated);
+    EXPECT_EQ(fake.files.Content(kSig), updatedSig);
+    EXPECT_EQ(app.state().lstDBaseFile.at(0), "Updated 9");
+
+    // A set-aside database that fails its signature counts for nothing, whatever its serial.
+    std::string changed = MakeDatabase(900000, "Changed 99", 99);
+    const std::string release4 = MakeDatabase(1000, "Release 4", 4);
+    upgrade(changed, release4);
+    EXPECT_TRUE(fake.files.Content(kRef) == release4);
+    EXPECT_FALSE(fake.files.Exists(kSig));  // it belonged to the other one
+    EXPECT_EQ(app.state().lstDBaseFile.at(0), "Release 4");
+
+    // A newer release replaces an older update.
+    fake.files.AddFile(kRef, updated);
+    fake.files.AddFile(kSig, updatedSig);
+    const std::string release10 = MakeDatabase(1000, "Release 10", 10);
+    upgrade(updated, release10);
+    EXPECT_TRUE(fake.files.Content(kRef) == release10);
+    EXPECT_FALSE(fake.files.Exists(kSig));
+    EXPECT_EQ(app.state().lstDBaseFile.at(0), "Release 10");
+}
+
+TEST_F(DatabaseUpdateTest, InstallsOnlyALaterEdition) {
+    installed = MakeDatabase(1000, "Installed 7", 7);
+    fake.files.AddFile(kRef, installed);
+    struct Case {
+        const char* name;
+        std::string body;
+        const char* reason;
+    } cases[] = {
+        {"an older edition, validly signed", MakeDatabase(900000, "Replayed 3", 3), "its serial 3 is not above"},
+        {"the same serial", MakeDatabase(900000, "Same 7", 7), "its serial 7 is not above"},
+        {"no serial line", MakeDatabase(900000, "Unnumbered", std::nullopt), "its serial 0 is not above"},
+    };
+    for (const Case& c : cases) {
+        Serve(c.body);
+        update.cmdUpdateNow_Click();
+        ExpectRefused(c.name);
+        EXPECT_NE(update.LastReason().find(c.reason), std::string::npos) << update.LastReason();
+        // The window's update panel shows why.
+        EXPECT_EQ(app.state().update.lblBytesRead, "Update refused: " + update.LastReason());
+    }
+    // A serial line that holds no number is refused, not read as 0.
+    const std::string plain = "Broken\r\n@serial 12a\r\nfile|spy.exe|Test.Spyware|\r\n";
+    std::string broken;
+    for (const std::string& line : SplitTextLines(plain, false))
+        broken += *LockText(line, kDatabaseKey) + "\r\n";
+    broken += MakeDatabase(900000, "filler", std::nullopt).substr(broken.size());
+    Serve(broken);
+    update.cmdUpdateNow_Click();
+    EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Refused);
+    EXPECT_NE(update.LastReason().find("holds no decimal number"), std::string::npos) << update.LastReason();
+
+    const std::string later = MakeDatabase(900000, "Later 8", 8);
+    Serve(later);
+    update.cmdUpdateNow_Click();
+    EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Installed) << update.LastReason();
+    EXPECT_TRUE(fake.files.Content(kRef) == later);
+    // The serial line is reserved: the scan counts and matches only the item.
+    EXPECT_EQ(app.state().lstDBaseFile.at(1), "@serial 8");
+    EXPECT_EQ(KindOfLine(app.state().lstDBaseFile.at(1)), ItemKind::Unknown);
+    EXPECT_EQ(ClassifyLine(2, app.state().lstDBaseFile.at(1)), LineKind::Reserved);
+}
+
+TEST(UpdateChecks, ReadsTheSerialLineAfterTheVersionLine) {
+    EXPECT_EQ(SerialOfLine("@serial 42"), 42u);
+    EXPECT_EQ(SerialOfLine("@serial\t 18446744073709551 "), 18446744073709551u);
+    EXPECT_EQ(SerialOfLine("@serial 00099999999999999999"), std::nullopt);  // 19 digits at most
+    EXPECT_EQ(SerialOfLine("@serial 9999999999999999999"), 9999999999999999999u);
+    EXPECT_EQ(SerialOfLine("file|a.exe|Cat|"), 0u);
+    EXPECT_EQ(SerialOfLine("@other 5"), 0u);
+    EXPECT_EQ(SerialOfLine("@serial"), std::nullopt);
+    EXPECT_EQ(SerialOfLine("@serial5"), std::nullopt);
+    EXPECT_EQ(SerialOfLine("@serial -5"), std::nullopt);
+    EXPECT_EQ(SerialOfLine("@serial 5 6"), std::nullopt);
+    EXPECT_EQ(DatabaseSerial(MakeDatabase(300, "Version 7", 31)), 31u);
+    EXPECT_EQ(DatabaseSerial(MakeDatabase(300, "Version 7", std::nullopt)), 0u);
+    EXPECT_EQ(DatabaseSerial(""), 0u);
+    // Only line 2 counts: a serial line further down is a reserved line like any other.
+    EXPECT_EQ(DatabaseSerial(*LockText("V", kDatabaseKey) + "\n" + *LockText("# c", kDatabaseKey) + "\n" +
+                             *LockText("@serial 9", kDatabaseKey) + "\n"),
+              0u);
+    EXPECT_EQ(DatabaseSerial(*LockText("V", kDatabaseKey) + "\n" + *LockText("@serial 9", kDatabaseKey)), 9u);
+}
+
+TEST_F(DatabaseUpdateTest, RefusesARedirectFromHttpsToHttp) {
+    const std::string body = MakeDatabase(950000, "New Database 2");
+    const std::string secure = "https://db.example/members/DataBase.ref";
+    Serve(body);
+    http.responses[secure].status = 302;
+    http.responses[secure].extraHeaders = {"Location: http://db.example/members/DataBase.ref"};
+    app.state().update.address = secure;
+    update.cmdUpdateNow_Click();
+    ExpectRefused("https to http");
+    EXPECT_NE(update.LastReason().find("from https:// to http://"), std::string::npos) << update.LastReason();
+    EXPECT_EQ(std::count(http.openedUrls.begin(), http.openedUrls.end(), kUrl), 0);
+
+    // Upwards is fine: http:// to https://.
+    const std::string secureSig = secure + ".sig";
+    http.responses.clear();
+    fakes::FakeHttp::Response served;
+    served.body = body;
+    http.responses[secure] = served;
+    served.body = EcdsaSignatureToDer(fakes::FakeSign(Key('k'), body));
+    http.responses[secureSig] = served;
+    http.responses[kUrl].status = 301;
+    http.responses[kUrl].extraHeaders = {"Location: " + secure};
+    app.state().update.address = kUrl;
+    http.responses[kSigUrl].status = 301;
+    http.responses[kSigUrl].extraHeaders = {"Location: " + secureSig};
+    update.cmdUpdateNow_Click();
+    EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Installed) << update.LastReason();
+}
+
+TEST_F(DatabaseUpdateTest, RefusesABodyOver64MiBWhileItArrives) {
+    // Endless: the transfer stops at the limit, and DataBase.tmp never holds more.
+    Serve(MakeDatabase(950000, "New Database 2"));
+    http.responses[kUrl].noLength = true;
+    http.responses[kUrl].endless = true;
+    http.responses[kUrl].readPiece = 65536;
+    size_t lastOffset = 0;
+    uint64_t largestTmp = 0;
+    http.onRead = [&](size_t offset) {
+        lastOffset = offset;
+        std::vector<FindEntry> tmp;
+        if (offset + 4 * 65536 > kMaxDatabaseLength && fake.files.FindEntries(kTmp, tmp) && !tmp.empty())
+            largestTmp = std::max(largestTmp, tmp[0].size);
+    };
+    update.cmdUpdateNow_Click();
+    ExpectRefused("endless body");
+    EXPECT_NE(update.LastReason().find("sent more than 67108864"), std::string::npos) << update.LastReason();
+    EXPECT_LE(lastOffset, static_cast<size_t>(kMaxDatabaseLength));
+    EXPECT_GT(largestTmp, 0u);
+    EXPECT_LE(largestTmp, static_cast<uint64_t>(kMaxDatabaseLength));
+
+    // Announced too long: refused before a byte of the body is read.
+    http.onRead = [&](size_t) { ADD_FAILURE() << "the body of an oversized answer was read"; };
+    http.responses[kUrl].noLength = false;
+    http.responses[kUrl].endless = false;
+    http.responses[kUrl].contentLength = kMaxDatabaseLength + 1;
+    update.cmdUpdateNow_Click();
+    ExpectRefused("announced too long");
+    EXPECT_NE(update.LastReason().find("announces 67108865 bytes"), std::string::npos) << update.LastReason();
+}
+
+TEST_F(DatabaseUpdateTest, RunningOutOfMemoryIsAReportedFailure) {
+    Serve(MakeDatabase(950000, "New Database 2"));
+    http.onRead = [](size_t offset) {
+        if (offset >= 400000)
+            throw std::bad_alloc();
+    };
+    update.cmdUpdateNow_Click();
+    EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Failed);
+    EXPECT_EQ(update.LastReason(), "out of memory");
+    ASSERT_FALSE(fake.ui.messages.empty());
+    EXPECT_EQ(fake.ui.messages.back().text, kUpdateFailedText);
+    EXPECT_TRUE(fake.files.Content(kRef) == oldDatabase);
+    ExpectIdle("out of memory");
+    EXPECT_NE(log.back().find("failed: out of memory"), std::string::npos) << log.back();
 }
 
 TEST_F(DatabaseUpdateTest, InstallsWithoutAContentLengthWhenTheSignatureHolds) {
@@ -264,7 +545,8 @@ TEST_F(DatabaseUpdateTest, StartsOnlyWhenItCan) {
 
 TEST_F(DatabaseUpdateTest, AnInstallationStoppedBetweenStepsLeavesALoadableDatabase) {
     const std::string body = MakeDatabase(900000, "New Database 2");
-    for (InstallStep step : {InstallStep::KeepBackup, InstallStep::Replace, InstallStep::Reload}) {
+    for (InstallStep step :
+         {InstallStep::KeepBackup, InstallStep::Replace, InstallStep::KeepSignature, InstallStep::Reload}) {
         fakes::FakePlatform machine;  // a fresh machine each time
         machine.system.appFolder = kApp;
         machine.files.AddFolder("C:\\Pellora\\Settings");
@@ -283,11 +565,17 @@ TEST_F(DatabaseUpdateTest, AnInstallationStoppedBetweenStepsLeavesALoadableDatab
         // After the "crash": DataBase.ref is whole, old or new, and the next start loads it.
         const std::string ref = machine.files.Content(kRef);
         EXPECT_TRUE(ref == oldDatabase || ref == body) << static_cast<int>(step);
-        EXPECT_EQ(ref == body, step == InstallStep::Reload) << static_cast<int>(step);
+        const bool replaced = step == InstallStep::KeepSignature || step == InstallStep::Reload;
+        EXPECT_EQ(ref == body, replaced) << static_cast<int>(step);
         App restarted(crashPorts);
         restarted.database().LoadAndUnlock();
-        EXPECT_FALSE(restarted.state().lstDBaseFile.empty());
+        // Loaded with the signature that belongs to it, the pending one if the rename was not done.
+        ASSERT_FALSE(restarted.state().lstDBaseFile.empty()) << restarted.database().Problem();
+        EXPECT_EQ(restarted.state().lstDBaseFile[0], replaced ? "New Database 2" : "Old Database 1");
+        EXPECT_EQ(machine.files.Exists("C:\\Pellora\\DataBase.sig"), replaced) << static_cast<int>(step);
+        EXPECT_FALSE(machine.files.Exists("C:\\Pellora\\DataBase.new.sig") && replaced) << static_cast<int>(step);
         // The next update starts from a clean slate and removes what the crash left.
+        Serve(MakeDatabase(900000, "New Database 3", 3));
         restarted.state().update.address = kUrl;
         restarted.databaseUpdate().cmdUpdateNow_Click();
         EXPECT_EQ(restarted.databaseUpdate().LastOutcome(), UpdateOutcome::Installed);
@@ -302,6 +590,42 @@ TEST_F(DatabaseUpdateTest, KeepsTheAddressInItsOwnSettingsFile) {
     app.state().update.address.clear();
     update.LoadAddress();
     EXPECT_EQ(app.state().update.address, "https://mirror.example/members/DataBase.ref");
+}
+
+// Windows matches "*.pem" against the short names as well: "old.pem_retired" is found as
+// OLD~1.PEM, and "keys.pem.txt" as KEYSPE~1.TXT does not match.
+class ShortNameMatching : public fakes::FakeFileSystem {
+  public:
+    bool FindEntries(const std::string& pattern, std::vector<FindEntry>& out) override {
+        if (!EndsWith(pattern, "\\*.pem"))
+            return FakeFileSystem::FindEntries(pattern, out);
+        std::vector<FindEntry> all;
+        if (!FakeFileSystem::FindEntries(pattern.substr(0, pattern.size() - 5) + "*", all))
+            return false;
+        for (const FindEntry& entry : all) {
+            const std::string lower = ToLowerAscii(entry.name);
+            // The short name's extension is the first three characters after the last dot.
+            const size_t dot = lower.rfind('.');
+            if (dot != std::string::npos && lower.compare(dot, 4, ".pem") == 0)
+                out.push_back(entry);
+        }
+        return true;
+    }
+};
+
+TEST(UpdateChecks, TrustsOnlyKeysWhoseLongNameEndsInPem) {
+    ShortNameMatching files;
+    files.AddFile("C:\\Pellora\\Keys\\current.PEM", fakes::PublicKeyPem(Key('c')));
+    files.AddFile("C:\\Pellora\\Keys\\old.pem_retired", fakes::PublicKeyPem(Key('o')));
+    files.AddFile("C:\\Pellora\\Keys\\old.pemx", fakes::PublicKeyPem(Key('x')));
+    files.AddFolder("C:\\Pellora\\Keys\\folder.pem");
+    std::vector<FindEntry> found;
+    ASSERT_TRUE(files.FindEntries("C:\\Pellora\\Keys\\*.pem", found));
+    ASSERT_EQ(found.size(), 4u);  // what Windows hands back for the pattern
+    const std::vector<TrustedKey> keys = LoadTrustedKeys(files, "C:\\Pellora\\Keys");
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].name, "current.PEM");
+    EXPECT_EQ(keys[0].publicKey, Key('c'));
 }
 
 TEST(UpdateChecks, KnowsADatabaseWhenItUnlocksOne) {

@@ -97,6 +97,9 @@ TEST(HttpText, KnowsWhichAddressesAreHttp) {
     EXPECT_TRUE(IsHttpAddress("HTTPS://a.example"));
     for (const char* url : {"file:///C:/x", "ftp://a.example/x", "http://", "a.example/x", "http:///x", "javascript:x"})
         EXPECT_FALSE(IsHttpAddress(url)) << url;
+    // A line break or other control character anywhere would end the request line early.
+    for (const char* url : {"http://a.example/x\r\nX-Injected: 1", "http://a.example/x\ny", "https://a.example/\x01"})
+        EXPECT_FALSE(IsHttpAddress(url)) << url;
     EXPECT_EQ(WithScheme("a.example/x"), "http://a.example/x");
     EXPECT_EQ(WithScheme("https://a.example/x"), "https://a.example/x");
 }

@@ -20,7 +20,7 @@ class UpdatePanelTest : public MainWindowTest {
         state.lstSettingsFile = {"0",  "0", "0", "1", "0", "0", "about:blank", "Microsoft Internet Explorer",
                                  "30", "0", "10"};
         fakes::FakeHttp::Response response;
-        response.body = fakes::LockedDatabase(1000000, "New Database 2");
+        response.body = fakes::LockedDatabase(1000000, "New Database 2", 2);
         http.responses[kUrl] = response;
         fakes::FakeHttp::Response signature;
         signature.body = EcdsaSignatureToDer(fakes::FakeSign(std::string(64, 'k'), response.body));
