@@ -666,6 +666,23 @@ bool FakeFileSystem::IsSystemProtectedFile(const std::string& path) {
     return false;
 }
 
+std::vector<std::string> SplitCommandLine(const std::string& line) {
+    std::vector<std::string> arguments;
+    size_t at = 0;
+    while (at < line.size()) {
+        if (line[at] == ' ') {
+            ++at;
+            continue;
+        }
+        size_t end = line[at] == '"' ? line.find('"', at + 1) : line.find(' ', at);
+        if (end == std::string::npos)
+            end = line.size();
+        arguments.push_back(line[at] == '"' ? line.substr(at + 1, end - at - 1) : line.substr(at, end - at));
+        at = end + 1;
+    }
+    return arguments;
+}
+
 std::optional<std::vector<FileSystemPort::AccessEntry>> FakeFileSystem::ReadAccessList(const std::string& path) {
     if (!Get(path))
         return std::nullopt;

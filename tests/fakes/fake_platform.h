@@ -146,6 +146,9 @@ class FakeFileSystem : public FileSystemPort {
 };
 
 bool WildcardMatch(const std::string& pattern, const std::string& name);
+// The arguments of a command line as the C runtime splits them, for the quoting the core writes
+// (an argument with a blank in double quotes, no quote inside).
+std::vector<std::string> SplitCommandLine(const std::string& line);
 
 // ---- processes -----------------------------------------------------------------------------
 class FakeProcesses : public ProcessPort {

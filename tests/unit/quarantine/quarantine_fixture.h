@@ -39,35 +39,15 @@ class QuarantineTest : public ::testing::Test {
             row.checked = row.checked || row.name == name;
     }
 
-    // The first argument of `rest` (in double quotes when it has a blank), taken off it.
-    static std::string Argument(std::string& rest) {
-        std::string argument;
-        if (!rest.empty() && rest[0] == '"') {
-            size_t end = rest.find('"', 1);
-            argument = rest.substr(1, end - 1);
-            rest = end + 2 < rest.size() ? rest.substr(end + 2) : "";
-        } else {
-            size_t end = rest.find(' ');
-            argument = rest.substr(0, end);
-            rest = end == std::string::npos ? "" : rest.substr(end + 1);
-        }
-        return argument;
-    }
-
     bool FakeRegedit(const std::string& line) {
         if (failRegedit)
             return false;
-        const std::string exportSwitch = "\\regedit.exe /e ";
-        const std::string importSwitch = "\\regedit.exe /c /s ";
-        if (size_t at = line.find(exportSwitch); at != std::string::npos) {
-            std::string rest = line.substr(at + exportSwitch.size());
-            std::string file = Argument(rest);
-            std::string key = Argument(rest);
-            if (p.registry.HasKey(key))
-                p.files.AddFile(file, "[" + key + "]");
-        } else if (size_t at2 = line.find(importSwitch); at2 != std::string::npos && !ignoreImports) {
-            std::string rest = line.substr(at2 + importSwitch.size());
-            std::string content = p.files.Content(Argument(rest));
+        std::vector<std::string> arguments = fakes::SplitCommandLine(line);
+        if (arguments.size() == 4 && arguments[1] == "/e") {
+            if (p.registry.HasKey(arguments[3]))
+                p.files.AddFile(arguments[2], "[" + arguments[3] + "]");
+        } else if (arguments.size() == 4 && arguments[1] == "/c" && !ignoreImports) {
+            std::string content = p.files.Content(arguments[3]);
             if (content.size() > 2)
                 p.registry.AddKey(content.substr(1, content.size() - 2));
         }
