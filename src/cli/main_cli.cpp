@@ -121,7 +121,8 @@ int wmain(int argc, wchar_t** argv) {
                 "pellora-cli: Pellora is running (the window or another pellora-cli); both would write the same "
                 "settings files. Close it and try again.\n");
         } else if (instance.error() == ERROR_ACCESS_DENIED) {
-            err.Write(cli::FolderRefusedText(win32::Narrow(gui::InstanceLockPath())) + "\n");
+            const std::wstring lock = gui::InstanceLockPath();
+            err.Write(cli::FolderRefusedText(win32::Narrow(lock.substr(0, lock.rfind(L'\\')))) + "\n");
         } else {
             err.Write("pellora-cli: cannot open " + win32::Narrow(gui::InstanceLockPath()) + " (error " +
                       std::to_string(instance.error()) + ")\n");
