@@ -69,9 +69,13 @@ void RegistryBackup::ExportLocalMachine(const std::string& stamp) {
     ports_.ui.Changed(View::Log);
 
     // A plain rename rather than the shell's move: the shell would show its own progress and
-    // error windows, which must not stop an unattended (automatic) scan.
-    // The backups keep the export's own access list: a rename within the volume moves it along.
-    (void)ports_.files.MoveFile(exported, state_.appFolder + kRegistryBackupsFolder + fileName);
+    // error windows, which must not stop an unattended (automatic) scan. The rename keeps the
+    // export's own list; the backups folder gets the administrators-only list as well, so that
+    // handing the application folder's list down again (a new installation) does not open the
+    // backups to every user.
+    const std::string backups = state_.appFolder + kRegistryBackupsFolder;
+    (void)ports_.files.SetAccessList(backups.substr(0, backups.size() - 1), kAdministratorsOnlyAccess);
+    (void)ports_.files.MoveFile(exported, backups + fileName);
     ports_.ui.Yield();
 }
 

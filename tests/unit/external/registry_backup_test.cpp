@@ -62,9 +62,10 @@ TEST_F(RegistryBackupTest, ExportsTheLocalMachineHiveAndMovesItIntoTheBackupFold
 
 TEST_F(RegistryBackupTest, TheExportGoesThroughAFolderOnlyAdministratorsMayReadNeverTheDriveRoot) {
     backup.ListRegBackups();
-    ASSERT_FALSE(platform.files.accessListsSet.empty());
-    EXPECT_EQ(platform.files.accessListsSet[0],
-              std::make_pair(std::string("C:\\Pellora\\Registry Exports"), std::string(kAdministratorsOnlyAccess)));
+    using Set = std::pair<std::string, std::string>;
+    EXPECT_EQ(platform.files.accessListsSet,
+              (std::vector<Set>{{"C:\\Pellora\\Registry Exports", kAdministratorsOnlyAccess},
+                                {"C:\\Pellora\\Registry Backups", kAdministratorsOnlyAccess}}));
     EXPECT_TRUE(platform.files.IsFolder("C:\\Pellora\\Registry Exports"));
     EXPECT_FALSE(platform.files.Exists("C:\\6-12-2026-9-5-7.reg"));
 
