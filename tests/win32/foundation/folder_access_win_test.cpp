@@ -2,16 +2,10 @@
 // of its own: it turns what is set into the Unix permission bits and reports them back, so a
 // list letting Everyone change the folder comes back as Everyone: write (mode 777), and the
 // installer's list comes back without any broad group that may write.
-#include <windows.h>
-#undef Yield
-#undef DeleteFile
-#undef RemoveDirectory
-#undef CreateDirectory
-#undef MoveFile
-
 #include <gtest/gtest.h>
 
 #include "core/protection/folder_access.h"
+// Brings <windows.h> and takes back the macros it puts over the ports' method names.
 #include "win32/external/external_test_support.h"
 #include "win32/file_system_win.h"
 
