@@ -30,12 +30,21 @@ std::optional<std::string> BroadGroupThatMayChange(const std::vector<FileSystemP
 }
 
 std::optional<UnsafeObject> FindUnsafeApplicationObject(FileSystemPort& files, const std::string& appFolder) {
-    const std::string objects[] = {appFolder,
-                                   appFolder + "\\Pellora.exe",
-                                   appFolder + "\\pellora-cli.exe",
-                                   appFolder + "\\Keys",
-                                   appFolder + "\\DataBase.ref",
-                                   appFolder + "\\Quarantine"};
+    std::vector<std::string> objects = {appFolder,
+                                        appFolder + "\\Pellora.exe",
+                                        appFolder + "\\pellora-cli.exe",
+                                        appFolder + "\\Keys",
+                                        appFolder + "\\DataBase.ref",
+                                        appFolder + "\\DataBase.bak",
+                                        appFolder + "\\Quarantine"};
+    // Each key file too: one that others may rewrite is a key they chose.
+    std::vector<FindEntry> keys;
+    if (files.FindEntries(appFolder + "\\Keys\\*", keys)) {
+        for (const FindEntry& key : keys) {
+            if (!(key.attributes & file_attr::kDirectory))
+                objects.push_back(appFolder + "\\Keys\\" + key.name);
+        }
+    }
     for (const std::string& path : objects) {
         if (path != appFolder && files.Probe(path) == Presence::Absent)
             continue;

@@ -54,9 +54,9 @@ struct UnsafeObject {
     std::string group;  // the group that may write it; "" when its access list could not be read
 };
 
-// Checks the folder itself, Pellora.exe, pellora-cli.exe, Keys, DataBase.ref and Quarantine (the
-// ones that are there) and answers the first that a broad group may change, or whose list cannot
-// be read. Nothing when all are safe.
+// Checks the folder itself, Pellora.exe, pellora-cli.exe, Keys and each file in it, DataBase.ref,
+// DataBase.bak and Quarantine (the ones that are there) and answers the first that a broad group
+// may change, or whose list cannot be read. Nothing when all are safe.
 std::optional<UnsafeObject> FindUnsafeApplicationObject(FileSystemPort& files, const std::string& appFolder);
 
 // One line saying what is wrong and how to put it right.

@@ -60,7 +60,8 @@ class ApplicationFolderTest : public ::testing::Test {
 TEST_F(ApplicationFolderTest, TheFolderAndWhatPelloraTrustsInItAreCheckedAndTheFirstWritableOneIsNamed) {
     EXPECT_EQ(FindUnsafeApplicationObject(platform.files, folder), std::nullopt);
 
-    for (const char* name : {"", "\\Pellora.exe", "\\Keys", "\\DataBase.ref"}) {
+    platform.files.AddFile(folder + "\\Keys\\release.pem", "key");
+    for (const char* name : {"", "\\Pellora.exe", "\\Keys", "\\Keys\\release.pem", "\\DataBase.ref"}) {
         const std::string path = folder + name;
         platform.files.accessEntries = {{path, {{true, "S-1-1-0", kFullControl, false}}}};
         std::optional<UnsafeObject> unsafe = FindUnsafeApplicationObject(platform.files, folder);
