@@ -72,23 +72,21 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Pellora"
 
 Var KeepData
 
-; Is Pellora.exe or pellora-cli.exe running? Both hold the single-instance mutex; its name has
-; been in the session's and in the global namespace, so both are asked. $R9 = 1 when running.
+; Is Pellora.exe or pellora-cli.exe running? Both keep Pellora.lock in the application folder
+; open without sharing, so opening it fails with a sharing violation (32) while one runs; a name
+; of a mutex, which any process could hold, plays no part. $R9 = 1 when running.
 !macro PelloraRunningFunction prefix
 Function ${prefix}PelloraRunning
     Push $R8
     StrCpy $R9 0
-    ${ForEach} $R8 0 1 + 1
-        ${If} $R8 == 0
-            System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "Local\Pellora.DozevurEzavuri.Instance") p.R7'
-        ${Else}
-            System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "Global\Pellora.DozevurEzavuri.Instance") p.R7'
-        ${EndIf}
-        ${If} $R7 P<> 0
-            System::Call 'kernel32::CloseHandle(p R7)'
-            StrCpy $R9 1
-        ${EndIf}
-    ${Next}
+    System::Call 'kernel32::CreateFileW(w "$INSTDIR\Pellora.lock", i 0x80000000, i 0, p 0, i 3, i 0, p 0) p.R7 ?e'
+    Pop $R8
+    ${If} $R8 = 32
+        StrCpy $R9 1
+    ${Else}
+        ; Also for a file that could not be opened: closing the invalid handle does nothing.
+        System::Call 'kernel32::CloseHandle(p R7)'
+    ${EndIf}
     Pop $R8
 FunctionEnd
 
@@ -138,6 +136,22 @@ FunctionEnd
 Section "Pellora" SecMain
     SectionIn RO
     Call ClosePellora
+    ; Before any file is written, whatever folder was chosen: only Administrators and SYSTEM may
+    ; change it (Users read and run), nothing inherited, for the folder and all below it. The
+    ; elevated program, its logon task and its keys live there. The step runs from a copy of the
+    ; console program in the installer's own temporary folder, never from the folder it secures.
+    InitPluginsDir
+    SetOutPath "$PLUGINSDIR"
+    File "/oname=$PLUGINSDIR\pellora-cli.exe" "${STAGE_DIR}\pellora-cli.exe"
+    CreateDirectory "$INSTDIR"
+    ExecWait '"$PLUGINSDIR\pellora-cli.exe" secure-folder "$INSTDIR"' $0
+    Delete "$PLUGINSDIR\pellora-cli.exe"
+    ${If} $0 != 0
+        MessageBox MB_OK|MB_ICONSTOP "Setup could not restrict who may change $INSTDIR. Choose another folder." /SD IDOK
+        SetErrorLevel 2
+        Quit
+    ${EndIf}
+
     ; An updated database may be newer than the release's: it is set aside, with its signature
     ; left beside it, and the program keeps the newer of the two whose signature checks out at
     ; its next start. One set aside by an earlier upgrade and not yet compared stays as it is.
@@ -239,6 +253,8 @@ Section "Uninstall"
         Push "$INSTDIR\Quarantine"
         Call un.DeleteDataTree
         Push "$INSTDIR\Registry Backups"
+        Call un.DeleteDataTree
+        Push "$INSTDIR\Registry Exports"
         Call un.DeleteDataTree
         Push "$INSTDIR\Settings"
         Call un.DeleteDataTree

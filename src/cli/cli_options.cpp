@@ -88,7 +88,7 @@ std::string OneLine(std::string text) {
 
 bool IsCommandWord(const std::string& word) {
     return word == "scan" || word == "remove" || word == "quarantine" || word == "ignore" || word == "settings" ||
-           word == "folders" || word == "update";
+           word == "folders" || word == "update" || word == "secure-folder";
 }
 
 }  // namespace
@@ -184,6 +184,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     update->add_flag("--rollback", rollback, "Put the previous database (DataBase.bak) back")->excludes(urlOption);
     update->footer(kUpdateFooter);
 
+    CLI::App* secure = app.add_subcommand("secure-folder", "Give an application folder its access list");
+    secure->group("");
+    secure->add_option("PATH", options.folderPath, "Folder")->required();
+
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
@@ -256,6 +260,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             return result;
         }
         options.command = rollback ? Command::UpdateRollback : Command::Update;
+    } else if (secure->parsed()) {
+        options.command = Command::SecureFolder;
     }
     result.options = std::move(options);
     return result;

@@ -29,6 +29,9 @@ enum class Command {
     FoldersRemove,
     Update,
     UpdateRollback,
+    // The installer's step: gives the folder the application folder's access list (not listed
+    // in the help; it runs before anything of the application folder is read).
+    SecureFolder,
 };
 
 struct Options {

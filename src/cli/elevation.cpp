@@ -36,6 +36,21 @@ bool ProcessIsElevated() {
            elevation.TokenIsElevated != 0;
 }
 
+bool ChangesTheMachine(const Options& options) {
+    switch (options.command) {
+        case Command::Scan:
+            return options.quarantine;
+        case Command::QuarantineList:
+        case Command::QuarantineShow:
+        case Command::IgnoreList:
+        case Command::Settings:
+        case Command::FoldersList:
+            return false;
+        default:
+            return true;
+    }
+}
+
 std::optional<std::string> ElevationHint(Command command, int exitCode, bool elevated) {
     if (elevated || exitCode == kExitClean)
         return std::nullopt;

@@ -20,6 +20,11 @@ bool FolderRefusesWrites(const std::string& folder);
 // True when this process runs with administrator rights (elevated, or no UAC).
 bool ProcessIsElevated();
 
+// True when the command changes the machine or Pellora's files beyond its log: removal,
+// quarantine (a scan's too), restore and deletion of packages, the update, settings and folders.
+// Refused while others may change the application folder; the other commands still run.
+bool ChangesTheMachine(const Options& options);
+
 // The line to print after a command ended with `exitCode`: removals, restores and deletions that
 // left something behind in a process without administrator rights.
 std::optional<std::string> ElevationHint(Command command, int exitCode, bool elevated);

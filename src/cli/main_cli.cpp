@@ -13,6 +13,7 @@
 #include "cli/cli_runner.h"
 #include "cli/console_ui.h"
 #include "cli/elevation.h"
+#include "core/protection/folder_access.h"
 #include "win32/platform_win.h"
 // Windows headers last: they turn port method names (DeleteFile, ...) into macros.
 #include "gui/single_instance.h"
@@ -103,12 +104,30 @@ int wmain(int argc, wchar_t** argv) {
         return parsed.exitCode;
     }
 
+    // The installer's step, from a copy of this program outside the folder it secures.
+    if (parsed.options->command == cli::Command::SecureFolder) {
+        win32::FileSystemWin files;
+        const std::string& folder = parsed.options->folderPath;
+        if (SecureApplicationFolder(files, folder))
+            return cli::kExitClean;
+        err.Write("pellora-cli: cannot set the access list of " + folder + "\n");
+        return cli::kExitError;
+    }
+
     // Before anything touches a file of the application folder.
     gui::SingleInstance instance;
     if (instance.anotherRunning()) {
-        err.Write(
-            "pellora-cli: Pellora is running (the window or another pellora-cli); both would write the same "
-            "settings files. Close it and try again.\n");
+        if (instance.error() == ERROR_SHARING_VIOLATION) {
+            err.Write(
+                "pellora-cli: Pellora is running (the window or another pellora-cli); both would write the same "
+                "settings files. Close it and try again.\n");
+        } else if (instance.error() == ERROR_ACCESS_DENIED) {
+            const std::wstring lock = gui::InstanceLockPath();
+            err.Write(cli::FolderRefusedText(win32::Narrow(lock.substr(0, lock.rfind(L'\\')))) + "\n");
+        } else {
+            err.Write("pellora-cli: cannot open " + win32::Narrow(gui::InstanceLockPath()) + " (error " +
+                      std::to_string(instance.error()) + ")\n");
+        }
         return cli::kExitError;
     }
 
@@ -119,6 +138,12 @@ int wmain(int argc, wchar_t** argv) {
     if (cli::FolderRefusesWrites(folder)) {
         err.Write(cli::FolderRefusedText(folder) + "\n");
         return cli::kExitError;
+    }
+    // Like a private key others may read: the fix is the user's, the refusal ours.
+    if (std::optional<UnsafeObject> unsafe = FindUnsafeApplicationObject(platform.files, folder)) {
+        err.Write("pellora-cli: " + UnsafeFolderText(*unsafe, folder) + "\n");
+        if (cli::ChangesTheMachine(*parsed.options))
+            return cli::kExitError;
     }
     cli::ConsoleUi ui(err, platform.clock, err.IsConsole());
     Ports ports = platform.PortsWith(ui);

@@ -21,6 +21,8 @@ public:
     static constexpr int kFigureCount = 8;
     HWND value(int index) const { return values_[index]; }
     HWND nextAutoScan() const { return nextAutoScan_; }
+    // Empty unless others may change the application folder: then what is wrong and the fix.
+    HWND folderWarning() const { return folderWarning_; }
 
 protected:
     void CreateControls() override;
@@ -34,6 +36,7 @@ private:
     HWND cmdUpdate_ = nullptr;
     HWND cmdOpenIgnore_ = nullptr;
     HWND cmdOpenQuar_ = nullptr;
+    HWND folderWarning_ = nullptr;
 };
 
 // picFrmScanPrep: the three scan modes.

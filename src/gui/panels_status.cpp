@@ -31,6 +31,8 @@ void StatusView::CreateControls() {
     cmdUpdate_ = AddButton(L"&Update", kIdCmdDBaseUpdate);
     cmdOpenIgnore_ = AddButton(L"Open &Ignore List", kIdCmdOpenIgnoreList);
     cmdOpenQuar_ = AddButton(L"Open &Quarantined List", kIdCmdOpenQuarList);
+    folderWarning_ = AddLabel("");
+    MarkBold(folderWarning_);
 }
 
 void StatusView::OnLayout(int width, int) {
@@ -63,6 +65,8 @@ void StatusView::OnLayout(int width, int) {
         }
         y += S(10);
     }
+    // A plain label wraps its words: the warning takes the lines it needs.
+    Place(folderWarning_, margin, y, width - 2 * margin, 4 * LineHeight());
 }
 
 void StatusView::Refresh(View view) {
@@ -73,6 +77,7 @@ void StatusView::Refresh(View view) {
                                               &f.noInIgnoreList, &f.noQuarantined};
     for (int i = 0; i < kFigureCount; ++i) SetTextIfChanged(values_[i], *texts[i]);
     SetTextIfChanged(nextAutoScan_, f.nextAutoScanIn);
+    SetTextIfChanged(folderWarning_, state().unsafeFolderText);
 }
 
 bool StatusView::OnCommand(int id, int) {

@@ -37,10 +37,14 @@ class FileSystemWin : public FileSystemPort {
     // identity_win.cpp
     std::optional<std::string> FinalPath(const std::string& path) override;
     std::optional<FileIdentity> Identify(const std::string& path) override;
-    bool ListFolder(const std::string& folder, std::vector<FindEntry>& out,
+    bool ListFolder(const std::string& folder,
+                    std::vector<FindEntry>& out,
                     std::optional<std::string>& finalPath) override;
     CheckedDelete DeleteFileIfSame(const std::string& path, const FileIdentity& checked) override;
     bool IsSystemProtectedFile(const std::string& path) override;
+    // advapi32's security descriptors (file_access_win.cpp).
+    std::optional<std::vector<AccessEntry>> ReadAccessList(const std::string& path) override;
+    bool SetAccessList(const std::string& path, const std::string& sddl) override;
 };
 
 // The wide path for a Win32 call: "\\?\" (or "\\?\UNC\") in front of a drive or network path

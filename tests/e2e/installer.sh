@@ -176,7 +176,14 @@ cmp -s "$work/data-before" "$work/data-after" || fail "the silent uninstall did 
 # (Without spaces: Wine would quote an argument with spaces, and /D= must stand unquoted.)
 chosen="$drive_c/Tools/Pellora2"
 chosen_win='C:\Tools\Pellora2'
-install "$setup" /S "/D=$chosen_win"
+# Whatever folder is chosen, it gets its access list (Administrators and SYSTEM full control,
+# Users read and execute, nothing inherited) before the files. Wine does not keep access lists:
+# what the installer asked the system for is read from Wine's trace of the call; -2147483644 is
+# DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION.
+WINEDEBUG=trace+advapi "$run" "$setup" /S "/D=$chosen_win" </dev/null >/dev/null 2>"$work/install-trace.log" ||
+    fail "the install to a chosen folder ended with exit code $?"
+grep -qF 'trace:advapi:SetNamedSecurityInfoW L"C:\\Tools\\Pellora2" 1 -2147483644 ' "$work/install-trace.log" ||
+    fail "the installer did not give the chosen folder a protected access list"
 while read -r file; do
     cmp -s "$stage/$file" "$chosen/$file" || fail "$file is not installed in the chosen folder"
 done < <(staged_files)

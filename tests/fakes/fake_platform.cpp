@@ -717,6 +717,47 @@ bool FakeFileSystem::IsSystemProtectedFile(const std::string& path) {
     return false;
 }
 
+std::vector<std::string> SplitCommandLine(const std::string& line) {
+    std::vector<std::string> arguments;
+    size_t at = 0;
+    while (at < line.size()) {
+        if (line[at] == ' ') {
+            ++at;
+            continue;
+        }
+        size_t end = line[at] == '"' ? line.find('"', at + 1) : line.find(' ', at);
+        if (end == std::string::npos)
+            end = line.size();
+        arguments.push_back(line[at] == '"' ? line.substr(at + 1, end - at - 1) : line.substr(at, end - at));
+        at = end + 1;
+    }
+    return arguments;
+}
+
+std::optional<std::vector<FileSystemPort::AccessEntry>> FakeFileSystem::ReadAccessList(const std::string& path) {
+    if (!Get(path))
+        return std::nullopt;
+    for (const std::string& unreadable : unreadableAccess) {
+        if (KeyOf(unreadable) == KeyOf(path))
+            return std::nullopt;
+    }
+    for (const auto& [object, entries] : accessEntries) {
+        if (KeyOf(object) == KeyOf(path))
+            return entries;
+    }
+    return std::vector<AccessEntry>{{true, "S-1-5-32-544", 0x1f01ff, false},
+                                    {true, "S-1-5-18", 0x1f01ff, false},
+                                    {true, "S-1-5-32-545", 0x1200a9, false}};
+}
+
+bool FakeFileSystem::SetAccessList(const std::string& path, const std::string& sddl) {
+    accessListsSet.emplace_back(path, sddl);
+    if (failSetAccess || !Get(path))
+        return false;
+    std::erase_if(accessEntries, [&](const auto& entry) { return KeyOf(entry.first) == KeyOf(path); });
+    return true;
+}
+
 std::optional<FileIdentity> FakeFileSystem::Identify(const std::string& input) {
     std::string path = input;
     std::replace(path.begin(), path.end(), '/', '\\');

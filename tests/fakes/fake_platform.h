@@ -84,6 +84,11 @@ class FakeFileSystem : public FileSystemPort {
     // Wine-style link (not marked) is followed to the end.
     std::optional<FileIdentity> Identify(const std::string& path) override;
     bool IsSystemProtectedFile(const std::string& path) override;
+    // An object's list is what a test gave it (accessEntries), else that of a folder installed
+    // as it should be (Administrators and SYSTEM full control, Users read and execute).
+    std::optional<std::vector<AccessEntry>> ReadAccessList(const std::string& path) override;
+    // Recorded in accessListsSet; the object's list then reads as the installer's.
+    bool SetAccessList(const std::string& path, const std::string& sddl) override;
 
     // Another name for the same object (a short name, a SUBST drive, a network share).
     void AddAlias(const std::string& alias, const std::string& target);
@@ -108,7 +113,11 @@ class FakeFileSystem : public FileSystemPort {
     std::vector<std::string> Tree(const std::string& folder) const;
     bool CopyTree(const std::string& from, const std::string& to);
 
-    bool failWrites = false;  // simulates a full disk
+    bool failWrites = false;                                          // simulates a full disk
+    std::map<std::string, std::vector<AccessEntry>> accessEntries;    // by path as written
+    std::vector<std::string> unreadableAccess;                        // paths whose list cannot be read
+    std::vector<std::pair<std::string, std::string>> accessListsSet;  // (path, sddl)
+    bool failSetAccess = false;
     // When set, answers FinalPath (a link without the reparse attribute, as under Wine);
     // otherwise every path is its own final path.
     std::function<std::optional<std::string>(const std::string&)> finalPath;
@@ -138,6 +147,9 @@ class FakeFileSystem : public FileSystemPort {
 };
 
 bool WildcardMatch(const std::string& pattern, const std::string& name);
+// The arguments of a command line as the C runtime splits them, for the quoting the core writes
+// (an argument with a blank in double quotes, no quote inside).
+std::vector<std::string> SplitCommandLine(const std::string& line);
 
 // ---- processes -----------------------------------------------------------------------------
 class FakeProcesses : public ProcessPort {

@@ -207,6 +207,10 @@ struct AppState {
     bool homePageTimerEnabled = false;  // tmrHomePageCheck
     bool autoScanTimerEnabled = false;  // tmrTimer
     UpdatePanelState update;
+    // Set at start when others may change the application folder or what Pellora trusts in it:
+    // what is wrong and how to fix it, shown on the status panel. While set, the logon task is not
+    // registered and no scan starts by itself.
+    std::string unsafeFolderText;
 };
 
 // Line `index` of a settings list, or "" when the list is shorter.

@@ -1,6 +1,7 @@
 #include "core/app/lifecycle.h"
 
 #include "core/backup/backup_pruning.h"
+#include "core/protection/folder_access.h"
 #include "core/settings/line_text.h"
 
 namespace pellora {
@@ -57,6 +58,11 @@ StartupResult Lifecycle::Form_Load() {
     Step();
 
     CheckSettings();
+    if (std::optional<UnsafeObject> unsafe = FindUnsafeApplicationObject(ports_.files, state_.appFolder)) {
+        state_.unsafeFolderText = UnsafeFolderText(*unsafe, state_.appFolder);
+        state_.lstLog.push_back(state_.unsafeFolderText);
+        ports_.ui.Changed(View::StatusFigures);
+    }
     Step();
 
     settings_.LoadFiles(kSettingsFolder, kSettingsFileName, state_.lstSettingsFile);
@@ -104,7 +110,7 @@ StartupResult Lifecycle::Form_Load() {
     SetSplash("Finished.");
     Step();
 
-    if (Line(state_.lstSettingsFile, 1) == "1") {
+    if (Line(state_.lstSettingsFile, 1) == "1" && state_.unsafeFolderText.empty()) {
         ShowPanel(ShowScanProc, Panel::ScanProc);
         state_.automaticScan = false;
         if (StartScan)

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/backup/backup_pruning.h"
+#include "core/protection/folder_access.h"
 #include "core/removal/external_commands.h"
 #include "core/scan/process_listing.h"
 
@@ -26,11 +27,20 @@ void RegistryBackup::ExportLocalMachine(const std::string& stamp) {
     ports_.ui.Changed(View::ScanProgress);
 
     const std::string& windowsDir = state_.folders.windowsDir;
-    // Without the Windows folder there is neither an editor to run nor a drive root to write to.
+    // Without the Windows folder there is no editor to run.
     if (windowsDir.size() < 3)
         return;
+    // The export holds the whole machine's settings: it is written where only administrators
+    // may read or create anything, never where another user could read it or put something of
+    // that name first.
+    std::optional<std::string> folder = RegistryExportsFolder(ports_.files, state_.appFolder);
+    if (!folder) {
+        state_.lstLog.push_back("Registry not backed up (no folder that only administrators may read for the export)");
+        ports_.ui.Changed(View::Log);
+        return;
+    }
     std::string fileName = stamp + ".reg";
-    std::string exported = SystemDriveRoot(windowsDir) + fileName;
+    std::string exported = *folder + "\\" + fileName;
     std::string command = RegeditExportCommand(windowsDir, exported, "HKEY_LOCAL_MACHINE");
     // A file left there by an earlier run must not pass for this run's export.
     (void)ports_.files.SetAttributes(exported, file_attr::kNormal);
@@ -42,7 +52,7 @@ void RegistryBackup::ExportLocalMachine(const std::string& stamp) {
         run = ShellAndWait(ports_.processes, command, kHiddenWindow, kRegeditBackupWaitMs);
     }
     if (run == ShellRun::Ended) {
-        // Half an export is no backup, and it would fill the drive root run after run.
+        // Half an export is no backup, and it would fill the folder run after run.
         (void)ports_.files.DeleteFile(exported);
         state_.lstLog.push_back("Registry not backed up (the registry editor did not end in time and was ended)");
         ports_.ui.Changed(View::Log);
@@ -59,8 +69,13 @@ void RegistryBackup::ExportLocalMachine(const std::string& stamp) {
     ports_.ui.Changed(View::Log);
 
     // A plain rename rather than the shell's move: the shell would show its own progress and
-    // error windows, which must not stop an unattended (automatic) scan.
-    (void)ports_.files.MoveFile(exported, state_.appFolder + kRegistryBackupsFolder + fileName);
+    // error windows, which must not stop an unattended (automatic) scan. The rename keeps the
+    // export's own list; the backups folder gets the administrators-only list as well, so that
+    // handing the application folder's list down again (a new installation) does not open the
+    // backups to every user.
+    const std::string backups = state_.appFolder + kRegistryBackupsFolder;
+    (void)ports_.files.SetAccessList(backups.substr(0, backups.size() - 1), kAdministratorsOnlyAccess);
+    (void)ports_.files.MoveFile(exported, backups + fileName);
     ports_.ui.Yield();
 }
 

@@ -1,6 +1,7 @@
 // The registry backup before a scan (ListRegBackups). When Settings.stg line 5 is "1", the
 // local-machine hive is exported with the system's registry editor into a stamped ".reg" file in
-// the root of the system drive, then moved into "Registry Backups". Whether or not it exported,
+// the application folder's "Registry Exports" (which only administrators may read), then moved
+// into "Registry Backups". Whether or not it exported,
 // the backup folder is pruned to the configured count and the running processes are listed for
 // the scan.
 #pragma once

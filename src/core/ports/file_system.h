@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/util/sha256.h"
 #include "core/ports/presence.h"
+#include "core/util/sha256.h"
 
 namespace pellora {
 
@@ -35,7 +35,7 @@ struct FindEntry {
 
 // One open file being written. Destroying it closes the file.
 class FileWriter {
-public:
+  public:
     virtual ~FileWriter() = default;
     [[nodiscard]] virtual bool Write(std::string_view bytes) = 0;
     // Writes what the system still buffers through to the disk.
@@ -157,6 +157,31 @@ class FileSystemPort {
     // True when the system's file protection guards the file.
     virtual bool IsSystemProtectedFile(const std::string& path) {
         (void)path;
+        return false;
+    }
+
+    // One entry of an object's access list: allowed or denied, the trustee's SID in string form
+    // ("S-1-1-0"), the rights it names, and whether it is only handed down to what is created
+    // below (inherit-only) rather than applying to the object itself.
+    struct AccessEntry {
+        bool allow = true;
+        std::string sid;
+        uint32_t rights = 0;
+        bool inheritOnly = false;
+    };
+    // The entries of the object's access list, in their order. An object without any list
+    // (which lets everyone do everything) is reported as one entry allowing Everyone all rights.
+    // Nothing when the list cannot be read.
+    virtual std::optional<std::vector<AccessEntry>> ReadAccessList(const std::string& path) {
+        (void)path;
+        return std::nullopt;
+    }
+    // Replaces the object's access list by `sddl` (a list in the system's security descriptor
+    // string form, "D:P(...)"), cut from what its parent hands down when the string is marked
+    // protected, and hands what the entries let be inherited to everything below.
+    virtual bool SetAccessList(const std::string& path, const std::string& sddl) {
+        (void)path;
+        (void)sddl;
         return false;
     }
 };

@@ -86,6 +86,9 @@ void AutoScanCountdown::IntervalReached() {
         startMs_ = now;
     if (state_.busy || (hooks.runUnderWay && hooks.runUnderWay()))
         return;
+    // It would run, and remove, with what others may have put in the application folder.
+    if (!state_.unsafeFolderText.empty())
+        return;
     if (hooks.showScanProc)
         hooks.showScanProc();
     state_.automaticScan = true;

@@ -1,5 +1,6 @@
 #include "core/quarantine/quarantine_store.h"
 
+#include "core/protection/folder_access.h"
 #include "core/quarantine/copy_folder.h"
 #include "core/util/text.h"
 
@@ -10,7 +11,10 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 }  // namespace
 
 std::string QuarantineStore::TempExportFile() const {
-    return state_.folders.windowsDir.substr(0, 3) + "Temp.reg";
+    // A key's export may hold what only administrators may read, and a name in a folder that
+    // others may write could be taken or linked elsewhere before the registry editor writes it.
+    std::optional<std::string> folder = RegistryExportsFolder(files_, state_.appFolder);
+    return folder ? *folder + "\\Temp.reg" : "";
 }
 
 bool QuarantineStore::EnsureCurrentPackage() {

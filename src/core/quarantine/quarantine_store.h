@@ -28,8 +28,9 @@ class QuarantineStore {
     std::string PackageFolder(const std::string& packageName) const { return RootFolder() + "\\" + packageName; }
     // The package of the current scan stamp.
     std::string CurrentPackageFolder() const { return PackageFolder(state_.scanStamp); }
-    // "Temp.reg" in the root folder of the Windows drive, through which keys go to and from the
-    // registry editor.
+    // "Temp.reg" in the application folder's registry exports folder (created for administrators
+    // only), through which keys go to and from the registry editor; "" when that folder cannot
+    // be made.
     std::string TempExportFile() const;
 
     // Creates the current package folder when it is missing. False when there is no scan stamp

@@ -128,6 +128,8 @@ bool Quarantine::StoreFile(const std::string& source, const std::string& payload
 
 bool Quarantine::StoreKey(const std::string& keyPath, const std::string& payload) {
     std::string temp = store_.TempExportFile();
+    if (temp.empty())
+        return false;
     // An export left from an earlier run would otherwise pass for this key's export.
     RemoveStoreFile(temp);
     if (ports_.files.GetAttributes(temp))

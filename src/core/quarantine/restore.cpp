@@ -216,6 +216,8 @@ bool Quarantine::WriteBackKey(const std::string& payload, const std::string& key
     if (!IsFile(payload))
         return false;
     std::string temp = store_.TempExportFile();
+    if (temp.empty())
+        return false;
     RemoveStoreFile(temp);
     if (ports_.files.GetAttributes(temp))
         return false;

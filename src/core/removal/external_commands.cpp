@@ -36,10 +36,6 @@ std::string QuoteArgument(const std::string& argument) {
     return quoted;
 }
 
-std::string SystemDriveRoot(const std::string& windowsDir) {
-    return windowsDir.substr(0, 3);
-}
-
 namespace {
 std::string Regedit(const std::string& windowsDir) {
     return QuoteArgument(windowsDir + "\\regedit.exe");

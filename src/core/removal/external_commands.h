@@ -40,9 +40,6 @@ inline constexpr uint32_t kRegeditBackupWaitMs = 900'000;
 // with the backslash and quote escapes the C runtime's argument parser expects.
 std::string QuoteArgument(const std::string& argument);
 
-// The root folder of the system drive: the first three characters of the Windows folder path.
-std::string SystemDriveRoot(const std::string& windowsDir);
-
 // windowsDir\regedit.exe /e <file> <key>: exports `keyPath` (root name first) and everything
 // below it into `file`; no file is written when the key does not exist.
 std::string RegeditExportCommand(const std::string& windowsDir, const std::string& file, const std::string& keyPath);

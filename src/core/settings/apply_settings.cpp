@@ -22,7 +22,11 @@ void SettingsApplier::SetStartWithWindows(bool checked) {
     // The Run key does not start a program that needs elevation; the task does. A failure shows
     // in the box below.
     if (logonTask) {
-        if (checked) {
+        // A task with the highest rights must not start a program that others may replace.
+        if (checked && !state_.unsafeFolderText.empty()) {
+            state_.lstLog.push_back("Logon task not registered: " + state_.unsafeFolderText);
+            ui_.Changed(View::Log);
+        } else if (checked) {
             (void)logonTask->Register(system_.ExecutablePath());
         } else {
             logonTask->Remove();

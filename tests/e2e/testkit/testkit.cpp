@@ -7,6 +7,7 @@
 //                            writes NEW as the string NAME of HKEY_CURRENT_USER\KEY, then waits until
 //                            it reads OLD again and prints the milliseconds that took (exit 1: never)
 //   shortcut LNK FIELD       prints the shortcut's target or icon (FIELD: target|icon) on standard output
+//   hold-mutex NAME MS       creates the named mutex, prints "held" and keeps it for MS milliseconds
 #include <windows.h>
 #include <shlobj.h>
 
@@ -92,6 +93,15 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::wstring command = argv[1];
     if (command == L"shortcut") return PrintShortcut(argv[2], argv[3]);
+    if (command == L"hold-mutex") {
+        HANDLE mutex = CreateMutexW(nullptr, TRUE, argv[2]);
+        if (!mutex) return 1;
+        std::printf("held\n");
+        std::fflush(stdout);
+        Sleep(std::wcstoul(argv[3], nullptr, 10));
+        CloseHandle(mutex);
+        return 0;
+    }
     const wchar_t* title = argv[2];
     if (command == L"wait-window") return WaitForWindow(title, std::wcstoul(argv[3], nullptr, 10)) ? 0 : 1;
     if (command == L"close") {

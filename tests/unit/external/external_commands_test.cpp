@@ -28,8 +28,6 @@ TEST(RegistryEditorCommands, KeepTheClassicLinesWhenNothingHasBlanks) {
     EXPECT_EQ(RegeditExportCommand("C:\\WINDOWS", "C:\\Temp.reg", "HKEY_LOCAL_MACHINE\\Software\\Example"),
               "C:\\WINDOWS\\regedit.exe /e C:\\Temp.reg HKEY_LOCAL_MACHINE\\Software\\Example");
     EXPECT_EQ(RegeditImportCommand("C:\\WINDOWS", "C:\\Temp.reg"), "C:\\WINDOWS\\regedit.exe /c /s C:\\Temp.reg");
-    EXPECT_EQ(SystemDriveRoot("D:\\WINNT"), "D:\\");
-    EXPECT_EQ(SystemDriveRoot("C:"), "C:");
 }
 
 TEST(RegistryEditorCommands, QuoteEachArgumentWithABlank) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/backup/backup_pruning.h"
+#include "core/protection/folder_access.h"
 #include "core/removal/external_commands.h"
 #include "fakes/fake_platform.h"
 
@@ -10,7 +11,9 @@ namespace pellora {
 namespace {
 
 constexpr const char* kBackups = "C:\\Pellora\\Registry Backups";
-constexpr const char* kExportCommand = "C:\\WINDOWS\\regedit.exe /e C:\\6-12-2026-9-5-7.reg HKEY_LOCAL_MACHINE";
+constexpr const char* kExport = "C:\\Pellora\\Registry Exports\\6-12-2026-9-5-7.reg";
+constexpr const char* kExportCommand =
+    "C:\\WINDOWS\\regedit.exe /e \"C:\\Pellora\\Registry Exports\\6-12-2026-9-5-7.reg\" HKEY_LOCAL_MACHINE";
 
 class RegistryBackupTest : public ::testing::Test {
   protected:
@@ -25,7 +28,7 @@ class RegistryBackupTest : public ::testing::Test {
         // The editor writes its export where the command line says.
         platform.processes.onRun = [this](const std::string& command) {
             if (command == kExportCommand)
-                platform.files.AddFile("C:\\6-12-2026-9-5-7.reg", "REGEDIT4");
+                platform.files.AddFile(kExport, "REGEDIT4");
             return true;
         };
     }
@@ -50,11 +53,36 @@ TEST_F(RegistryBackupTest, ExportsTheLocalMachineHiveAndMovesItIntoTheBackupFold
     EXPECT_EQ(platform.processes.commands, std::vector<std::string>{kExportCommand});
     EXPECT_EQ(state.currentOperation, "Backing up Registry...");
     EXPECT_EQ(state.lstLog, (std::vector<std::string>{"", "Registry backed up on 06/12/2026  09:05:07"}));
-    EXPECT_FALSE(platform.files.Exists("C:\\6-12-2026-9-5-7.reg"));
+    EXPECT_FALSE(platform.files.Exists(kExport));
     EXPECT_EQ(platform.files.Content(std::string(kBackups) + "\\6-12-2026-9-5-7.reg"), "REGEDIT4");
     EXPECT_EQ(state.lstRegistryBackups, std::vector<std::string>{"6-12-2026-9-5-7.reg"});
     ASSERT_EQ(state.lstProcesses.size(), 2u);
     EXPECT_EQ(state.counters.runningProcesses, 2);
+}
+
+TEST_F(RegistryBackupTest, TheExportGoesThroughAFolderOnlyAdministratorsMayReadNeverTheDriveRoot) {
+    backup.ListRegBackups();
+    using Set = std::pair<std::string, std::string>;
+    EXPECT_EQ(platform.files.accessListsSet,
+              (std::vector<Set>{{"C:\\Pellora\\Registry Exports", kAdministratorsOnlyAccess},
+                                {"C:\\Pellora\\Registry Backups", kAdministratorsOnlyAccess}}));
+    EXPECT_TRUE(platform.files.IsFolder("C:\\Pellora\\Registry Exports"));
+    EXPECT_FALSE(platform.files.Exists("C:\\6-12-2026-9-5-7.reg"));
+
+    // A folder whose list cannot be set, or a link in its place, gets no export at all.
+    for (bool link : {false, true}) {
+        platform.processes.commands.clear();
+        platform.files.failSetAccess = !link;
+        if (link) {
+            platform.files.AddFolderLink("C:\\Pellora\\Registry Exports");
+        }
+        state.lstLog.clear();
+        backup.ListRegBackups();
+        EXPECT_TRUE(platform.processes.commands.empty());
+        EXPECT_EQ(state.lstLog,
+                  std::vector<std::string>{
+                      "Registry not backed up (no folder that only administrators may read for the export)"});
+    }
 }
 
 TEST_F(RegistryBackupTest, SettingOffMeansNoExportAndNoLogLineButPruningAndListingStillHappen) {
@@ -90,16 +118,16 @@ TEST_F(RegistryBackupTest, AnEditorEndedAtItsBoundLeavesNoHalfBackupAndIsNotStar
     platform.processes.neverEnding = {"regedit.exe"};
     backup.ListRegBackups();
     EXPECT_EQ(platform.processes.waitBounds, std::vector<uint32_t>{kRegeditBackupWaitMs});
-    EXPECT_FALSE(platform.files.Exists("C:\\6-12-2026-9-5-7.reg"));
+    EXPECT_FALSE(platform.files.Exists(kExport));
     EXPECT_TRUE(state.lstRegistryBackups.empty());
-    EXPECT_EQ(state.lstLog,
-              std::vector<std::string>{"Registry not backed up (the registry editor did not end in time and was ended)"});
+    EXPECT_EQ(state.lstLog, std::vector<std::string>{
+                                "Registry not backed up (the registry editor did not end in time and was ended)"});
 }
 
 TEST_F(RegistryBackupTest, AnEditorThatWritesNothingLeavesNoLogLine) {
     platform.processes.onRun = [](const std::string&) { return true; };
     // Left over from an earlier run whose move failed: not this run's export.
-    platform.files.AddFile("C:\\6-12-2026-9-5-7.reg", "stale", file_attr::kReadOnly);
+    platform.files.AddFile(kExport, "stale", file_attr::kReadOnly);
     backup.ListRegBackups();
     EXPECT_EQ(platform.processes.commands.size(), 1u);
     EXPECT_TRUE(state.lstLog.empty());
@@ -109,9 +137,9 @@ TEST_F(RegistryBackupTest, AnEditorThatWritesNothingLeavesNoLogLine) {
 TEST_F(RegistryBackupTest, QuotesAWindowsFolderWithABlankAndSkipsTheExportWithoutOne) {
     state.folders.windowsDir = "C:\\My Windows";
     backup.ListRegBackups();
-    EXPECT_EQ(
-        platform.processes.commands,
-        std::vector<std::string>{"\"C:\\My Windows\\regedit.exe\" /e C:\\6-12-2026-9-5-7.reg HKEY_LOCAL_MACHINE"});
+    EXPECT_EQ(platform.processes.commands,
+              std::vector<std::string>{"\"C:\\My Windows\\regedit.exe\" /e \"C:\\Pellora\\Registry "
+                                       "Exports\\6-12-2026-9-5-7.reg\" HKEY_LOCAL_MACHINE"});
 
     platform.processes.commands.clear();
     state.folders.windowsDir = "";

@@ -140,6 +140,27 @@ TEST_F(LifecycleTest, StartUpRunsItsStepsInOrder) {
     EXPECT_EQ(state.panel, Panel::ScanProc);
 }
 
+TEST_F(LifecycleTest, AnApplicationFolderOthersMayChangeIsReportedAndStartsNoScan) {
+    AddDatabase({"v1"});
+    fake.files.AddFile(kApp + "\\Settings\\Settings.stg",
+                       "0\r\n1\r\n0\r\n1\r\n0\r\n0\r\nabout:blank\r\nx\r\n30\r\n0\r\n10");
+    fake.files.AddFile(kApp + "\\Pellora.exe", "MZ");
+    // What Wine reports for a folder of mode 777.
+    fake.files.accessEntries[kApp + "\\Pellora.exe"] = {{true, "S-1-1-0", 0x1f01ff, false}};
+    EXPECT_EQ(lifecycle.Form_Load(), StartupResult::ShowMainWindow);
+    EXPECT_EQ(state.unsafeFolderText.rfind("Everyone may change C:\\Pellora\\Pellora.exe, so anyone", 0), 0u);
+    EXPECT_TRUE(std::find(state.lstLog.begin(), state.lstLog.end(), state.unsafeFolderText) != state.lstLog.end());
+    EXPECT_TRUE(std::find(trace.begin(), trace.end(), "scan") == trace.end());
+
+    // The same start with the folder as the installer leaves it scans.
+    fake.files.accessEntries.clear();
+    state.unsafeFolderText.clear();
+    trace.clear();
+    EXPECT_EQ(lifecycle.Form_Load(), StartupResult::ShowMainWindow);
+    EXPECT_EQ(state.unsafeFolderText, "");
+    EXPECT_EQ(trace.back(), "scan");
+}
+
 TEST_F(LifecycleTest, WithoutScanAtStartTheStatusPanelIsShownAndNoScanRuns) {
     AddDatabase({"v1"});
     lifecycle.CheckSettings();

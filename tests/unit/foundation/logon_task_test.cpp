@@ -48,6 +48,18 @@ class LogonTaskTest : public ::testing::Test {
     FakeLogonTask task;
 };
 
+TEST_F(LogonTaskTest, NoTaskIsRegisteredForAProgramOthersMayReplace) {
+    state.unsafeFolderText = "Everyone may change C:\\Pellora\\Pellora.exe, ...";
+    applier.SetStartWithWindows(true);
+    EXPECT_EQ(task.registrations, 0);
+    EXPECT_FALSE(task.path);
+    EXPECT_EQ(state.lstLog, std::vector<std::string>{"Logon task not registered: " + state.unsafeFolderText});
+    // Taking the box off still removes a task that is there.
+    task.path = "C:\\Pellora\\Pellora.exe";
+    applier.SetStartWithWindows(false);
+    EXPECT_FALSE(task.path);
+}
+
 TEST_F(LogonTaskTest, BoxRegistersAndRemovesTheTaskWithTheRunValue) {
     applier.SetStartWithWindows(true);
     EXPECT_EQ(task.path, fake.system.ExecutablePath());

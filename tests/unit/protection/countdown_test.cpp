@@ -93,6 +93,16 @@ TEST_F(CountdownTest, IntervalOneStartsTheAutomaticScanAtTheSixtiethSecond) {
     EXPECT_EQ(countdown.seconds(), 0);
 }
 
+TEST_F(CountdownTest, NoAutomaticScanWhileOthersMayChangeTheApplicationFolder) {
+    state.unsafeFolderText = "Everyone may change C:\\Pellora, ...";
+    RunTimer(180000);
+    EXPECT_TRUE(events.empty());
+    EXPECT_FALSE(state.automaticScan);
+    state.unsafeFolderText.clear();
+    RunTimer(60000);
+    EXPECT_EQ(events, (Lines{"show scan panel", "automatic scan"}));
+}
+
 TEST_F(CountdownTest, IntervalZeroSwitchesTheProtectionOffAtTheNextSecondAndSavesIt) {
     SetInterval("0");
     RunTimer(900);

@@ -42,16 +42,12 @@ class QuarantineTest : public ::testing::Test {
     bool FakeRegedit(const std::string& line) {
         if (failRegedit)
             return false;
-        const std::string exportSwitch = "\\regedit.exe /e ";
-        const std::string importSwitch = "\\regedit.exe /c /s ";
-        if (size_t at = line.find(exportSwitch); at != std::string::npos) {
-            std::string rest = line.substr(at + exportSwitch.size());
-            std::string file = rest.substr(0, rest.find(' '));
-            std::string key = rest.substr(rest.find(' ') + 1);
-            if (p.registry.HasKey(key))
-                p.files.AddFile(file, "[" + key + "]");
-        } else if (size_t at2 = line.find(importSwitch); at2 != std::string::npos && !ignoreImports) {
-            std::string content = p.files.Content(line.substr(at2 + importSwitch.size()));
+        std::vector<std::string> arguments = fakes::SplitCommandLine(line);
+        if (arguments.size() == 4 && arguments[1] == "/e") {
+            if (p.registry.HasKey(arguments[3]))
+                p.files.AddFile(arguments[2], "[" + arguments[3] + "]");
+        } else if (arguments.size() == 4 && arguments[1] == "/c" && !ignoreImports) {
+            std::string content = p.files.Content(arguments[3]);
             if (content.size() > 2)
                 p.registry.AddKey(content.substr(1, content.size() - 2));
         }

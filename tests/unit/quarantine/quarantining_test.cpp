@@ -26,12 +26,14 @@ TEST_F(QuarantineTest, EveryKindIsStoredWithItsRecordLogLineAndCount) {
     EXPECT_EQ(p.files.Content(InPackage("10002\\Bad\\sub\\b.dll")), "MZ-b");
     EXPECT_EQ(p.files.Content(InPackage("10003.qnf")), "RegKey|10003.qit|HKEY_LOCAL_MACHINE\\Software\\Bad");
     EXPECT_EQ(p.files.Content(InPackage("10003.qit")), "[HKEY_LOCAL_MACHINE\\Software\\Bad]");
-    EXPECT_FALSE(p.files.Exists("C:\\Temp.reg"));
+    EXPECT_FALSE(p.files.Exists("C:\\Pellora\\Registry Exports\\Temp.reg"));
     EXPECT_EQ(p.files.Content(InPackage("10004.qnf")),
               "regval|10004.qit|HKEY_CURRENT_USER\\Software\\Example,Run,Extra");
     EXPECT_EQ(p.files.Content(InPackage("10004.qit")), "String|C:\\a|b");
     EXPECT_FALSE(p.files.Exists(InPackage("10005.qnf")));
-    EXPECT_EQ(p.processes.commands.at(0), "C:\\WINDOWS\\regedit.exe /e C:\\Temp.reg HKEY_LOCAL_MACHINE\\Software\\Bad");
+    EXPECT_EQ(
+        p.processes.commands.at(0),
+        "C:\\WINDOWS\\regedit.exe /e \"C:\\Pellora\\Registry Exports\\Temp.reg\" HKEY_LOCAL_MACHINE\\Software\\Bad");
 
     // Nothing was touched at the source.
     EXPECT_TRUE(p.files.Exists("C:\\Bad\\a.exe"));
@@ -57,12 +59,12 @@ TEST_F(QuarantineTest, RowsThatCannotBeStoredAreNeitherRecordedNorCounted) {
     AddRow("regkey", "HKEY_LOCAL_MACHINE\\Software\\Hangs");         // half exported, editor ended
     p.registry.AddKey("HKEY_LOCAL_MACHINE\\Software\\Hangs");
     p.processes.neverEnding = {"Software\\Hangs"};
-    p.files.AddFile("C:\\Temp.reg", "stale export of another key");
+    p.files.AddFile("C:\\Pellora\\Registry Exports\\Temp.reg", "stale export of another key");
 
     quarantine.cmdQuarantineSelected();
 
     EXPECT_TRUE(p.files.Tree(kPackage).empty());
-    EXPECT_FALSE(p.files.Exists("C:\\Temp.reg"));
+    EXPECT_FALSE(p.files.Exists("C:\\Pellora\\Registry Exports\\Temp.reg"));
     EXPECT_EQ(state.lstLog.size(), 2u);
     EXPECT_EQ(p.ui.messages.at(0).text, "0 items quarantined successfully.");
 }

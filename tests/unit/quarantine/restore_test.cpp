@@ -36,7 +36,7 @@ TEST_F(QuarantineTest, AFailedWriteBackKeepsRecordAndPayload) {
     EXPECT_EQ(p.files.Tree(kPackage), before);
     ASSERT_EQ(state.lstQuarantinedList.size(), 1u);
     EXPECT_EQ(state.lstQuarantinedList[0].itemCount, "4");
-    EXPECT_FALSE(p.files.Exists("C:\\Temp.reg"));
+    EXPECT_FALSE(p.files.Exists("C:\\Pellora\\Registry Exports\\Temp.reg"));
 }
 
 TEST_F(QuarantineTest, AnImportEndedAtItsBoundIsNoRestore) {
@@ -53,7 +53,7 @@ TEST_F(QuarantineTest, AnImportEndedAtItsBoundIsNoRestore) {
 
     EXPECT_EQ(p.files.Tree(kPackage), before);
     EXPECT_EQ(p.processes.waitBounds.back(), kRegeditKeyWaitMs);
-    EXPECT_FALSE(p.files.Exists("C:\\Temp.reg"));
+    EXPECT_FALSE(p.files.Exists("C:\\Pellora\\Registry Exports\\Temp.reg"));
 }
 
 TEST_F(QuarantineTest, OldLayoutFolderCopyListsViewsAndRestores) {

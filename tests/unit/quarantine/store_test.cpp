@@ -137,7 +137,7 @@ TEST_F(QuarantineTest, LinesAreWrittenAndReadByteExact) {
     EXPECT_FALSE(store.LoadLineFromFile("6-12-2026-9-5-7\\10009.qit", back));
     EXPECT_EQ(back, cyrillic);
     EXPECT_FALSE(p.files.Exists(InPackage("10009.qit")));
-    EXPECT_EQ(store.TempExportFile(), "C:\\Temp.reg");
+    EXPECT_EQ(store.TempExportFile(), "C:\\Pellora\\Registry Exports\\Temp.reg");
 }
 
 }  // namespace

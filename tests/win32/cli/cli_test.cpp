@@ -94,15 +94,12 @@ class CliTest : public ::testing::Test {
 
     // Exports write the key's name into the file; imports create the key named in it.
     bool FakeRegedit(const std::string& line) {
-        const std::string exportSwitch = "\\regedit.exe /e ";
-        const std::string importSwitch = "\\regedit.exe /c /s ";
-        if (size_t at = line.find(exportSwitch); at != std::string::npos) {
-            std::string rest = line.substr(at + exportSwitch.size());
-            std::string key = rest.substr(rest.find(' ') + 1);
-            if (fp.registry.HasKey(key))
-                fp.files.AddFile(rest.substr(0, rest.find(' ')), "[" + key + "]");
-        } else if (size_t at = line.find(importSwitch); at != std::string::npos) {
-            std::string content = fp.files.Content(line.substr(at + importSwitch.size()));
+        std::vector<std::string> arguments = fakes::SplitCommandLine(line);
+        if (arguments.size() == 4 && arguments[1] == "/e") {
+            if (fp.registry.HasKey(arguments[3]))
+                fp.files.AddFile(arguments[2], "[" + arguments[3] + "]");
+        } else if (arguments.size() == 4 && arguments[1] == "/c") {
+            std::string content = fp.files.Content(arguments[3]);
             if (content.size() > 2)
                 fp.registry.AddKey(content.substr(1, content.size() - 2));
         }

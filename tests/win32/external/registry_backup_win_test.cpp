@@ -46,7 +46,10 @@ class RegistryBackupWinTest : public ::testing::Test {
 TEST_F(RegistryBackupWinTest, ExportsTheHiveLogsItAndKeepsTheNewestBackups) {
     backup.ListRegBackups();
     std::string root = state.folders.windowsDir.substr(0, 3);
-    EXPECT_FALSE(FileExists(root + stampFile));  // moved away from the drive root
+    EXPECT_FALSE(FileExists(root + stampFile));  // never written to the drive root
+    // Written where only administrators may read, and moved from there.
+    EXPECT_TRUE(FileExists(scratch / "Registry Exports"));
+    EXPECT_FALSE(FileExists(scratch / "Registry Exports" + "\\" + stampFile));
     std::optional<std::string> exported = files.ReadFile(backups + "\\" + stampFile);
     ASSERT_TRUE(exported.has_value());
     EXPECT_GT(exported->size(), 1000u);

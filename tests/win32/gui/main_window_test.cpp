@@ -169,23 +169,38 @@ TEST_F(MainWindowTest, ExitIsRefusedWhileTheUnloadSaysSo) {
     EXPECT_FALSE(window.trayIconAdded());
 }
 
-// A copy running in another session (a scheduled console run) holds the guard in the machine-wide
-// namespace; the window started in a user's session must see it.
-TEST(SingleInstanceTest, ACopyInAnotherSessionIsSeen) {
-    HANDLE other = CreateMutexW(nullptr, FALSE, L"Global\\Pellora.DozevurEzavuri.Instance");
-    ASSERT_NE(other, nullptr);
+std::wstring TestLockPath() {
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    return std::wstring(temp) + L"pellora-lock-" + std::to_wstring(GetCurrentProcessId()) + L".lock";
+}
+
+// Any process may create a mutex of a given name first: holding the names the guard once had
+// stops nothing. The lock file is what a second copy finds taken.
+TEST(SingleInstanceTest, TheLockFileIsTheGuardAndTheOldMutexNamesStopNothing) {
+    HANDLE global = CreateMutexW(nullptr, TRUE, L"Global\\Pellora.DozevurEzavuri.Instance");
+    HANDLE local = CreateMutexW(nullptr, TRUE, L"Local\\Pellora.DozevurEzavuri.Instance");
+    ASSERT_NE(global, nullptr);
+    ASSERT_NE(local, nullptr);
+    const std::wstring path = TestLockPath();
     {
-        SingleInstance guard;
-        EXPECT_TRUE(guard.anotherRunning());
+        SingleInstance first(path);
+        EXPECT_FALSE(first.anotherRunning());
+        SingleInstance second(path);
+        EXPECT_TRUE(second.anotherRunning());
+        EXPECT_EQ(second.error(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     }
-    CloseHandle(other);
-    SingleInstance alone;
-    EXPECT_FALSE(alone.anotherRunning());
+    CloseHandle(global);
+    CloseHandle(local);
+    // Nothing is left behind, and the next copy takes the lock.
+    EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    SingleInstance again(path);
+    EXPECT_FALSE(again.anotherRunning());
 }
 
 TEST_F(MainWindowTest, SecondInstanceIsDetectedAndAddsNoIcon) {
-    SingleInstance first(L"Local\\Pellora.Test.Instance");
-    SingleInstance second(L"Local\\Pellora.Test.Instance");
+    SingleInstance first(TestLockPath());
+    SingleInstance second(TestLockPath());
     EXPECT_FALSE(first.anotherRunning());
     EXPECT_TRUE(second.anotherRunning());
     window.AddToSystemTray(second.anotherRunning());
@@ -452,6 +467,25 @@ TEST_F(MainWindowTest, StartUpWithTheDatabaseShowsTheStatusPanelAndAddsTheIcon) 
     EXPECT_EQ(TextOf(status->value(3)), L"{never}");
     EXPECT_EQ(TextOf(status->value(4)), L" 0");
     EXPECT_EQ(TextOf(status->value(1)), L"1.0.0");
+    EXPECT_EQ(TextOf(status->folderWarning()), L"");
+}
+
+TEST_F(MainWindowTest, AnApplicationFolderOthersMayChangeIsShownOnTheStatusPanelAndStartsNoScan) {
+    fake.files.AddFile("C:\\Pellora\\DataBase.ref", "");
+    fake.files.AddFile("C:\\Pellora\\Settings\\Settings.stg",
+                       "0\r\n1\r\n0\r\n1\r\n0\r\n0\r\nabout:blank\r\nx\r\n30\r\n0\r\n10");
+    fake.files.accessEntries["C:\\Pellora"] = {{true, "S-1-5-11", 0x1301bf, false}};
+    EXPECT_TRUE(StartUp(app, window, false));
+    Settle();
+    EXPECT_TRUE(IsShown(Panel::Status));
+    auto* status = static_cast<StatusView*>(window.panel(Panel::Status));
+    const std::wstring shown = TextOf(status->folderWarning());
+    EXPECT_EQ(shown.rfind(L"Authenticated Users may change C:\\Pellora, so anyone could replace", 0), 0u)
+        << shown.size();
+    RECT box{};
+    GetWindowRect(status->folderWarning(), &box);
+    EXPECT_GT(box.bottom - box.top, 0);
+    Screenshot("status-unsafe-folder");
 }
 
 }  // namespace

@@ -246,7 +246,11 @@ TEST_F(QuarantineWinTest, EveryKindGoesIntoQuarantineAndComesBackExactly) {
     EXPECT_EQ(files.ReadFile(Package() + "\\10000.qit"), binary);
     EXPECT_EQ(files.ReadFile(Package() + "\\10006.qit"), "String|C:\\a|b \xE9t\xE9");
     EXPECT_EQ(files.ReadFile(Package() + "\\10009.qit"), "DWORD|-2");
+    // The key went to the registry editor and back through the application folder's exports
+    // folder (a path with blanks), never the drive root.
     EXPECT_FALSE(Exists(state.folders.windowsDir.substr(0, 3) + "Temp.reg"));
+    EXPECT_TRUE(Exists(base + "\\App\\Registry Exports"));
+    EXPECT_FALSE(Exists(base + "\\App\\Registry Exports\\Temp.reg"));
 
     // The removal run's part: every object goes.
     RemoveTree(base + "\\Victims\\bad tool.exe");

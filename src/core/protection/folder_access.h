@@ -1,0 +1,73 @@
+// Who may change the application folder. Pellora runs elevated and trusts what lies in its own
+// folder: its programs (the logon task starts Pellora.exe with the highest rights), the signing
+// keys in Keys, the database, the quarantine packages. A folder that standard users may write
+// hands them all of that, so the installer gives the folder an access list of its own, and every
+// start checks that the folder and those objects still let no broad group of users write them.
+// The lists are kept here in the system's security descriptor string form and applied through
+// FileSystemPort::SetAccessList; the check reads them back through ReadAccessList.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/ports/file_system.h"
+
+namespace pellora {
+
+// Administrators and SYSTEM full control, Users read and execute, nothing inherited from the
+// parent; each entry is handed down to every folder and file below.
+inline constexpr const char* kApplicationFolderAccess = "D:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
+// Administrators and SYSTEM only: the folder where registry exports are written before they are
+// moved to their place (they hold the whole machine's settings).
+inline constexpr const char* kAdministratorsOnlyAccess = "D:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
+// Below the application folder.
+inline constexpr const char* kRegistryExportsFolder = "Registry Exports";
+
+// Rights that let a trustee change an object or what it holds: write or append data (for a
+// folder: add a file or a folder), delete it or what it holds, change its access list or owner,
+// and the generic write and all rights.
+inline constexpr uint32_t kChangingRights =
+    0x0002u | 0x0004u | 0x0040u | 0x00010000u | 0x00040000u | 0x00080000u | 0x10000000u | 0x40000000u;
+
+// The broad groups whose write access makes an object unsafe, as (SID, name).
+struct BroadGroup {
+    const char* sid;
+    const char* name;
+};
+inline constexpr BroadGroup kBroadGroups[] = {
+    {"S-1-1-0", "Everyone"},
+    {"S-1-5-32-545", "Users"},
+    {"S-1-5-11", "Authenticated Users"},
+    {"S-1-5-4", "Interactive"},
+};
+
+// The name of the first broad group that `entries` let change the object, taking the entries
+// in their order (a deny entry before an allow entry takes those rights away; a deny for
+// Everyone applies to every group). Nothing when none may.
+std::optional<std::string> BroadGroupThatMayChange(const std::vector<FileSystemPort::AccessEntry>& entries);
+
+// An object of the application folder that others may change.
+struct UnsafeObject {
+    std::string path;
+    std::string group;  // the group that may write it; "" when its access list could not be read
+};
+
+// Checks the folder itself, Pellora.exe, pellora-cli.exe, Keys and each file in it, DataBase.ref,
+// DataBase.bak and Quarantine (the ones that are there) and answers the first that a broad group
+// may change, or whose list cannot be read. Nothing when all are safe.
+std::optional<UnsafeObject> FindUnsafeApplicationObject(FileSystemPort& files, const std::string& appFolder);
+
+// One line saying what is wrong and how to put it right.
+std::string UnsafeFolderText(const UnsafeObject& object, const std::string& appFolder);
+
+// Gives the application folder (and what is below it) kApplicationFolderAccess.
+[[nodiscard]] bool SecureApplicationFolder(FileSystemPort& files, const std::string& appFolder);
+
+// The folder for registry exports below the application folder, created when missing and given
+// kAdministratorsOnlyAccess every time (a folder someone else made first must not keep theirs).
+// Nothing when it cannot be made so.
+std::optional<std::string> RegistryExportsFolder(FileSystemPort& files, const std::string& appFolder);
+
+}  // namespace pellora
