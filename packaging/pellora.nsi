@@ -152,6 +152,13 @@ Section "Pellora" SecMain
         Quit
     ${EndIf}
 
+    ; A database signature with no database beside it (left by an uninstallation before this
+    ; version deleted it) would refuse the release's database at its first load: it goes.
+    ${IfNot} ${FileExists} "$INSTDIR\DataBase.ref"
+    ${AndIfNot} ${FileExists} "$INSTDIR\DataBase.prev"
+        Delete "$INSTDIR\DataBase.sig"
+        Delete "$INSTDIR\DataBase.new.sig"
+    ${EndIf}
     ; An updated database may be newer than the release's: it is set aside, with its signature
     ; left beside it, and the program keeps the newer of the two whose signature checks out at
     ; its next start. One set aside by an earlier upgrade and not yet compared stays as it is.
@@ -232,6 +239,15 @@ Section "Uninstall"
     Pop $0
 
     !insertmacro PelloraRemoveFiles
+    ; The program's own companions of the database go with it: an updated database's
+    ; signature, the previous edition and its signature, one set aside by an upgrade, an
+    ; unfinished download. Left behind, a signature would refuse the next installation's database.
+    Delete "$INSTDIR\DataBase.sig"
+    Delete "$INSTDIR\DataBase.new.sig"
+    Delete "$INSTDIR\DataBase.bak"
+    Delete "$INSTDIR\DataBase.bak.sig"
+    Delete "$INSTDIR\DataBase.prev"
+    Delete "$INSTDIR\DataBase.tmp"
     Delete "$INSTDIR\Uninstall.exe"
     Delete "$SMPROGRAMS\Pellora.lnk"
 

@@ -159,7 +159,12 @@ EOF
 "$run" schtasks /create /tn Pellora /xml "Z:${work//\//\\}\\task.xml" </dev/null >"$work/schtasks.log" 2>&1 ||
     fail "could not create a logon task to remove: exit code $? $(cat "$work/schtasks.log")"
 [ -f "$drive_c/windows/system32/tasks/Pellora" ] || fail "the planted logon task is not where Wine keeps tasks"
+# What an update leaves beside the database is the program's own and goes with it.
+for file in DataBase.sig DataBase.bak DataBase.bak.sig DataBase.prev; do printf 'update' >"$default/$file"; done
 uninstall "$default_win"
+for file in DataBase.sig DataBase.bak DataBase.bak.sig DataBase.prev; do
+    [ -e "$default/$file" ] && fail "the uninstaller left the database's companion $file"
+done
 while read -r file; do
     [ -e "$default/$file" ] && fail "the uninstaller left $file"
 done < <(staged_files)
@@ -171,6 +176,14 @@ done < <(staged_files)
 [ "$(cat "$default/notes.txt")" = mine ] || fail "the uninstaller removed a file it did not install"
 data_sums "$default" >"$work/data-after"
 cmp -s "$work/data-before" "$work/data-after" || fail "the silent uninstall did not keep the data"
+
+# A database signature left without its database (by an older uninstaller) would refuse the
+# release's database: the installer deletes it.
+printf 'orphan' >"$default/DataBase.sig"
+install "$setup" /S
+[ -e "$default/DataBase.sig" ] && fail "the installer kept a signature that belongs to no database"
+cmp -s "$stage/DataBase.ref" "$default/DataBase.ref" || fail "the reinstallation did not install the database"
+uninstall "$default_win"
 
 # ---- silent install to a chosen folder -------------------------------------------------------
 # (Without spaces: Wine would quote an argument with spaces, and /D= must stand unquoted.)
