@@ -288,4 +288,39 @@ bool FileSystemWin::CopyOneFile(const std::string& from, const std::string& to) 
     return CopyFileW(WinPath(from).c_str(), target.c_str(), FALSE) != 0;
 }
 
+bool FileSystemWin::CopyToNewFile(const std::string& from, const std::string& to) {
+    UniqueKernelHandle source(CreateFileW(WinPath(from).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!source)
+        return false;
+    // CREATE_NEW fails on any entry of that name, a link that leads nowhere included, and the
+    // reparse flag keeps the system from following one that appears in between: the bytes go
+    // into a file this call created, never through a link.
+    UniqueKernelHandle target(CreateFileW(WinPath(to).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!target)
+        return false;
+    std::string buffer(256 * 1024, '\0');
+    bool ok = true;
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(source.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+            ok = false;
+            break;
+        }
+        if (got == 0)
+            break;
+        if (!WriteAll(target.get(), buffer.substr(0, got))) {
+            ok = false;
+            break;
+        }
+    }
+    if (ok && FlushFileBuffers(target.get()))
+        return true;
+    // A half copy goes through the handle that made it, not by name.
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    SetFileInformationByHandle(target.get(), FileDispositionInfo, &disposition, sizeof disposition);
+    return false;
+}
+
 }  // namespace pellora::win32

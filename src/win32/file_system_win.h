@@ -41,6 +41,7 @@ class FileSystemWin : public FileSystemPort {
                     std::optional<std::string>& finalPath) override;
     CheckedDelete DeleteFileIfSame(const std::string& path, const FileIdentity& checked) override;
     bool IsSystemProtectedFile(const std::string& path) override;
+    bool CopyToNewFile(const std::string& from, const std::string& to) override;
 };
 
 // The wide path for a Win32 call: "\\?\" (or "\\?\UNC\") in front of a drive or network path

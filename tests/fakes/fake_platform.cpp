@@ -292,6 +292,7 @@ bool FakeFileSystem::RemoveDirectory(const std::string& path) {
     if (!(node->attributes & file_attr::kReparsePoint) && HasChildren(path))
         return false;
     nodes_.erase(KeyOf(path));
+    links_.erase(KeyOf(path));  // a link removed leads nowhere any more
     return true;
 }
 

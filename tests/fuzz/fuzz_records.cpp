@@ -1,6 +1,7 @@
 // Quarantine records and saved registry values: a record's stored item that passes the check
-// never leads outside its package, however Windows would read the path; a saved value that
-// decodes encodes back to a text that decodes to the same value.
+// never leads outside its package, however Windows would read the path; a record and a folder
+// identity written from what was read read back the same; a saved value that decodes encodes
+// back to a text that decodes to the same value.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -47,7 +48,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // A record written from parsed fields parses back to the same fields.
     QuarantineRecord again = ParseRecord(FormatRecord(record));
-    FUZZ_CHECK(again.type == record.type && again.storedItem == record.storedItem && again.source == record.source);
+    FUZZ_CHECK(again.type == record.type && again.storedItem == record.storedItem && again.source == record.source &&
+               again.parentIdentity == record.parentIdentity);
+    // A folder identity read from a record is written back to a text that reads the same.
+    if (std::optional<FileIdentity> folder = ParseFolderIdentity(text)) {
+        std::optional<FileIdentity> back = ParseFolderIdentity(FormatFolderIdentity(*folder));
+        FUZZ_CHECK(back && back->volumeSerial == folder->volumeSerial && back->fileIdHigh == folder->fileIdHigh &&
+                   back->fileIdLow == folder->fileIdLow && back->finalPath == folder->finalPath);
+    }
 
     if (std::optional<RegValue> value = DecodeSavedValue(text)) {
         std::optional<RegValue> back = DecodeSavedValue(EncodeSavedValue(*value));

@@ -159,6 +159,15 @@ class FileSystemPort {
         (void)path;
         return false;
     }
+    // Copies the bytes of `from` into a file created at `to`. Fails when anything is at that
+    // name already (a file, a folder, a link of any kind, even one that leads nowhere), so the
+    // new file is never written through a link planted at its own name.
+    virtual bool CopyToNewFile(const std::string& from, const std::string& to) {
+        if (Probe(to) != Presence::Absent)
+            return false;
+        std::optional<std::string> bytes = ReadFile(from);
+        return bytes && WriteFileAtomic(to, *bytes);
+    }
 };
 
 }  // namespace pellora
