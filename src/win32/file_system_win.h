@@ -41,7 +41,11 @@ class FileSystemWin : public FileSystemPort {
                     std::optional<std::string>& finalPath) override;
     CheckedDelete DeleteFileIfSame(const std::string& path, const FileIdentity& checked) override;
     bool IsSystemProtectedFile(const std::string& path) override;
-    bool CopyToNewFile(const std::string& from, const std::string& to) override;
+    CheckedWrite CopyIntoFolderIfSame(const std::string& from,
+                                      const std::string& folder,
+                                      const FileIdentity& checked,
+                                      const std::string& name,
+                                      bool replace) override;
 };
 
 // The wide path for a Win32 call: "\\?\" (or "\\?\UNC\") in front of a drive or network path

@@ -622,6 +622,8 @@ std::string FakeSystem::Utf8ToAnsi(std::string_view utf8) {
 
 MsgAnswer FakeUi::Message(const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon) {
     messages.push_back(Shown{text, title, buttons, icon});
+    if (onMessage)
+        onMessage(messages.back());
     if (!answers.empty()) {
         MsgAnswer a = answers.front();
         answers.pop_front();

@@ -382,12 +382,14 @@ bool Quarantine::WriteBackFolder(const std::string& payload, const QuarantineRec
         return false;
     }
     if (there == Presence::Present) {
-        std::optional<ResolvedObject> there;
-        bool holdsLink = StepIsLink(guard_.identity(), folder->finalPath, destination, there);
-        std::vector<TreeEntry> entries;
+        std::optional<ResolvedObject> existing;
+        bool holdsLink = StepIsLink(guard_.identity(), folder->finalPath, destination, existing);
         if (!holdsLink) {
-            holdsLink = !ListTreeWithoutLinks(ports_.files, ports_.ui, destination, entries,
-                                              [&holdsLink](const std::string&) { holdsLink = true; });
+            std::vector<TreeEntry> entries;
+            bool linkInside = false;
+            bool complete = ListTreeWithoutLinks(ports_.files, ports_.ui, destination, entries,
+                                                 [&linkInside](const std::string&) { linkInside = true; });
+            holdsLink = linkInside || !complete;
         }
         if (holdsLink) {
             RefuseDestination(record, "a link in the folder already there: " + destination);
@@ -426,21 +428,24 @@ bool Quarantine::WriteBackFile(const std::string& payload, const QuarantineRecor
             return true;
         if (!Ask(kRestoreReplaceQuestion, source, kRestoreReplaceQuestionTail))
             return false;
-        // Written as a new file beside it, then renamed over it: a rename replaces the name
-        // itself and never writes through what the name leads to.
-        std::string temp = source + ".restoring";
-        if (!ports_.files.CopyToNewFile(payload, temp))
-            return false;
-        std::optional<uint32_t> old = ports_.files.GetAttributes(source);
-        if (old && (*old & file_attr::kReadOnly))
-            ports_.files.SetAttributes(source, *old & ~file_attr::kReadOnly);
-        if (!ports_.files.MoveFile(temp, source)) {
-            ports_.files.DeleteFile(temp);
-            return false;
+        // A read-only file refuses to be replaced; its attribute is cleared only while the
+        // name still leads to a file of the checked folder.
+        std::optional<ResolvedObject> now = identity.Resolve(parent);
+        if (now && now->SameObject(*folder) && !StepIsLink(identity, folder->finalPath, source, file) &&
+            (file->attributes & file_attr::kReadOnly)) {
+            ports_.files.SetAttributes(source, file->attributes & ~file_attr::kReadOnly);
         }
-    } else if (!ports_.files.CopyToNewFile(payload, source)) {
+    }
+    // Written as a new file into the folder checked above, and only while it is that folder: a
+    // folder swapped for a link since (while the question was open, say) receives nothing.
+    FileSystemPort::CheckedWrite write = ports_.files.CopyIntoFolderIfSame(
+        payload, parent, folder->Identity(), source.substr(source.rfind('\\') + 1), there == Presence::Present);
+    if (write == FileSystemPort::CheckedWrite::NotTheChecked) {
+        RefuseDestination(record, "the folder was replaced before the file was written: " + parent);
         return false;
     }
+    if (write != FileSystemPort::CheckedWrite::Written)
+        return false;
     std::optional<ResolvedObject> written;
     return !StepIsLink(identity, folder->finalPath, source, written) && SameFileContent(ports_.files, payload, source);
 }

@@ -56,36 +56,44 @@ TEST_F(RestoreDestinationTest, AFolderSwappedForALinkBeforeRestoreReceivesNothin
     Quarantine("C:\\Data\\Junction\\a.dll", "first");
     Quarantine("C:\\Data\\Unmarked\\b.dll", "second");
     Quarantine("C:\\Data\\Deeper\\Sub\\c.dll", "third");
+    // A folder whose copy would be merged into a folder there again that holds a link.
+    p.files.AddFile("C:\\Data\\Tree\\Bad\\sub\\f.dll", "sixth");
+    state.lstScanResult.clear();
+    AddRow("folder", "C:\\Data\\Tree\\Bad");
+    quarantine.cmdQuarantineSelected();
+    SwapForLink("C:\\Data\\Tree\\Bad\\sub", "C:\\WINDOWS\\system32", true);
     SwapForLink("C:\\Data\\Junction", "C:\\WINDOWS\\system32", true);
     SwapForLink("C:\\Data\\Unmarked", "C:\\WINDOWS\\system32", false);  // a host link under Wine
     SwapForLink("C:\\Data\\Deeper", "C:\\WINDOWS", true);               // a link further up
     p.files.AddFolder("C:\\WINDOWS\\Sub");
     // A package from before folders were recorded, and one whose folder is another object now.
     p.files.AddFolderLinkTo("C:\\Old", "C:\\WINDOWS\\system32", true);
-    p.files.AddFile(InPackage("10003.qnf"), "file|10003.qit|C:\\Old\\d.dll");
-    p.files.AddFile(InPackage("10003.qit"), "fourth");
+    p.files.AddFile(InPackage("10004.qnf"), "file|10004.qit|C:\\Old\\d.dll");
+    p.files.AddFile(InPackage("10004.qit"), "fourth");
     p.files.AddFolder("C:\\Elsewhere");
     FileIdentity other = *p.files.Identify("C:\\Elsewhere");
     other.finalPath = "C:\\Data";
-    p.files.AddFile(InPackage("10004.qnf"), "file|10004.qit|C:\\Data\\e.dll|" + FormatFolderIdentity(other));
-    p.files.AddFile(InPackage("10004.qit"), "fifth");
+    p.files.AddFile(InPackage("10005.qnf"), "file|10005.qit|C:\\Data\\e.dll|" + FormatFolderIdentity(other));
+    p.files.AddFile(InPackage("10005.qit"), "fifth");
 
     RestoreAll();
 
     for (const char* written :
          {"C:\\Data\\Junction\\a.dll", "C:\\Data\\Unmarked\\b.dll", "C:\\Data\\Deeper\\Sub\\c.dll", "C:\\Old\\d.dll",
-          "C:\\Data\\e.dll", "C:\\WINDOWS\\system32\\a.dll", "C:\\WINDOWS\\Sub\\c.dll"}) {
+          "C:\\Data\\e.dll", "C:\\WINDOWS\\system32\\a.dll", "C:\\WINDOWS\\Sub\\c.dll",
+          "C:\\Data\\Tree\\Bad\\sub\\f.dll", "C:\\WINDOWS\\system32\\f.dll"}) {
         EXPECT_FALSE(p.files.Exists(written)) << written;
     }
     ASSERT_EQ(state.lstQuarantinedList.size(), 1u);
-    EXPECT_EQ(state.lstQuarantinedList[0].itemCount, "5");
-    EXPECT_EQ(Logged(kUnsafeDestinationLog), 5u);
-    ASSERT_EQ(p.ui.messages.size(), 5u);
+    EXPECT_EQ(state.lstQuarantinedList[0].itemCount, "6");
+    EXPECT_EQ(Logged(kUnsafeDestinationLog), 6u);
+    ASSERT_EQ(p.ui.messages.size(), 6u);
     EXPECT_TRUE(StartsWith(p.ui.messages[0].text,
                            std::string(kUnsafeDestinationMessage) + "\n\nC:\\Data\\Junction\\a.dll\n\n"));
 
     // The same folder again, without the links: every object comes back.
-    for (const char* link : {"C:\\Data\\Junction", "C:\\Data\\Unmarked", "C:\\Data\\Deeper", "C:\\Old"})
+    for (const char* link :
+         {"C:\\Data\\Junction", "C:\\Data\\Unmarked", "C:\\Data\\Deeper", "C:\\Old", "C:\\Data\\Tree\\Bad\\sub"})
         ASSERT_TRUE(p.files.RemoveDirectory(link));
     for (const char* folder : {"C:\\Data\\Junction", "C:\\Data\\Unmarked", "C:\\Data\\Deeper\\Sub", "C:\\Old"})
         p.files.AddFolder(folder);
@@ -94,7 +102,30 @@ TEST_F(RestoreDestinationTest, AFolderSwappedForALinkBeforeRestoreReceivesNothin
     EXPECT_EQ(p.files.Content("C:\\Data\\Unmarked\\b.dll"), "second");
     EXPECT_EQ(p.files.Content("C:\\Data\\Deeper\\Sub\\c.dll"), "third");
     EXPECT_EQ(p.files.Content("C:\\Old\\d.dll"), "fourth");
+    EXPECT_EQ(p.files.Content("C:\\Data\\Tree\\Bad\\sub\\f.dll"), "sixth");
     EXPECT_FALSE(p.files.Exists("C:\\Data\\e.dll"));  // still another folder than the one recorded
+    EXPECT_EQ(state.lstQuarantinedList.at(0).itemCount, "1");
+}
+
+TEST_F(RestoreDestinationTest, AFolderSwappedWhileTheReplaceQuestionIsOpenReceivesNothing) {
+    p.files.AddFile("C:\\WINDOWS\\system32\\a.dll", "the system's file");
+    Quarantine("C:\\Data\\Stuff\\a.dll", "stored");
+    p.files.AddFile("C:\\Data\\Stuff\\a.dll", "the user's newer file");
+    p.ui.answers = {MsgAnswer::Yes};
+    p.ui.onMessage = [this](const fakes::FakeUi::Shown& shown) {
+        if (shown.buttons == MsgButtons::YesNo)
+            SwapForLink("C:\\Data\\Stuff", "C:\\WINDOWS\\system32", false);
+    };
+
+    RestoreAll();
+
+    ASSERT_EQ(p.ui.messages.size(), 2u);
+    EXPECT_TRUE(StartsWith(p.ui.messages[0].text, kRestoreReplaceQuestion));
+    EXPECT_TRUE(StartsWith(p.ui.messages[1].text, kUnsafeDestinationMessage));
+    EXPECT_EQ(p.files.Content("C:\\WINDOWS\\system32\\a.dll"), "the system's file");
+    EXPECT_FALSE(p.files.Exists("C:\\Data\\Stuff\\a.dll"));
+    EXPECT_FALSE(p.files.Exists("C:\\Data\\Stuff\\a.dll.restoring"));
+    EXPECT_EQ(Logged(kUnsafeDestinationLog), 1u);
     EXPECT_EQ(state.lstQuarantinedList.at(0).itemCount, "1");
 }
 

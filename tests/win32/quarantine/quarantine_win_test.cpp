@@ -146,7 +146,12 @@ class QuarantineWinTest : public ::testing::Test {
     QuarantineWinTest() {
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
-        base = Narrow(temp) + "pellora quarantine-" + std::to_string(GetCurrentProcessId());
+        // A folder of its own for every test of every run: Wine gives a test program the same
+        // process id run after run, and a host link that a failed test left behind (removed by
+        // a host program after a test has ended) must not lead the next test's files elsewhere.
+        static int instance = 0;
+        base = Narrow(temp) + "pellora quarantine-" + std::to_string(GetCurrentProcessId()) + "-" +
+               std::to_string(GetTickCount64()) + "-" + std::to_string(++instance);
         RemoveTree(base);
         for (const char* folder : {"", "\\App", "\\App\\Quarantine", "\\Victims", "\\Cookies"}) {
             CreateDirectoryW(W(base + folder).c_str(), nullptr);
@@ -170,6 +175,13 @@ class QuarantineWinTest : public ::testing::Test {
             row.checked = true;
     }
     std::string Package() const { return state.appFolder + "\\Quarantine\\" + state.scanStamp; }
+    // The program's log, to show with a failure what restore decided and why.
+    std::string LogText() const {
+        std::string text = "log:";
+        for (const std::string& line : state.lstLog)
+            text += "\n" + line;
+        return text;
+    }
 
     std::string base;
     std::wstring regRoot = L"Software\\Pellora Quarantine Tests " + std::to_wstring(GetCurrentProcessId());
@@ -286,9 +298,11 @@ TEST_F(QuarantineWinTest, AFolderWhoseParentIsGoneStaysInQuarantine) {
     quarantine.cmdQuarantineSelected();
     ASSERT_EQ(ui.messages.at(0).text, "1 items quarantined successfully.");
     RemoveTree(base + "\\Victims");  // the parent folder is gone as well
+    ASSERT_FALSE(Exists(base + "\\Victims")) << "the test could not remove the folder";
 
     CheckAllPackages();
     quarantine.cmdRestoreQuarantined();
+    SCOPED_TRACE(LogText());
     EXPECT_FALSE(Exists(base + "\\Victims\\Gone"));
     EXPECT_TRUE(Exists(Package() + "\\10000.qnf"));
     EXPECT_TRUE(Exists(Package() + "\\10000\\Gone\\a.exe"));
@@ -484,12 +498,15 @@ TEST_F(QuarantineWinTest, RestoreWritesNothingThroughALinkPutInPlaceOfTheFolderO
     ASSERT_TRUE(files.WriteFileAtomic(target + "\\planted.dll", "the system's file"));
     RemoveTree(spot);
     RemoveTree(base + "\\Victims\\named.dll");
+    ASSERT_FALSE(Exists(spot)) << "the test could not remove the folder";
+    ASSERT_FALSE(Exists(base + "\\Victims\\named.dll")) << "the test could not remove the file";
     MAKE_HOST_LINK(spot, target);
     MAKE_HOST_LINK(base + "\\Victims\\named.dll", target + "\\planted.dll");
     ui.messages.clear();
     ui.answers = {MsgAnswer::Yes, MsgAnswer::Yes};
     CheckAllPackages();
     quarantine.cmdRestoreQuarantined();
+    SCOPED_TRACE(LogText());
 
     EXPECT_FALSE(Exists(target + "\\evil.dll"));
     EXPECT_EQ(files.ReadFile(target + "\\planted.dll"), "the system's file");
@@ -514,6 +531,40 @@ TEST_F(QuarantineWinTest, RestoreWritesNothingThroughALinkPutInPlaceOfTheFolderO
     EXPECT_EQ(files.ReadFile(base + "\\Victims\\named.dll"), "name swapped");
     EXPECT_FALSE(Exists(Package() + "\\10001.qit"));
     EXPECT_TRUE(Exists(Package() + "\\10000.qit"));
+}
+
+TEST_F(QuarantineWinTest, AFolderSwappedWhileTheReplaceQuestionIsOpenReceivesNothing) {
+    if (!GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name"))
+        GTEST_SKIP() << "no host symbolic links here";
+    std::string target = base + "\\Target";
+    std::string spot = base + "\\Victims\\Spot";
+    CreateDirectoryW(W(target).c_str(), nullptr);
+    CreateDirectoryW(W(spot).c_str(), nullptr);
+    ASSERT_TRUE(files.WriteFileAtomic(target + "\\a.dll", "the system's file"));
+    ASSERT_TRUE(files.WriteFileAtomic(spot + "\\a.dll", "stored"));
+    AddRow("file", spot + "\\a.dll");
+    quarantine.cmdQuarantineSelected();
+    ASSERT_TRUE(files.WriteFileAtomic(spot + "\\a.dll", "the user's newer file"));
+    // The link is made while the question is open; a test cannot skip from inside it.
+    bool linked = false;
+    ui.messages.clear();
+    ui.answers = {MsgAnswer::Yes};
+    ui.onMessage = [&](const fakes::FakeUi::Shown& shown) {
+        if (shown.buttons != MsgButtons::YesNo)
+            return;
+        RemoveTree(spot);
+        linked = StartHost("ln", "-s", {target, spot}) && WaitUntil([&] { return EntryListed(spot); });
+    };
+    CheckAllPackages();
+    quarantine.cmdRestoreQuarantined();
+
+    ASSERT_TRUE(linked) << "the host link " << spot << " was not made within " << kHostCommandWaitMs / 1000 << " s";
+    EXPECT_EQ(files.ReadFile(target + "\\a.dll"), "the system's file");
+    EXPECT_FALSE(Exists(target + "\\a.dll.restoring"));
+    EXPECT_TRUE(Exists(Package() + "\\10000.qit"));
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_TRUE(ui.messages[1].text.starts_with(kUnsafeDestinationMessage)) << ui.messages[1].text;
+    EXPECT_TRUE(RemoveHostLink(spot));
 }
 
 }  // namespace
