@@ -176,7 +176,7 @@ class FileSystemPort {
         if (!now)
             return CheckedWrite::Failed;
         if (now->volumeSerial != checked.volumeSerial || now->fileIdHigh != checked.fileIdHigh ||
-            now->fileIdLow != checked.fileIdLow)
+            now->fileIdLow != checked.fileIdLow || (now->attributes & file_attr::kReparsePoint))
             return CheckedWrite::NotTheChecked;
         std::string base = !folder.empty() && folder.back() == '\\' ? folder : folder + "\\";
         std::string target = base + name + (replace ? ".restoring" : "");

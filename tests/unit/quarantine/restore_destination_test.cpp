@@ -109,24 +109,34 @@ TEST_F(RestoreDestinationTest, AFolderSwappedForALinkBeforeRestoreReceivesNothin
 
 TEST_F(RestoreDestinationTest, AFolderSwappedWhileTheReplaceQuestionIsOpenReceivesNothing) {
     p.files.AddFile("C:\\WINDOWS\\system32\\a.dll", "the system's file");
-    Quarantine("C:\\Data\\Stuff\\a.dll", "stored");
-    p.files.AddFile("C:\\Data\\Stuff\\a.dll", "the user's newer file");
-    p.ui.answers = {MsgAnswer::Yes};
+    p.files.AddFile("C:\\WINDOWS\\system32\\b.dll", "the system's other file");
+    Quarantine("C:\\Data\\Unmarked\\a.dll", "stored");
+    Quarantine("C:\\Data\\Junction\\b.dll", "stored too");
+    p.files.AddFile("C:\\Data\\Unmarked\\a.dll", "the user's newer file");
+    p.files.AddFile("C:\\Data\\Junction\\b.dll", "the user's other newer file");
+    p.ui.answers = {MsgAnswer::Yes, MsgAnswer::Ok, MsgAnswer::Yes};  // the refusal between
     p.ui.onMessage = [this](const fakes::FakeUi::Shown& shown) {
-        if (shown.buttons == MsgButtons::YesNo)
-            SwapForLink("C:\\Data\\Stuff", "C:\\WINDOWS\\system32", false);
+        if (shown.buttons != MsgButtons::YesNo)
+            return;
+        bool first = shown.text.find("Unmarked") != std::string::npos;
+        SwapForLink(first ? "C:\\Data\\Unmarked" : "C:\\Data\\Junction", "C:\\WINDOWS\\system32", !first);
     };
 
     RestoreAll();
 
-    ASSERT_EQ(p.ui.messages.size(), 2u);
-    EXPECT_TRUE(StartsWith(p.ui.messages[0].text, kRestoreReplaceQuestion));
-    EXPECT_TRUE(StartsWith(p.ui.messages[1].text, kUnsafeDestinationMessage));
+    ASSERT_EQ(p.ui.messages.size(), 4u);
+    for (size_t i : {0u, 2u})
+        EXPECT_TRUE(StartsWith(p.ui.messages[i].text, kRestoreReplaceQuestion)) << i;
+    for (size_t i : {1u, 3u})
+        EXPECT_TRUE(StartsWith(p.ui.messages[i].text, kUnsafeDestinationMessage)) << i;
     EXPECT_EQ(p.files.Content("C:\\WINDOWS\\system32\\a.dll"), "the system's file");
-    EXPECT_FALSE(p.files.Exists("C:\\Data\\Stuff\\a.dll"));
-    EXPECT_FALSE(p.files.Exists("C:\\Data\\Stuff\\a.dll.restoring"));
-    EXPECT_EQ(Logged(kUnsafeDestinationLog), 1u);
-    EXPECT_EQ(state.lstQuarantinedList.at(0).itemCount, "1");
+    EXPECT_EQ(p.files.Content("C:\\WINDOWS\\system32\\b.dll"), "the system's other file");
+    for (const char* written : {"C:\\Data\\Unmarked\\a.dll", "C:\\Data\\Unmarked\\a.dll.restoring",
+                                "C:\\Data\\Junction\\b.dll", "C:\\Data\\Junction\\b.dll.restoring"}) {
+        EXPECT_FALSE(p.files.Exists(written)) << written;
+    }
+    EXPECT_EQ(Logged(kUnsafeDestinationLog), 2u);
+    EXPECT_EQ(state.lstQuarantinedList.at(0).itemCount, "2");
 }
 
 TEST_F(RestoreDestinationTest, AMissingFolderIsCreatedOnlyWhereItsParentChecksOut) {
