@@ -4,12 +4,14 @@
 // refuses read-only targets; a rename within one folder is a single step on both.
 #include "win32/file_system_win.h"
 
-// Needs the types of windows.h.
+// Need the types of windows.h.
 #include <bcrypt.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "core/util/crash_safe_replace.h"
 #include "win32/encoding_win.h"
@@ -286,6 +288,116 @@ bool FileSystemWin::CopyOneFile(const std::string& from, const std::string& to) 
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     return CopyFileW(WinPath(from).c_str(), target.c_str(), FALSE) != 0;
+}
+
+namespace {
+
+using NtCreateFileCall = NTSTATUS(NTAPI*)(PHANDLE,
+                                          ACCESS_MASK,
+                                          POBJECT_ATTRIBUTES,
+                                          PIO_STATUS_BLOCK,
+                                          PLARGE_INTEGER,
+                                          ULONG,
+                                          ULONG,
+                                          ULONG,
+                                          ULONG,
+                                          PVOID,
+                                          ULONG);
+
+using NtSetInformationFileCall = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS);
+
+// Creates the file `name` in the folder behind `folder` (never one that is there already, and
+// never through a link at that name): NtCreateFile relative to the folder's handle.
+UniqueKernelHandle CreateNewFileIn(HANDLE folder, const std::wstring& name) {
+    static const auto ntCreateFile = reinterpret_cast<NtCreateFileCall>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtCreateFile")));
+    if (!ntCreateFile || name.empty() || name.size() > 32767)
+        return UniqueKernelHandle();
+    std::wstring buffer = name;
+    UNICODE_STRING text{static_cast<USHORT>(buffer.size() * sizeof(wchar_t)),
+                        static_cast<USHORT>(buffer.size() * sizeof(wchar_t)), buffer.data()};
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, folder, nullptr);
+    IO_STATUS_BLOCK io{};
+    HANDLE file = nullptr;
+    NTSTATUS status = ntCreateFile(
+        &file, GENERIC_WRITE | DELETE | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, 0, FILE_CREATE,
+        FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
+    return UniqueKernelHandle(status >= 0 ? file : nullptr);
+}
+
+}  // namespace
+
+FileSystemPort::CheckedWrite FileSystemWin::CopyIntoFolderIfSame(const std::string& from,
+                                                                 const std::string& folder,
+                                                                 const FileIdentity& checked,
+                                                                 const std::string& name,
+                                                                 bool replace) {
+    if (name.empty() || name.find_first_of("\\/:") != std::string::npos)
+        return CheckedWrite::Failed;
+    // The folder is opened without following a link and compared by volume and file id; the
+    // file is then created relative to that handle, so the folder compared is the folder
+    // written into, whatever its path leads to by then.
+    UniqueKernelHandle directory(
+        CreateFileW(WinPath(folder).c_str(), FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!directory)
+        return CheckedWrite::Failed;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(directory.get(), &info))
+        return CheckedWrite::Failed;
+    if (info.dwVolumeSerialNumber != checked.volumeSerial || info.nFileIndexHigh != checked.fileIdHigh ||
+        info.nFileIndexLow != checked.fileIdLow || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        return CheckedWrite::NotTheChecked;
+    }
+    UniqueKernelHandle source(CreateFileW(WinPath(from).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::wstring finalName = Widen(name);
+    UniqueKernelHandle target = source
+                                    ? CreateNewFileIn(directory.get(), replace ? finalName + L".restoring" : finalName)
+                                    : UniqueKernelHandle();
+    if (!target)
+        return CheckedWrite::Failed;
+    std::string buffer(256 * 1024, '\0');
+    bool ok = true;
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(source.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+            ok = false;
+            break;
+        }
+        if (got == 0)
+            break;
+        if (!WriteAll(target.get(), buffer.substr(0, got))) {
+            ok = false;
+            break;
+        }
+    }
+    ok = ok && FlushFileBuffers(target.get());
+    if (ok && replace) {
+        // Renamed over the name within the same folder handle: the name itself is replaced.
+        // NtSetInformationFile directly: Wine's SetFileInformationByHandle refuses a rename.
+        static const auto ntSetInformationFile = reinterpret_cast<NtSetInformationFileCall>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetInformationFile")));
+        std::vector<char> rename(sizeof(FILE_RENAME_INFORMATION) + finalName.size() * sizeof(wchar_t));
+        auto* renameInfo = reinterpret_cast<FILE_RENAME_INFORMATION*>(rename.data());
+        renameInfo->ReplaceIfExists = TRUE;
+        renameInfo->RootDirectory = directory.get();
+        renameInfo->FileNameLength = static_cast<ULONG>(finalName.size() * sizeof(wchar_t));
+        std::copy(finalName.begin(), finalName.end(), renameInfo->FileName);
+        IO_STATUS_BLOCK io{};
+        ok =
+            ntSetInformationFile && ntSetInformationFile(target.get(), &io, renameInfo,
+                                                         static_cast<ULONG>(rename.size()), FileRenameInformation) >= 0;
+    }
+    if (ok)
+        return CheckedWrite::Written;
+    // A half copy goes through the handle that made it, not by name.
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    SetFileInformationByHandle(target.get(), FileDispositionInfo, &disposition, sizeof disposition);
+    return CheckedWrite::Failed;
 }
 
 }  // namespace pellora::win32

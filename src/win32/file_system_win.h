@@ -45,6 +45,11 @@ class FileSystemWin : public FileSystemPort {
     // advapi32's security descriptors (file_access_win.cpp).
     std::optional<std::vector<AccessEntry>> ReadAccessList(const std::string& path) override;
     bool SetAccessList(const std::string& path, const std::string& sddl) override;
+    CheckedWrite CopyIntoFolderIfSame(const std::string& from,
+                                      const std::string& folder,
+                                      const FileIdentity& checked,
+                                      const std::string& name,
+                                      bool replace) override;
 };
 
 // The wide path for a Win32 call: "\\?\" (or "\\?\UNC\") in front of a drive or network path

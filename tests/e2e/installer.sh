@@ -227,10 +227,12 @@ printf 'mine' >"$chosen/notes.txt"
 "$run" "$kit" post "Pellora Uninstall " 273 1 0 </dev/null || fail "could not press Uninstall"
 "$run" "$kit" wait-window "Pellora Uninstall" 60000 </dev/null || fail "the uninstaller did not ask about the data"
 "$run" "$kit" post "Pellora Uninstall" 273 7 0 </dev/null || fail "could not answer No"
+finished=""
 for _ in $(seq 600); do
-    "$run" reg query "$uninstall_key" /reg:64 </dev/null >/dev/null 2>&1 || break
+    "$run" reg query "$uninstall_key" /reg:64 </dev/null >/dev/null 2>&1 || { finished=1; break; }
     sleep 0.2
 done
+[ -n "$finished" ] || fail "the uninstaller did not finish"
 "$run" "$kit" post "Pellora Uninstall " 273 1 0 </dev/null || true  # "Close"
 [ "$(cd "$chosen" && find . | sort | tr '\n' ' ')" = ". ./notes.txt " ] ||
     fail "No to keeping the data left or removed the wrong files: $(cd "$chosen" && find .)"

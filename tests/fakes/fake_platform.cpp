@@ -337,6 +337,7 @@ bool FakeFileSystem::RemoveDirectory(const std::string& path) {
     if (!(node->attributes & file_attr::kReparsePoint) && HasChildren(path))
         return false;
     nodes_.erase(KeyOf(path));
+    links_.erase(KeyOf(path));  // a link removed leads nowhere any more
     return true;
 }
 
@@ -672,6 +673,8 @@ std::string FakeSystem::Utf8ToAnsi(std::string_view utf8) {
 
 MsgAnswer FakeUi::Message(const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon) {
     messages.push_back(Shown{text, title, buttons, icon});
+    if (onMessage)
+        onMessage(messages.back());
     if (!answers.empty()) {
         MsgAnswer a = answers.front();
         answers.pop_front();

@@ -260,6 +260,8 @@ class FakeUi : public UiPort {
     std::vector<View> changes;
     std::function<void()> onYield;
     uint64_t yields = 0;
+    // Runs while a message is shown, before it is answered (the moment a person would take).
+    std::function<void(const Shown&)> onMessage;
 };
 
 // Everything at once, wired into a Ports.

@@ -1,11 +1,13 @@
 // Quarantine records and saved registry values: a record's stored item that passes the check
-// never leads outside its package, however Windows would read the path; a saved value that
-// decodes encodes back to a text that decodes to the same value.
+// never leads outside its package, however Windows would read the path; a record and a folder
+// identity written from what was read read back the same; a saved value that decodes encodes
+// back to a text that decodes to the same value; an export let through for a key names no other key.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "core/quarantine/record_format.h"
+#include "core/quarantine/reg_export.h"
 #include "fuzz/fuzz_check.h"
 
 using namespace pellora;
@@ -47,11 +49,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // A record written from parsed fields parses back to the same fields.
     QuarantineRecord again = ParseRecord(FormatRecord(record));
-    FUZZ_CHECK(again.type == record.type && again.storedItem == record.storedItem && again.source == record.source);
+    FUZZ_CHECK(again.type == record.type && again.storedItem == record.storedItem && again.source == record.source &&
+               again.parentIdentity == record.parentIdentity);
+    // A folder identity read from a record is written back to a text that reads the same.
+    if (std::optional<FileIdentity> folder = ParseFolderIdentity(text)) {
+        std::optional<FileIdentity> back = ParseFolderIdentity(FormatFolderIdentity(*folder));
+        FUZZ_CHECK(back && back->volumeSerial == folder->volumeSerial && back->fileIdHigh == folder->fileIdHigh &&
+                   back->fileIdLow == folder->fileIdLow && back->finalPath == folder->finalPath);
+    }
 
     if (std::optional<RegValue> value = DecodeSavedValue(text)) {
         std::optional<RegValue> back = DecodeSavedValue(EncodeSavedValue(*value));
         FUZZ_CHECK(back && back->type == value->type && back->data == value->data);
+    }
+    // An export let through for a key holds no section, as the export reader cuts it either,
+    // outside that key.
+    const std::string key = "HKEY_CURRENT_USER\\Software\\Bad";
+    const std::string sid = "S-1-5-21-1-2-3-1001";
+    if (!ForeignSection(text, key, sid)) {
+        for (const auto& [section, values] : ParseRegExport(text)) {
+            (void)values;
+            FUZZ_CHECK(!ForeignSection(section, key, sid));
+        }
     }
     (void)IsRecordName(text);
     (void)ImageOfRecordType(text);

@@ -184,6 +184,35 @@ class FileSystemPort {
         (void)sddl;
         return false;
     }
+    // Copies the bytes of `from` into a new file `name` of the folder at `folder`, only while
+    // that folder is the object `checked` (same volume and file id). The file is created new:
+    // anything at that name (a link of any kind, even one that leads nowhere) makes it fail, so
+    // it is never written through a link planted at its own name. With `replace`, it is written
+    // under the name plus ".restoring" and then renamed over `name`, which replaces the name
+    // itself. The Windows adapter compares and creates through one handle of the folder opened
+    // without following a link: the folder checked is the folder written into.
+    enum class CheckedWrite { Written, Failed, NotTheChecked };
+    virtual CheckedWrite CopyIntoFolderIfSame(const std::string& from,
+                                              const std::string& folder,
+                                              const FileIdentity& checked,
+                                              const std::string& name,
+                                              bool replace) {
+        std::optional<FileIdentity> now = Identify(folder);
+        if (!now)
+            return CheckedWrite::Failed;
+        if (now->volumeSerial != checked.volumeSerial || now->fileIdHigh != checked.fileIdHigh ||
+            now->fileIdLow != checked.fileIdLow || (now->attributes & file_attr::kReparsePoint))
+            return CheckedWrite::NotTheChecked;
+        std::string base = !folder.empty() && folder.back() == '\\' ? folder : folder + "\\";
+        std::string target = base + name + (replace ? ".restoring" : "");
+        std::optional<std::string> bytes = ReadFile(from);
+        if (Probe(target) != Presence::Absent || !bytes || !WriteFileAtomic(target, *bytes))
+            return CheckedWrite::Failed;
+        if (!replace || MoveFile(target, base + name))
+            return CheckedWrite::Written;
+        DeleteFile(target);
+        return CheckedWrite::Failed;
+    }
 };
 
 }  // namespace pellora

@@ -2,6 +2,17 @@
 
 namespace pellora {
 
+std::string ParentFolderOf(const std::string& path) {
+    size_t slash = path.rfind('\\');
+    if (slash == std::string::npos || slash == 0)
+        return std::string();
+    std::string parent = path.substr(0, slash);
+    // "C:" alone names the drive's current folder, not its root.
+    if (parent.size() == 2 && parent[1] == ':')
+        parent += '\\';
+    return parent;
+}
+
 bool IsFolder(FileSystemPort& files, const std::string& path) {
     if (path.empty())
         return false;

@@ -11,6 +11,9 @@
 
 namespace pellora {
 
+// The folder part of a full path ("C:\" for "C:\x.exe"); empty when there is none.
+std::string ParentFolderOf(const std::string& path);
+
 // True when `path` names an existing folder (a link to a folder counts).
 bool IsFolder(FileSystemPort& files, const std::string& path);
 

@@ -20,6 +20,7 @@
 #include "core/quarantine/quarantine_store.h"
 #include "core/quarantine/record_format.h"
 #include "core/removal/file_operations.h"
+#include "core/removal/protected_objects.h"
 #include "core/scan/file_finder.h"
 #include "core/settings/registry_access.h"
 
@@ -37,6 +38,12 @@ inline constexpr const char* kChangedPayloadMessage =
     "The quarantined copy has changed since it was stored and is not restored:";
 inline constexpr const char* kDamagedRecordLog = "     Damaged quarantine record skipped: ";
 inline constexpr const char* kChangedPayloadLog = "     Changed quarantine copy not restored: ";
+// Restore writes a file or folder only into the folder it was taken from, reached without any
+// link on the way, and imports a stored key only when the export stays inside that key.
+inline constexpr const char* kUnsafeDestinationMessage =
+    "This object is not restored: the place it would be written to is not the place it came from.";
+inline constexpr const char* kUnsafeDestinationLog = "     Not restored, unsafe destination: ";
+inline constexpr const char* kForeignExportLog = "     Not restored, the stored export reaches outside its key: ";
 inline constexpr const char* kLinkLeftOutLog =
     "     Link not quarantined (only what a folder itself holds is stored): ";
 // Passes of the level-by-level deletion of a package or a folder copy.
@@ -54,7 +61,8 @@ class Quarantine {
           registry_(registry),
           finder_(finder),
           fileOps_(fileOps),
-          store_(state, ports.files, ports.system, ports.ui) {}
+          store_(state, ports.files, ports.system, ports.ui),
+          guard_(state, ports.files, registry, &ports.system) {}
 
     Hooks hooks;
     QuarantineStore& store() { return store_; }
@@ -98,8 +106,8 @@ class Quarantine {
     bool RestoreRecord(const std::string& packageName, const std::string& recordName);
     bool WriteBackKey(const std::string& payload, const std::string& keyPath);
     bool WriteBackValue(const std::string& packageName, const QuarantineRecord& record);
-    bool WriteBackFolder(const std::string& payload, const std::string& source);
-    bool WriteBackFile(const std::string& payload, const std::string& source);
+    bool WriteBackFolder(const std::string& payload, const QuarantineRecord& record);
+    bool WriteBackFile(const std::string& payload, const QuarantineRecord& record);
     // False when the package or any step from it to the payload is a link, so that nothing
     // outside the package is restored from or deleted.
     bool PayloadInsidePackage(const std::string& packageName, const std::string& storedItem);
@@ -108,8 +116,13 @@ class Quarantine {
                           const std::string& number,
                           const QuarantineRecord& record,
                           bool folderCopy);
-    // Creates a missing folder on the way to a restored object once the user agrees.
-    bool FolderReady(const std::string& folder);
+    // The folder a file or folder is restored into, when it is safe to write there: every step
+    // of its path is reached without a link, and it is still the folder the record names (when
+    // the record names one). A missing folder is created, once the user agrees, only where its
+    // nearest existing folder passed and not in a place ProtectedObjects::CreationRefusal guards.
+    // Every refusal is shown and logged.
+    std::optional<ResolvedObject> DestinationFolder(const std::string& folder, const QuarantineRecord& record);
+    void RefuseDestination(const QuarantineRecord& record, const std::string& reason);
     bool Ask(const std::string& question, const std::string& path, const std::string& tail);
     void Log(const std::string& line);
 
@@ -128,6 +141,8 @@ class Quarantine {
     FileFinder& finder_;
     FileOperations& fileOps_;
     QuarantineStore store_;
+    // Where restore may write, and the identity of what it finds on the way.
+    ProtectedObjects guard_;
     // Set while one of the long commands runs: a second click that arrives through the event
     // loop meanwhile is ignored instead of working on the same package twice.
     bool running_ = false;

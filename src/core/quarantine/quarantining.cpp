@@ -68,7 +68,7 @@ bool Quarantine::QuarantineResultRow(ResultRow row) {
         return false;
     std::string n = std::to_string(*number);
     std::string package = store_.CurrentPackageFolder();
-    QuarantineRecord record{row.type, n + ".qit", row.object};
+    QuarantineRecord record{row.type, n + ".qit", row.object, {}};
     std::string payload = package + "\\" + record.storedItem;
 
     bool stored = false;
@@ -93,6 +93,12 @@ bool Quarantine::QuarantineResultRow(ResultRow row) {
         }
     }
 
+    // The folder the object is taken from, so that restore writes it back into that folder only.
+    if (stored && kind != "regkey" && kind != "regval") {
+        std::optional<FileIdentity> parent = ports_.files.Identify(ParentFolderOf(record.source));
+        if (parent)
+            record.parentIdentity = FormatFolderIdentity(*parent);
+    }
     if (stored && StoreDigest(n, payload, kind == "folder") &&
         store_.SaveLineToFile(n + ".qnf", FormatRecord(record))) {
         ports_.ui.Yield();

@@ -9,14 +9,18 @@
 namespace pellora {
 
 std::string FormatRecord(const QuarantineRecord& record) {
-    return record.type + "|" + record.storedItem + "|" + record.source;
+    std::string text = record.type + "|" + record.storedItem + "|" + record.source;
+    if (!record.parentIdentity.empty())
+        text += "|" + record.parentIdentity;
+    return text;
 }
 
 QuarantineRecord ParseRecord(std::string text) {
-    std::array<std::string, 3> fields;
-    // A fourth field makes the split fail; the first three are kept, as the classic reader did.
+    std::array<std::string, 4> fields;
+    // A fifth field makes the split fail; the first four are kept, as the classic reader kept
+    // its three.
     (void)ParseItem(text, fields, "|");
-    return QuarantineRecord{std::move(fields[0]), std::move(fields[1]), std::move(fields[2])};
+    return QuarantineRecord{std::move(fields[0]), std::move(fields[1]), std::move(fields[2]), std::move(fields[3])};
 }
 
 ObjectImage ImageOfRecordType(std::string_view type) {
@@ -163,6 +167,45 @@ std::optional<T> ParseDecimal(std::string_view text) {
 }
 
 }  // namespace
+
+std::string FormatFolderIdentity(const FileIdentity& folder) {
+    auto hex = [](uint64_t value, int digits) {
+        std::string out(static_cast<size_t>(digits), '0');
+        for (int i = digits - 1; i >= 0; --i, value >>= 4)
+            out[static_cast<size_t>(i)] = kHexDigits[value & 0xF];
+        return out;
+    };
+    return hex(folder.volumeSerial, 8) + ":" + hex(folder.fileIdHigh, 16) + hex(folder.fileIdLow, 16) + ":" +
+           folder.finalPath;
+}
+
+std::optional<FileIdentity> ParseFolderIdentity(std::string_view text) {
+    constexpr size_t kPathStart = 8 + 1 + 32 + 1;
+    if (text.size() <= kPathStart || text[8] != ':' || text[kPathStart - 1] != ':')
+        return std::nullopt;
+    auto number = [&](size_t from, size_t digits) -> std::optional<uint64_t> {
+        uint64_t value = 0;
+        for (size_t i = from; i < from + digits; ++i) {
+            int digit = HexValue(text[i]);
+            if (digit < 0)
+                return std::nullopt;
+            value = value << 4 | static_cast<uint64_t>(digit);
+        }
+        return value;
+    };
+    std::optional<uint64_t> serial = number(0, 8);
+    std::optional<uint64_t> high = number(9, 16);
+    std::optional<uint64_t> low = number(25, 16);
+    if (!serial || !high || !low)
+        return std::nullopt;
+    FileIdentity folder;
+    folder.volumeSerial = static_cast<uint32_t>(*serial);
+    folder.fileIdHigh = *high;
+    folder.fileIdLow = *low;
+    folder.finalPath = std::string(text.substr(kPathStart));
+    folder.attributes = file_attr::kDirectory;
+    return folder;
+}
 
 std::string EncodeSavedValue(const RegValue& value) {
     const std::string& data = value.data;

@@ -1,11 +1,13 @@
 // The texts of the quarantine store: record lines, saved registry values, the package-size
 // captions and the checks that keep a damaged record from reaching outside its package.
 //
-// A record is "Type|stored item|source location". A saved value is a type word, "|" and the
-// data: "String|" text and "DWORD|" signed decimal as the classic store wrote them, and for the
-// types it could not keep "ExpandString|" text, "QWORD|" unsigned decimal, "MultiString|" and
-// "Binary|" with the bytes in hex, and "Hex(<type number>)|" hex for anything else (a text with
-// an embedded NUL, a number of the wrong length, a rare type).
+// A record is "Type|stored item|source location", and for files and folders a fourth field with
+// the identity of the folder the object was taken from (see FormatFolderIdentity); a reader that
+// knows three fields drops the fourth, so older readers still list and restore the record. A saved value is a type
+// word, "|" and the data: "String|" text and "DWORD|" signed decimal as the classic store wrote them, and for the types
+// it could not keep "ExpandString|" text, "QWORD|" unsigned decimal, "MultiString|" and "Binary|" with the bytes in
+// hex, and "Hex(<type number>)|" hex for anything else (a text with an embedded NUL, a number of the wrong length, a
+// rare type).
 #pragma once
 
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include <string_view>
 
 #include "core/app/app_state.h"
+#include "core/ports/file_system.h"
 #include "core/ports/registry.h"
 
 namespace pellora {
@@ -22,12 +25,20 @@ struct QuarantineRecord {
     std::string type;        // as the result row showed it ("path", "RegKey", ...)
     std::string storedItem;  // "10000.qit", or the folder copy's place in the package
     std::string source;      // where the object came from
+    // The folder that held the object, as FormatFolderIdentity writes it; empty in records
+    // from before it was kept and for registry objects.
+    std::string parentIdentity;
 };
 
 std::string FormatRecord(const QuarantineRecord& record);
-// Splits at "|" into three fields; a fourth field and beyond are dropped, so a source location
+// Splits at "|" into four fields; a fifth field and beyond are dropped, so a source location
 // that held a bar ends at it, as the classic reader did.
 QuarantineRecord ParseRecord(std::string text);
+
+// A folder's identity as one field: volume serial (8 hex digits), ":", file id (32 hex digits,
+// high half first), ":", final path. Nothing when the text is not of that form.
+std::string FormatFolderIdentity(const FileIdentity& folder);
+std::optional<FileIdentity> ParseFolderIdentity(std::string_view text);
 
 // The result-list image of a record type compared in lower case; kImageNone for an unknown type.
 ObjectImage ImageOfRecordType(std::string_view type);

@@ -1,7 +1,9 @@
 #include "core/quarantine/reg_export.h"
 
+#include <algorithm>
 #include <vector>
 
+#include "core/identity/object_identity.h"
 #include "core/util/text.h"
 
 namespace pellora {
@@ -91,6 +93,57 @@ ExportSections ParseRegExport(std::string_view bytes) {
         }
     }
     return sections;
+}
+
+namespace {
+
+// True when the key named `name` lies in `outer` or below it.
+bool KeyInside(std::string_view name, const CanonicalKey& outer, std::string_view sid) {
+    size_t pos = 0;
+    while (pos <= name.size()) {
+        size_t end = std::min(name.find('\\', pos), name.size());
+        std::string_view step = name.substr(pos, end - pos);
+        // The registry takes "." and ".." as names, but a tool on the way may not.
+        if (TrimSpaces(step) == "." || TrimSpaces(step) == "..")
+            return false;
+        pos = end + 1;
+    }
+    std::optional<CanonicalKey> key = ObjectIdentity::CanonicalKeyOf(name, sid);
+    return key && !key->scope.empty() && key->scope == outer.scope && key->parts.size() >= outer.parts.size() &&
+           std::equal(outer.parts.begin(), outer.parts.end(), key->parts.begin());
+}
+
+}  // namespace
+
+std::optional<std::string> ForeignSection(std::string_view bytes, std::string_view keyPath, std::string_view sid) {
+    std::optional<CanonicalKey> outer = ObjectIdentity::CanonicalKeyOf(keyPath, sid);
+    if (!outer || outer->scope.empty() || outer->parts.empty())
+        return std::string(keyPath);
+    std::string text = ExportText(bytes);
+    if (StartsWith(text, "\xEF\xBB\xBF"))
+        text.erase(0, 3);
+    bool anySection = false;
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t end = std::min(text.find_first_of(std::string_view("\r\n\0", 3), pos), text.size());
+        std::string_view line = std::string_view(text).substr(pos, end - pos);
+        pos = end + 1;
+        size_t first = line.find_first_not_of(" \t");
+        if (first == std::string_view::npos || line[first] != '[')
+            continue;
+        anySection = true;
+        std::string_view header = line.substr(first + 1);
+        size_t firstClose = header.find(']');
+        size_t lastClose = header.rfind(']');
+        if (firstClose == std::string_view::npos || header.empty() || header[0] == '-' ||
+            !KeyInside(header.substr(0, firstClose), *outer, sid) ||
+            !KeyInside(header.substr(0, lastClose), *outer, sid)) {
+            return std::string(line.substr(first));
+        }
+    }
+    if (!anySection)
+        return std::string("(no key section)");
+    return std::nullopt;
 }
 
 bool ExportHolds(std::string_view stored, std::string_view current) {

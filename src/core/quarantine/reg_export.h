@@ -5,6 +5,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -15,6 +16,15 @@ namespace pellora {
 using ExportSections = std::map<std::string, std::set<std::string>>;
 
 ExportSections ParseRegExport(std::string_view bytes);
+
+// The first key section of an export that does not lie inside the key `keyPath` (compared in
+// canonical form: letter case, the Classes views, the current user's SID `sid`), or nothing
+// when every section does. Lines are cut wherever the registry editor may cut them (carriage
+// return, line feed, NUL), blanks before the bracket and continued value lines count, and a
+// section is taken both up to its first and up to its last "]"; a key deletion ("[-...]"), a
+// "." or ".." name, a section that does not close and an export without any section are
+// foreign too. Only an export that passes may be imported for the key.
+std::optional<std::string> ForeignSection(std::string_view bytes, std::string_view keyPath, std::string_view sid);
 
 // True when every key and every value line of `stored` is in `current` too. An export that
 // holds no key at all holds nothing to compare and gives false.

@@ -7,6 +7,7 @@
 #include "core/quarantine/reg_export.h"
 #include "core/quarantine/tree_walk.h"
 #include "core/removal/external_commands.h"
+#include "core/util/case_fold.h"
 #include "core/util/text.h"
 
 namespace pellora {
@@ -38,15 +39,35 @@ bool IsRestorableKind(const std::string& kind) {
            kind == "cookie";
 }
 
-std::string ParentFolder(const std::string& path) {
-    size_t slash = path.rfind('\\');
-    if (slash == std::string::npos || slash == 0)
-        return std::string();
-    std::string parent = path.substr(0, slash);
-    // "C:" alone names the drive's current folder, not its root.
-    if (parent.size() == 2 && parent[1] == ':')
-        parent += '\\';
-    return parent;
+bool SameObject(const FileIdentity& stored, const ResolvedObject& now) {
+    return (stored.fileIdHigh | stored.fileIdLow) != 0 && stored.volumeSerial == now.volumeSerial &&
+           stored.fileIdHigh == now.fileIdHigh && stored.fileIdLow == now.fileIdLow;
+}
+
+// True unless the system reaches `path` as its own name directly below the folder whose final
+// path is `parentFinal`: a junction or symbolic link, a host link under Wine (no reparse
+// attribute, only another final path), a short name, "." and ".." and trailing dots all count,
+// as does what cannot be opened. `object` receives what the path leads to.
+bool StepIsLink(ObjectIdentity& identity,
+                const std::string& parentFinal,
+                const std::string& path,
+                std::optional<ResolvedObject>& object) {
+    object = identity.Resolve(path);
+    if (!object || (object->attributes & file_attr::kReparsePoint))
+        return true;
+    if (std::optional<std::vector<std::string>> expected = SplitFoldedPath(parentFinal)) {
+        expected->push_back(FoldOrdinal(path.substr(path.rfind('\\') + 1)));
+        if (object->parts == *expected)
+            return false;
+    }
+    // Wine names a drive's root folder by the Unix folder behind it but its entries by the
+    // drive letter: an entry that resolves to exactly the path it was named by is no link.
+    std::optional<std::vector<std::string>> named = SplitFoldedPath(path);
+    return !(named && *named == object->parts);
+}
+
+std::string Joined(const std::string& folder, const std::string& name) {
+    return EndsWith(folder, "\\") ? folder + name : folder + "\\" + name;
 }
 
 }  // namespace
@@ -55,6 +76,8 @@ void Quarantine::cmdRestoreQuarantined() {
     if (running_)
         return;
     RunningGuard guard(running_);
+    // The protected folders as they are now: the special folders are found after start.
+    guard_.Refresh();
     for (const std::string& name : CheckedPackages())
         RestorePackage(name);
     LoadToQuarantineList();
@@ -107,9 +130,9 @@ bool Quarantine::RestoreRecord(const std::string& packageName, const std::string
     } else if (kind == "regval") {
         written = WriteBackValue(packageName, record);
     } else if (folderCopy) {
-        written = WriteBackFolder(payload, record.source);
+        written = WriteBackFolder(payload, record);
     } else {
-        written = WriteBackFile(payload, record.source);
+        written = WriteBackFile(payload, record);
     }
     ports_.ui.Yield();
     if (!written)
@@ -184,24 +207,99 @@ void Quarantine::Log(const std::string& line) {
     state_.lstLog.push_back(line);
 }
 
-bool Quarantine::FolderReady(const std::string& folder) {
-    if (folder.empty())
-        return false;
-    if (IsFolder(ports_.files, folder))
-        return true;
-    if (ports_.files.GetAttributes(folder) ||
-        !Ask(kRestoreCreateFolderQuestion, folder, kRestoreCreateFolderQuestionTail))
-        return false;
-    // The missing folders from the outermost inwards.
-    std::vector<std::string> missing;
-    for (std::string step = folder; !step.empty() && !ports_.files.GetAttributes(step); step = ParentFolder(step)) {
-        if (EndsWith(step, "\\"))
-            break;
-        missing.push_back(step);
+void Quarantine::RefuseDestination(const QuarantineRecord& record, const std::string& reason) {
+    Log(kUnsafeDestinationLog + record.source + " (" + reason + ")");
+    ports_.ui.Message(std::string(kUnsafeDestinationMessage) + "\n\n" + record.source + "\n\n" + reason, kAppTitle,
+                      MsgButtons::Ok, MsgIcon::Error);
+}
+
+std::optional<ResolvedObject> Quarantine::DestinationFolder(const std::string& folder, const QuarantineRecord& record) {
+    ObjectIdentity& identity = guard_.identity();
+    // The drive or share, then each name below it, checked one step at a time: a step counts
+    // only when the system reaches it directly below the step before (no junction, symbolic
+    // link, or host link under Wine, and no short name or ".." that leads elsewhere).
+    std::string root;
+    if (StartsWith(folder, "\\\\")) {
+        size_t server = folder.find('\\', 2);
+        size_t share = server == std::string::npos ? server : folder.find('\\', server + 1);
+        root = share == std::string::npos ? folder : folder.substr(0, share);
+    } else if (folder.size() >= 3 && folder[1] == ':' && folder[2] == '\\') {
+        root = folder.substr(0, 3);
+    } else {
+        RefuseDestination(record, "not a full path");
+        return std::nullopt;
     }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
-        ports_.files.CreateDirectory(*it);
-    return IsFolder(ports_.files, folder);
+    std::optional<ResolvedObject> current = identity.Resolve(root);
+    if (!current) {
+        RefuseDestination(record, "the drive cannot be opened");
+        return std::nullopt;
+    }
+    std::string path = root;
+    std::vector<std::string> missing;
+    size_t pos = root.size();
+    while (pos < folder.size()) {
+        size_t end = std::min(folder.find('\\', pos), folder.size());
+        std::string name = folder.substr(pos, end - pos);
+        pos = end + 1;
+        if (name.empty())
+            continue;
+        if (!missing.empty()) {
+            missing.push_back(name);
+            continue;
+        }
+        std::string step = Joined(path, name);
+        Presence there = ports_.files.Probe(step);
+        if (there == Presence::Absent) {
+            missing.push_back(name);
+            continue;
+        }
+        std::optional<ResolvedObject> next;
+        if (there == Presence::Unknown || StepIsLink(identity, current->finalPath, step, next)) {
+            RefuseDestination(record, "a link or an unreadable folder on the way: " + step);
+            return std::nullopt;
+        }
+        current = std::move(next);
+        if (!(current->attributes & file_attr::kDirectory)) {
+            RefuseDestination(record, "not a folder: " + step);
+            return std::nullopt;
+        }
+        path = step;
+    }
+
+    if (missing.empty()) {
+        if (record.parentIdentity.empty())
+            return current;
+        std::optional<FileIdentity> stored = ParseFolderIdentity(record.parentIdentity);
+        if (stored && SameObject(*stored, *current) && SamePath(stored->finalPath, current->finalPath))
+            return current;
+        RefuseDestination(record, "not the folder the object was taken from: " + folder);
+        return std::nullopt;
+    }
+
+    std::string wanted = path;
+    for (const std::string& name : missing)
+        wanted = Joined(wanted, name);
+    if (auto reason = guard_.CreationRefusal(wanted)) {
+        RefuseDestination(record, "a missing folder is not created there (" + *reason + "): " + wanted);
+        return std::nullopt;
+    }
+    if (!Ask(kRestoreCreateFolderQuestion, folder, kRestoreCreateFolderQuestionTail))
+        return std::nullopt;
+    // Each folder is created in the one checked before it and checked in turn, so a link put
+    // in place meanwhile is not followed further.
+    for (const std::string& name : missing) {
+        std::string step = Joined(path, name);
+        if (!ports_.files.CreateDirectory(step))
+            return std::nullopt;
+        std::optional<ResolvedObject> next;
+        if (StepIsLink(identity, current->finalPath, step, next)) {
+            RefuseDestination(record, "a link on the way: " + step);
+            return std::nullopt;
+        }
+        current = std::move(next);
+        path = step;
+    }
+    return current;
 }
 
 int Quarantine::QuietCopy(const std::string& from, const std::string& to) {
@@ -213,15 +311,29 @@ int Quarantine::QuietMove(const std::string& from, const std::string& to) {
 }
 
 bool Quarantine::WriteBackKey(const std::string& payload, const std::string& keyPath) {
-    if (!IsFile(payload))
+    std::optional<std::string> stored = IsFile(payload) ? ports_.files.ReadFile(payload) : std::nullopt;
+    if (!stored)
         return false;
+    // An import writes wherever its sections say: every one must lie inside the record's key,
+    // and the key must not lead elsewhere through a registry link.
+    ObjectIdentity& identity = guard_.identity();
+    std::optional<std::string> foreign = ForeignSection(*stored, keyPath, registry_.port().CurrentUserSid());
+    if (!foreign && (identity.IsKeyLink(keyPath) || identity.KeyPathThroughLinks(keyPath) != keyPath))
+        foreign = "a registry link on the way to " + keyPath;
+    if (foreign) {
+        Log(kForeignExportLog + keyPath + " (" + *foreign + ")");
+        ports_.ui.Message(std::string(kUnsafeDestinationMessage) + "\n\n" + keyPath + "\n\n" + *foreign, kAppTitle,
+                          MsgButtons::Ok, MsgIcon::Error);
+        return false;
+    }
     std::string temp = store_.TempExportFile();
     if (temp.empty())
         return false;
     RemoveStoreFile(temp);
     if (ports_.files.GetAttributes(temp))
         return false;
-    bool imported = QuietCopy(payload, temp) == 0 && IsFile(temp) &&
+    // The bytes checked are the bytes imported.
+    bool imported = ports_.files.WriteFileAtomic(temp, *stored) &&
                     ShellAndWait(ports_.processes, RegeditImportCommand(state_.folders.windowsDir, temp), kHiddenWindow,
                                  kRegeditKeyWaitMs) == ShellRun::Finished;
     RemoveStoreFile(temp);
@@ -229,9 +341,8 @@ bool Quarantine::WriteBackKey(const std::string& payload, const std::string& key
         return false;
     // The registry editor reports nothing: the key counts as back only when a fresh export of
     // it holds every key and value of the stored one.
-    std::optional<std::string> stored = ports_.files.ReadFile(payload);
-    bool back = stored && ShellAndWait(ports_.processes, RegeditExportCommand(state_.folders.windowsDir, temp, keyPath),
-                                       kHiddenWindow, kRegeditKeyWaitMs) == ShellRun::Finished;
+    bool back = ShellAndWait(ports_.processes, RegeditExportCommand(state_.folders.windowsDir, temp, keyPath),
+                             kHiddenWindow, kRegeditKeyWaitMs) == ShellRun::Finished;
     std::optional<std::string> current = back ? ports_.files.ReadFile(temp) : std::nullopt;
     RemoveStoreFile(temp);
     return current && ExportHolds(*stored, *current);
@@ -255,37 +366,90 @@ bool Quarantine::WriteBackValue(const std::string& packageName, const Quarantine
     return back && back->type == value->type && back->data == value->data;
 }
 
-bool Quarantine::WriteBackFolder(const std::string& payload, const std::string& source) {
+bool Quarantine::WriteBackFolder(const std::string& payload, const QuarantineRecord& record) {
     std::optional<uint32_t> attributes = ports_.files.GetAttributes(payload);
     if (!attributes || !(*attributes & file_attr::kDirectory) || (*attributes & file_attr::kReparsePoint))
         return false;
-    std::string parent = ParentFolder(source);
-    if (!FolderReady(parent))
+    std::string parent = ParentFolderOf(record.source);
+    std::optional<ResolvedObject> folder = parent.empty() ? std::nullopt : DestinationFolder(parent, record);
+    if (!folder)
         return false;
+    // The shell places the copy under the copy folder's own name, merging with a folder of that
+    // name already there: that folder must hold no link the copy would be written through.
+    std::string name = payload.substr(payload.rfind('\\') + 1);
+    std::string destination = Joined(parent, name);
+    Presence there = ports_.files.Probe(destination);
+    if (there == Presence::Unknown) {
+        RefuseDestination(record, "cannot be looked at: " + destination);
+        return false;
+    }
+    if (there == Presence::Present) {
+        std::optional<ResolvedObject> existing;
+        bool holdsLink = StepIsLink(guard_.identity(), folder->finalPath, destination, existing);
+        if (!holdsLink) {
+            std::vector<TreeEntry> entries;
+            bool linkInside = false;
+            bool complete = ListTreeWithoutLinks(ports_.files, ports_.ui, destination, entries,
+                                                 [&linkInside](const std::string&) { linkInside = true; });
+            holdsLink = linkInside || !complete;
+        }
+        if (holdsLink) {
+            RefuseDestination(record, "a link in the folder already there: " + destination);
+            return false;
+        }
+    }
     if (!CopyFolderInto(ports_.shell, ports_.files, payload, parent))
         return false;
-    // The shell places the copy under the copy folder's own name.
-    std::string name = payload.substr(payload.rfind('\\') + 1);
-    return TreeHoldsCopy(ports_.files, ports_.ui, payload, (EndsWith(parent, "\\") ? parent : parent + "\\") + name);
+    std::optional<ResolvedObject> copied;
+    return !StepIsLink(guard_.identity(), folder->finalPath, destination, copied) &&
+           TreeHoldsCopy(ports_.files, ports_.ui, payload, destination);
 }
 
-bool Quarantine::WriteBackFile(const std::string& payload, const std::string& source) {
-    if (!IsFile(payload) || source.empty())
+bool Quarantine::WriteBackFile(const std::string& payload, const QuarantineRecord& record) {
+    const std::string& source = record.source;
+    std::string parent = ParentFolderOf(source);
+    if (!IsFile(payload) || parent.empty())
         return false;
-    std::optional<uint32_t> there = ports_.files.GetAttributes(source);
-    if (there && (*there & file_attr::kDirectory))
+    std::optional<ResolvedObject> folder = DestinationFolder(parent, record);
+    if (!folder)
         return false;
-    if (there) {
+    ObjectIdentity& identity = guard_.identity();
+    Presence there = ports_.files.Probe(source);
+    if (there == Presence::Unknown)
+        return false;
+    if (there == Presence::Present) {
+        std::optional<ResolvedObject> file;
+        if (StepIsLink(identity, folder->finalPath, source, file)) {
+            RefuseDestination(record, "a link in place of the file");
+            return false;
+        }
+        if (IsFolder(ports_.files, source))
+            return false;
         // The same bytes already there: the object is back, and nothing is overwritten.
         if (SameFileContent(ports_.files, payload, source))
             return true;
         if (!Ask(kRestoreReplaceQuestion, source, kRestoreReplaceQuestionTail))
             return false;
+        // A read-only file refuses to be replaced; its attribute is cleared only while the
+        // name still leads to a file of the checked folder.
+        std::optional<ResolvedObject> now = identity.Resolve(parent);
+        if (now && now->SameObject(*folder) && !StepIsLink(identity, folder->finalPath, source, file) &&
+            (file->attributes & file_attr::kReadOnly)) {
+            ports_.files.SetAttributes(source, file->attributes & ~file_attr::kReadOnly);
+        }
     }
-    if (!FolderReady(ParentFolder(source)))
+    // Written as a new file into the folder checked above, and only while it is that folder: a
+    // folder swapped for a link since (while the question was open, say) receives nothing.
+    FileSystemPort::CheckedWrite write = ports_.files.CopyIntoFolderIfSame(
+        payload, parent, folder->Identity(), source.substr(source.rfind('\\') + 1), there == Presence::Present);
+    if (write == FileSystemPort::CheckedWrite::NotTheChecked) {
+        RefuseDestination(record, "the folder was replaced before the file was written: " + parent);
         return false;
-    ports_.files.SetAttributes(payload, file_attr::kNormal);
-    return QuietCopy(payload, source) == 0 && SameFileContent(ports_.files, payload, source);
+    }
+    if (write != FileSystemPort::CheckedWrite::Written)
+        return false;
+    std::optional<ResolvedObject> written;
+    return !StepIsLink(identity, folder->finalPath, source, written) && SameFileContent(ports_.files, payload, source);
 }
 
 }  // namespace pellora

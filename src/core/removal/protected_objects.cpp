@@ -381,6 +381,7 @@ void ProtectedObjects::Refresh() {
         AddFolder(programData + "\\Microsoft", "Windows data folder", true);
     }
 
+    userProfile_.clear();
     // The profile that holds the user's application data: "...\<name>\AppData\Roaming" or
     // "...\<name>\Application Data"; its AppData and AppData\Local are known folders too.
     if (auto appData = NormalisePath(f.appData)) {
@@ -389,6 +390,7 @@ void ProtectedObjects::Refresh() {
                 std::string profile = JoinPath(*appData, i);
                 profile.pop_back();
                 AddFolder(profile, "user profile folder");
+                userProfile_.assign(appData->begin(), appData->begin() + static_cast<std::ptrdiff_t>(i));
                 if ((*appData)[i] == "appdata") {
                     AddFolder(profile + "\\AppData", "known folder");
                     AddFolder(profile + "\\AppData\\Local", "known folder");
@@ -591,6 +593,40 @@ std::optional<std::string> ProtectedObjects::ListedEntryRefusal(const std::strin
         bool inWindows = !resolvedWindows_.empty() && IsStrictlyBelow(object->parts, resolvedWindows_);
         if (inWindows && (IsCriticalExecutable(name) || IsCriticalSystemFile(name)))
             return "critical system file";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ProtectedObjects::CreationRefusal(const std::string& path) {
+    if (!loaded_)
+        Refresh();
+    auto parts = NormalisePath(path);
+    auto folded = SplitFoldedPath(path);
+    if (!parts || !folded || parts->size() < 2)
+        return "not a full path";
+    auto guardsCreation = [](const std::string& what) {
+        return what == "Windows folder" || what == "Windows system folder" || what == "program files folder" ||
+               what == "application folder";
+    };
+    for (const Folder& folder : folders_) {
+        if (guardsCreation(folder.what) && IsSameOrAbove(folder.parts, *parts))
+            return folder.what;
+    }
+    for (const ResolvedFolder& guarded : resolved_) {
+        if (guardsCreation(guarded.what) && IsSameOrAboveParts(guarded.object.parts, *folded))
+            return guarded.what;
+    }
+    // Every drive's system folders and profiles, not only this installation's.
+    const std::string& top = (*parts)[1];
+    for (std::string_view name : {"windows", "program files", "program files (x86)"}) {
+        if (ComponentMatches(top, std::string(name)))
+            return "system folder of a drive";
+    }
+    if (ComponentMatches(top, "users") || ComponentMatches(top, "documents and settings")) {
+        bool ownProfile = userProfile_.size() == 3 && parts->size() > 3 &&
+                          std::equal(userProfile_.begin(), userProfile_.end(), parts->begin(), ComponentMatches);
+        if (!ownProfile)
+            return "another user's profile";
     }
     return std::nullopt;
 }

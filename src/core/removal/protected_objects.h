@@ -72,6 +72,11 @@ class ProtectedObjects {
 
     ObjectIdentity& identity() { return identity_; }
 
+    // A missing folder that restore would create, spelled as its nearest existing folder's final
+    // path and the missing names: refused below the Windows folder, the program files folders
+    // (of every drive), the application folder and every user profile but the current user's.
+    std::optional<std::string> CreationRefusal(const std::string& path);
+
   private:
     struct Folder {
         std::vector<std::string> parts;
@@ -107,6 +112,7 @@ class ProtectedObjects {
     std::vector<std::string> resolvedWindows_;
     std::vector<std::string> windowsFolder_;
     std::vector<std::string> appFolder_;
+    std::vector<std::string> userProfile_;
 };
 
 }  // namespace pellora

@@ -18,11 +18,15 @@ TEST_F(QuarantineTest, EveryKindIsStoredWithItsRecordLogLineAndCount) {
 
     quarantine.cmdQuarantineSelected();
 
-    EXPECT_EQ(p.files.Content(InPackage("10000.qnf")), "path|10000.qit|C:\\Bad\\a.exe");
+    // Files and folders keep the identity of the folder they were taken from.
+    auto folderOf = [this](const std::string& path) { return "|" + FormatFolderIdentity(*p.files.Identify(path)); };
+    EXPECT_EQ(p.files.Content(InPackage("10000.qnf")), "path|10000.qit|C:\\Bad\\a.exe" + folderOf("C:\\Bad"));
     EXPECT_EQ(p.files.Content(InPackage("10000.qit")), "MZ-a");
-    EXPECT_EQ(p.files.Content(InPackage("10001.qnf")), "Cookie|10001.qit|C:\\Cookies\\user@ads.txt");
+    EXPECT_EQ(p.files.Content(InPackage("10001.qnf")),
+              "Cookie|10001.qit|C:\\Cookies\\user@ads.txt" + folderOf("C:\\Cookies"));
     EXPECT_EQ(p.files.Content(InPackage("10001.qit")), "cookie");
-    EXPECT_EQ(p.files.Content(InPackage("10002.qnf")), "folder|10002\\Bad|C:\\Program Files\\Bad");
+    EXPECT_EQ(p.files.Content(InPackage("10002.qnf")),
+              "folder|10002\\Bad|C:\\Program Files\\Bad" + folderOf("C:\\Program Files"));
     EXPECT_EQ(p.files.Content(InPackage("10002\\Bad\\sub\\b.dll")), "MZ-b");
     EXPECT_EQ(p.files.Content(InPackage("10003.qnf")), "RegKey|10003.qit|HKEY_LOCAL_MACHINE\\Software\\Bad");
     EXPECT_EQ(p.files.Content(InPackage("10003.qit")), "[HKEY_LOCAL_MACHINE\\Software\\Bad]");
@@ -94,7 +98,8 @@ TEST_F(QuarantineTest, SameNamedFoldersKeepSeparateCopies) {
     quarantine.cmdQuarantineSelected();
     EXPECT_EQ(p.files.Content(InPackage("10000\\Bad\\x.txt")), "first");
     EXPECT_EQ(p.files.Content(InPackage("10001\\Bad\\x.txt")), "second");
-    EXPECT_EQ(p.files.Content(InPackage("10001.qnf")), "folder|10001\\Bad|C:\\Two\\Bad");
+    EXPECT_EQ(p.files.Content(InPackage("10001.qnf")),
+              "folder|10001\\Bad|C:\\Two\\Bad|" + FormatFolderIdentity(*p.files.Identify("C:\\Two")));
 }
 
 }  // namespace

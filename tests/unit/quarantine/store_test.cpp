@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/database/item_parser.h"
 #include "core/quarantine/record_format.h"
 #include "quarantine_fixture.h"
 
@@ -28,6 +29,30 @@ TEST(QuarantineRecordText, ExtraBarsCutTheSourceLocation) {
     EXPECT_EQ(extra.storedItem, "10000.qit");
     EXPECT_EQ(extra.source, "C:\\a");
     EXPECT_EQ(ParseRecord("regval").storedItem, "");
+}
+
+TEST(QuarantineRecordText, TheSourceFolderIsAFourthFieldThatOlderReadersDrop) {
+    FileIdentity folder{"C:\\Users\\Bob\\Stuff", 0xCAFE0001u, 0x12, 0xFFFFFFFFFFFFFFFFull, 0};
+    QuarantineRecord record{"file", "10000.qit", "C:\\Users\\Bob\\Stuff\\a.dll", FormatFolderIdentity(folder)};
+    std::string text = FormatRecord(record);
+    EXPECT_EQ(text,
+              "file|10000.qit|C:\\Users\\Bob\\Stuff\\a.dll|CAFE0001:0000000000000012FFFFFFFFFFFFFFFF:"
+              "C:\\Users\\Bob\\Stuff");
+    std::optional<FileIdentity> back = ParseFolderIdentity(ParseRecord(text).parentIdentity);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->finalPath, folder.finalPath);
+    EXPECT_EQ(back->volumeSerial, folder.volumeSerial);
+    EXPECT_EQ(back->fileIdHigh, folder.fileIdHigh);
+    EXPECT_EQ(back->fileIdLow, folder.fileIdLow);
+    // A reader of three fields keeps the source whole.
+    std::array<std::string, 3> three;
+    EXPECT_FALSE(ParseItem(text, three, "|"));
+    EXPECT_EQ(three[2], record.source);
+    for (const char* bad :
+         {"", "CAFE0001:0000000000000012FFFFFFFFFFFFFFFF:", "CAFE0001-0000000000000012FFFFFFFFFFFFFFFF:C:\\",
+          "CAFE000G:0000000000000012FFFFFFFFFFFFFFFF:C:\\", "CAFE0001:12:C:\\"}) {
+        EXPECT_FALSE(ParseFolderIdentity(bad)) << bad;
+    }
 }
 
 TEST(QuarantineRecordText, StoredItemsStayInsideThePackage) {

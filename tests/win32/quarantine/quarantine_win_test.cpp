@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -145,7 +146,12 @@ class QuarantineWinTest : public ::testing::Test {
     QuarantineWinTest() {
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
-        base = Narrow(temp) + "pellora quarantine-" + std::to_string(GetCurrentProcessId());
+        // A folder of its own for every test of every run: Wine gives a test program the same
+        // process id run after run, and a host link that a failed test left behind (removed by
+        // a host program after a test has ended) must not lead the next test's files elsewhere.
+        static int instance = 0;
+        base = Narrow(temp) + "pellora quarantine-" + std::to_string(GetCurrentProcessId()) + "-" +
+               std::to_string(GetTickCount64()) + "-" + std::to_string(++instance);
         RemoveTree(base);
         for (const char* folder : {"", "\\App", "\\App\\Quarantine", "\\Victims", "\\Cookies"}) {
             CreateDirectoryW(W(base + folder).c_str(), nullptr);
@@ -169,6 +175,13 @@ class QuarantineWinTest : public ::testing::Test {
             row.checked = true;
     }
     std::string Package() const { return state.appFolder + "\\Quarantine\\" + state.scanStamp; }
+    // The program's log, to show with a failure what restore decided and why.
+    std::string LogText() const {
+        std::string text = "log:";
+        for (const std::string& line : state.lstLog)
+            text += "\n" + line;
+        return text;
+    }
 
     std::string base;
     std::wstring regRoot = L"Software\\Pellora Quarantine Tests " + std::to_wstring(GetCurrentProcessId());
@@ -289,9 +302,11 @@ TEST_F(QuarantineWinTest, AFolderWhoseParentIsGoneStaysInQuarantine) {
     quarantine.cmdQuarantineSelected();
     ASSERT_EQ(ui.messages.at(0).text, "1 items quarantined successfully.");
     RemoveTree(base + "\\Victims");  // the parent folder is gone as well
+    ASSERT_FALSE(Exists(base + "\\Victims")) << "the test could not remove the folder";
 
     CheckAllPackages();
     quarantine.cmdRestoreQuarantined();
+    SCOPED_TRACE(LogText());
     EXPECT_FALSE(Exists(base + "\\Victims\\Gone"));
     EXPECT_TRUE(Exists(Package() + "\\10000.qnf"));
     EXPECT_TRUE(Exists(Package() + "\\10000\\Gone\\a.exe"));
@@ -337,8 +352,33 @@ TEST_F(QuarantineWinTest, CheckedPackagesAndStrayFilesAreDeleted) {
     EXPECT_EQ(state.status.noQuarantined, "1");
 }
 
-// Runs a host program on host paths (Wine starts one like any other); false where it cannot.
-bool RunHost(const std::string& program, const std::string& options, const std::vector<std::string>& paths) {
+// A busy machine may take long to start a host program: what a test waits for gets this long.
+constexpr ULONGLONG kHostCommandWaitMs = 120000;
+
+// True when the folder lists an entry of that name (a link that leads nowhere included).
+bool EntryListed(const std::string& path) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(W(path).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(find);
+    return true;
+}
+
+// Polls until `done` holds; false when the deadline passes first.
+bool WaitUntil(const std::function<bool()>& done) {
+    ULONGLONG deadline = GetTickCount64() + kHostCommandWaitMs;
+    while (!done()) {
+        if (GetTickCount64() > deadline)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+// Starts a host program on host paths (Wine starts one like any other); false where it cannot.
+// Wine gives no handle to wait for a host program by, so callers wait for what it does.
+bool StartHost(const std::string& program, const std::string& options, const std::vector<std::string>& paths) {
     using UnixName = char*(CDECL*)(const WCHAR*);
     auto unixName = reinterpret_cast<UnixName>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
@@ -358,19 +398,26 @@ bool RunHost(const std::string& program, const std::string& options, const std::
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return false;
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    if (process.hThread)
+        CloseHandle(process.hThread);
+    if (process.hProcess)
+        CloseHandle(process.hProcess);
     return true;
 }
 
-// A host symbolic link, as Wine shows a link made outside it.
-bool MakeHostLink(const std::string& link, const std::string& target) {
-    return RunHost("ln", "-s", {target, link}) && Exists(link);
-}
+// A host symbolic link, as Wine shows a link made outside it. The test is skipped where host
+// programs cannot run, and fails when the link does not appear in time.
+#define MAKE_HOST_LINK(link, target)                                                                         \
+    do {                                                                                                     \
+        if (!StartHost("ln", "-s", {(target), (link)}))                                                      \
+            GTEST_SKIP() << "no host symbolic links here";                                                   \
+        ASSERT_TRUE(WaitUntil([&] { return EntryListed(link); }))                                            \
+            << "the host link " << (link) << " did not appear within " << kHostCommandWaitMs / 1000 << " s"; \
+    } while (false)
 
+// Removes a host link; false when it is still there at the deadline.
 bool RemoveHostLink(const std::string& link) {
-    return RunHost("rm", "-f", {link});
+    return StartHost("rm", "-f", {link}) && WaitUntil([&] { return !EntryListed(link); });
 }
 
 TEST_F(QuarantineWinTest, RestoreOverAFileThatIsThereAgainAsksInTheProgramsOwnWords) {
@@ -404,8 +451,8 @@ TEST_F(QuarantineWinTest, AFolderHoldingLinksIsStoredWithoutWhatTheyPointTo) {
     CreateDirectoryW(W(outside).c_str(), nullptr);
     ASSERT_TRUE(files.WriteFileAtomic(bad + "\\x.txt", "x"));
     ASSERT_TRUE(files.WriteFileAtomic(outside + "\\secret.txt", "not the folder's"));
-    if (!MakeHostLink(bad + "\\elsewhere", outside) || !MakeHostLink(bad + "\\app", state.appFolder))
-        GTEST_SKIP() << "no host symbolic links here";
+    MAKE_HOST_LINK(bad + "\\elsewhere", outside);
+    MAKE_HOST_LINK(bad + "\\app", state.appFolder);
     EXPECT_EQ(files.FinalPath(bad + "\\elsewhere"), files.FinalPath(outside));
 
     AddRow("folder", bad);
@@ -418,7 +465,7 @@ TEST_F(QuarantineWinTest, AFolderHoldingLinksIsStoredWithoutWhatTheyPointTo) {
 
     // A link planted in the package: restore refuses the changed copy, deletion removes the
     // link and leaves what it points to.
-    ASSERT_TRUE(MakeHostLink(Package() + "\\10000\\Bad\\planted", outside));
+    MAKE_HOST_LINK(Package() + "\\10000\\Bad\\planted", outside);
     ui.messages.clear();
     CheckAllPackages();
     quarantine.cmdRestoreQuarantined();
@@ -434,6 +481,94 @@ TEST_F(QuarantineWinTest, AFolderHoldingLinksIsStoredWithoutWhatTheyPointTo) {
     EXPECT_EQ(files.ReadFile(bad + "\\elsewhere\\secret.txt"), "not the folder's");
     for (const char* link : {"\\elsewhere", "\\app", "\\planted"})
         RemoveHostLink((link == std::string("\\planted") ? Package() + "\\10000\\Bad" : bad) + link);
+}
+
+// A host link stands in for a junction: Wine shows it as a link, and opening it without
+// following it still reaches its target, so the folder's identity is what tells it apart.
+TEST_F(QuarantineWinTest, RestoreWritesNothingThroughALinkPutInPlaceOfTheFolderOrTheFile) {
+    std::string target = base + "\\Target";  // stands for the Windows folder
+    CreateDirectoryW(W(target).c_str(), nullptr);
+    std::string spot = base + "\\Victims\\Spot";
+    CreateDirectoryW(W(spot).c_str(), nullptr);
+    ASSERT_TRUE(files.WriteFileAtomic(spot + "\\evil.dll", "folder swapped"));
+    ASSERT_TRUE(files.WriteFileAtomic(base + "\\Victims\\named.dll", "name swapped"));
+    AddRow("file", spot + "\\evil.dll");
+    AddRow("file", base + "\\Victims\\named.dll");
+    quarantine.cmdQuarantineSelected();
+    ASSERT_EQ(ui.messages.at(0).text, "2 items quarantined successfully.");
+
+    // The folder becomes a link to the target; the file's own name a link to a file of the
+    // target, which a write through the name would overwrite once the user agrees to replace.
+    ASSERT_TRUE(files.WriteFileAtomic(target + "\\planted.dll", "the system's file"));
+    RemoveTree(spot);
+    RemoveTree(base + "\\Victims\\named.dll");
+    ASSERT_FALSE(Exists(spot)) << "the test could not remove the folder";
+    ASSERT_FALSE(Exists(base + "\\Victims\\named.dll")) << "the test could not remove the file";
+    MAKE_HOST_LINK(spot, target);
+    MAKE_HOST_LINK(base + "\\Victims\\named.dll", target + "\\planted.dll");
+    ui.messages.clear();
+    ui.answers = {MsgAnswer::Yes, MsgAnswer::Yes};
+    CheckAllPackages();
+    quarantine.cmdRestoreQuarantined();
+    SCOPED_TRACE(LogText());
+
+    EXPECT_FALSE(Exists(target + "\\evil.dll"));
+    EXPECT_EQ(files.ReadFile(target + "\\planted.dll"), "the system's file");
+    EXPECT_TRUE(Exists(Package() + "\\10000.qit"));
+    EXPECT_TRUE(Exists(Package() + "\\10001.qit"));
+    ASSERT_EQ(state.lstQuarantinedList.size(), 1u);
+    EXPECT_EQ(state.lstQuarantinedList[0].itemCount, "2");
+    // Each refused with a line and a message, before anyone is asked to replace anything.
+    EXPECT_EQ(std::count_if(state.lstLog.begin(), state.lstLog.end(),
+                            [](const std::string& line) { return line.starts_with(kUnsafeDestinationLog); }),
+              2);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    for (const auto& shown : ui.messages)
+        EXPECT_TRUE(shown.text.starts_with(kUnsafeDestinationMessage)) << shown.text;
+
+    // Without the link at its name the file comes back into its own folder.
+    ASSERT_TRUE(RemoveHostLink(spot));
+    ASSERT_TRUE(RemoveHostLink(base + "\\Victims\\named.dll"));
+    ui.answers.clear();
+    CheckAllPackages();
+    quarantine.cmdRestoreQuarantined();  // the missing folder: answered No
+    EXPECT_EQ(files.ReadFile(base + "\\Victims\\named.dll"), "name swapped");
+    EXPECT_FALSE(Exists(Package() + "\\10001.qit"));
+    EXPECT_TRUE(Exists(Package() + "\\10000.qit"));
+}
+
+TEST_F(QuarantineWinTest, AFolderSwappedWhileTheReplaceQuestionIsOpenReceivesNothing) {
+    if (!GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name"))
+        GTEST_SKIP() << "no host symbolic links here";
+    std::string target = base + "\\Target";
+    std::string spot = base + "\\Victims\\Spot";
+    CreateDirectoryW(W(target).c_str(), nullptr);
+    CreateDirectoryW(W(spot).c_str(), nullptr);
+    ASSERT_TRUE(files.WriteFileAtomic(target + "\\a.dll", "the system's file"));
+    ASSERT_TRUE(files.WriteFileAtomic(spot + "\\a.dll", "stored"));
+    AddRow("file", spot + "\\a.dll");
+    quarantine.cmdQuarantineSelected();
+    ASSERT_TRUE(files.WriteFileAtomic(spot + "\\a.dll", "the user's newer file"));
+    // The link is made while the question is open; a test cannot skip from inside it.
+    bool linked = false;
+    ui.messages.clear();
+    ui.answers = {MsgAnswer::Yes};
+    ui.onMessage = [&](const fakes::FakeUi::Shown& shown) {
+        if (shown.buttons != MsgButtons::YesNo)
+            return;
+        RemoveTree(spot);
+        linked = StartHost("ln", "-s", {target, spot}) && WaitUntil([&] { return EntryListed(spot); });
+    };
+    CheckAllPackages();
+    quarantine.cmdRestoreQuarantined();
+
+    ASSERT_TRUE(linked) << "the host link " << spot << " was not made within " << kHostCommandWaitMs / 1000 << " s";
+    EXPECT_EQ(files.ReadFile(target + "\\a.dll"), "the system's file");
+    EXPECT_FALSE(Exists(target + "\\a.dll.restoring"));
+    EXPECT_TRUE(Exists(Package() + "\\10000.qit"));
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_TRUE(ui.messages[1].text.starts_with(kUnsafeDestinationMessage)) << ui.messages[1].text;
+    EXPECT_TRUE(RemoveHostLink(spot));
 }
 
 }  // namespace

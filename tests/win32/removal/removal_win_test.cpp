@@ -275,7 +275,7 @@ TEST_F(RemovalWinTest, ScanCheckAndRemoveOnTheRealPlatform) {
 
     EXPECT_EQ(ui.messages[0].text, "Are you sure you want to delete " + std::to_string(rows) + " items?");
     SCOPED_TRACE(ReadAll(appFolder + "\\DavEre.roz"));
-    EXPECT_EQ(WaitForSingleObject(helper, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(helper, 60000), WAIT_OBJECT_0) << "the listed program was not ended within 60 s";
     EXPECT_FALSE(FileExists(readOnly));
     EXPECT_FALSE(FileExists(program));
     EXPECT_FALSE(FileExists(tree));
