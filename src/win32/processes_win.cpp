@@ -41,20 +41,33 @@ std::vector<ProcessEntry> ProcessesWin::Snapshot() {
 }
 
 bool ProcessesWin::PostToProcessWindows(uint32_t pid, uint32_t message, uintptr_t wParam) {
-    bool found = false;
-    for (HWND window = GetWindow(GetDesktopWindow(), GW_CHILD); window; window = GetWindow(window, GW_HWNDNEXT)) {
-        // Owned windows (dialogs, tool windows) close with their owner; only the free-standing
-        // top-level windows are asked.
-        if (GetWindow(window, GW_OWNER) || GetParent(window))
-            continue;
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner != pid)
-            continue;
-        PostMessageW(window, message, static_cast<WPARAM>(wParam), 0);
-        found = true;
-    }
-    return found;
+    // EnumWindows lists the top-level windows as they are at the call. A walk with GetWindow
+    // (GW_HWNDNEXT) follows the live z-order instead, and skips windows when the order changes
+    // under it (a window of the program being activated or created meanwhile): that program
+    // would then miss the request and be terminated after the wait.
+    struct Request {
+        DWORD pid;
+        UINT message;
+        WPARAM wParam;
+        bool found;
+    } request{pid, message, static_cast<WPARAM>(wParam), false};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& r = *reinterpret_cast<Request*>(data);
+            // Owned windows (dialogs, tool windows) close with their owner; only the
+            // free-standing top-level windows are asked.
+            if (GetWindow(window, GW_OWNER))
+                return TRUE;
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == r.pid) {
+                PostMessageW(window, r.message, r.wParam, 0);
+                r.found = true;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&request));
+    return request.found;
 }
 
 bool ProcessesWin::IsRunning(uint32_t pid) {

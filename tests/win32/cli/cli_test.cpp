@@ -235,7 +235,8 @@ TEST_F(CliTest, RemoveExitsOneForWhatStaysAndQuarantinesFirstWhenAsked) {
 
     // A copy of every row that went or was meant to go: the folder and the registry rows too.
     std::string package = std::string(kApp) + "\\Quarantine\\6-12-2026-9-5-7";
-    EXPECT_EQ(fp.files.Content(package + "\\10000.qnf"), "path|10000.qit|" + evil);
+    // Type, payload, source, and the identity of the folder it was taken from.
+    EXPECT_EQ(fp.files.Content(package + "\\10000.qnf").rfind("path|10000.qit|" + evil + "|", 0), 0u);
     EXPECT_EQ(fp.files.Content(package + "\\10000.qit"), "MZ evil");
     std::vector<std::string> records;
     for (int n = 10000; n < 10010; ++n) {
@@ -243,8 +244,10 @@ TEST_F(CliTest, RemoveExitsOneForWhatStaysAndQuarantinesFirstWhenAsked) {
             records.push_back(fp.files.Content(package + "\\" + std::to_string(n) + ".qnf"));
     }
     std::vector<std::string> sources;
-    for (const std::string& record : records)
-        sources.push_back(record.substr(record.find('|', record.find('|') + 1) + 1));
+    for (const std::string& record : records) {
+        const size_t from = record.find('|', record.find('|') + 1) + 1;
+        sources.push_back(record.substr(from, record.find('|', from) - from));
+    }
     std::sort(sources.begin(), sources.end());
     EXPECT_EQ(sources, (std::vector<std::string>{toolbar, evil, std::string(kCookies) + "\\bob@evil.example[1].txt",
                                                  kKey, loader}))

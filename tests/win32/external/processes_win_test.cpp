@@ -44,7 +44,9 @@ class Helper {
         std::string readyName =
             "PelloraHelperReady-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++started);
         HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
-        std::string arguments = windows > 0 ? mode + " " + std::to_string(windows) + " " + readyName : mode;
+        closed_ = CreateEventA(nullptr, TRUE, FALSE, (readyName + "-closed").c_str());
+        std::string arguments =
+            windows > 0 ? mode + " " + std::to_string(windows) + " " + readyName + " " + readyName + "-closed" : mode;
         std::wstring command = Widen(QuoteArgument(HelperPath()) + " " + arguments);
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
@@ -58,6 +60,8 @@ class Helper {
         CloseHandle(ready);
     }
     ~Helper() {
+        if (closed_)
+            CloseHandle(closed_);
         if (!process_)
             return;
         TerminateProcess(process_, 1);
@@ -74,7 +78,11 @@ class Helper {
         return code;
     }
 
+    // The program closed its last window on the request (waited for up to kEventWaitMs).
+    bool ClosedItsWindows() const { return closed_ && WaitForSingleObject(closed_, kEventWaitMs) == WAIT_OBJECT_0; }
+
   private:
+    HANDLE closed_ = nullptr;
     HANDLE process_ = nullptr;
     uint32_t pid_ = 0;
     bool ready_ = false;
@@ -131,6 +139,7 @@ TEST_F(ProcessesWinTest, AProgramWithTwoWindowsIsAskedToCloseAndEndsByItself) {
     TickClock slowClock(kEventWaitMs / kCloseWaitMs);
     ProcessEnder patientEnder{processes, slowClock, ui};
     EXPECT_TRUE(patientEnder.EndProcess(helper.pid(), 77));
+    EXPECT_TRUE(helper.ClosedItsWindows()) << "the program did not close its windows on the request";
     EXPECT_EQ(helper.ExitCode(), 0u) << "not ended by itself within the grace (77: terminated)";
     EXPECT_FALSE(processes.IsRunning(helper.pid()));
 }

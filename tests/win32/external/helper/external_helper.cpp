@@ -1,7 +1,8 @@
 // A stand-in for "another program" in the tests of ending processes and running commands:
-//   external_helper windows <n> <event>  n top-level windows, then sets the named event; each
-//                                        window closes on WM_CLOSE, the program ends when the
-//                                        last one is gone
+//   external_helper windows <n> <event> [<closed>]
+//                                        n top-level windows, then sets the named event; each
+//                                        window closes on WM_CLOSE, the program sets <closed> and
+//                                        ends when the last one is gone
 //   external_helper stubborn <n> <event> the same, but the windows ignore WM_CLOSE
 //   external_helper windowless           no window at all; runs until it is terminated
 //   external_helper sleep <ms> <file>    sleeps, then writes <file> and ends with exit code 3
@@ -14,16 +15,25 @@ namespace {
 
 int openWindows = 0;
 bool ignoreClose = false;
+const char* closedEvent = nullptr;
 
 LRESULT CALLBACK HelperWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CLOSE && ignoreClose)
         return 0;
-    if (message == WM_DESTROY && --openWindows == 0)
+    if (message == WM_DESTROY && --openWindows == 0) {
+        // The test learns that the request was honoured from the program itself, not from how
+        // fast the system then ends the process.
+        if (HANDLE closed = closedEvent ? OpenEventA(EVENT_MODIFY_STATE, FALSE, closedEvent) : nullptr) {
+            SetEvent(closed);
+            CloseHandle(closed);
+        }
         PostQuitMessage(0);
+    }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-int RunWindows(int count, const char* readyEvent) {
+int RunWindows(int count, const char* readyEvent, const char* windowsClosedEvent) {
+    closedEvent = windowsClosedEvent;
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = HelperWindowProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
@@ -51,10 +61,10 @@ int RunWindows(int count, const char* readyEvent) {
 
 int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "windows") == 0)
-        return RunWindows(std::atoi(argv[2]), argv[3]);
+        return RunWindows(std::atoi(argv[2]), argv[3], argc >= 5 ? argv[4] : nullptr);
     if (argc >= 4 && std::strcmp(argv[1], "stubborn") == 0) {
         ignoreClose = true;
-        return RunWindows(std::atoi(argv[2]), argv[3]);
+        return RunWindows(std::atoi(argv[2]), argv[3], nullptr);
     }
     if (argc >= 2 && std::strcmp(argv[1], "windowless") == 0) {
         for (;;)
