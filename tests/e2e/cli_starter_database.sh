@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The starter database as the build stages it: DataBase.ref unlocks to the build's
+# The starter database as the build stages it: DataBase.ref checks clean and unlocks to the build's
 # database-full.txt (the plain-text starter database followed by the browser-extension items), and
 # pellora-cli scans with it, counting every item, the extension items among them, as scanned and
 # reporting none of those as found.
@@ -13,6 +13,8 @@ source "$(dirname "$0")/cli_support.bash"
 cp "$app/DataBase.ref" "$work/app/"
 "$run" "$work/app/pellora-db.exe" unlock "$(winpath "$work/app/DataBase.ref")" "$(winpath "$work/unlocked.txt")" \
     </dev/null >/dev/null || fail "pellora-db could not unlock the staged database"
+"$run" "$work/app/pellora-db.exe" check --locked "$(winpath "$work/app/DataBase.ref")" </dev/null >"$work/check.txt" ||
+    fail "pellora-db check --locked finds problems in the staged database: $(head -5 "$work/check.txt")"
 cli settings
 expect_status 0 "settings"
 cli scan --mode smart --json "$(winpath "$work/smart.json")"
