@@ -58,10 +58,13 @@ class Conversion(unittest.TestCase):
             + f'"{C}","UNKNOWN","x","unknown","1"\n'
             + f'"{B}","Cleaned, listed again","x","spyware","2"\n'
             + f'"{D}","{"Long name " * 10}","x","Click-Fraud","5"\n'
+            + f'"\x1b[2J{A}é","Escape","x","adware","2"\n'  # line 11
         )
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertIn(f'line 4: extension id "{A[:31]}" is not 32 letters a-p; row left out', done.stdout)
         self.assertIn('line 5: extension id "' + "q" * 32 + '" is not 32 letters a-p', done.stdout)
+        self.assertIn(f'line 11: extension id "\\x1b[2J{A}\\xe9" is not 32 letters a-p', done.stdout)
+        self.assertTrue(done.stdout.isascii() and "\x1b" not in done.stdout)
         self.assertNotIn("line 2", done.stdout)
         lines = self.lines()
         self.assertEqual(lines[:3], ["Starter Database 1", "# comment", "path|C:\\x.exe|Adware.X|"])

@@ -169,7 +169,8 @@ def convert(rows, source="CSV", known_ids=()):
         values = dict(zip(header, fields))
         extension_id = values["EXTID"]
         if not CHROMIUM_ID.fullmatch(extension_id):
-            shown = extension_id.encode("ascii", "backslashreplace").decode("ascii")[:80]
+            shown = "".join(c if " " <= c <= "~" else c.encode("unicode_escape").decode("ascii") for c in extension_id)
+            shown = shown[:80]
             result.refused.append(f'{source} line {line}: extension id "{shown}" is not 32 letters a-p; row left out')
             continue
         if extension_id in cleaned:
