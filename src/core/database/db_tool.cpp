@@ -99,9 +99,40 @@ bool IsKnownTypeWord(ItemKind kind, const std::string& word) {
         case ItemKind::RegSearch:
             return true;
         case ItemKind::Unknown:
-            return false;
+            return word == "extension" || word == "hijack";
     }
     return false;
+}
+
+bool AllOf(std::string_view text, bool (*allowed)(char)) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), allowed);
+}
+
+bool IsHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool IsAddonNameChar(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '.' ||
+           c == '_';
+}
+
+// A Chromium extension id (32 letters a-p) or a Firefox add-on id ("name@domain" or a GUID in
+// braces).
+bool IsExtensionId(std::string_view id) {
+    if (id.size() == 32 && std::all_of(id.begin(), id.end(), [](char c) { return c >= 'a' && c <= 'p'; }))
+        return true;
+    if (id.size() == 38 && id.front() == '{' && id.back() == '}') {
+        for (size_t i = 1; i + 1 < id.size(); ++i) {
+            const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+            if (dash ? id[i] != '-' : !IsHexDigit(id[i]))
+                return false;
+        }
+        return true;
+    }
+    const size_t at = id.find('@');
+    return at != std::string_view::npos && (at == 0 || AllOf(id.substr(0, at), IsAddonNameChar)) &&
+           AllOf(id.substr(at + 1), IsAddonNameChar);
 }
 
 void CheckFolderVariables(const std::string& object, std::vector<std::string>& problems, const std::string& at) {
@@ -122,7 +153,13 @@ void CheckFolderVariables(const std::string& object, std::vector<std::string>& p
     }
 }
 
-void CheckObject(ItemKind kind, const std::string& object, std::vector<std::string>& problems, const std::string& at) {
+void CheckObject(ItemKind kind,
+                 const std::string& word,
+                 const std::string& object,
+                 std::vector<std::string>& problems,
+                 const std::string& at) {
+    if (word == "extension" && !IsExtensionId(object))
+        problems.push_back(at + "\"" + object + "\" is not an extension id (32 letters a-p, name@domain or {GUID})");
     switch (kind) {
         case ItemKind::Path:
         case ItemKind::Folder:
@@ -236,8 +273,9 @@ std::vector<std::string> CheckDatabaseLines(const std::vector<std::string>& line
         }
         if (separators > 3)
             problems.push_back(at + "more than four fields (a field cannot hold \"|\")");
-        CheckObject(kind, item.object(), problems, at);
-        const std::string identity = std::to_string(static_cast<int>(kind)) + "|" + ToLowerAscii(item.object());
+        CheckObject(kind, word, item.object(), problems, at);
+        const std::string identity = (kind == ItemKind::Unknown ? word : std::to_string(static_cast<int>(kind))) + "|" +
+                                     ToLowerAscii(item.object());
         auto [it, added] = seen.emplace(identity, n + 1);
         if (!added)
             problems.push_back(at + "duplicate of line " + std::to_string(it->second));
@@ -270,9 +308,9 @@ const char kUsage[] =
     "                      beside the database: the update fetches the database's address plus \".sig\".\n"
     "  --help              Show this text.\n"
     "\n"
-    "check reports a missing version line, a misplaced or malformed serial line, unknown types, missing fields, "
-    "unknown root key\n"
-    "names, unknown folder variables and duplicate items, one per line as \"line N: ...\".\n"
+    "check reports a missing version line, a misplaced or malformed serial line, unknown types,\n"
+    "missing fields, unknown root key names, unknown folder variables, extension items whose\n"
+    "object is no extension id and duplicate items, one per line as \"line N: ...\".\n"
     "\n"
     "Exit codes: 0 done (check: no problems), 1 problems found or a file could not be read or\n"
     "written, 2 wrong usage.\n";

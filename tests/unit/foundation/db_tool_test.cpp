@@ -110,14 +110,28 @@ TEST_F(DbToolTest, CheckReportsEachKindOfProblem) {
         "FOLDER|%programsdir%\\bad|A|\n"
         "folder|%ProgramsDir%\\Bad|B|http://example.org/\n"
         "regsearch|badtoolbar|A|\n"
-        "cookie|tracker|A|\n";
+        "cookie|tracker|A|\n"
+        "extension|nnpnnpemnckcfdebeekibpiijlicmpom|Extension.DataTheft: Name|\n"
+        "extension|{0A1b2C3d-4e5f-6789-abcd-ef0123456789}|Extension.Adware|\n"
+        "extension|ad-ware_1.0@example.com|Extension.Adware|\n"
+        "hijack|nnpnnpemnckcfdebeekibpiijlicmpom|Hijack.Search|\n"
+        "extension|kgmlodoegkmpfkbepkfhgeldido|Extension.Adware|\n"
+        "extension|..\\..\\Windows|Extension.Adware|\n"
+        "extension|{0A1b2C3d-4e5f-6789-abcd-ef012345678}|Extension.Adware|\n"
+        "EXTENSION|AD-WARE_1.0@EXAMPLE.COM|Extension.Adware|\n";
     EXPECT_EQ(Run({"check", "db.txt"}), 1);
     EXPECT_EQ(io.out,
               "db.txt: line 4: unknown type \"paths\"\n"
               "db.txt: line 5: missing fields (type|object|category|comment URL, the URL may be empty)\n"
               "db.txt: line 6: unknown root key name \"HKLM\"\n"
               "db.txt: line 8: unknown folder variable %ProgramFiles%\n"
-              "db.txt: line 10: duplicate of line 9\n");
+              "db.txt: line 10: duplicate of line 9\n"
+              "db.txt: line 17: \"kgmlodoegkmpfkbepkfhgeldido\" is not an extension id (32 letters a-p, "
+              "name@domain or {GUID})\n"
+              "db.txt: line 18: \"..\\..\\Windows\" is not an extension id (32 letters a-p, name@domain or {GUID})\n"
+              "db.txt: line 19: \"{0A1b2C3d-4e5f-6789-abcd-ef012345678}\" is not an extension id (32 letters a-p, "
+              "name@domain or {GUID})\n"
+              "db.txt: line 20: duplicate of line 15\n");
 }
 
 TEST_F(DbToolTest, UsageAndUnreadableFiles) {
@@ -132,15 +146,16 @@ TEST_F(DbToolTest, UsageAndUnreadableFiles) {
     EXPECT_EQ(io.out, "empty.txt: line 1: no version line\n");
 }
 
+// As the build makes it: data/database.txt followed by the browser-extension items.
 TEST_F(DbToolTest, TheStarterDatabaseLocksAndChecksClean) {
-    std::string source = __FILE__;
-    source = source.substr(0, source.rfind("tests/unit/foundation")) + "data/database.txt";
+    const std::string source = PELLORA_FULL_DATABASE;
     std::ifstream in(source, std::ios::binary);
     ASSERT_TRUE(in) << source;
     disk["db.txt"] = std::string(std::istreambuf_iterator<char>(in), {});
     EXPECT_EQ(Run({"check", "db.txt"}), 0) << io.out;
     ASSERT_EQ(Run({"lock", "db.txt", "db.ref"}), 0) << io.err;
     EXPECT_EQ(Run({"check", "--locked", "db.ref"}), 0) << io.out;
+    EXPECT_NE(disk["db.txt"].find("\nextension|"), std::string::npos);
 }
 
 TEST_F(DbToolTest, SignWritesTheSignatureInOpensslsFormat) {
