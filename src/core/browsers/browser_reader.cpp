@@ -196,9 +196,13 @@ std::optional<BrowserReader::Listing> BrowserReader::OpenFolder(const std::strin
 // say it is one (a host's symbolic link under Wine) is never entered either.
 std::optional<BrowserReader::Listing> BrowserReader::EnterSubfolder(const Listing& parent, const std::string& name) {
     const FindEntry* entry = parent.Find(name);
-    if (!entry || !(entry->attributes & file_attr::kDirectory) || (entry->attributes & file_attr::kReparsePoint))
+    return entry ? EnterEntry(parent, *entry) : std::nullopt;
+}
+
+std::optional<BrowserReader::Listing> BrowserReader::EnterEntry(const Listing& parent, const FindEntry& entry) {
+    if (!(entry.attributes & file_attr::kDirectory) || (entry.attributes & file_attr::kReparsePoint))
         return std::nullopt;
-    std::optional<Listing> child = OpenFolder(parent.path + "\\" + entry->name);
+    std::optional<Listing> child = OpenFolder(parent.path + "\\" + entry.name);
     if (!child || !parent.finalPath)
         return child;
     const FoldedPath listed = SplitFoldedPath(child->path);
@@ -287,7 +291,9 @@ void BrowserReader::ReadChromium(const BrowserInfo& browser, BrowserInventory& o
                 if (!profile)
                     continue;
             }
-            BrowserProfile entry{browser.name, browser.family, inUserData ? "" : name, profile->path, displayName};
+            BrowserProfile entry{browser.name, browser.family,
+                                 inUserData ? profile->path.substr(profile->path.rfind('\\') + 1) : name, profile->path,
+                                 displayName};
             out.profiles.push_back(entry);
             ReadChromiumProfile(browser, *profile, out);
         }
@@ -344,7 +350,7 @@ void BrowserReader::ReadInstalledFolders(const BrowserInfo& browser,
             out.problems.push_back({browser.name, idPath, "not an extension id"});
             continue;
         }
-        std::optional<Listing> idFolder = EnterSubfolder(*extensions, idEntry.name);
+        std::optional<Listing> idFolder = EnterEntry(*extensions, idEntry);
         if (!idFolder) {
             out.problems.push_back({browser.name, idPath, "a link, not followed"});
             continue;
@@ -352,7 +358,7 @@ void BrowserReader::ReadInstalledFolders(const BrowserInfo& browser,
         for (const FindEntry& versionEntry : idFolder->entries) {
             if (!(versionEntry.attributes & file_attr::kDirectory))
                 continue;
-            std::optional<Listing> version = EnterSubfolder(*idFolder, versionEntry.name);
+            std::optional<Listing> version = EnterEntry(*idFolder, versionEntry);
             if (!version) {
                 out.problems.push_back(
                     {browser.name, idFolder->path + "\\" + versionEntry.name, "a link, not followed"});
@@ -476,8 +482,10 @@ void BrowserReader::ReadExternalKeys(const BrowserInfo& browser, BrowserInventor
     const std::pair<RootKey, const char*> views[] = {{RootKey::LocalMachine, "Software\\"},
                                                      {RootKey::LocalMachine, "Software\\WOW6432Node\\"},
                                                      {RootKey::CurrentUser, "Software\\"}};
-    for (const auto& [root, software] : views) {
-        const std::string key = software + browser.vendorKey + "\\Extensions";
+    for (const auto& view : views) {
+        // A plain variable, not a structured binding: lambdas below capture it.
+        const RootKey root = view.first;
+        const std::string key = view.second + browser.vendorKey + "\\Extensions";
         const auto ids = registry_.EnumSubKeys(root, key, RegAccess::Read);
         if (!ids)
             continue;
@@ -848,7 +856,7 @@ void BrowserReader::ReadFirefoxProfile(const BrowserInfo& browser, const Listing
             out.problems.push_back({browser.name, path, "not named by an add-on id"});
             continue;
         }
-        if (folder && !EnterSubfolder(*extensions, entry.name)) {
+        if (folder && !EnterEntry(*extensions, entry)) {
             out.problems.push_back({browser.name, path, "a link, not followed"});
             continue;
         }

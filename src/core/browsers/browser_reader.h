@@ -82,7 +82,7 @@ struct Place {
 struct BrowserProfile {
     std::string browser;  // BrowserInfo::name
     BrowserFamily family = BrowserFamily::Chromium;
-    std::string name;         // the folder's name ("Default", "Profile 1", "abcd.default-release")
+    std::string name;         // the folder's name ("Default", "Profile 1", "abcd.default-release", "Opera Stable")
     std::string folder;       // full path
     std::string displayName;  // the name the browser shows, when it keeps one
 };
@@ -186,6 +186,7 @@ class BrowserReader {
     std::vector<std::string> ProgramFolders();
     std::optional<Listing> OpenFolder(const std::string& path);
     std::optional<Listing> EnterSubfolder(const Listing& parent, const std::string& name);
+    std::optional<Listing> EnterEntry(const Listing& parent, const FindEntry& entry);
     std::optional<std::string> ReadLimited(const std::string& browser,
                                            const std::string& path,
                                            uint64_t maxLength,

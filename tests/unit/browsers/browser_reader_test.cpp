@@ -118,7 +118,7 @@ TEST_F(BrowserReaderTest, FindsTheProfilesEachBrowserLists) {
                             "Chrome|Profile 1|Work|" + std::string(kChrome) + "\\Profile 1",
                             "Edge|Default||" + std::string(kEdge) + "\\Default",
                             "Brave|Default||" + std::string(kBrave) + "\\Default",
-                            "Opera|||" + std::string(kRoaming) + "\\Opera Software\\Opera Stable",
+                            "Opera|Opera Stable||" + std::string(kRoaming) + "\\Opera Software\\Opera Stable",
                             "Firefox|x1y2.default-release|default-release|" + std::string(kFirefox) +
                                 "\\Profiles\\x1y2.default-release",
                             "Firefox|ff.other|other|D:\\Elsewhere\\ff.other",
