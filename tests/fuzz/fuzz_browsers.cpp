@@ -1,14 +1,15 @@
 // The browser profile readers over any bytes: the input is planted as every file a profile
 // holds (Local State, Preferences, a manifest and its messages, extensions.json, prefs.js,
 // profiles.ini, policies.json, an external-extension file) and as the ExtensionSettings policy.
-// Nothing crashes, every id found is a valid id of its browser, and every file or folder a find
-// names lies below the folder it was read from.
+// Nothing crashes, every id found is a valid id of its browser, no profile is read twice, and
+// every file or folder a find names lies below the folder it was read from.
 #include <cstdint>
 #include <string>
 
 #include "core/browsers/bounded_json.h"
 #include "core/browsers/browser_reader.h"
 #include "core/browsers/firefox_files.h"
+#include "core/util/text.h"
 #include "fakes/fake_platform.h"
 #include "fuzz/fuzz_check.h"
 
@@ -60,8 +61,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     registry.AddString(R"(HKEY_CURRENT_USER\Software\Policies\Mozilla\Firefox)", "ExtensionSettings", bytes);
 
     const BrowserInventory inventory = BrowserReader(files, registry, system).ReadAll();
-    for (const BrowserProfile& profile : inventory.profiles)
-        FUZZ_CHECK(Below(profile.folder, profile.family == BrowserFamily::Chromium ? chrome : firefox));
+    // Chromium profiles lie in the user data; Firefox's absolute ones may be any existing folder
+    // but a drive's root. No profile is read twice.
+    std::vector<std::string> folders;
+    for (const BrowserProfile& profile : inventory.profiles) {
+        if (profile.family == BrowserFamily::Chromium)
+            FUZZ_CHECK(Below(profile.folder, chrome));
+        else
+            FUZZ_CHECK(files.IsFolder(profile.folder) && profile.folder.size() > 3);
+        for (const std::string& seen : folders)
+            FUZZ_CHECK(ToLowerAscii(seen) != ToLowerAscii(profile.folder));
+        folders.push_back(profile.folder);
+    }
     for (const ExtensionFind& find : inventory.extensions) {
         if (find.family == BrowserFamily::Chromium)
             FUZZ_CHECK(IsChromiumExtensionId(find.id));

@@ -248,7 +248,15 @@ BrowserInventory BrowserReader::ReadAll() {
 
 // ---- Chromium family -----------------------------------------------------------------------
 
+// Whether the folder is read for the first time in this browser: a profile listed twice (in
+// other letter cases, or by relative and absolute path) is read once.
+bool BrowserReader::FirstVisit(const Listing& folder) {
+    const FoldedPath key = folder.finalPath ? folder.finalPath : SplitFoldedPath(folder.path);
+    return !key || visited_.insert(*key).second;
+}
+
 void BrowserReader::ReadChromium(const BrowserInfo& browser, BrowserInventory& out) {
+    visited_.clear();
     const std::string base = Expand(browser.roaming ? "%APPDATA%" : "%LOCALAPPDATA%");
     std::optional<Listing> userData;
     if (!base.empty()) {
@@ -291,6 +299,8 @@ void BrowserReader::ReadChromium(const BrowserInfo& browser, BrowserInventory& o
                 if (!profile)
                     continue;
             }
+            if (!FirstVisit(*profile))
+                continue;
             BrowserProfile entry{browser.name, browser.family,
                                  inUserData ? profile->path.substr(profile->path.rfind('\\') + 1) : name, profile->path,
                                  displayName};
@@ -728,6 +738,7 @@ std::vector<std::string> BrowserReader::ProgramFolders() {
 // ---- Firefox -------------------------------------------------------------------------------
 
 void BrowserReader::ReadFirefox(const BrowserInfo& browser, BrowserInventory& out) {
+    visited_.clear();
     const std::string base = Expand("%APPDATA%");
     std::optional<Listing> root = base.empty() ? std::nullopt : OpenFolder(base + "\\" + browser.userData);
     const std::string iniPath = root ? root->path + "\\profiles.ini" : "";
@@ -751,7 +762,7 @@ void BrowserReader::ReadFirefox(const BrowserInfo& browser, BrowserInventory& ou
                 start = end + 1;
             }
             folder = std::move(at);
-        } else if (IsAbsolutePath(profile.path)) {
+        } else if (IsPlainAbsolutePath(profile.path) && SplitFoldedPath(profile.path)->size() > 1) {
             // Anyone who can write profiles.ini can name any folder; what matters is that the
             // folder named is the one read: not a link, and reached without one on the way.
             const std::optional<uint32_t> attributes = files_.GetAttributes(profile.path);
@@ -768,6 +779,8 @@ void BrowserReader::ReadFirefox(const BrowserInfo& browser, BrowserInventory& ou
                                         " not read (missing, a link or not a plain path): " + Shown(profile.path)});
             continue;
         }
+        if (!FirstVisit(*folder))
+            continue;
         const std::string name = folder->path.substr(folder->path.rfind('\\') + 1);
         out.profiles.push_back({browser.name, browser.family, name, folder->path, profile.name});
         ReadFirefoxProfile(browser, *folder, out);

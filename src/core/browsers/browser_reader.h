@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -184,6 +185,7 @@ class BrowserReader {
                                     const std::string& key,
                                     BrowserInventory& out);
     std::vector<std::string> ProgramFolders();
+    bool FirstVisit(const Listing& folder);
     std::optional<Listing> OpenFolder(const std::string& path);
     std::optional<Listing> EnterSubfolder(const Listing& parent, const std::string& name);
     std::optional<Listing> EnterEntry(const Listing& parent, const FindEntry& entry);
@@ -196,6 +198,7 @@ class BrowserReader {
     FileSystemPort& files_;
     RegistryPort& registry_;
     SystemPort& system_;
+    std::set<std::vector<std::string>> visited_;  // folded final paths of the browser's profiles read
 };
 
 }  // namespace pellora::browsers

@@ -95,7 +95,7 @@ class BrowserReaderTest : public ::testing::Test {
 // absolute profile.
 TEST_F(BrowserReaderTest, FindsTheProfilesEachBrowserLists) {
     files_.AddFile(std::string(kChrome) + "\\Local State",
-                   R"({"profile":{"info_cache":{"Default":{"name":"Ann"},"Profile 1":{"name":"Work"}}}})");
+                   R"({"profile":{"info_cache":{"Default":{"name":"Ann"},"Profile 1":{"name":"Work"},"default":{}}}})");
     files_.AddFile(std::string(kChrome) + "\\Default\\Preferences", "{}");
     files_.AddFile(std::string(kChrome) + "\\Profile 1\\Preferences", "{}");
     files_.AddFile(std::string(kChrome) + "\\Profile 7\\Preferences", "{}");
@@ -105,7 +105,10 @@ TEST_F(BrowserReaderTest, FindsTheProfilesEachBrowserLists) {
     files_.AddFile(std::string(kFirefox) + "\\profiles.ini",
                    "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default-release\r\n"
                    "IsRelative=1\r\nPath=Profiles/x1y2.default-release\r\n\r\n[Profile1]\r\nName=other\r\n"
-                   "IsRelative=0\r\nPath=D:\\Elsewhere\\ff.other\r\n");
+                   "IsRelative=0\r\nPath=D:\\Elsewhere\\ff.other\r\n"
+                   // The same two profiles again, in other spellings: each is read once.
+                   "[Profile2]\r\nIsRelative=1\r\nPath=PROFILES\\X1Y2.default-release\r\n"
+                   "[Profile3]\r\nIsRelative=0\r\nPath=d:\\elsewhere\\FF.OTHER\r\n");
     files_.AddFolder(std::string(kFirefox) + "\\Profiles\\x1y2.default-release");
     files_.AddFolder(R"(D:\Elsewhere\ff.other)");
 
@@ -363,7 +366,7 @@ TEST_F(BrowserReaderTest, NeverEntersProfileOrExtensionFoldersThatAreLinks) {
     const std::string ffRoot = kFirefox;
     files_.AddFile(ffRoot + "\\profiles.ini",
                    "[Profile0]\nIsRelative=1\nPath=Profiles/linked\n[Profile1]\nIsRelative=0\nPath=D:\\ff\\abs\n"
-                   "[Profile2]\nIsRelative=1\nPath=../../../../Windows\n");
+                   "[Profile2]\nIsRelative=1\nPath=../../../../Windows\n[Profile3]\nIsRelative=0\nPath=C:\\\n");
     files_.AddFolder(R"(D:\real\abs)");
     files_.AddFolderLinkTo(ffRoot + "\\Profiles\\linked", R"(D:\real)", false);
     files_.AddFolderLinkTo(R"(D:\ff)", R"(D:\real)", false);
@@ -384,6 +387,7 @@ TEST_F(BrowserReaderTest, NeverEntersProfileOrExtensionFoldersThatAreLinks) {
     EXPECT_TRUE(HasProblem(inventory, "profiles.ini", "Profiles\\linked"));
     EXPECT_TRUE(HasProblem(inventory, "profiles.ini", "D:\\ff\\abs"));
     EXPECT_TRUE(HasProblem(inventory, "profiles.ini", "Windows"));
+    EXPECT_TRUE(HasProblem(inventory, "profiles.ini", "Profile3"));
 }
 
 // Damaged and hostile profile files: each gives a problem naming the file, the rest of the
