@@ -248,6 +248,34 @@ BrowserInventory BrowserReader::ReadAll() {
 
 // ---- Chromium family -----------------------------------------------------------------------
 
+// The folder `relative` ("a\\b\\c") below `from`, each step a real folder directly inside the one
+// before it (see EnterSubfolder); nothing when a step is missing, a link or no plain name.
+std::optional<BrowserReader::Listing> BrowserReader::WalkDown(std::optional<Listing> from,
+                                                              const std::string& relative) {
+    size_t start = 0;
+    while (from && start <= relative.size()) {
+        size_t end = relative.find('\\', start);
+        if (end == std::string::npos)
+            end = relative.size();
+        const std::string step = relative.substr(start, end - start);
+        from = IsPlainName(step) ? EnterSubfolder(*from, step) : std::nullopt;
+        start = end + 1;
+    }
+    return from;
+}
+
+// The browser's user-data folder, reached from the application-data folder without a link on
+// the way: a planted link there would make every profile below it lead elsewhere.
+std::optional<BrowserReader::Listing> BrowserReader::UserDataFolder(const BrowserInfo& browser, BrowserInventory& out) {
+    const std::string base = Expand(browser.roaming ? "%APPDATA%" : "%LOCALAPPDATA%");
+    if (base.empty())
+        return std::nullopt;
+    std::optional<Listing> folder = WalkDown(OpenFolder(base), browser.userData);
+    if (!folder && files_.GetAttributes(base + "\\" + browser.userData))
+        out.problems.push_back({browser.name, base + "\\" + browser.userData, "a link on the way, not followed"});
+    return folder;
+}
+
 // Whether the folder is read for the first time in this browser: a profile listed twice (in
 // other letter cases, or by relative and absolute path) is read once.
 bool BrowserReader::FirstVisit(const Listing& folder) {
@@ -257,16 +285,7 @@ bool BrowserReader::FirstVisit(const Listing& folder) {
 
 void BrowserReader::ReadChromium(const BrowserInfo& browser, BrowserInventory& out) {
     visited_.clear();
-    const std::string base = Expand(browser.roaming ? "%APPDATA%" : "%LOCALAPPDATA%");
-    std::optional<Listing> userData;
-    if (!base.empty()) {
-        const std::string folder = base + "\\" + browser.userData;
-        const std::optional<uint32_t> attributes = files_.GetAttributes(folder);
-        if (attributes && (*attributes & file_attr::kReparsePoint))
-            out.problems.push_back({browser.name, folder, "a link, not followed"});
-        else if (attributes)
-            userData = OpenFolder(folder);
-    }
+    std::optional<Listing> userData = UserDataFolder(browser, out);
     if (userData) {
         std::vector<std::pair<std::string, std::string>> names;  // folder name, display name
         const std::string localState = userData->path + "\\Local State";
@@ -739,8 +758,7 @@ std::vector<std::string> BrowserReader::ProgramFolders() {
 
 void BrowserReader::ReadFirefox(const BrowserInfo& browser, BrowserInventory& out) {
     visited_.clear();
-    const std::string base = Expand("%APPDATA%");
-    std::optional<Listing> root = base.empty() ? std::nullopt : OpenFolder(base + "\\" + browser.userData);
+    std::optional<Listing> root = UserDataFolder(browser, out);
     const std::string iniPath = root ? root->path + "\\profiles.ini" : "";
     std::optional<std::string> ini = root ? ReadLimited(browser.name, iniPath, kMaxSmallFileLength, out) : std::nullopt;
     std::vector<IniProfile> listed = ini ? ParseProfilesIni(*ini) : std::vector<IniProfile>();
@@ -750,18 +768,7 @@ void BrowserReader::ReadFirefox(const BrowserInfo& browser, BrowserInventory& ou
         std::replace(profile.path.begin(), profile.path.end(), '/', '\\');
         std::optional<Listing> folder;
         if (profile.isRelative) {
-            // Each step a real folder directly inside the one before.
-            std::optional<Listing> at = root;
-            size_t start = 0;
-            while (at && start <= profile.path.size()) {
-                size_t end = profile.path.find('\\', start);
-                if (end == std::string::npos)
-                    end = profile.path.size();
-                const std::string step = profile.path.substr(start, end - start);
-                at = IsPlainName(step) ? EnterSubfolder(*at, step) : std::nullopt;
-                start = end + 1;
-            }
-            folder = std::move(at);
+            folder = WalkDown(root, profile.path);
         } else if (IsPlainAbsolutePath(profile.path) && SplitFoldedPath(profile.path)->size() > 1) {
             // Anyone who can write profiles.ini can name any folder; what matters is that the
             // folder named is the one read: not a link, and reached without one on the way.

@@ -186,6 +186,8 @@ class BrowserReader {
                                     BrowserInventory& out);
     std::vector<std::string> ProgramFolders();
     bool FirstVisit(const Listing& folder);
+    std::optional<Listing> WalkDown(std::optional<Listing> from, const std::string& relative);
+    std::optional<Listing> UserDataFolder(const BrowserInfo& browser, BrowserInventory& out);
     std::optional<Listing> OpenFolder(const std::string& path);
     std::optional<Listing> EnterSubfolder(const Listing& parent, const std::string& name);
     std::optional<Listing> EnterEntry(const Listing& parent, const FindEntry& entry);

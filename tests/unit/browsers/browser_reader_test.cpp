@@ -372,6 +372,10 @@ TEST_F(BrowserReaderTest, NeverEntersProfileOrExtensionFoldersThatAreLinks) {
     files_.AddFolderLinkTo(R"(D:\ff)", R"(D:\real)", false);
     files_.AddFile(R"(D:\ff\abs\prefs.js)", "user_pref(\"browser.startup.homepage\", \"http://abs/\");");
 
+    // A whole user-data folder that leads elsewhere.
+    files_.AddFolderLinkTo(std::string(kLocal) + "\\Microsoft\\Edge", R"(D:\real)", false);
+    files_.AddFile(std::string(kEdge) + "\\Default\\Preferences", R"({"homepage":"http://edge/"})");
+
     const BrowserInventory inventory = Read();
 
     ASSERT_EQ(inventory.profiles.size(), 1u);
@@ -388,6 +392,7 @@ TEST_F(BrowserReaderTest, NeverEntersProfileOrExtensionFoldersThatAreLinks) {
     EXPECT_TRUE(HasProblem(inventory, "profiles.ini", "D:\\ff\\abs"));
     EXPECT_TRUE(HasProblem(inventory, "profiles.ini", "Windows"));
     EXPECT_TRUE(HasProblem(inventory, "profiles.ini", "Profile3"));
+    EXPECT_TRUE(HasProblem(inventory, "Edge\\User Data", "a link on the way"));
 }
 
 // Damaged and hostile profile files: each gives a problem naming the file, the rest of the
