@@ -632,19 +632,34 @@ void AddExtensionSettings(const BrowserInfo& browser,
         const std::string mode = JsonText(JsonAt(it.value(), {"installation_mode"})).value_or("");
         if (mode != "force_installed" && mode != "normal_installed")
             continue;
-        const std::optional<std::string> id = NormalizeExtensionId(browser.family, it.key());
-        if (!id) {
-            out.problems.push_back({browser.name, base.Describe(), "extension id not valid: " + Shown(it.key())});
-            continue;
+        // Chromium takes a comma-separated list of ids as one entry's name.
+        std::vector<std::string> names;
+        if (browser.family == BrowserFamily::Chromium) {
+            for (size_t start = 0; start <= it.key().size();) {
+                size_t end = it.key().find(',', start);
+                if (end == std::string::npos)
+                    end = it.key().size();
+                names.push_back(TrimSpaces(std::string_view(it.key()).substr(start, end - start)));
+                start = end + 1;
+            }
+        } else {
+            names.push_back(it.key());
         }
-        ExtensionFind find = NewExtension(browser, ExtensionSource::ExtensionSettingsPolicy, "", *id);
-        find.installMode = mode;
-        find.machineWide = machineWide;
-        find.updateUrl = JsonText(JsonAt(it.value(), {"update_url"}))
-                             .value_or(JsonText(JsonAt(it.value(), {"install_url"})).value_or(""));
-        find.where = base;
-        find.where.member.push_back(it.key());
-        out.extensions.push_back(std::move(find));
+        for (const std::string& name : names) {
+            const std::optional<std::string> id = NormalizeExtensionId(browser.family, name);
+            if (!id) {
+                out.problems.push_back({browser.name, base.Describe(), "extension id not valid: " + Shown(name)});
+                continue;
+            }
+            ExtensionFind find = NewExtension(browser, ExtensionSource::ExtensionSettingsPolicy, "", *id);
+            find.installMode = mode;
+            find.machineWide = machineWide;
+            find.updateUrl = JsonText(JsonAt(it.value(), {"update_url"}))
+                                 .value_or(JsonText(JsonAt(it.value(), {"install_url"})).value_or(""));
+            find.where = base;
+            find.where.member.push_back(it.key());
+            out.extensions.push_back(std::move(find));
+        }
     }
 }
 

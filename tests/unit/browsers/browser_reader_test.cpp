@@ -227,7 +227,8 @@ TEST_F(BrowserReaderTest, ReadsWhatInstallsExtensionsFromOutsideTheProfile) {
                         std::string(R"({"*":{"installation_mode":"blocked"},")") + kIdC +
                             R"(":{"installation_mode":"force_installed","update_url":"https://evil/c"},")" + kIdD +
                             R"(":{"installation_mode":"blocked"},")" + kIdE +
-                            R"(":{"installation_mode":"normal_installed"}})");
+                            R"(":{"installation_mode":"normal_installed"},")" + kIdA + ", " + kIdB +
+                            R"(":{"installation_mode":"force_installed"}})");
     registry_.AddString(std::string(kHkcu) + "Policies\\BraveSoftware\\Brave", "ExtensionSettings", "{not json");
     const std::string ffPolicies = std::string(kHkcu) + "Policies\\Mozilla\\Firefox";
     registry_.AddString(
@@ -261,11 +262,14 @@ TEST_F(BrowserReaderTest, ReadsWhatInstallsExtensionsFromOutsideTheProfile) {
     EXPECT_TRUE(HasProblem(inventory, "ExtensionInstallForcelist: 3", "C:\\Windows"));
 
     const auto settings = Extensions(inventory, "Chrome", ExtensionSource::ExtensionSettingsPolicy);
-    EXPECT_EQ(Ids(settings), (std::vector<std::string>{std::string("/") + kIdC, std::string("/") + kIdE}));
+    EXPECT_EQ(Ids(settings), (std::vector<std::string>{std::string("/") + kIdA, std::string("/") + kIdC,
+                                                       std::string("/") + kIdE, std::string("/") + kIdB}));
     for (const ExtensionFind& find : settings) {
         if (find.id == kIdC) {
             EXPECT_EQ(find.installMode, "force_installed");
             EXPECT_EQ(find.where.Describe(), policies + ": ExtensionSettings: " + kIdC);
+        } else if (find.id == kIdB) {
+            EXPECT_EQ(find.where.member.back(), std::string(kIdA) + ", " + kIdB) << "the entry as it is named";
         }
     }
     EXPECT_TRUE(HasProblem(inventory, "Brave: ExtensionSettings", "not valid JSON"));
