@@ -869,7 +869,7 @@ void BrowserReader::ReadFirefoxProfile(const BrowserInfo& browser, const Listing
                                 .value_or(JsonText(JsonAt(addon, {"name"})).value_or(""));
                 find.version = JsonText(JsonAt(addon, {"version"})).value_or("");
                 find.folder = JsonText(JsonAt(addon, {"path"})).value_or("");
-                find.installMode = JsonText(JsonAt(addon, {"location"})).value_or("");
+                find.locationName = JsonText(JsonAt(addon, {"location"})).value_or("");
                 find.where = JsonPlace(listPath, {"addons", std::to_string(i)});
                 out.extensions.push_back(std::move(find));
             }

@@ -114,6 +114,7 @@ struct ExtensionFind {
     int64_t state = -1;        // Chromium's enabled state, when listed
     bool unpacked = false;     // loaded from a folder of the user's choice (any folder)
     std::string installMode;   // ExtensionSettings' installation_mode
+    std::string locationName;  // Firefox's install location ("app-profile", "app-system-defaults", ...)
     bool machineWide = false;  // from HKLM or the installation folder
     Place where;
 };

@@ -201,6 +201,9 @@ TEST_F(BrowserReaderTest, ReadsInstalledExtensionsWithTheirNamesAndPlaces) {
     EXPECT_EQ(Ids(addons), (std::vector<std::string>{"p.default/helper@example.com",
                                                      "p.default/{12345678-abcd-ef01-2345-6789abcdef01}"}));
     EXPECT_EQ(addons[0].name, "Helper");
+    EXPECT_EQ(addons[0].version, "2");
+    EXPECT_EQ(addons[0].locationName, "app-profile");
+    EXPECT_EQ(addons[0].folder, R"(C:\x\helper@example.com.xpi)");
     EXPECT_EQ(addons[0].where.Describe(), ffProfile + "\\extensions.json: addons.0");
     EXPECT_EQ(addons[1].name, "Guid");
     EXPECT_TRUE(HasProblem(inventory, "extensions.json", "../../evil"));
