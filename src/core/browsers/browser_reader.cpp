@@ -387,6 +387,10 @@ void BrowserReader::ReadInstalledFolders(const BrowserInfo& browser,
         for (const FindEntry& versionEntry : idFolder->entries) {
             if (!(versionEntry.attributes & file_attr::kDirectory))
                 continue;
+            // Versions count towards the same bound: a planted id with thousands of version
+            // folders costs no more than as many ids.
+            if (++taken > kMaxEntriesPerList)
+                break;
             std::optional<Listing> version = EnterEntry(*idFolder, versionEntry);
             if (!version) {
                 out.problems.push_back(
