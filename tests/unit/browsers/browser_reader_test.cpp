@@ -435,6 +435,20 @@ TEST_F(BrowserReaderTest, DamagedFilesGiveProblemsAndTheWalkGoesOn) {
     EXPECT_EQ(Extensions(inventory, "Chrome", ExtensionSource::InstalledFolder).size(), 2u);
 }
 
+// A planted id folder with more version folders than one Extensions folder may hold is read up
+// to the bound, not to the end.
+TEST_F(BrowserReaderTest, BoundsWhatOneExtensionsFolderGives) {
+    const std::string id = std::string(kChrome) + "\\Default\\Extensions\\" + kIdA;
+    for (size_t v = 0; v < kMaxEntriesPerList + 5; ++v)
+        files_.AddFolder(id + "\\" + std::to_string(v));
+
+    const BrowserInventory inventory = Read();
+
+    const size_t found = Extensions(inventory, "Chrome", ExtensionSource::InstalledFolder).size();
+    EXPECT_GT(found, kMaxEntriesPerList - 10);
+    EXPECT_LE(found, kMaxEntriesPerList);
+}
+
 // Hundreds of extensions across profiles: every file is read once.
 TEST_F(BrowserReaderTest, ReadsEachFileOnce) {
     std::string cache = R"({"profile":{"info_cache":{)";
