@@ -51,8 +51,8 @@ bool QuarantineStore::SaveLineToFile(const std::string& fileName, const std::str
     return files_.WriteFileAtomic(path, bytes);
 }
 
-bool QuarantineStore::LoadLineFromFile(const std::string& path, std::string& data) {
-    std::optional<std::string> bytes = files_.ReadFile(RootFolder() + "\\" + path);
+bool QuarantineStore::LoadLineFromFile(const std::string& path, std::string& data, uint64_t maxLength) {
+    std::optional<std::string> bytes = files_.ReadFileUpTo(RootFolder() + "\\" + path, maxLength);
     ui_.Yield();
     if (!bytes)
         return false;

@@ -18,6 +18,11 @@
 
 namespace pellora {
 
+// The longest record (N.qnf) read back, as for the settings files; a stored value (a registry
+// value's saved data) may be longer.
+inline constexpr uint64_t kMaxRecordLength = 16u << 20;
+inline constexpr uint64_t kMaxStoredValueLength = 256u << 20;
+
 class QuarantineStore {
   public:
     QuarantineStore(AppState& state, FileSystemPort& files, SystemPort& system, UiPort& ui)
@@ -45,8 +50,12 @@ class QuarantineStore {
     // Writes `data` as the whole content of `fileName` in the current package, in one step.
     [[nodiscard]] bool SaveLineToFile(const std::string& fileName, const std::string& data);
     // Reads the file at `path` below the quarantine root (package name, "\", file name). A file
-    // that cannot be read leaves `data` as it was and gives false; nothing is created.
-    [[nodiscard]] bool LoadLineFromFile(const std::string& path, std::string& data);
+    // that cannot be read, or is longer than `maxLength` (a record is one line: a damaged or
+    // planted file of gigabytes is not read into memory), leaves `data` as it was and gives
+    // false; nothing is created.
+    [[nodiscard]] bool LoadLineFromFile(const std::string& path,
+                                        std::string& data,
+                                        uint64_t maxLength = kMaxRecordLength);
 
   private:
     AppState& state_;

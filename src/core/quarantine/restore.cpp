@@ -353,7 +353,7 @@ bool Quarantine::WriteBackValue(const std::string& packageName, const Quarantine
     if (comma == std::string::npos)
         return false;
     std::string saved;
-    if (!store_.LoadLineFromFile(packageName + "\\" + record.storedItem, saved) || saved.empty())
+    if (!store_.LoadLineFromFile(packageName + "\\" + record.storedItem, saved, kMaxStoredValueLength) || saved.empty())
         return false;
     std::optional<RegValue> value = DecodeSavedValue(saved);
     if (!value)

@@ -161,6 +161,11 @@ TEST_F(QuarantineTest, LinesAreWrittenAndReadByteExact) {
     // A missing file leaves the text alone and is not created.
     EXPECT_FALSE(store.LoadLineFromFile("6-12-2026-9-5-7\\10009.qit", back));
     EXPECT_EQ(back, cyrillic);
+    // A record longer than any record can be is not read (and a value may be longer).
+    p.files.AddFile(InPackage("10002.qnf"), "path|10002.qit|C:\\" + std::string(kMaxRecordLength, 'x'));
+    EXPECT_FALSE(store.LoadLineFromFile("6-12-2026-9-5-7\\10002.qnf", back));
+    EXPECT_EQ(back, cyrillic);
+    EXPECT_TRUE(store.LoadLineFromFile("6-12-2026-9-5-7\\10002.qnf", back, kMaxStoredValueLength));
     EXPECT_FALSE(p.files.Exists(InPackage("10009.qit")));
     EXPECT_EQ(store.TempExportFile(), "C:\\Pellora\\Registry Exports\\Temp.reg");
 }
