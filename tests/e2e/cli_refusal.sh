@@ -36,7 +36,7 @@ snapshot() { (cd "$work/app" && find . -type f -printf '%p %s %T@\n' | sort); }
 
 # Another process holds the old guard's names, in both namespaces: both programs still start.
 for mutex in 'Global\Pellora.DozevurEzavuri.Instance' 'Local\Pellora.DozevurEzavuri.Instance'; do
-    "$run" "$kit" hold-mutex "$mutex" 600000 </dev/null >"$work/mutex-${#mutex_pids[@]}" 2>/dev/null &
+    "$run" "$kit" hold-mutex "$mutex" </dev/null >"$work/mutex-${#mutex_pids[@]}" 2>/dev/null &
     mutex_pids+=($!)
 done
 for file in "$work/mutex-0" "$work/mutex-1"; do

@@ -83,6 +83,7 @@ void DatabaseUpdate::UpdateFrom(const std::string& address) {
     if (!ports_.http || !ports_.signatures) {
         outcome_ = UpdateOutcome::Failed;
         reason_ = "no network access in this program";
+        Log("Database update from " + url_ + " failed: " + reason_);
         ports_.ui.Message(kUpdateFailedText, kAppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }

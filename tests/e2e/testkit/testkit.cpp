@@ -7,7 +7,7 @@
 //                            writes NEW as the string NAME of HKEY_CURRENT_USER\KEY, then waits until
 //                            it reads OLD again and prints the milliseconds that took (exit 1: never)
 //   shortcut LNK FIELD       prints the shortcut's target or icon (FIELD: target|icon) on standard output
-//   hold-mutex NAME MS       creates the named mutex, prints "held" and keeps it for MS milliseconds
+//   hold-mutex NAME          creates the named mutex, prints "held" and keeps it until it is ended
 #include <windows.h>
 #include <shlobj.h>
 
@@ -87,8 +87,9 @@ int PrintShortcut(const wchar_t* path, const std::wstring& field) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: e2e-testkit wait-window|close|post|no-dialog|shortcut TITLE ...\n");
+    const bool holdMutex = argc == 3 && std::wstring(argv[1]) == L"hold-mutex";
+    if (argc < 4 && !holdMutex) {
+        std::fprintf(stderr, "usage: e2e-testkit wait-window|close|post|no-dialog|shortcut|hold-mutex TITLE ...\n");
         return 2;
     }
     std::wstring command = argv[1];
@@ -98,8 +99,9 @@ int wmain(int argc, wchar_t** argv) {
         if (!mutex) return 1;
         std::printf("held\n");
         std::fflush(stdout);
-        Sleep(std::wcstoul(argv[3], nullptr, 10));
-        CloseHandle(mutex);
+        // Held until the test ends this process: a hold of fixed length could run out while a slow
+        // machine is still testing with it, and the test would pass without the mutex held.
+        Sleep(INFINITE);
         return 0;
     }
     const wchar_t* title = argv[2];

@@ -179,8 +179,19 @@ TEST_F(ProcessesWinTest, ShellAndWaitWaitsForTheProgramWithinItsBoundAndEndsItPa
     EXPECT_EQ(
         ShellAndWait(processes, QuoteArgument(HelperPath()) + " sleep 4000 " + QuoteArgument(late), kHiddenWindow, 300),
         ShellRun::Ended);
-    // Ended at the bound, not left to finish its work later.
-    Sleep(5000);
+    // Ended at the bound, not left to finish its work later: the helper is gone (waited for with
+    // a generous deadline, as ending a process is not instant), so its marker can never come.
+    auto helperRuns = [&] {
+        for (const ProcessEntry& entry : processes.Snapshot()) {
+            if (entry.exeName == "external_helper.exe")
+                return true;
+        }
+        return false;
+    };
+    const ULONGLONG start = GetTickCount64();
+    while (helperRuns() && GetTickCount64() - start < kEventWaitMs)
+        Sleep(50);
+    EXPECT_FALSE(helperRuns()) << "the helper still runs " << kEventWaitMs / 1000 << " s after the bound";
     EXPECT_FALSE(FileExists(late));
 
     EXPECT_EQ(ShellAndWait(processes, QuoteArgument(scratch / "no such program.exe"), kHiddenWindow, 20000),
