@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 
 namespace pellora::cli {
 

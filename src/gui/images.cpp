@@ -1,6 +1,6 @@
 #include "gui/images.h"
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "gui/gui_util.h"
 
 namespace pellora::gui {

@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "gui/gui_util.h"
 #include "gui/window_base.h"
 

@@ -2,7 +2,7 @@
 
 #include "core/database/unlock.h"
 #include "core/settings/settings_files.h"
-#include "core/update/key_format.h"
+#include "core/database/key_format.h"
 
 namespace pellora::fakes {
 

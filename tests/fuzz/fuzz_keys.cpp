@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/update/key_format.h"
+#include "core/database/key_format.h"
 #include "fuzz/fuzz_check.h"
 
 using namespace pellora;

@@ -23,8 +23,7 @@ App::App(Ports& frontEnd)
       ignoreList_(state_, ports_.ui, [this] { settingsFiles_.SaveData(); }),
       removalRun_(state_,
                   ports_,
-                  {finder_, fileOperations_, processEnder_, registry_, regScan_, quarantine_, scanner_, settingsFiles_,
-                   navigation_}),
+                  {finder_, fileOperations_, processEnder_, registry_, regScan_, quarantine_, scanner_, settingsFiles_}),
       database_(state_, ports_.files, ports_.system, ports_.ui),
       settingsApplier_(state_, registry_, ports_.system, ports_.ui),
       lifecycle_(state_, ports_, registry_, settingsFiles_, database_, settingsApplier_),
@@ -35,6 +34,8 @@ App::App(Ports& frontEnd)
     navigation_.hooks.loadToQuarantineList = [this] { quarantine_.LoadToQuarantineList(); };
     quarantine_.hooks.showQItems = [this] { navigation_.ShowQItems(); };
     navigation_.hooks.loadIgnoredToList = [this] { ignoreList_.LoadIgnoredToList(); };
+    removalRun_.hooks.showIrremovable = [this] { navigation_.ShowIremovable(); };
+    removalRun_.hooks.showStatus = [this] { navigation_.lblCmdStatus_Click(); };
     scanner_.hooks.removalRun = [this] { removalRun_.cmdNextDelete_Click(); };
     scanner_.hooks.listRegBackups = [this] { registryBackup_.ListRegBackups(); };
     scanWizard_.hooks.showScanProc = [this] { navigation_.ShowScanProc(); };

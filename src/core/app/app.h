@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/app/lifecycle.h"
 #include "core/app/navigation.h"
 #include "core/app/status_panel.h"

@@ -10,18 +10,16 @@
 #include <functional>
 #include <string>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/database/database.h"
 #include "core/ports/ports.h"
+#include "core/protection/home_page.h"
 #include "core/settings/apply_settings.h"
 #include "core/settings/registry_access.h"
 #include "core/settings/settings_files.h"
 
 namespace pellora {
 
-inline constexpr const char* kHomePageKeyPath = "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\Main";
-inline constexpr const char* kHomePageValueName = "Start Page";
-inline constexpr const char* kBlankHomePage = "about:blank";
 inline constexpr const char* kMissingDatabaseText =
     "Missing reference Database.\r\nDo you want to download new reference Database?";
 inline constexpr const char* kBusyExitText = "Please wait for the scan to finish before exiting Pellora.";

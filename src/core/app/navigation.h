@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/app/status_panel.h"
 #include "core/ports/ports.h"
 

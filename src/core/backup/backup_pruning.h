@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/ports/file_system.h"
 
 namespace pellora {

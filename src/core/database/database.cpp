@@ -3,7 +3,7 @@
 #include "core/database/item_parser.h"
 #include "core/database/unlock.h"
 #include "core/settings/settings_files.h"
-#include "core/update/database_signature.h"
+#include "core/database/database_signature.h"
 
 namespace pellora {
 

@@ -4,7 +4,7 @@
 // from the ANSI code page into UTF-8, the text form of the whole core.
 //
 // Before it is unlocked, the file is checked against the signature kept beside it
-// (core/update/database_signature.h); a database that fails is not loaded, and the status
+// (core/database/database_signature.h); a database that fails is not loaded, and the status
 // panel's database line and Problem() say why.
 #pragma once
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/ports/file_system.h"
 #include "core/ports/signature.h"
 #include "core/ports/system.h"

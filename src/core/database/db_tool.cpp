@@ -7,8 +7,8 @@
 #include "core/database/unlock.h"
 #include "core/settings/registry_access.h"
 #include "core/settings/settings_files.h"
-#include "core/update/key_format.h"
-#include "core/update/update_checks.h"
+#include "core/database/key_format.h"
+#include "core/database/database_trust.h"
 #include "core/util/text.h"
 
 namespace pellora {

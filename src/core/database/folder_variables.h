@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/ports/system.h"
 #include "core/settings/registry_access.h"
 

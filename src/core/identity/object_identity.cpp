@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "core/settings/registry_access.h"
+#include "core/ports/registry.h"
 #include "core/util/case_fold.h"
 #include "core/util/text.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/ports/ui.h"
 
 namespace pellora {

@@ -15,6 +15,27 @@ namespace pellora {
 
 enum class RootKey { None, ClassesRoot, CurrentUser, LocalMachine, Users, PerformanceData, CurrentConfig, DynData };
 
+// Root key for an exact root name (letter case significant); RootKey::None for any other name,
+// including short forms such as "HKLM". "HKEY_DYN_DATA" names its own root (which current
+// Windows no longer has), never an alias of another root.
+inline RootKey RootKeyFromName(const std::string& name) {
+    if (name == "HKEY_CLASSES_ROOT")
+        return RootKey::ClassesRoot;
+    if (name == "HKEY_CURRENT_USER")
+        return RootKey::CurrentUser;
+    if (name == "HKEY_LOCAL_MACHINE")
+        return RootKey::LocalMachine;
+    if (name == "HKEY_USERS")
+        return RootKey::Users;
+    if (name == "HKEY_PERFORMANCE_DATA")
+        return RootKey::PerformanceData;
+    if (name == "HKEY_CURRENT_CONFIG")
+        return RootKey::CurrentConfig;
+    if (name == "HKEY_DYN_DATA")
+        return RootKey::DynData;
+    return RootKey::None;
+}
+
 // Registry value types, numbered as the platform numbers them.
 enum RegType : uint32_t {
     kRegNone = 0,

@@ -2,7 +2,7 @@
 // Windows; no extra library). Keys and signatures cross the port in their raw forms: a public
 // key is X || Y (32 bytes each), a private key X || Y || D, a signature r || s (32 bytes each).
 // The PEM and DER forms that openssl reads and writes are converted in the core
-// (core/update/key_format.h). Implemented on BCrypt (win32/signature_bcrypt.cpp).
+// (core/database/key_format.h). Implemented on BCrypt (win32/signature_bcrypt.cpp).
 #pragma once
 
 #include <optional>

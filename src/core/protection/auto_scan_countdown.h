@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/ports/clock.h"
 #include "core/ports/ui.h"
 

@@ -6,8 +6,8 @@
 // nothing is shown or logged.
 #pragma once
 
-#include "core/app/app_state.h"
-#include "core/app/lifecycle.h"
+#include "core/state/app_state.h"
+#include "core/protection/home_page.h"
 #include "core/settings/registry_access.h"
 
 namespace pellora {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/ports/ports.h"
 #include "core/quarantine/quarantine_store.h"
 #include "core/quarantine/record_format.h"

@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/ports/file_system.h"
 #include "core/ports/system.h"
 #include "core/ports/ui.h"

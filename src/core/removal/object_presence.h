@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/ports/file_system.h"
 #include "core/ports/registry.h"
 

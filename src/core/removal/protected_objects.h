@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/identity/object_identity.h"
 #include "core/ports/file_system.h"
 #include "core/ports/system.h"

@@ -533,8 +533,8 @@ void RemovalRun::OfferHomePageReset() {
         return;
     const std::string& homePage = Line(state_.lstSettingsFile, 6);
     const std::string& title = Line(state_.lstSettingsFile, 7);
-    bool written = services_.registry.WriteValue(kHomePageKey, "Start Page", RegValue{kRegSz, homePage});
-    written = services_.registry.WriteValue(kHomePageKey, "Window Title", RegValue{kRegSz, title}) && written;
+    bool written = services_.registry.WriteValue(kHomePageKeyPath, "Start Page", RegValue{kRegSz, homePage});
+    written = services_.registry.WriteValue(kHomePageKeyPath, "Window Title", RegValue{kRegSz, title}) && written;
     if (!written) {
         Log("IE Homepage settings could not be reset");
         return;
@@ -575,14 +575,16 @@ void RemovalRun::Finish() {
 
     bool showIremovable = !state_.lstIremovable.empty() && !state_.automaticScan;
     if (showIremovable) {
-        services_.navigation.ShowIremovable();
+        if (hooks.showIrremovable)
+            hooks.showIrremovable();
         ports_.ui.Message(
             "The following objects could not be removed. Please check their respective URLs \r\nfor information on "
             "how to manually remove them.",
             "Not removed", MsgButtons::Ok, MsgIcon::Information);
     } else {
         state_.busy = false;
-        services_.navigation.lblCmdStatus_Click();
+        if (hooks.showStatus)
+            hooks.showStatus();
     }
     ports_.ui.Yield();
 

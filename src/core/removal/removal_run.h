@@ -14,11 +14,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
-#include "core/app/app_state.h"
-#include "core/app/navigation.h"
+#include "core/state/app_state.h"
 #include "core/ports/ports.h"
+#include "core/protection/home_page.h"
 #include "core/quarantine/quarantine.h"
 #include "core/removal/com_registrations.h"
 #include "core/removal/file_operations.h"
@@ -33,8 +34,7 @@
 namespace pellora {
 
 inline constexpr const char* kLogFileName = "DavEre.roz";
-inline constexpr const char* kHomePageKey = "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\Main";
-// Title of the home-page question, the one question an unattended run still asks.
+// Title of the home-page question; an unattended run answers it No (the home page is kept).
 inline constexpr const char* kResetHomePageTitle = "Reset homepage?";
 
 // How often the run asks a program to end before it gives up on it (each attempt waits).
@@ -58,7 +58,6 @@ class RemovalRun {
         Quarantine& quarantine;    // QuarantineResultRow
         Scanner& scanner;          // ResetUsedValues
         SettingsFiles& settings;   // SaveData
-        Navigation& navigation;    // ShowIremovable, lblCmdStatus_Click
     };
 
     RemovalRun(AppState& state, Ports& ports, const Services& services)
@@ -67,6 +66,13 @@ class RemovalRun {
           services_(services),
           guard_(state, ports.files, services.registry, &ports.system),
           registrations_(ports.registry, guard_.identity(), &ports.system, ports.ui) {}
+
+    // Panel switches the composer wires: the irremovable list, and the status panel after a run.
+    struct Hooks {
+        std::function<void()> showIrremovable;
+        std::function<void()> showStatus;
+    };
+    Hooks hooks;
 
     ProtectedObjects& guard() { return guard_; }
 

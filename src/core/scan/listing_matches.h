@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/ports/ui.h"
 #include "core/scan/file_pattern_index.h"
 #include "core/scan/path_index.h"

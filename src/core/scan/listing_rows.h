@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/util/string_table.h"
+#include "core/state/string_table.h"
 
 namespace pellora {
 

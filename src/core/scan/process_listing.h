@@ -1,7 +1,7 @@
 // The running processes, for the scan's process check and the removal's process lookup.
 #pragma once
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/ports/processes.h"
 
 namespace pellora {

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/ports/registry.h"
 #include "core/ports/ui.h"
 #include "core/settings/registry_access.h"

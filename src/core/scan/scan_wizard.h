@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/ports/ui.h"
 #include "core/scan/scanner.h"
 

@@ -24,7 +24,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/database/item_parser.h"
 #include "core/identity/object_identity.h"
 #include "core/ports/ports.h"

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/ports/logon_task.h"
 #include "core/ports/system.h"
 #include "core/ports/ui.h"

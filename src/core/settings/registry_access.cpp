@@ -83,24 +83,6 @@ std::string ValueAsText(const RegValue& value) {
 
 }  // namespace
 
-RootKey RootKeyFromName(const std::string& name) {
-    if (name == "HKEY_CLASSES_ROOT")
-        return RootKey::ClassesRoot;
-    if (name == "HKEY_CURRENT_USER")
-        return RootKey::CurrentUser;
-    if (name == "HKEY_LOCAL_MACHINE")
-        return RootKey::LocalMachine;
-    if (name == "HKEY_USERS")
-        return RootKey::Users;
-    if (name == "HKEY_PERFORMANCE_DATA")
-        return RootKey::PerformanceData;
-    if (name == "HKEY_CURRENT_CONFIG")
-        return RootKey::CurrentConfig;
-    if (name == "HKEY_DYN_DATA")
-        return RootKey::DynData;
-    return RootKey::None;
-}
-
 std::optional<RegistryAccess::KeyPath> RegistryAccess::SplitKeyPath(const std::string& keyPath) {
     if (!StartsWith(keyPath, "HKEY_") || EndsWith(keyPath, "\\")) {
         // Line feeds only: the message box shows them as line breaks all the same.

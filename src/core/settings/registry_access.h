@@ -19,11 +19,6 @@ namespace pellora {
 inline constexpr const char* kRegError = "Error";
 inline constexpr const char* kRegOk = "Ok.";
 
-// Root key for an exact root name (letter case significant); RootKey::None for any other name,
-// including short forms such as "HKLM". "HKEY_DYN_DATA" names its own root (which current
-// Windows no longer has), never an alias of another root.
-RootKey RootKeyFromName(const std::string& name);
-
 class RegistryAccess {
   public:
     RegistryAccess(RegistryPort& registry, UiPort& ui) : registry_(registry), ui_(ui) {}

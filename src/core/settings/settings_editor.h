@@ -15,8 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/app/app_state.h"
-#include "core/app/lifecycle.h"
+#include "core/state/app_state.h"
 #include "core/settings/apply_settings.h"
 
 namespace pellora {

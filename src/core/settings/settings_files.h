@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/ports/file_system.h"
 #include "core/ports/system.h"
 #include "core/ports/ui.h"

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "core/settings/settings_files.h"
-#include "core/update/database_signature.h"
+#include "core/database/database_signature.h"
 #include "core/update/http_text.h"
 #include "core/update/update_checks.h"
 #include "core/util/text.h"

@@ -26,7 +26,7 @@
 #include <optional>
 #include <string>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/database/database.h"
 #include "core/ports/ports.h"
 #include "core/update/file_downloader.h"

@@ -7,8 +7,8 @@
 #include <map>
 
 #include "core/database/db_tool.h"
-#include "core/update/key_format.h"
-#include "core/update/update_checks.h"
+#include "core/database/key_format.h"
+#include "core/database/database_trust.h"
 #include "fakes/fake_platform.h"
 
 namespace pellora {

@@ -59,6 +59,8 @@ class LinkFollowingFiles : public fakes::FakeFileSystem {
 class RemovalRunTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        run.hooks.showIrremovable = [this] { navigation.ShowIremovable(); };
+        run.hooks.showStatus = [this] { navigation.lblCmdStatus_Click(); };
         state.appFolder = "C:\\Pellora";
         state.folders.windowsDir = "C:\\WINDOWS";
         state.folders.systemDir = "C:\\WINDOWS\\system32";
@@ -142,7 +144,7 @@ class RemovalRunTest : public ::testing::Test {
     Navigation navigation{state, ports, status};
     RemovalRun run{state,
                    ports,
-                   {finder, fileOps, ender, registry, regScan, quarantine, scanner, settings, navigation}};
+                   {finder, fileOps, ender, registry, regScan, quarantine, scanner, settings}};
 };
 
 TEST_F(RemovalRunTest, DeclinedConfirmationChangesNothing) {
@@ -461,7 +463,7 @@ TEST_F(RemovalRunTest, AutomaticEraseKeepsWhatCouldNotBeQuarantined) {
 TEST_F(RemovalRunTest, UnattendedRunAsksOnlyTheHomePageQuestionAndShowsNoNotice) {
     state.automaticScan = true;
     state.lstSettingsFile[2] = "0";
-    p.registry.AddKey(kHomePageKey);
+    p.registry.AddKey(kHomePageKeyPath);
     state.lstSettingsFile[6] = "http://home/";
     state.lstSettingsFile[7] = "My Browser";
     files.AddFile("C:\\Spy\\bad.exe");
@@ -474,8 +476,8 @@ TEST_F(RemovalRunTest, UnattendedRunAsksOnlyTheHomePageQuestionAndShowsNoNotice)
     ASSERT_EQ(p.ui.messages.size(), 1u);
     EXPECT_EQ(p.ui.messages[0].text,
               "Do you want to reset your browser homepage settings in case it was changed by a spyware?");
-    EXPECT_EQ(p.registry.Value(kHomePageKey, "Start Page")->data, "http://home/");
-    EXPECT_EQ(p.registry.Value(kHomePageKey, "Window Title")->data, "My Browser");
+    EXPECT_EQ(p.registry.Value(kHomePageKeyPath, "Start Page")->data, "http://home/");
+    EXPECT_EQ(p.registry.Value(kHomePageKeyPath, "Window Title")->data, "My Browser");
     EXPECT_TRUE(Logged("IE Homepage settings reseted to:  Homepage=http://home/"));
     EXPECT_TRUE(Logged(std::string(34, ' ') + "Window Title=My Browser"));
     EXPECT_EQ(state.panel, Panel::Status);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 #include "core/scan/scanner.h"
 #include "fakes/fake_platform.h"
 

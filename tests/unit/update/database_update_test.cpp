@@ -10,7 +10,7 @@
 #include "core/database/item_parser.h"
 #include "core/database/unlock.h"
 #include "core/settings/settings_files.h"
-#include "core/update/key_format.h"
+#include "core/database/key_format.h"
 #include "core/update/update_checks.h"
 #include "core/util/text.h"
 #include "fakes/fake_http.h"

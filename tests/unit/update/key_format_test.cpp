@@ -1,7 +1,7 @@
 // Keys and signatures as openssl writes them, read into the raw forms BCrypt takes.
 #include <gtest/gtest.h>
 
-#include "core/update/key_format.h"
+#include "core/database/key_format.h"
 
 namespace pellora {
 namespace {

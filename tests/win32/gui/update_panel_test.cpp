@@ -4,7 +4,7 @@
 // screenshots/<dpi>/.
 #include "gui_fixture.h"
 // After the fixture: the fakes before <windows.h>.
-#include "core/update/key_format.h"
+#include "core/database/key_format.h"
 
 namespace pellora::gui::testing {
 namespace {

@@ -4,7 +4,7 @@
 // makes verifies both here and, converted to DER, in openssl's format.
 #include <gtest/gtest.h>
 
-#include "core/update/key_format.h"
+#include "core/database/key_format.h"
 #include "win32/signature_bcrypt.h"
 
 namespace pellora::win32 {

@@ -1,4 +1,4 @@
-#include "core/update/key_format.h"
+#include "core/database/key_format.h"
 
 #include "core/ports/signature.h"
 

@@ -1,9 +1,9 @@
-#include "core/update/database_signature.h"
+#include "core/database/database_signature.h"
 
 #include <optional>
 
 #include "core/database/database.h"
-#include "core/update/update_checks.h"
+#include "core/database/database_trust.h"
 
 namespace pellora {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/ports/file_system.h"
-#include "core/util/string_table.h"
+#include "core/state/string_table.h"
 
 namespace pellora {
 

@@ -1,4 +1,4 @@
-#include "core/app/app_state.h"
+#include "core/state/app_state.h"
 
 #include <limits>
 
