@@ -256,9 +256,9 @@ void MainWindow::OnSize() {
     Layout();
     int left = 0;
     int top = 0;
-    if (IsIconic(hwnd_)) {
-        // A minimised window reports the system's parking place; its restored place is the
-        // one worth remembering.
+    if (IsIconic(hwnd_) || IsZoomed(hwnd_)) {
+        // A minimised window reports the system's parking place, a maximised one the screen's
+        // corner; its normal place is the one worth remembering.
         WINDOWPLACEMENT placement{};
         placement.length = sizeof placement;
         GetWindowPlacement(hwnd_, &placement);
@@ -333,6 +333,10 @@ void MainWindow::RemoveFromSystemTray() {
 
 bool MainWindow::Minimized() {
     return IsIconic(hwnd_) != FALSE;
+}
+
+bool MainWindow::Maximized() {
+    return IsZoomed(hwnd_) != FALSE;
 }
 
 void MainWindow::Hide() {

@@ -62,6 +62,7 @@ public:
 
     // WindowOps.
     bool Minimized() override;
+    bool Maximized() override;
     void Hide() override;
     void ShowNormal() override;
     void MoveTo(int left, int top) override;

@@ -77,7 +77,10 @@ void StatusView::Refresh(View view) {
                                               &f.noInIgnoreList, &f.noQuarantined};
     for (int i = 0; i < kFigureCount; ++i) SetTextIfChanged(values_[i], *texts[i]);
     SetTextIfChanged(nextAutoScan_, f.nextAutoScanIn);
-    SetTextIfChanged(folderWarning_, state().unsafeFolderText);
+    std::string warning = state().databaseProblemText;
+    if (!state().unsafeFolderText.empty())
+        warning += (warning.empty() ? "" : "\r\n\r\n") + state().unsafeFolderText;
+    SetTextIfChanged(folderWarning_, warning);
 }
 
 bool StatusView::OnCommand(int id, int) {

@@ -9,9 +9,11 @@ void WindowHandling::Form_Resize(int left, int top) {
     // restoring there would put the window off screen.
     left_ = std::max(left, 0);
     top_ = std::max(top, 0);
-    if (!window_.Minimized()) return;
+    if (!window_.Minimized())
+        return;
     window_.Hide();
-    if (saveData_) saveData_();
+    if (saveData_)
+        saveData_();
     ui_.Yield();
 }
 
@@ -26,7 +28,9 @@ void WindowHandling::TrayMouse(int number) {
 void WindowHandling::RestoreWindow() {
     if (window_.Minimized()) {
         window_.ShowNormal();
-        window_.MoveTo(left_, top_);
+        // A window that was maximised comes back maximised: moving it would shift it off its place.
+        if (!window_.Maximized())
+            window_.MoveTo(left_, top_);
     }
     window_.BringToFront();
 }

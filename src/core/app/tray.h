@@ -6,8 +6,8 @@
 
 #include <functional>
 
-#include "core/state/app_state.h"
 #include "core/ports/ui.h"
+#include "core/state/app_state.h"
 
 namespace pellora {
 
@@ -19,11 +19,13 @@ inline constexpr int kTrayIconId = 1;
 
 // What the main window offers the window handling.
 class WindowOps {
-public:
+  public:
     virtual ~WindowOps() = default;
     virtual bool Minimized() = 0;
     virtual void Hide() = 0;
-    // Normal (restored) state, shown and visible.
+    // True while the window fills the screen (maximised).
+    virtual bool Maximized() = 0;
+    // Shown and visible again in the state it had before it was minimised: maximised when it was.
     virtual void ShowNormal() = 0;
     virtual void MoveTo(int left, int top) = 0;
     // Topmost and at once not topmost again, without moving or resizing.
@@ -33,11 +35,12 @@ public:
 };
 
 class WindowHandling {
-public:
+  public:
     WindowHandling(WindowOps& window, UiPort& ui, std::function<void()> saveData)
         : window_(window), ui_(ui), saveData_(std::move(saveData)) {}
 
-    // Every size or state change of the main window, with its current left and top.
+    // Every size or state change of the main window, with the left and top of its normal
+    // (neither minimised nor maximised) place.
     void Form_Resize(int left, int top);
     // A mouse message number reported through the tray callback. Anything but the two button
     // releases does nothing.
@@ -47,7 +50,7 @@ public:
     int rememberedLeft() const { return left_; }
     int rememberedTop() const { return top_; }
 
-private:
+  private:
     WindowOps& window_;
     UiPort& ui_;
     std::function<void()> saveData_;

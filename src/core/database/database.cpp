@@ -1,9 +1,9 @@
 #include "core/database/database.h"
 
+#include "core/database/database_signature.h"
 #include "core/database/item_parser.h"
 #include "core/database/unlock.h"
 #include "core/settings/settings_files.h"
-#include "core/database/database_signature.h"
 
 namespace pellora {
 
@@ -20,6 +20,12 @@ bool Database::LoadListView(const std::string& folderPath,
 }
 
 void Database::LoadAndUnlock() {
+    Unlock();
+    state_.databaseProblemText = ProblemText();
+    ui_.Changed(View::StatusFigures);
+}
+
+void Database::Unlock() {
     const uint64_t generation = ++loadGeneration_;
     std::vector<std::string> table;
     refusal_.clear();
@@ -69,6 +75,14 @@ std::string Database::Problem() const {
             return "";
     }
     return "it holds no signature item (damaged, or not a reference database)";
+}
+
+std::string Database::ProblemText() const {
+    std::string problem = Problem();
+    if (problem.empty())
+        return "";
+    return std::string("The reference database ") + kDatabaseFileName + " cannot be used: " + problem +
+           ". No scan can find anything without it: update the database (Update on the status panel).";
 }
 
 bool Database::DatabaseFileExists() {

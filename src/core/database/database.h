@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "core/state/app_state.h"
 #include "core/ports/file_system.h"
 #include "core/ports/signature.h"
 #include "core/ports/system.h"
 #include "core/ports/ui.h"
+#include "core/state/app_state.h"
 
 namespace pellora {
 
@@ -39,6 +39,7 @@ class Database {
     // lstDBaseFile, yielding after each entry. The table changes only once the whole file is
     // unlocked; a load started inside one of the yields (a database update) supersedes this one,
     // which then leaves the table alone. A file that fails its signature leaves the table empty.
+    // Either way, state.databaseProblemText says afterwards whether the table can be scanned with.
     void LoadAndUnlock();
     // LoadAndUnlock, then the applySettings hook.
     void LoadAndApplyDatabase();
@@ -48,8 +49,12 @@ class Database {
     // be read, did not match its signature file, held nothing, or unlocked into no signature
     // item at all (damaged or not a database). An unattended run reports this instead of a scan that finds nothing.
     std::string Problem() const;
+    // The status panel's and the scan's text for Problem() ("" when the database can be used).
+    std::string ProblemText() const;
 
   private:
+    void Unlock();
+
     AppState& state_;
     FileSystemPort& files_;
     SystemPort& system_;

@@ -44,6 +44,12 @@ inline constexpr const char* kUnsafeDestinationMessage =
     "This object is not restored: the place it would be written to is not the place it came from.";
 inline constexpr const char* kUnsafeDestinationLog = "     Not restored, unsafe destination: ";
 inline constexpr const char* kForeignExportLog = "     Not restored, the stored export reaches outside its key: ";
+// After a restore: one line per record, in the log, the log file (when logging is on) and, for
+// what did not come back, one message that names each object and why.
+inline constexpr const char* kRestoreLogHeading = "Restore started on ";
+inline constexpr const char* kRestoredLog = "     Restored: ";
+inline constexpr const char* kNotRestoredLog = "     Not restored: ";
+inline constexpr const char* kNotRestoredMessage = "These objects were not restored and stay in quarantine:";
 inline constexpr const char* kLinkLeftOutLog =
     "     Link not quarantined (only what a folder itself holds is stored): ";
 // Passes of the level-by-level deletion of a package or a folder copy.
@@ -103,7 +109,14 @@ class Quarantine {
     int QuietMove(const std::string& from, const std::string& to);
 
     void RestorePackage(const std::string& packageName);
-    bool RestoreRecord(const std::string& packageName, const std::string& recordName);
+    // `object` receives what the record names (its name when the record cannot be read);
+    // whyNot_ why it did not come back.
+    bool RestoreRecord(const std::string& packageName, const std::string& recordName, std::string& object);
+    // Keeps the first reason a record is not restored for; false.
+    bool NotRestored(std::string why);
+    // The restore's lines in the log and the log file, and the message of what did not come back.
+    void ReportRestore(const std::vector<std::string>& restored,
+                       const std::vector<std::pair<std::string, std::string>>& notRestored);
     bool WriteBackKey(const std::string& payload, const std::string& keyPath);
     bool WriteBackValue(const std::string& packageName, const QuarantineRecord& record);
     bool WriteBackFolder(const std::string& payload, const QuarantineRecord& record);
@@ -146,6 +159,9 @@ class Quarantine {
     // Set while one of the long commands runs: a second click that arrives through the event
     // loop meanwhile is ignored instead of working on the same package twice.
     bool running_ = false;
+    std::string whyNot_;
+    std::vector<std::string> restored_;
+    std::vector<std::pair<std::string, std::string>> notRestored_;  // object, why
 };
 
 }  // namespace pellora

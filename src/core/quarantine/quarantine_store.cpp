@@ -2,13 +2,10 @@
 
 #include "core/protection/folder_access.h"
 #include "core/quarantine/copy_folder.h"
+#include "core/settings/line_text.h"
 #include "core/util/text.h"
 
 namespace pellora {
-
-namespace {
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-}  // namespace
 
 std::string QuarantineStore::TempExportFile() const {
     // A key's export may hold what only administrators may read, and a name in a folder that
@@ -45,10 +42,7 @@ std::optional<int16_t> QuarantineStore::AllocateNumber() {
 bool QuarantineStore::SaveLineToFile(const std::string& fileName, const std::string& data) {
     std::string path = CurrentPackageFolder() + "\\" + fileName;
     files_.SetAttributes(path, file_attr::kNormal);
-    std::string bytes = system_.Utf8ToAnsi(data);
-    if (system_.AnsiToUtf8(bytes) != data)
-        bytes = std::string(kUtf8Mark) + data;
-    return files_.WriteFileAtomic(path, bytes);
+    return files_.WriteFileAtomic(path, EncodeLineFile(system_, data));
 }
 
 bool QuarantineStore::LoadLineFromFile(const std::string& path, std::string& data, uint64_t maxLength) {
@@ -56,7 +50,7 @@ bool QuarantineStore::LoadLineFromFile(const std::string& path, std::string& dat
     ui_.Yield();
     if (!bytes)
         return false;
-    data = StartsWith(*bytes, kUtf8Mark) ? bytes->substr(kUtf8Mark.size()) : system_.AnsiToUtf8(*bytes);
+    data = DecodeLineFile(system_, *bytes);
     ui_.Yield();
     return true;
 }

@@ -7,6 +7,8 @@
 #include "core/quarantine/reg_export.h"
 #include "core/quarantine/tree_walk.h"
 #include "core/removal/external_commands.h"
+#include "core/scan/scan_report.h"
+#include "core/settings/log_file.h"
 #include "core/util/case_fold.h"
 #include "core/util/text.h"
 
@@ -78,8 +80,11 @@ void Quarantine::cmdRestoreQuarantined() {
     RunningGuard guard(running_);
     // The protected folders as they are now: the special folders are found after start.
     guard_.Refresh();
+    restored_.clear();
+    notRestored_.clear();
     for (const std::string& name : CheckedPackages())
         RestorePackage(name);
+    ReportRestore(restored_, notRestored_);
     LoadToQuarantineList();
     ports_.ui.Yield();
 }
@@ -96,19 +101,55 @@ void Quarantine::RestorePackage(const std::string& packageName) {
     finder_.CollectFileNames(package, "*.qnf", state_.lstQuarBuffer, false);
     std::vector<std::string> recordNames = state_.lstQuarBuffer;
     for (const std::string& recordName : recordNames) {
-        if (IsRecordName(recordName))
-            (void)RestoreRecord(packageName, recordName);
+        if (IsRecordName(recordName)) {
+            std::string object = packageName + "\\" + recordName;
+            whyNot_.clear();
+            if (RestoreRecord(packageName, recordName, object)) {
+                restored_.push_back(object);
+            } else {
+                notRestored_.emplace_back(object, whyNot_.empty() ? "it could not be put back" : whyNot_);
+            }
+        }
         ports_.ui.Yield();
     }
     ports_.files.RemoveDirectory(package);
     ports_.ui.Changed(View::Log);
 }
 
-bool Quarantine::RestoreRecord(const std::string& packageName, const std::string& recordName) {
+bool Quarantine::NotRestored(std::string why) {
+    if (whyNot_.empty())
+        whyNot_ = std::move(why);
+    return false;
+}
+
+void Quarantine::ReportRestore(const std::vector<std::string>& restored,
+                               const std::vector<std::pair<std::string, std::string>>& notRestored) {
+    if (restored.empty() && notRestored.empty())
+        return;
+    std::vector<std::string> lines;
+    lines.push_back(kRestoreLogHeading + LogDateTime(ports_.clock, ports_.clock.Now()));
+    for (const std::string& object : restored)
+        lines.push_back(kRestoredLog + object);
+    std::string message = kNotRestoredMessage;
+    for (const auto& [object, why] : notRestored) {
+        lines.push_back(kNotRestoredLog + object + " (" + why + ")");
+        message += "\n\n" + object + "\n" + why;
+    }
+    state_.lstLog.insert(state_.lstLog.end(), lines.begin(), lines.end());
+    ports_.ui.Changed(View::Log);
+    if (LoggingEnabled(state_))
+        AppendLogEntry(ports_.files, ports_.system, ports_.ui, state_.appFolder, lines);
+    if (!notRestored.empty())
+        ports_.ui.Message(message, kAppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+}
+
+bool Quarantine::RestoreRecord(const std::string& packageName, const std::string& recordName, std::string& object) {
     std::string text;
     if (!store_.LoadLineFromFile(packageName + "\\" + recordName, text))
-        return false;
+        return NotRestored("its record cannot be read");
     QuarantineRecord record = ParseRecord(std::move(text));
+    if (!record.source.empty())
+        object = record.source;
     std::string kind = ToLowerAscii(record.type);
     bool folderCopy = kind == "folder";
     std::optional<std::string> number = RecordNumber(recordName);
@@ -117,10 +158,10 @@ bool Quarantine::RestoreRecord(const std::string& packageName, const std::string
     if (!number || !IsRestorableKind(kind) || !IsOwnPayload(record.storedItem, *number, folderCopy) ||
         !SourceFits(kind, record.source) || !PayloadInsidePackage(packageName, record.storedItem)) {
         Log(kDamagedRecordLog + packageName + "\\" + recordName);
-        return false;
+        return NotRestored("its record is damaged or names a copy outside its package");
     }
     if (!PayloadUnchanged(packageName, *number, record, folderCopy))
-        return false;
+        return NotRestored("the quarantined copy has changed since it was stored");
 
     std::string package = store_.PackageFolder(packageName);
     std::string payload = package + "\\" + record.storedItem;
@@ -135,8 +176,13 @@ bool Quarantine::RestoreRecord(const std::string& packageName, const std::string
         written = WriteBackFile(payload, record);
     }
     ports_.ui.Yield();
-    if (!written)
-        return false;
+    if (!written) {
+        if (kind == "regkey")
+            return NotRestored("the registry editor did not import it, or the key read back differs from the copy");
+        if (kind == "regval")
+            return NotRestored("the value could not be written, or reads back differently");
+        return NotRestored("it could not be written back, or the written copy differs from the stored one");
+    }
 
     if (folderCopy) {
         DeleteTreeInPasses(payload);
@@ -208,6 +254,7 @@ void Quarantine::Log(const std::string& line) {
 }
 
 void Quarantine::RefuseDestination(const QuarantineRecord& record, const std::string& reason) {
+    (void)NotRestored("unsafe destination: " + reason);
     Log(kUnsafeDestinationLog + record.source + " (" + reason + ")");
     ports_.ui.Message(std::string(kUnsafeDestinationMessage) + "\n\n" + record.source + "\n\n" + reason, kAppTitle,
                       MsgButtons::Ok, MsgIcon::Error);
@@ -283,14 +330,18 @@ std::optional<ResolvedObject> Quarantine::DestinationFolder(const std::string& f
         RefuseDestination(record, "a missing folder is not created there (" + *reason + "): " + wanted);
         return std::nullopt;
     }
-    if (!Ask(kRestoreCreateFolderQuestion, folder, kRestoreCreateFolderQuestionTail))
+    if (!Ask(kRestoreCreateFolderQuestion, folder, kRestoreCreateFolderQuestionTail)) {
+        (void)NotRestored("its folder no longer exists, and it was not created: " + folder);
         return std::nullopt;
+    }
     // Each folder is created in the one checked before it and checked in turn, so a link put
     // in place meanwhile is not followed further.
     for (const std::string& name : missing) {
         std::string step = Joined(path, name);
-        if (!ports_.files.CreateDirectory(step))
+        if (!ports_.files.CreateDirectory(step)) {
+            (void)NotRestored("its folder could not be created: " + step);
             return std::nullopt;
+        }
         std::optional<ResolvedObject> next;
         if (StepIsLink(identity, current->finalPath, step, next)) {
             RefuseDestination(record, "a link on the way: " + step);
@@ -321,6 +372,7 @@ bool Quarantine::WriteBackKey(const std::string& payload, const std::string& key
     if (!foreign && (identity.IsKeyLink(keyPath) || identity.KeyPathThroughLinks(keyPath) != keyPath))
         foreign = "a registry link on the way to " + keyPath;
     if (foreign) {
+        (void)NotRestored("the stored export reaches outside its key: " + *foreign);
         Log(kForeignExportLog + keyPath + " (" + *foreign + ")");
         ports_.ui.Message(std::string(kUnsafeDestinationMessage) + "\n\n" + keyPath + "\n\n" + *foreign, kAppTitle,
                           MsgButtons::Ok, MsgIcon::Error);
@@ -424,12 +476,12 @@ bool Quarantine::WriteBackFile(const std::string& payload, const QuarantineRecor
             return false;
         }
         if (IsFolder(ports_.files, source))
-            return false;
+            return NotRestored("a folder is now where the file was");
         // The same bytes already there: the object is back, and nothing is overwritten.
         if (SameFileContent(ports_.files, payload, source))
             return true;
         if (!Ask(kRestoreReplaceQuestion, source, kRestoreReplaceQuestionTail))
-            return false;
+            return NotRestored("a different file is there now, and it was kept");
         // A read-only file refuses to be replaced; its attribute is cleared only while the
         // name still leads to a file of the checked folder.
         std::optional<ResolvedObject> now = identity.Resolve(parent);

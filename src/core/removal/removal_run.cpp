@@ -544,20 +544,6 @@ void RemovalRun::OfferHomePageReset() {
     Log(std::string(34, ' ') + "Window Title=" + title);
 }
 
-void RemovalRun::AppendLogFile() {
-    std::string bytes;
-    for (size_t i = 0; i < state_.lstLog.size(); ++i) {
-        // A logged object name may hold a line break; in the file it would start a false entry.
-        bytes += ports_.system.Utf8ToAnsi(FlattenLine(state_.lstLog[i]));
-        bytes += "\r\n";
-        ports_.ui.Yield();
-    }
-    // Each run's entries end with two empty lines after the last line's own CR LF.
-    bytes += "\r\n\r\n";
-    // One append per run: a failure leaves the earlier runs' entries as they were.
-    (void)ports_.files.AppendFile(state_.appFolder + "\\" + kLogFileName, bytes);
-}
-
 void RemovalRun::Finish() {
     std::string now = FixedDateTime(ports_.clock.Now());
     SetLine(state_.lstScanInfoFile, 0, now);
@@ -568,8 +554,8 @@ void RemovalRun::Finish() {
     Log("Scanning completed on " + now);
     ports_.ui.Yield();
 
-    if (Line(state_.lstSettingsFile, 3) == "1")
-        AppendLogFile();
+    if (LoggingEnabled(state_))
+        AppendLogEntry(ports_.files, ports_.system, ports_.ui, state_.appFolder, state_.lstLog);
     state_.lstLog.clear();
     ports_.ui.Changed(View::Log);
 

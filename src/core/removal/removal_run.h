@@ -28,12 +28,12 @@
 #include "core/scan/file_finder.h"
 #include "core/scan/registry_listing.h"
 #include "core/scan/scanner.h"
+#include "core/settings/log_file.h"
 #include "core/settings/registry_access.h"
 #include "core/settings/settings_files.h"
 
 namespace pellora {
 
-inline constexpr const char* kLogFileName = "DavEre.roz";
 // Title of the home-page question; an unattended run answers it No (the home page is kept).
 inline constexpr const char* kResetHomePageTitle = "Reset homepage?";
 
@@ -115,7 +115,6 @@ class RemovalRun {
 
     void OfferHomePageReset();
     void Finish();
-    void AppendLogFile();
 
     AppState& state_;
     Ports& ports_;

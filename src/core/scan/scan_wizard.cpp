@@ -22,6 +22,9 @@ void ScanWizard::optScanMode_Click(int index) {
 }
 
 void ScanWizard::cmdNextScan_Click() {
+    // Refused before the panel changes: the progress panel would sit at a scan that never runs.
+    if (scanner_.RefusedWithoutDatabase())
+        return;
     Show(Panel::ScanProc, hooks.showScanProc);
     state_.automaticScan = false;
     scanner_.StartScan();

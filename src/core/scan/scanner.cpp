@@ -106,8 +106,17 @@ std::optional<ListingTest> ScanPlan::ListingTestOf(ItemKind kind) const {
     }
 }
 
+bool Scanner::RefusedWithoutDatabase() {
+    if (state_.databaseProblemText.empty())
+        return false;
+    state_.lstLog.push_back("Scan not started: " + state_.databaseProblemText);
+    ui_.Changed(View::Log);
+    ui_.Message(state_.databaseProblemText, kAppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+    return true;
+}
+
 void Scanner::StartScan() {
-    if (running_)
+    if (running_ || RefusedWithoutDatabase())
         return;
     FlagScope running(running_);
 

@@ -95,7 +95,11 @@ class Scanner {
 
     // The whole run. A start while a run is under way (from an event inside its yields) is
     // refused; a start after a finished scan is not, although the busy flag is still set.
+    // Refused, with the reason in a message and the log, while the database cannot be scanned
+    // with (state.databaseProblemText).
     void StartScan();
+    // True (after the message) when a scan now would be refused for the database.
+    bool RefusedWithoutDatabase();
     // Counters to zero, quarantine counter to 10000, "Abort" on the scan panel's button, the
     // scan tables, listings and log emptied.
     void ResetUsedValues();

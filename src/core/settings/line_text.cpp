@@ -25,4 +25,21 @@ std::string FlattenLine(std::string_view text) {
     return out;
 }
 
+namespace {
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+}  // namespace
+
+std::string EncodeLineFile(SystemPort& system, const std::string& utf8) {
+    std::string bytes = system.Utf8ToAnsi(utf8);
+    if (system.AnsiToUtf8(bytes) != utf8)
+        bytes = std::string(kUtf8Mark) + utf8;
+    return bytes;
+}
+
+std::string DecodeLineFile(SystemPort& system, std::string_view bytes) {
+    if (bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark)
+        return std::string(bytes.substr(kUtf8Mark.size()));
+    return system.AnsiToUtf8(std::string(bytes));
+}
+
 }  // namespace pellora

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/ports/system.h"
+
 namespace pellora {
 
 inline constexpr char kFieldSeparator = '|';
@@ -19,5 +21,12 @@ bool HoldsLineBreak(std::string_view text);
 bool FitsField(std::string_view text);
 // `text` with each line end (CR LF, lone CR, lone LF) replaced by one blank.
 std::string FlattenLine(std::string_view text);
+
+// The bytes a line file is written as: the ANSI code page when it holds the text, else UTF-8
+// after a byte-order mark (a folder named in Cyrillic or Chinese must not come back as "?").
+// Text the code page holds is written exactly as before.
+std::string EncodeLineFile(SystemPort& system, const std::string& utf8);
+// The text of a line file written by EncodeLineFile (or by an older version: ANSI).
+std::string DecodeLineFile(SystemPort& system, std::string_view bytes);
 
 }  // namespace pellora

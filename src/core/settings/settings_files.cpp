@@ -78,7 +78,7 @@ void SettingsFiles::LoadFiles(const std::string& folderPath,
         return;
     }
     unreadable_.erase(ToLowerAscii(path));
-    std::vector<std::string> lines = SplitTextLines(system_.AnsiToUtf8(*bytes), true);
+    std::vector<std::string> lines = SplitTextLines(DecodeLineFile(system_, *bytes), true);
     for (std::string& line : lines) {
         list.push_back(std::move(line));
         ui_.Yield();
@@ -91,11 +91,11 @@ void SettingsFiles::ReadLines(const std::string& folderPath,
     list.clear();
     std::optional<std::string> bytes = files_.ReadFileUpTo(PathOf(folderPath, fileName), kMaxSettingsFileLength);
     if (bytes)
-        list = SplitTextLines(system_.AnsiToUtf8(*bytes), true);
+        list = SplitTextLines(DecodeLineFile(system_, *bytes), true);
 }
 
 std::string SettingsFiles::Encode(const std::vector<std::string>& list) {
-    return system_.Utf8ToAnsi(JoinLines(list, "\r\n"));
+    return EncodeLineFile(system_, JoinLines(list, "\r\n"));
 }
 
 std::vector<std::string> SettingsFiles::SafeLines(const std::string& fileName, const std::vector<std::string>& list) {

@@ -211,6 +211,11 @@ struct AppState {
     // what is wrong and how to fix it, shown on the status panel. While set, the logon task is not
     // registered and no scan starts by itself.
     std::string unsafeFolderText;
+    // Set after each load of the reference database when it cannot be scanned with (missing,
+    // unreadable, refused by its signature, empty, damaged): why, shown on the status panel.
+    // While set, every scan is refused with that message: a scan without signatures would
+    // report a clean machine.
+    std::string databaseProblemText;
 };
 
 // Line `index` of a settings list, or "" when the list is shorter.

@@ -55,6 +55,20 @@ TEST_F(SettingsFilesTest, SettingsRoundTripKeepsEveryLineAndTheAnsiBytes) {
     EXPECT_EQ(loaded, lines);
 }
 
+// Names the code page cannot hold (a Cyrillic folder, a Chinese file) come back after a restart;
+// the file is UTF-8 after a byte-order mark then, and a file with ANSI text only stays as it was.
+TEST_F(SettingsFilesTest, NamesOutsideTheCodePageSurviveASaveAndLoad) {
+    const Lines lines = {"C:\\\xD0\x9F\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0", "path|C:\\\xE6\x96\x87\xE4\xBB\xB6.exe|T|",
+                         "C:\\caf\xC3\xA9"};
+    ASSERT_TRUE(settings.SaveSettingsToFile(kSettingsFolder, kIgnoreListFileName, lines));
+    EXPECT_EQ(fake.files.Content(ignorePath).substr(0, 3), "\xEF\xBB\xBF");
+    Lines loaded;
+    settings.LoadFiles(kSettingsFolder, kIgnoreListFileName, loaded);
+    EXPECT_EQ(loaded, lines);
+    settings.ReadLines(kSettingsFolder, kIgnoreListFileName, loaded);
+    EXPECT_EQ(loaded, lines);
+}
+
 TEST_F(SettingsFilesTest, MissingFileIsCreatedEmptyAndLoadsAsEmptyList) {
     Lines list{"stale"};
     settings.LoadFiles(kSettingsFolder, kIgnoreListFileName, list);
@@ -207,10 +221,17 @@ TEST_F(DatabaseTest, MissingOrEmptyFileGivesAnEmptyTable) {
     database.LoadAndUnlock();
     EXPECT_TRUE(state.lstDBaseFile.empty());
     EXPECT_FALSE(database.DatabaseFileExists());
+    EXPECT_EQ(state.databaseProblemText,
+              "The reference database DataBase.ref cannot be used: it could not be read. No scan can find anything "
+              "without it: update the database (Update on the status panel).");
     fake.files.AddFile(path, "");
     EXPECT_TRUE(database.DatabaseFileExists());
     database.LoadAndUnlock();
     EXPECT_TRUE(state.lstDBaseFile.empty());
+    EXPECT_NE(state.databaseProblemText.find("cannot be used: it is empty."), std::string::npos);
+    fake.files.AddFile(path, Locked("Version 1") + "\r\n" + Locked("path|C:\\x.exe|Trojan|"));
+    database.LoadAndUnlock();
+    EXPECT_EQ(state.databaseProblemText, "");
 }
 
 TEST_F(DatabaseTest, AReloadDuringTheYieldsSupersedesTheRunningLoad) {

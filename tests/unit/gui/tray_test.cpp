@@ -8,17 +8,21 @@ namespace {
 
 struct RecordingWindow : WindowOps {
     bool minimized = false;
+    bool maximized = false;
+    bool restoresMaximized = false;  // was maximised when it was minimised
     bool visible = true;
     int left = 100, top = 80;
     std::vector<std::string> calls;
 
     bool Minimized() override { return minimized; }
+    bool Maximized() override { return maximized; }
     void Hide() override {
         visible = false;
         calls.push_back("hide");
     }
     void ShowNormal() override {
         minimized = false;
+        maximized = restoresMaximized;
         visible = true;
         calls.push_back("normal");
     }
@@ -77,6 +81,14 @@ TEST_F(TrayTest, MouseNumbersRestoreOrOpenTheMenuAndNothingElse) {
     window.calls.clear();
     handling.RestoreWindow();
     EXPECT_EQ(window.calls, std::vector<std::string>{"front"});
+
+    // Minimised from maximised: it comes back maximised where it was, not moved.
+    window.minimized = true;
+    window.restoresMaximized = true;
+    window.calls.clear();
+    handling.TrayMouse(kTrayLeftButtonUp);
+    EXPECT_EQ(window.calls, (std::vector<std::string>{"normal", "front"}));
+    EXPECT_TRUE(window.maximized);
 }
 
 }  // namespace

@@ -87,7 +87,9 @@ TEST_F(RestoreDestinationTest, AFolderSwappedForALinkBeforeRestoreReceivesNothin
     ASSERT_EQ(state.lstQuarantinedList.size(), 1u);
     EXPECT_EQ(state.lstQuarantinedList[0].itemCount, "6");
     EXPECT_EQ(Logged(kUnsafeDestinationLog), 6u);
-    ASSERT_EQ(p.ui.messages.size(), 6u);
+    ASSERT_EQ(p.ui.messages.size(), 7u);  // six refusals, then what did not come back
+    EXPECT_TRUE(StartsWith(p.ui.messages[6].text, kNotRestoredMessage));
+    EXPECT_NE(p.ui.messages[6].text.find("C:\\Data\\Junction\\a.dll\nunsafe destination: "), std::string::npos);
     EXPECT_TRUE(StartsWith(p.ui.messages[0].text,
                            std::string(kUnsafeDestinationMessage) + "\n\nC:\\Data\\Junction\\a.dll\n\n"));
 
@@ -124,7 +126,7 @@ TEST_F(RestoreDestinationTest, AFolderSwappedWhileTheReplaceQuestionIsOpenReceiv
 
     RestoreAll();
 
-    ASSERT_EQ(p.ui.messages.size(), 4u);
+    ASSERT_EQ(p.ui.messages.size(), 5u);
     for (size_t i : {0u, 2u})
         EXPECT_TRUE(StartsWith(p.ui.messages[i].text, kRestoreReplaceQuestion)) << i;
     for (size_t i : {1u, 3u})
@@ -223,7 +225,7 @@ TEST_F(RestoreDestinationTest, AStoredKeyReachingOutsideItsKeyOrThroughALinkIsNo
     EXPECT_EQ(Imports(), 0u);
     EXPECT_FALSE(p.registry.HasKey(bad));
     EXPECT_EQ(Logged(kForeignExportLog), 2u);
-    EXPECT_EQ(p.ui.messages.size(), 2u);
+    EXPECT_EQ(p.ui.messages.size(), 3u);
     EXPECT_EQ(state.lstQuarantinedList.at(0).itemCount, "2");
 
     // The key's own export is imported as before.

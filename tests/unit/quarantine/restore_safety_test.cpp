@@ -150,8 +150,10 @@ TEST_F(RestoreSafetyTest, AChangedPayloadIsRefusedWithAMessage) {
     EXPECT_FALSE(p.files.Exists("C:\\Dir\\a.exe"));
     EXPECT_FALSE(p.files.Exists("C:\\Dir\\Bad"));
     EXPECT_FALSE(p.registry.Value("HKEY_CURRENT_USER\\Software\\Example", "V"));
-    ASSERT_EQ(p.ui.messages.size(), 3u);
+    ASSERT_EQ(p.ui.messages.size(), 4u);
     EXPECT_EQ(p.ui.messages[0].text, std::string(kChangedPayloadMessage) + "\n\nC:\\Dir\\a.exe");
+    EXPECT_NE(p.ui.messages[3].text.find("C:\\Dir\\a.exe\nthe quarantined copy has changed since it was stored"),
+              std::string::npos);
     EXPECT_EQ(state.lstQuarantinedList.at(0).itemCount, "3");
     EXPECT_TRUE(Logged(kChangedPayloadLog));
 }
@@ -189,7 +191,11 @@ TEST_F(RestoreSafetyTest, DamagedRecordsAreLoggedAndSkippedWithoutTouchingOtherP
     CheckAll();
     q.cmdRestoreQuarantined();
 
-    EXPECT_TRUE(p.ui.messages.empty());
+    // No box for each damaged record: one at the end names every record that stayed, and why.
+    ASSERT_EQ(p.ui.messages.size(), 1u);
+    EXPECT_TRUE(StartsWith(p.ui.messages[0].text, kNotRestoredMessage));
+    EXPECT_NE(p.ui.messages[0].text.find("its record is damaged"), std::string::npos);
+    EXPECT_TRUE(Logged(kRestoredLog + std::string("C:\\Dir\\b.exe")));
     EXPECT_FALSE(p.files.Exists("C:\\Dir\\a.exe"));
     EXPECT_EQ(p.files.Content("C:\\Dir\\b.exe"), "second");  // 10001 restores by itself
     EXPECT_FALSE(p.files.Exists("C:\\Dir\\Bad2"));
@@ -212,10 +218,18 @@ TEST_F(RestoreSafetyTest, QuestionsAreTheProgramsOwnAndNoKeepsTheObjectInQuarant
     p.files.DeleteFile("C:\\Gone\\b.exe");
     p.files.RemoveDirectory("C:\\Gone");
     p.ui.messages.clear();
+    SetLine(state.lstSettingsFile, 3, "1");  // logging on: the restore's lines go to the log file too
 
     CheckAll();
     q.cmdRestoreQuarantined();  // both questions answered No
-    ASSERT_EQ(p.ui.messages.size(), 2u);
+    const std::string logFile = p.files.Content("C:\\Pellora\\DavEre.roz");
+    EXPECT_NE(logFile.find("\r\n     Not restored: C:\\Gone\\b.exe (its folder no longer exists"), std::string::npos)
+        << logFile;
+    ASSERT_EQ(p.ui.messages.size(), 3u);
+    EXPECT_EQ(p.ui.messages[2].text, std::string(kNotRestoredMessage) +
+                                         "\n\nC:\\Dir\\a.exe\na different file is there now, and it was kept"
+                                         "\n\nC:\\Gone\\b.exe\nits folder no longer exists, and it was not created: "
+                                         "C:\\Gone");
     EXPECT_EQ(p.ui.messages[0].text,
               std::string(kRestoreReplaceQuestion) + "\n\nC:\\Dir\\a.exe\n\n" + kRestoreReplaceQuestionTail);
     EXPECT_EQ(p.ui.messages[1].text,

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/scan/scan_wizard.h"
 #include "scan_fixture.h"
 
 namespace pellora {
@@ -253,6 +254,33 @@ TEST_F(FileFolderScan, WithoutSelectedFoldersFindsNothingButReports) {
     EXPECT_EQ(state.counters.scannedObjects, 2);
     EXPECT_EQ(state.lstLog.back(), "");
     EXPECT_EQ(state.lstLog[3], "Scan mode: File/Folder Scan");
+}
+
+// A database that cannot be used would make every scan report a clean machine: the scan is refused
+// with the reason, before the progress panel is shown, and the last results stay.
+TEST_F(SmartScan, ADatabaseThatCannotBeUsedRefusesTheScanWithItsReason) {
+    p.files.AddFile("C:\\Bad\\evil.exe");
+    Items({"path|C:\\Bad\\evil.exe|Trojan|"});
+    state.lstScanResult = {ResultRow{}};
+    state.databaseProblemText = "The reference database DataBase.ref cannot be used: it is empty.";
+    ScanWizard wizard{state, scanner, p.ui};
+    state.panel = Panel::ScanPrep;
+
+    wizard.cmdNextScan_Click();
+    scanner.StartScan();
+
+    EXPECT_EQ(state.panel, Panel::ScanPrep);
+    ASSERT_EQ(p.ui.messages.size(), 2u);
+    EXPECT_EQ(p.ui.messages[0].text, state.databaseProblemText);
+    EXPECT_EQ(p.ui.messages[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(state.lstScanResult.size(), 1u);
+    EXPECT_EQ(state.counters.scannedObjects, 0);
+    EXPECT_FALSE(state.busy);
+    EXPECT_EQ(state.lstLog.back(), "Scan not started: " + state.databaseProblemText);
+
+    state.databaseProblemText.clear();
+    scanner.StartScan();
+    EXPECT_EQ(Found(), Strings{"C:\\Bad\\evil.exe"});
 }
 
 TEST_F(SmartScan, ReportListsBothTablesAndSetsTheStamp) {

@@ -431,7 +431,9 @@ TEST_F(QuarantineWinTest, RestoreOverAFileThatIsThereAgainAsksInTheProgramsOwnWo
 
     CheckAllPackages();
     quarantine.cmdRestoreQuarantined();  // answered No: the shell is never asked
-    ASSERT_EQ(ui.messages.size(), 1u);
+    ASSERT_EQ(ui.messages.size(), 2u);  // the question, then what stayed in quarantine and why
+    EXPECT_EQ(ui.messages[1].text,
+              std::string(kNotRestoredMessage) + "\n\n" + victim + "\na different file is there now, and it was kept");
     EXPECT_EQ(ui.messages[0].text,
               std::string(kRestoreReplaceQuestion) + "\n\n" + victim + "\n\n" + kRestoreReplaceQuestionTail);
     EXPECT_EQ(files.ReadFile(victim), "the user's newer file");
@@ -469,8 +471,9 @@ TEST_F(QuarantineWinTest, AFolderHoldingLinksIsStoredWithoutWhatTheyPointTo) {
     ui.messages.clear();
     CheckAllPackages();
     quarantine.cmdRestoreQuarantined();
-    ASSERT_EQ(ui.messages.size(), 1u);
+    ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[0].text, std::string(kChangedPayloadMessage) + "\n\n" + bad);
+    EXPECT_TRUE(ui.messages[1].text.starts_with(kNotRestoredMessage));
     CheckAllPackages();
     quarantine.cmdDeleteQuarantined();
     // Wine cannot remove a host link through the Windows calls, so the package keeps the link
@@ -522,9 +525,10 @@ TEST_F(QuarantineWinTest, RestoreWritesNothingThroughALinkPutInPlaceOfTheFolderO
     EXPECT_EQ(std::count_if(state.lstLog.begin(), state.lstLog.end(),
                             [](const std::string& line) { return line.starts_with(kUnsafeDestinationLog); }),
               2);
-    ASSERT_EQ(ui.messages.size(), 2u);
-    for (const auto& shown : ui.messages)
-        EXPECT_TRUE(shown.text.starts_with(kUnsafeDestinationMessage)) << shown.text;
+    ASSERT_EQ(ui.messages.size(), 3u);
+    for (size_t i : {0u, 1u})
+        EXPECT_TRUE(ui.messages[i].text.starts_with(kUnsafeDestinationMessage)) << ui.messages[i].text;
+    EXPECT_TRUE(ui.messages[2].text.starts_with(kNotRestoredMessage));
 
     // Without the link at its name the file comes back into its own folder.
     ASSERT_TRUE(RemoveHostLink(spot));
@@ -566,7 +570,7 @@ TEST_F(QuarantineWinTest, AFolderSwappedWhileTheReplaceQuestionIsOpenReceivesNot
     EXPECT_EQ(files.ReadFile(target + "\\a.dll"), "the system's file");
     EXPECT_FALSE(Exists(target + "\\a.dll.restoring"));
     EXPECT_TRUE(Exists(Package() + "\\10000.qit"));
-    ASSERT_EQ(ui.messages.size(), 2u);
+    ASSERT_EQ(ui.messages.size(), 3u);
     EXPECT_TRUE(ui.messages[1].text.starts_with(kUnsafeDestinationMessage)) << ui.messages[1].text;
     EXPECT_TRUE(RemoveHostLink(spot));
 }
