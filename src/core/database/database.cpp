@@ -1,9 +1,9 @@
 #include "core/database/database.h"
 
+#include "core/database/database_signature.h"
 #include "core/database/item_parser.h"
 #include "core/database/unlock.h"
 #include "core/settings/settings_files.h"
-#include "core/database/database_signature.h"
 
 namespace pellora {
 
@@ -33,6 +33,7 @@ void Database::LoadAndUnlock() {
                                    kDatabaseSignatureFileName, kPendingSignatureFileName);
         if (!check.Accepted()) {
             refusal_ = check.detail;
+            ReportEvent(events, event_id::kDatabaseSignatureFailed, EventLevel::Error, {refusal_});
             state_.lstDBaseFile.clear();
             state_.status.dbaseVersion = "Not loaded: " + refusal_;
             ui_.Changed(View::StatusFigures);

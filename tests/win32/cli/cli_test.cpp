@@ -512,6 +512,10 @@ TEST(CliOptions, CommandsOptionsHelpAndRefusals) {
              {"scan", "--folder"},
              {"scan\n--mode"},  // an argument's line break stays out of the one-line refusal
              {"scan", "--mode", "a\r\nb"},
+             {"update", "--file"},
+             {"update", "--file", ""},
+             {"update", "--file", "a.ref", "--url", "http://x/a.ref"},
+             {"update", "--file", "a.ref", "--rollback"},
          }) {
         ParseResult refused = ParseCommandLine(args);
         SCOPED_TRACE(testing::PrintToString(args));
@@ -544,6 +548,10 @@ TEST(CliOptions, CommandsOptionsHelpAndRefusals) {
     EXPECT_EQ(set.options->command, Command::SettingsSet);
     EXPECT_EQ(set.options->settingValue, "about:blank");
     EXPECT_EQ(ParseCommandLine({"settings"}).options->command, Command::Settings);
+    ParseResult fromFile = ParseCommandLine({"update", "--file", "\\\\depot\\db\\DataBase.ref"});
+    ASSERT_TRUE(fromFile.options);
+    EXPECT_EQ(fromFile.options->command, Command::Update);
+    EXPECT_EQ(fromFile.options->updateFile, "\\\\depot\\db\\DataBase.ref");
     EXPECT_NE(ParseCommandLine({"settings", "--help"}).out.find("backups-to-keep"), std::string::npos);
 }
 
