@@ -48,6 +48,7 @@ shortcut="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Pellora.lnk
 shortcut_win='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Pellora.lnk'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pellora'
 run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+event_source_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Pellora'
 
 reg_value() {
     "$run" reg query "$1" /v "$2" /reg:64 </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
@@ -98,6 +99,10 @@ expect_value QuietUninstallString "\"$default_win\\Uninstall.exe\" /S"
 expect_value NoModify 0x1
 expect_value NoRepair 0x1
 expect_value EstimatedSize "$(printf '0x%x' "$size_kb")"
+# The event log source, whose texts are the message table of the installed program.
+[ "$(reg_value "$event_source_key" EventMessageFile)" = "$default_win\\Pellora.exe" ] ||
+    fail "the event source names '$(reg_value "$event_source_key" EventMessageFile)' as its message file"
+[ "$(reg_value "$event_source_key" TypesSupported)" = 0x7 ] || fail "the event source supports no event types"
 
 # ---- the installed program starts, keeps its files below its folder, and closes -------------
 start_installed() {
@@ -172,6 +177,7 @@ done < <(staged_files)
 [ -e "$default/Help" ] && fail "the uninstaller left the Help folder"
 [ -e "$shortcut" ] && fail "the uninstaller left the shortcut"
 [ -z "$(reg_value "$run_key" Pellora)" ] || fail "the uninstaller left the Run value"
+"$run" reg query "$event_source_key" /reg:64 </dev/null >/dev/null 2>&1 && fail "the uninstaller left the event source"
 [ -e "$drive_c/windows/system32/tasks/Pellora" ] && fail "the uninstaller left the logon task"
 [ "$(cat "$default/notes.txt")" = mine ] || fail "the uninstaller removed a file it did not install"
 data_sums "$default" >"$work/data-after"

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Pellora.msi under Wine, in a Wine prefix of its own, as a management system deploys it: a
+# silent install (msiexec /i /qn) to the 64-bit Program Files with the setup program's files, the
+# event source and the uninstall entry, the application folder's access list set by the installed
+# pellora-cli.exe; a silent upgrade to a later version that keeps the program's data byte for byte
+# and leaves one product; a silent removal (msiexec /x /qn) that removes what was installed and
+# keeps the data.
+# Arguments: the staged application folder and the build folder.
+set -euo pipefail
+export LC_ALL=C
+app=$1
+build=$2
+root=$(cd "$(dirname "$0")/../.." && pwd)
+run="$root/scripts/wine-run"
+msi="$build/Pellora.msi"
+stage="$build/installer-stage"
+work="$build/e2e/msi"
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+[ -f "$msi" ] || fail "no $msi (is wixl installed?)"
+
+rm -rf "$work"
+mkdir -p "$work"
+export WINEPREFIX="$work/prefix"
+cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+wineboot -i >/dev/null 2>&1 || true
+wineserver -p >/dev/null 2>&1 || true
+# Wine's own services must not hold this script's output pipes (see scripts/with-wine).
+"$run" cmd /c exit </dev/null >/dev/null 2>&1
+
+drive_c="$WINEPREFIX/drive_c"
+default="$drive_c/Program Files/Pellora"
+default_win='C:\Program Files\Pellora'
+event_source_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Pellora'
+uninstall_root='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+
+reg_value() {
+    "$run" reg query "$1" /v "$2" /reg:64 </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+}
+product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
+msiexec() {  # action, package
+    "$run" msiexec "$1" "$(winpath "$2")" /qn </dev/null >/dev/null 2>&1 || fail "msiexec $1 $2 ended with exit code $?"
+}
+winpath() { printf 'Z:%s' "$(realpath "$1" | tr '/' '\\')"; }
+staged_files() { (cd "$stage/files" && find . -type f | sed 's|^\./||' | sort); }
+data_sums() { (cd "$1" && find Settings Quarantine "Registry Backups" DavEre.roz -type f -print0 | sort -z | xargs -0 sha256sum); }
+
+# ---- silent install --------------------------------------------------------------------------
+msiexec /i "$msi"
+[ "$(staged_files | wc -l)" -ge 5 ] || fail "the staged application folder is incomplete"
+while read -r file; do
+    cmp -s "$stage/files/$file" "$default/$file" || fail "$file is not installed as the setup program installs it"
+done < <(staged_files)
+extra=$(cd "$default" && find . -type f | sed 's|^\./||' | sort | comm -13 <(staged_files) -)
+[ -z "$extra" ] || fail "files the setup program does not install were installed: $extra"
+# A per-machine package puts it into the common Start menu; Wine's msi resolves that folder
+# to the installing user's.
+user=$("$run" cmd /c 'echo %USERNAME%' </dev/null | tr -d '\r')
+shortcuts=("$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Pellora.lnk"
+    "$drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Pellora.lnk")
+[ -f "${shortcuts[0]}" ] || [ -f "${shortcuts[1]}" ] || fail "no Start-menu shortcut"
+[ "$(reg_value "$event_source_key" EventMessageFile)" = "$default_win\\Pellora.exe" ] ||
+    fail "the event source names '$(reg_value "$event_source_key" EventMessageFile)'"
+[ "$(reg_value "$event_source_key" TypesSupported)" = 0x7 ] || fail "the event source supports no event types"
+first=$(product_code "$msi")
+[ -n "$first" ] || fail "the package has no product code"
+[ "$(reg_value "$uninstall_root\\$first" DisplayName)" = Pellora ] || fail "no uninstall entry named Pellora"
+[ "$(reg_value "$uninstall_root\\$first" NoModify)" = 0x1 ] || fail "the uninstall entry offers to modify"
+[ "$(reg_value "$uninstall_root\\$first" NoRepair)" = 0x1 ] || fail "the uninstall entry offers to repair"
+echo "installed silently"
+
+# ---- the program's data, as Pellora writes it ------------------------------------------------
+mkdir -p "$default/Settings" "$default/Quarantine/12072026-101500/1" "$default/Registry Backups"
+printf '0\r\n1\r\n' >"$default/Settings/Settings.stg"
+head -c 3000 /dev/urandom >"$default/Quarantine/12072026-101500/1.qit"
+head -c 500 /dev/urandom >"$default/Quarantine/12072026-101500/1/payload.dll"
+printf 'Windows Registry Editor Version 5.00\r\n' >"$default/Registry Backups/12072026-101500.reg"
+printf 'Scan process started\r\n' >"$default/DavEre.roz"
+data_sums "$default" >"$work/data-before"
+
+# ---- silent upgrade to a later version -------------------------------------------------------
+cp -r "$stage" "$work/stage-next"
+printf 'next' >>"$work/stage-next/files/Help/help.htm"
+cmake -DSTAGE_DIR="$work/stage-next" -DOUT_FILE="$work/Pellora-next.msi" -DWIXL="$(command -v wixl)" \
+    -DVERSION=99.0.0 -P "$root/packaging/build-msi.cmake" >"$work/next.log" 2>&1 ||
+    fail "the later package could not be built: $(cat "$work/next.log")"
+msiexec /i "$work/Pellora-next.msi"
+cmp -s "$work/stage-next/files/Help/help.htm" "$default/Help/help.htm" || fail "the upgrade did not install its files"
+data_sums "$default" >"$work/data-after"
+cmp -s "$work/data-before" "$work/data-after" || fail "the upgrade did not keep the data"
+next=$(product_code "$work/Pellora-next.msi")
+"$run" reg query "$uninstall_root\\$first" /reg:64 </dev/null >/dev/null 2>&1 && fail "the upgrade left the older product"
+[ "$(reg_value "$uninstall_root\\$next" DisplayVersion)" = 99.0.0 ] || fail "the upgrade's entry is not of its version"
+echo "upgraded silently"
+
+# ---- silent removal --------------------------------------------------------------------------
+msiexec /x "$work/Pellora-next.msi"
+while read -r file; do
+    [ -e "$default/$file" ] && fail "the removal left $file"
+done < <(staged_files)
+"$run" reg query "$uninstall_root\\$next" /reg:64 </dev/null >/dev/null 2>&1 && fail "the removal left the uninstall entry"
+"$run" reg query "$event_source_key" /reg:64 </dev/null >/dev/null 2>&1 && fail "the removal left the event source"
+[ -e "${shortcuts[0]}" ] || [ -e "${shortcuts[1]}" ] && fail "the removal left the shortcut"
+data_sums "$default" >"$work/data-removed"
+cmp -s "$work/data-before" "$work/data-removed" || fail "the removal did not keep the data"
+echo "msi: ok"
