@@ -9,39 +9,15 @@
 # certificate whose signatures verify.
 # Arguments: the staged application folder and the build folder.
 set -euo pipefail
-export LC_ALL=C
 app=$1
 build=$2
-root=$(cd "$(dirname "$0")/../.." && pwd)
-run="$root/scripts/wine-run"
-kit="$build/e2e-testkit.exe"
+name=installer
+source "$(dirname "$0")/package_support.bash"
 setup="$build/Pellora-setup.exe"
-stage="$build/installer-stage/files"
-work="$build/e2e/installer"
 shots="$build/screenshots"
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
 [ -f "$setup" ] || fail "no $setup (is makensis installed?)"
+mkdir -p "$shots"
 
-rm -rf "$work"
-mkdir -p "$work" "$shots"
-export WINEPREFIX="$work/prefix"
-cleanup() {
-    [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null
-    wineserver -k >/dev/null 2>&1 || true
-}
-trap cleanup EXIT
-wineboot -i >/dev/null 2>&1 || true
-# Wine's task scheduler service answers only after the prefix's first wineserver has ended.
-wineserver -k >/dev/null 2>&1 || true
-wineserver -p >/dev/null 2>&1 || true
-# Wine's own services must not hold this script's output pipes (see scripts/with-wine).
-"$run" cmd /c exit </dev/null >/dev/null 2>&1
-
-drive_c="$WINEPREFIX/drive_c"
 default="$drive_c/Program Files/Pellora"
 default_win='C:\Program Files\Pellora'
 shortcut="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Pellora.lnk"
@@ -50,9 +26,6 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pellora'
 run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 event_source_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Pellora'
 
-reg_value() {
-    "$run" reg query "$1" /v "$2" /reg:64 </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
-}
 install() {
     "$run" "$@" </dev/null >/dev/null 2>&1 || fail "$* ended with exit code $?"
 }
@@ -65,8 +38,6 @@ uninstall() {
     done
     fail "the uninstaller did not finish"
 }
-staged_files() { (cd "$stage" && find . -type f | sed 's|^\./||' | sort); }
-data_sums() { (cd "$1" && find Settings Quarantine "Registry Backups" DavEre.roz -type f -print0 | sort -z | xargs -0 sha256sum); }
 
 # ---- silent install to the default folder --------------------------------------------------
 install "$setup" /S

@@ -7,55 +7,38 @@
 # keeps the data.
 # Arguments: the staged application folder and the build folder.
 set -euo pipefail
-export LC_ALL=C
 app=$1
 build=$2
-root=$(cd "$(dirname "$0")/../.." && pwd)
-run="$root/scripts/wine-run"
+name=msi
+source "$(dirname "$0")/package_support.bash"
 msi="$build/Pellora.msi"
-stage="$build/installer-stage"
-work="$build/e2e/msi"
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
 [ -f "$msi" ] || fail "no $msi (is wixl installed?)"
 
-rm -rf "$work"
-mkdir -p "$work"
-export WINEPREFIX="$work/prefix"
-cleanup() {
-    wineserver -k >/dev/null 2>&1 || true
-}
-trap cleanup EXIT
-wineboot -i >/dev/null 2>&1 || true
-wineserver -p >/dev/null 2>&1 || true
-# Wine's own services must not hold this script's output pipes (see scripts/with-wine).
-"$run" cmd /c exit </dev/null >/dev/null 2>&1
-
-drive_c="$WINEPREFIX/drive_c"
 default="$drive_c/Program Files/Pellora"
 default_win='C:\Program Files\Pellora'
 event_source_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Pellora'
 uninstall_root='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 
-reg_value() {
-    "$run" reg query "$1" /v "$2" /reg:64 </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
-}
 product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
-msiexec() {  # action, package
-    "$run" msiexec "$1" "$(winpath "$2")" /qn </dev/null >/dev/null 2>&1 || fail "msiexec $1 $2 ended with exit code $?"
+msiexec() {  # action, package; Windows Installer's log goes to $work/msiexec.log
+    rm -f "$work/msiexec.log"
+    "$run" msiexec "$1" "$(winpath "$2")" /qn /l*v "$(winpath "$work")\\msiexec.log" </dev/null >/dev/null 2>&1 ||
+        fail "msiexec $1 $2 ended with exit code $?"
+}
+# The secure-folder step ran from the installed folder and succeeded (Wine keeps no access list
+# to look at; the action's own result is what Windows Installer checked).
+expect_secured() {
+    tr -d '\r' <"$work/msiexec.log" | grep -q "Action ended .*: SecureFolder. Return value 1." ||
+        fail "$1: the secure-folder action did not run or failed (see $work/msiexec.log)"
 }
 winpath() { printf 'Z:%s' "$(realpath "$1" | tr '/' '\\')"; }
-staged_files() { (cd "$stage/files" && find . -type f | sed 's|^\./||' | sort); }
-data_sums() { (cd "$1" && find Settings Quarantine "Registry Backups" DavEre.roz -type f -print0 | sort -z | xargs -0 sha256sum); }
 
 # ---- silent install --------------------------------------------------------------------------
 msiexec /i "$msi"
+expect_secured install
 [ "$(staged_files | wc -l)" -ge 5 ] || fail "the staged application folder is incomplete"
 while read -r file; do
-    cmp -s "$stage/files/$file" "$default/$file" || fail "$file is not installed as the setup program installs it"
+    cmp -s "$stage/$file" "$default/$file" || fail "$file is not installed as the setup program installs it"
 done < <(staged_files)
 extra=$(cd "$default" && find . -type f | sed 's|^\./||' | sort | comm -13 <(staged_files) -)
 [ -z "$extra" ] || fail "files the setup program does not install were installed: $extra"
@@ -85,12 +68,13 @@ printf 'Scan process started\r\n' >"$default/DavEre.roz"
 data_sums "$default" >"$work/data-before"
 
 # ---- silent upgrade to a later version -------------------------------------------------------
-cp -r "$stage" "$work/stage-next"
+cp -r "$build/installer-stage" "$work/stage-next"
 printf 'next' >>"$work/stage-next/files/Help/help.htm"
 cmake -DSTAGE_DIR="$work/stage-next" -DOUT_FILE="$work/Pellora-next.msi" -DWIXL="$(command -v wixl)" \
     -DVERSION=99.0.0 -P "$root/packaging/build-msi.cmake" >"$work/next.log" 2>&1 ||
     fail "the later package could not be built: $(cat "$work/next.log")"
 msiexec /i "$work/Pellora-next.msi"
+expect_secured upgrade
 cmp -s "$work/stage-next/files/Help/help.htm" "$default/Help/help.htm" || fail "the upgrade did not install its files"
 data_sums "$default" >"$work/data-after"
 cmp -s "$work/data-before" "$work/data-after" || fail "the upgrade did not keep the data"
