@@ -47,6 +47,7 @@ App::App(Ports& frontEnd)
     database_.signatures = ports_.signatures;
     database_.events = ports_.events;
     settingsApplier_.events = ports_.events;
+    autoScanCountdown_.events = ports_.events;
     lifecycle_.ShowUpdate = [this] { navigation_.ShowUpdate(); };
     lifecycle_.ShowStatus = [this] { navigation_.ShowStatus(); };
     lifecycle_.ShowScanProc = [this] { navigation_.ShowScanProc(); };

@@ -185,6 +185,9 @@ TEST_F(AutomaticScanTest, IntervalZeroSwitchesOffAndSavesTheSettingsFile) {
     app.settingsApplier().ApplySettings();
     RunTimer(1000);
     EXPECT_FALSE(app.state().autoScanTimerEnabled);
+    // Switched off by itself: the event log says so as for a switch in the settings.
+    ASSERT_EQ(fake.events.Of(event_id::kProtectionOff).size(), 1u);
+    EXPECT_EQ(fake.events.Of(event_id::kProtectionOff)[0].inserts, std::vector<std::string>{"automatic scan"});
     EXPECT_EQ(fake.files.Content(kApp + "\\Settings\\Settings.stg"),
               "0\r\n0\r\n1\r\n1\r\n0\r\n0\r\nabout:blank\r\nTitle\r\n0\r\n0\r\n10");
     EXPECT_TRUE(fake.ui.messages.empty());
