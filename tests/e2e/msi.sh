@@ -4,7 +4,7 @@
 # event source and the uninstall entry, the application folder's access list set by the installed
 # pellora-cli.exe; a silent upgrade to a later version that keeps the program's data byte for byte
 # and leaves one product; a silent removal (msiexec /x /qn) that removes what was installed and
-# keeps the data.
+# keeps the data. Both remove what an update left beside the database with it.
 # Arguments: the staged application folder and the build folder.
 set -euo pipefail
 app=$1
@@ -65,6 +65,16 @@ head -c 3000 /dev/urandom >"$default/Quarantine/12072026-101500/1.qit"
 head -c 500 /dev/urandom >"$default/Quarantine/12072026-101500/1/payload.dll"
 printf 'Windows Registry Editor Version 5.00\r\n' >"$default/Registry Backups/12072026-101500.reg"
 printf 'Scan process started\r\n' >"$default/DavEre.roz"
+# What an update leaves beside the database is the program's own and goes with the database it
+# belongs to: left beside the release's database, a signature would refuse it.
+companions="DataBase.sig DataBase.new.sig DataBase.bak DataBase.bak.sig DataBase.prev DataBase.tmp"
+expect_companions_gone() {
+    for file in $companions; do
+        [ -e "$default/$file" ] && fail "$1 left the database's companion $file"
+    done
+    return 0
+}
+for file in $companions; do printf 'update' >"$default/$file"; done
 data_sums "$default" >"$work/data-before"
 
 # ---- silent upgrade to a later version -------------------------------------------------------
@@ -75,16 +85,23 @@ cmake -DSTAGE_DIR="$work/stage-next" -DOUT_FILE="$work/Pellora-next.msi" -DWIXL=
     fail "the later package could not be built: $(cat "$work/next.log")"
 msiexec /i "$work/Pellora-next.msi"
 expect_secured upgrade
-cmp -s "$work/stage-next/files/Help/help.htm" "$default/Help/help.htm" || fail "the upgrade did not install its files"
+while read -r file; do
+    cmp -s "$work/stage-next/files/$file" "$default/$file" || fail "the upgrade did not install $file"
+done < <(staged_files)
 data_sums "$default" >"$work/data-after"
 cmp -s "$work/data-before" "$work/data-after" || fail "the upgrade did not keep the data"
+expect_companions_gone "the upgrade"
 next=$(product_code "$work/Pellora-next.msi")
 "$run" reg query "$uninstall_root\\$first" /reg:64 </dev/null >/dev/null 2>&1 && fail "the upgrade left the older product"
 [ "$(reg_value "$uninstall_root\\$next" DisplayVersion)" = 99.0.0 ] || fail "the upgrade's entry is not of its version"
 echo "upgraded silently"
 
 # ---- silent removal --------------------------------------------------------------------------
+for file in $companions; do printf 'update' >"$default/$file"; done
+printf 'mine' >"$default/DataBase.notes"
 msiexec /x "$work/Pellora-next.msi"
+[ "$(cat "$default/DataBase.notes")" = mine ] || fail "the removal deleted a file it did not install"
+expect_companions_gone "the removal"
 while read -r file; do
     [ -e "$default/$file" ] && fail "the removal left $file"
 done < <(staged_files)
