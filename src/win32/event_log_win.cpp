@@ -6,6 +6,12 @@
 
 namespace pellora::win32 {
 
+namespace {
+
+constexpr size_t kInsertLimit = 31839;
+
+}  // namespace
+
 void EventLogWin::Report(uint32_t id, EventLevel level, const std::vector<std::string>& inserts) {
     // Opened per event: events are few, and a handle kept open would outlive a source the
     // uninstaller removes.
@@ -14,8 +20,12 @@ void EventLogWin::Report(uint32_t id, EventLevel level, const std::vector<std::s
         return;
     std::vector<std::wstring> wide;
     wide.reserve(inserts.size());
-    for (const std::string& insert : inserts)
+    for (const std::string& insert : inserts) {
         wide.push_back(Widen(insert));
+        // ReportEventW refuses the whole event when one string is longer than this.
+        if (wide.back().size() > kInsertLimit)
+            wide.back().resize(kInsertLimit);
+    }
     std::vector<LPCWSTR> strings;
     for (const std::wstring& text : wide)
         strings.push_back(text.c_str());
