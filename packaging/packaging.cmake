@@ -21,3 +21,20 @@ add_custom_command(
     COMMENT "Building the installer Pellora-setup.exe"
     VERBATIM)
 add_custom_target(installer ALL DEPENDS ${PELLORA_INSTALLER})
+
+# Pellora.msi beside it, for deployment by management systems: the same staged files, packaged by
+# wixl (Debian's msitools) from pellora.wxs (packaging/build-msi.cmake).
+find_program(PELLORA_WIXL wixl)
+if(NOT PELLORA_WIXL)
+    message(STATUS "wixl not found: no MSI package")
+    return()
+endif()
+set(PELLORA_MSI ${CMAKE_BINARY_DIR}/Pellora.msi)
+add_custom_command(
+    OUTPUT ${PELLORA_MSI}
+    COMMAND ${CMAKE_COMMAND} -DSTAGE_DIR=${CMAKE_BINARY_DIR}/installer-stage -DOUT_FILE=${PELLORA_MSI}
+            -DWIXL=${PELLORA_WIXL} -DVERSION=${PROJECT_VERSION} -P ${PELLORA_PACKAGING_DIR}/build-msi.cmake
+    DEPENDS ${PELLORA_INSTALLER} ${PELLORA_PACKAGING_DIR}/pellora.wxs ${PELLORA_PACKAGING_DIR}/build-msi.cmake
+    COMMENT "Building the MSI package Pellora.msi"
+    VERBATIM)
+add_custom_target(msi ALL DEPENDS ${PELLORA_MSI})

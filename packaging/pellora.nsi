@@ -34,6 +34,8 @@ CRCCheck on
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define MAIN_WINDOW_CLASS "PelloraMain"
 !define TASK_NAME "Pellora"
+; The event log source: its messages are the table in the executables.
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\Pellora"
 
 !ifdef SIGN_COMMAND
 !finalize '${SIGN_COMMAND} "%1"'
@@ -181,6 +183,10 @@ Section "Pellora" SecMain
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
     ; The program's own files only, in KB: kept data is the user's, not the program's size.
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" ${INSTALLED_SIZE_KB}
+
+    WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\Pellora.exe"
+    ; Error, warning and information.
+    WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
 SectionEnd
 
 Function un.onInit
@@ -250,6 +256,7 @@ Section "Uninstall"
     Delete "$INSTDIR\DataBase.tmp"
     Delete "$INSTDIR\Uninstall.exe"
     Delete "$SMPROGRAMS\Pellora.lnk"
+    DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
 
     ; /REMOVEDATA: a scripted uninstall that deletes the kept data too, without the question.
     StrCpy $KeepData 1

@@ -68,6 +68,8 @@ constexpr const char* kUpdateFooter =
     "panel, or --url for this run only) and its signature from the same address plus \".sig\", and installs\n"
     "it only when it is whole, a database, and signed by a key in the Keys folder; the previous database\n"
     "is kept as DataBase.bak. Progress and the reason of a refusal go to standard error.\n"
+    "--file PATH takes the database from a file on a disk or a share instead, its signature from PATH.sig,\n"
+    "with the same checks.\n"
     "--rollback puts DataBase.bak back (the database it replaces becomes DataBase.bak).\n"
     "Exit codes: 0 a new database was installed (or rolled back), 1 the download was refused, 2 any other\n"
     "error (no address, server unreachable, cancelled, no previous database).";
@@ -181,7 +183,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     CLI::App* update = app.add_subcommand("update", "Download, check and install the newest reference database");
     CLI::Option* urlOption =
         update->add_option("--url", options.updateUrl, "Address of the database, for this run only")->type_name("URL");
-    update->add_flag("--rollback", rollback, "Put the previous database (DataBase.bak) back")->excludes(urlOption);
+    CLI::Option* fileOption =
+        update->add_option("--file", options.updateFile, "Database file on a disk or a share (signature: PATH.sig)")
+            ->type_name("PATH")
+            ->excludes(urlOption);
+    update->add_flag("--rollback", rollback, "Put the previous database (DataBase.bak) back")
+        ->excludes(urlOption)
+        ->excludes(fileOption);
     update->footer(kUpdateFooter);
 
     CLI::App* secure = app.add_subcommand("secure-folder", "Give an application folder its access list");
@@ -257,6 +265,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         if (update->count("--url") && options.updateUrl.empty()) {
             result.exitCode = kExitError;
             result.err = std::string(kProgram) + ": --url needs an address";
+            return result;
+        }
+        if (update->count("--file") && options.updateFile.empty()) {
+            result.exitCode = kExitError;
+            result.err = std::string(kProgram) + ": --file needs a path";
             return result;
         }
         options.command = rollback ? Command::UpdateRollback : Command::Update;

@@ -43,6 +43,7 @@ struct Options {
     bool resetHomePage = false;
     std::vector<std::string> packages;  // quarantine show/restore/delete
     std::string updateUrl;              // update --url, for this run only ("" uses Settings\Update.stg)
+    std::string updateFile;             // update --file: a database on a disk or a share instead
     // scan/remove --folder: the folders of a folders scan for this run only (not saved).
     std::vector<std::string> folders;
     std::string settingName;   // settings set

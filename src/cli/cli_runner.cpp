@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "cli/machine_name.h"
 #include "core/removal/object_presence.h"
 #include "core/scan/scan_report.h"
 #include "core/settings/settings_editor.h"
@@ -23,8 +24,8 @@ std::string WindowProgramSystem::ExecutablePath() {
 
 CliRunner::CliRunner(Ports& ports, ConsoleUi& ui, TextOutput& out, TextOutput& err)
     : system_(ports.system),
-      ports_{ports.registry, ports.files, ports.processes, ports.shell,     ports.clock,
-             system_,        ui,          ports.http,      ports.signatures},
+      ports_{ports.registry, ports.files, ports.processes, ports.shell,      ports.clock,
+             system_,        ui,          ports.http,      ports.signatures, ports.events},
       ui_(ui),
       out_(out),
       err_(err),
@@ -136,7 +137,9 @@ ScanSnapshot CliRunner::RunScan(const Options& options) {
     if (!interrupted_)
         app_.scanWizard().cmdNextScan_Click();
     ui_.ClearProgress();
-    return TakeSnapshot(app_.state());
+    ScanSnapshot scan = TakeSnapshot(app_.state());
+    scan.machine = MachineName();
+    return scan;
 }
 
 std::string CliRunner::ProgressText() {

@@ -1,4 +1,5 @@
-// pellora-cli update: the update panel's "Start Update" without the window. The core's messages
+// pellora-cli update: the update panel's "Start Update" without the window (or, with --file, the
+// same update from a file on a disk or a share). The core's messages
 // reach standard error through the console UI port; the log lines of the update (with the
 // reason of a refusal) and the progress follow them there. Standard output gets one line: what
 // was installed.
@@ -33,7 +34,9 @@ int CliRunner::Update(const Options& options) {
             Fail("downloaded " + std::to_string(state.update.bytesRead) + " bytes");
         }
     };
-    if (options.updateUrl.empty()) {
+    if (!options.updateFile.empty()) {
+        update.UpdateFromFile(options.updateFile);
+    } else if (options.updateUrl.empty()) {
         update.cmdUpdateNow_Click();
     } else {
         update.UpdateFrom(options.updateUrl);

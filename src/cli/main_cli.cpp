@@ -142,8 +142,11 @@ int wmain(int argc, wchar_t** argv) {
     // Like a private key others may read: the fix is the user's, the refusal ours.
     if (std::optional<UnsafeObject> unsafe = FindUnsafeApplicationObject(platform.files, folder)) {
         err.Write("pellora-cli: " + UnsafeFolderText(*unsafe, folder) + "\n");
-        if (cli::ChangesTheMachine(*parsed.options))
+        if (cli::ChangesTheMachine(*parsed.options)) {
+            // Refused before start-up, which would otherwise report it.
+            platform.events.Report(event_id::kFolderWritable, EventLevel::Error, {UnsafeFolderText(*unsafe, folder)});
             return cli::kExitError;
+        }
     }
     cli::ConsoleUi ui(err, platform.clock, err.IsConsole());
     Ports ports = platform.PortsWith(ui);

@@ -75,6 +75,8 @@ std::string ReportJson(const ScanSnapshot& scan, const std::vector<ResultRow>* r
     std::string mode = ModeWord(scan.modeLine);
 
     Json report = Json::object();
+    report["schema"] = kReportSchema;
+    report["machine"] = scan.machine;
     report["stamp"] = scan.stamp;
     report["mode"] = mode.empty() ? Json(nullptr) : Json(mode);
     report["counters"] = std::move(counters);

@@ -12,7 +12,11 @@
 
 namespace pellora::cli {
 
+// The version of the JSON report's layout: raised whenever a field changes its meaning or goes.
+inline constexpr int kReportSchema = 2;
+
 struct ScanSnapshot {
+    std::string machine;  // the computer's name
     std::string stamp;
     std::string modeLine;  // Settings.stg line 9 the scan ran with
     ScanCounters counters;
@@ -36,7 +40,7 @@ std::vector<std::string> CounterLines(const ScanCounters& counters);
 // The row lines of the results, then those of the irremovable objects.
 std::vector<std::string> RowLines(const ScanSnapshot& scan);
 
-// The report as UTF-8 JSON text: stamp, mode, counters, results, irremovable, log, and, when
+// The report as UTF-8 JSON text: schema, machine, stamp, mode, counters, results, irremovable, log, and, when
 // `remaining` is given (a removal), the results still on the system.
 std::string ReportJson(const ScanSnapshot& scan, const std::vector<ResultRow>* remaining);
 

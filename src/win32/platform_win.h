@@ -4,6 +4,7 @@
 
 #include "core/ports/ports.h"
 #include "win32/clock_win.h"
+#include "win32/event_log_win.h"
 #include "win32/file_system_win.h"
 #include "win32/http_wininet.h"
 #include "win32/processes_win.h"
@@ -23,8 +24,11 @@ struct PlatformWin {
     SystemWin system;
     HttpWinInet http;
     SignatureBcrypt signatures;
+    EventLogWin events;
 
-    Ports PortsWith(UiPort& ui) { return Ports{registry, files, processes, shell, clock, system, ui, &http, &signatures}; }
+    Ports PortsWith(UiPort& ui) {
+        return Ports{registry, files, processes, shell, clock, system, ui, &http, &signatures, &events};
+    }
 };
 
 }  // namespace pellora::win32

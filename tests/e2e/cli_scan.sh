@@ -47,7 +47,7 @@ for mode in smart custom folders; do
     tr -d '\r' <"$work/out" >"$work/$mode.out"
     [ "$(cat "$work/app/Settings/Settings.stg")" = "$settings_before" ] || fail "scan --mode $mode changed Settings.stg"
     W="$W" TAG="$tag" KEY="$regkey" python3 - "$mode" "$work/$mode.json" "$work/$mode.out" <<'EOF' ||
-import json, os, re, sys
+import json, os, re, socket, sys
 
 mode, report_path, out_path = sys.argv[1:]
 W, tag, key = os.environ["W"], os.environ["TAG"], os.environ["KEY"]
@@ -77,7 +77,10 @@ def check(what, got, want):
     if got != want:
         problems.append(f"{what}: got {got!r}, expected {want!r}")
 
-check("keys", list(report), ["stamp", "mode", "counters", "results", "irremovable", "log"])
+check("keys", list(report), ["schema", "machine", "stamp", "mode", "counters", "results", "irremovable", "log"])
+check("schema", report["schema"], 2)
+# Wine's DNS host name is the machine's own.
+check("machine", report["machine"].lower(), socket.gethostname().split(".")[0].lower())
 if not re.fullmatch(r"\d{1,2}-\d{1,2}-\d{4}-\d{1,2}-\d{1,2}-\d{1,2}", report["stamp"]):
     problems.append(f"stamp {report['stamp']!r}")
 check("mode", report["mode"], mode)

@@ -4,6 +4,7 @@
 # the Keys folder, and every bad download is refused with DataBase.ref byte-identical and no
 # DataBase.tmp left; good ones are installed (the old database kept as DataBase.bak) and
 # "update --rollback" puts it back. pellora-db sign makes a signature openssl accepts.
+# "update --file" takes the same files from the disk with the same checks.
 # Arguments: the staged application folder and the build folder.
 set -euo pipefail
 app=$1
@@ -196,6 +197,31 @@ expect_status 0 "update (Update.stg)"
 cli update
 expect_status 2 "update (no address)"
 grep -qF "No update address is set" "$work/err.txt" || fail "no address: $(cat "$work/err.txt")"
+
+# From a file (a share or a disk) instead of a server: the same checks, the signature from PATH.sig.
+update_file() {  # file (Unix path), expected exit code, what, text expected in standard error
+    cli update --file "$(winpath "$1")"
+    expect_status "$2" "update --file ($3)"
+    grep -qF "$4" "$work/err.txt" || fail "update --file ($3): no \"$4\" in: $(cat "$work/err.txt")"
+    [ ! -e "$work/app/DataBase.tmp" ] || fail "update --file ($3) left DataBase.tmp"
+    echo "update --file as expected: $3 (exit $2)"
+}
+reset_database
+update_file "$serve/nosig/members/DataBase.ref" 1 unsigned "no signature: cannot open"
+update_file "$serve/unknownkey/members/DataBase.ref" 1 "unknown key" "does not verify with any trusted key"
+truncate -s 70000000 "$work/huge.ref"
+cp "$serve/good/members/DataBase.ref.sig" "$work/huge.ref.sig"
+update_file "$work/huge.ref" 1 "too large" "larger than 67108864 bytes"
+update_file "$work/none.ref" 2 missing "cannot open"
+cmp -s "$starter" "$work/app/DataBase.ref" || fail "a refused update --file changed DataBase.ref"
+[ ! -e "$work/app/DataBase.bak" ] || fail "a refused update --file made a DataBase.bak"
+update_file "$serve/newer/members/DataBase.ref" 0 good "installed \"E2E Update Newer 4\""
+cmp -s "$serve/newer/members/DataBase.ref" "$work/app/DataBase.ref" || fail "update --file did not install the file"
+cmp -s "$serve/newer/members/DataBase.ref.sig" "$work/app/DataBase.sig" || fail "update --file did not keep DataBase.sig"
+cmp -s "$starter" "$work/app/DataBase.bak" || fail "update --file did not keep the old database as DataBase.bak"
+cp "$work/app/DataBase.ref" "$work/newer.ref"
+update_file "$serve/good/members/DataBase.ref" 1 "older serial" "its serial 5 is not above the installed database's serial 9"
+cmp -s "$work/newer.ref" "$work/app/DataBase.ref" || fail "an older edition from a file changed DataBase.ref"
 
 # Without a trusted key nothing is fetched and the refusal says why.
 rm "$work/app/Keys/"*.pem

@@ -9,49 +9,23 @@
 # certificate whose signatures verify.
 # Arguments: the staged application folder and the build folder.
 set -euo pipefail
-export LC_ALL=C
 app=$1
 build=$2
-root=$(cd "$(dirname "$0")/../.." && pwd)
-run="$root/scripts/wine-run"
-kit="$build/e2e-testkit.exe"
+name=installer
+source "$(dirname "$0")/package_support.bash"
 setup="$build/Pellora-setup.exe"
-stage="$build/installer-stage/files"
-work="$build/e2e/installer"
 shots="$build/screenshots"
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
 [ -f "$setup" ] || fail "no $setup (is makensis installed?)"
+mkdir -p "$shots"
 
-rm -rf "$work"
-mkdir -p "$work" "$shots"
-export WINEPREFIX="$work/prefix"
-cleanup() {
-    [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null
-    wineserver -k >/dev/null 2>&1 || true
-}
-trap cleanup EXIT
-wineboot -i >/dev/null 2>&1 || true
-# Wine's task scheduler service answers only after the prefix's first wineserver has ended.
-wineserver -k >/dev/null 2>&1 || true
-wineserver -p >/dev/null 2>&1 || true
-# Wine's own services must not hold this script's output pipes (see scripts/with-wine).
-"$run" cmd /c exit </dev/null >/dev/null 2>&1
-
-drive_c="$WINEPREFIX/drive_c"
 default="$drive_c/Program Files/Pellora"
 default_win='C:\Program Files\Pellora'
 shortcut="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Pellora.lnk"
 shortcut_win='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Pellora.lnk'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pellora'
 run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+event_source_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Pellora'
 
-reg_value() {
-    "$run" reg query "$1" /v "$2" /reg:64 </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
-}
 install() {
     "$run" "$@" </dev/null >/dev/null 2>&1 || fail "$* ended with exit code $?"
 }
@@ -64,8 +38,6 @@ uninstall() {
     done
     fail "the uninstaller did not finish"
 }
-staged_files() { (cd "$stage" && find . -type f | sed 's|^\./||' | sort); }
-data_sums() { (cd "$1" && find Settings Quarantine "Registry Backups" DavEre.roz -type f -print0 | sort -z | xargs -0 sha256sum); }
 
 # ---- silent install to the default folder --------------------------------------------------
 install "$setup" /S
@@ -98,6 +70,10 @@ expect_value QuietUninstallString "\"$default_win\\Uninstall.exe\" /S"
 expect_value NoModify 0x1
 expect_value NoRepair 0x1
 expect_value EstimatedSize "$(printf '0x%x' "$size_kb")"
+# The event log source, whose texts are the message table of the installed program.
+[ "$(reg_value "$event_source_key" EventMessageFile)" = "$default_win\\Pellora.exe" ] ||
+    fail "the event source names '$(reg_value "$event_source_key" EventMessageFile)' as its message file"
+[ "$(reg_value "$event_source_key" TypesSupported)" = 0x7 ] || fail "the event source supports no event types"
 
 # ---- the installed program starts, keeps its files below its folder, and closes -------------
 start_installed() {
@@ -172,6 +148,7 @@ done < <(staged_files)
 [ -e "$default/Help" ] && fail "the uninstaller left the Help folder"
 [ -e "$shortcut" ] && fail "the uninstaller left the shortcut"
 [ -z "$(reg_value "$run_key" Pellora)" ] || fail "the uninstaller left the Run value"
+"$run" reg query "$event_source_key" /reg:64 </dev/null >/dev/null 2>&1 && fail "the uninstaller left the event source"
 [ -e "$drive_c/windows/system32/tasks/Pellora" ] && fail "the uninstaller left the logon task"
 [ "$(cat "$default/notes.txt")" = mine ] || fail "the uninstaller removed a file it did not install"
 data_sums "$default" >"$work/data-after"

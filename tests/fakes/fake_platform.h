@@ -264,6 +264,29 @@ class FakeUi : public UiPort {
     std::function<void(const Shown&)> onMessage;
 };
 
+// Records every event, in order.
+class FakeEventLog : public EventLogPort {
+  public:
+    struct Event {
+        uint32_t id;
+        EventLevel level;
+        std::vector<std::string> inserts;
+    };
+    void Report(uint32_t id, EventLevel level, const std::vector<std::string>& inserts) override {
+        events.push_back({id, level, inserts});
+    }
+    // The events of one id.
+    std::vector<Event> Of(uint32_t id) const {
+        std::vector<Event> found;
+        for (const Event& event : events) {
+            if (event.id == id)
+                found.push_back(event);
+        }
+        return found;
+    }
+    std::vector<Event> events;
+};
+
 // Everything at once, wired into a Ports.
 struct FakePlatform {
     FakeRegistry registry;
@@ -273,7 +296,8 @@ struct FakePlatform {
     FakeClock clock;
     FakeSystem system;
     FakeUi ui;
-    Ports ports{registry, files, processes, shell, clock, system, ui};
+    FakeEventLog events;
+    Ports ports{registry, files, processes, shell, clock, system, ui, nullptr, nullptr, &events};
 };
 
 }  // namespace pellora::fakes

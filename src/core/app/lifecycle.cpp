@@ -61,6 +61,7 @@ StartupResult Lifecycle::Form_Load() {
     if (std::optional<UnsafeObject> unsafe = FindUnsafeApplicationObject(ports_.files, state_.appFolder)) {
         state_.unsafeFolderText = UnsafeFolderText(*unsafe, state_.appFolder);
         state_.lstLog.push_back(state_.unsafeFolderText);
+        ReportEvent(ports_.events, event_id::kFolderWritable, EventLevel::Error, {state_.unsafeFolderText});
         ports_.ui.Changed(View::StatusFigures);
     }
     Step();

@@ -39,6 +39,7 @@ void Database::Unlock() {
                                    kDatabaseSignatureFileName, kPendingSignatureFileName);
         if (!check.Accepted()) {
             refusal_ = check.detail;
+            ReportEvent(events, event_id::kDatabaseSignatureFailed, EventLevel::Error, {refusal_});
             state_.lstDBaseFile.clear();
             state_.status.dbaseVersion = "Not loaded: " + refusal_;
             ui_.Changed(View::StatusFigures);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/ports/event_log.h"
 #include "core/ports/file_system.h"
 #include "core/ports/signature.h"
 #include "core/ports/system.h"
@@ -31,6 +32,8 @@ class Database {
     std::function<void()> applySettings;
     // Checks the database's signature file with the trusted keys (set by the composer).
     SignaturePort* signatures = nullptr;
+    // Where a database refused by its signature is reported (set by the composer).
+    EventLogPort* events = nullptr;
 
     // Replaces `list` with the raw lines of application folder + folder path + file name; an
     // unreadable file gives an empty list and false.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/ports/clock.h"
+#include "core/ports/event_log.h"
 #include "core/ports/file_system.h"
 #include "core/ports/http.h"
 #include "core/ports/processes.h"
@@ -24,6 +25,8 @@ struct Ports {
     // The database update's network and signature check; without them an update cannot run.
     HttpPort* http = nullptr;
     SignaturePort* signatures = nullptr;
+    // The Windows event log; without it no event is written.
+    EventLogPort* events = nullptr;
 };
 
 }  // namespace pellora

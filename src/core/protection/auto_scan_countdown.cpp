@@ -51,6 +51,7 @@ bool AutoScanCountdown::Step() {
     if (interval == 0) {
         state_.autoScanTimerEnabled = false;
         SetLine(settings, kAutoScanOnLine, "0");
+        ReportEvent(events, event_id::kProtectionOff, EventLevel::Warning, {"automatic scan"});
         // The panel must not go on announcing a scan that will not come.
         state_.status.nextAutoScanIn = kAutoScanOffText;
         if (hooks.saveSettings)

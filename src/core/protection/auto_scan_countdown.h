@@ -15,9 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "core/state/app_state.h"
 #include "core/ports/clock.h"
+#include "core/ports/event_log.h"
 #include "core/ports/ui.h"
+#include "core/state/app_state.h"
 
 namespace pellora {
 
@@ -51,6 +52,8 @@ class AutoScanCountdown {
     AutoScanCountdown(AppState& state, ClockPort& clock, UiPort& ui) : state_(state), clock_(clock), ui_(ui) {}
 
     Hooks hooks;
+    // Where the countdown switching itself off is reported (set by the composer).
+    EventLogPort* events = nullptr;
 
     // Elapsed time to zero, counting from now (the protection was switched on).
     void Reset();

@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "core/state/app_state.h"
 #include "core/ports/ports.h"
 #include "core/quarantine/quarantine_store.h"
 #include "core/quarantine/record_format.h"
@@ -23,6 +22,7 @@
 #include "core/removal/protected_objects.h"
 #include "core/scan/file_finder.h"
 #include "core/settings/registry_access.h"
+#include "core/state/app_state.h"
 
 namespace pellora {
 
@@ -90,6 +90,7 @@ class Quarantine {
     void cmdRestoreQuarantined();
 
   private:
+    bool StoreResultRow(ResultRow row);
     // Holds `running_` for the life of one command.
     struct RunningGuard {
         explicit RunningGuard(bool& flag) : flag_(flag) { flag_ = true; }

@@ -45,6 +45,15 @@ void Quarantine::cmdQuarantineSelected() {
 }
 
 bool Quarantine::QuarantineResultRow(ResultRow row) {
+    const std::string type = row.type;
+    const std::string object = row.object;
+    if (!StoreResultRow(std::move(row)))
+        return false;
+    ReportEvent(ports_.events, event_id::kObjectQuarantined, EventLevel::Information, {type, object});
+    return true;
+}
+
+bool Quarantine::StoreResultRow(ResultRow row) {
     std::string kind = ToLowerAscii(row.type);
     bool fileKind = kind == "path" || kind == "file" || kind == "cookie";
     if (!fileKind && kind != "folder" && kind != "regkey" && kind != "regval")

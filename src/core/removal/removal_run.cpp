@@ -7,6 +7,7 @@
 
 #include "core/removal/external_commands.h"
 #include "core/removal/object_presence.h"
+#include "core/removal/removal_events.h"
 #include "core/scan/process_listing.h"
 #include "core/settings/line_text.h"
 #include "core/util/case_fold.h"
@@ -71,6 +72,7 @@ void RemovalRun::SetButtons(bool enabled) {
 }
 
 void RemovalRun::Log(std::string line) {
+    ReportRemovalLine(ports_.events, line);
     state_.lstLog.push_back(std::move(line));
     ports_.ui.Changed(View::Log);
 }

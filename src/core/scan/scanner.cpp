@@ -2,6 +2,7 @@
 
 #include "core/database/folder_variables.h"
 #include "core/scan/process_listing.h"
+#include "core/scan/scan_events.h"
 #include "core/scan/scan_report.h"
 
 namespace pellora {
@@ -258,6 +259,7 @@ void Scanner::EndScan() {
     ShowProgress(true);
     ui_.Changed(View::ScanResults);
     ui_.Changed(View::Irremovable);
+    ReportScanFinished(ports_.events, state_);
     if (!state_.automaticScan)
         return;
     for (size_t i = 0; i < state_.lstScanResult.size(); ++i) {

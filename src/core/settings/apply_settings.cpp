@@ -61,6 +61,8 @@ void SettingsApplier::ApplySettings() {
     // task) again: a program folder that moved is thereby followed.
     SetStartWithWindows(StartsWithWindows());
 
+    const bool homePageWas = state_.homePageTimerEnabled;
+    const bool autoScanWas = state_.autoScanTimerEnabled;
     state_.homePageTimerEnabled = Line(settings, 2) == "1";
 
     int64_t mode = 0;
@@ -77,8 +79,21 @@ void SettingsApplier::ApplySettings() {
         state_.status.nextAutoScanIn = kAutoScanOffText;
     }
 
+    // The first call sets what the settings file says; only later changes are switches.
+    if (applied_) {
+        ReportSwitch(homePageWas, state_.homePageTimerEnabled, "home page protection");
+        ReportSwitch(autoScanWas, state_.autoScanTimerEnabled, "automatic scan");
+    }
+    applied_ = true;
+
     ui_.Changed(View::StatusFigures);
     ui_.Changed(View::Settings);
+}
+
+void SettingsApplier::ReportSwitch(bool was, bool is, const char* protection) {
+    if (was != is)
+        ReportEvent(events, is ? event_id::kProtectionOn : event_id::kProtectionOff,
+                    is ? EventLevel::Information : EventLevel::Warning, {protection});
 }
 
 }  // namespace pellora

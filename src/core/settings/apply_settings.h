@@ -7,11 +7,12 @@
 
 #include <functional>
 
-#include "core/state/app_state.h"
+#include "core/ports/event_log.h"
 #include "core/ports/logon_task.h"
 #include "core/ports/system.h"
 #include "core/ports/ui.h"
 #include "core/settings/registry_access.h"
+#include "core/state/app_state.h"
 
 namespace pellora {
 
@@ -34,6 +35,8 @@ class SettingsApplier {
     // The logon task the start-with-Windows box keeps beside the Run value (set by the composer);
     // without one the box is the Run value alone.
     LogonTaskPort* logonTask = nullptr;
+    // Where protection switched on or off is reported (set by the composer).
+    EventLogPort* events = nullptr;
 
     void ApplySettings();
     // The start-with-Windows box set to `checked`; like a click when that changes its state:
@@ -45,11 +48,13 @@ class SettingsApplier {
     bool StartsWithWindows();
 
     void ResetCountdown();
+    void ReportSwitch(bool was, bool is, const char* protection);
 
     AppState& state_;
     RegistryAccess& registry_;
     SystemPort& system_;
     UiPort& ui_;
+    bool applied_ = false;
 };
 
 }  // namespace pellora

@@ -3,8 +3,9 @@
 #include <cstdio>
 #include <new>
 
-#include "core/settings/settings_files.h"
 #include "core/database/database_signature.h"
+#include "core/settings/settings_files.h"
+#include "core/update/file_source.h"
 #include "core/update/http_text.h"
 #include "core/update/update_checks.h"
 #include "core/util/text.h"
@@ -57,6 +58,24 @@ void DatabaseUpdate::Log(const std::string& line) {
         onLogLine(line);
 }
 
+bool DatabaseUpdate::HasTrustedKey() {
+    if (!LoadTrustedKeys(ports_.files, PathOf(kKeysFolder)).empty())
+        return true;
+    outcome_ = UpdateOutcome::Refused;
+    reason_ = "no trusted key (*.pem) in " + PathOf(kKeysFolder);
+    Log("Database update from " + url_ + " refused: " + reason_);
+    ReportEvent(ports_.events, event_id::kUpdateRefused, EventLevel::Warning, {url_, reason_});
+    ports_.ui.Message(kNoTrustedKeyText, kAppTitle, MsgButtons::Ok, MsgIcon::Error);
+    return false;
+}
+
+void DatabaseUpdate::Fail(const std::string& reason) {
+    outcome_ = UpdateOutcome::Failed;
+    reason_ = reason;
+    Log("Database update from " + url_ + " failed: " + reason_);
+    ports_.ui.Message(kUpdateFailedText, kAppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+}
+
 void DatabaseUpdate::cmdUpdateNow_Click() {
     UpdateFrom(state_.update.address);
 }
@@ -81,20 +100,11 @@ void DatabaseUpdate::UpdateFrom(const std::string& address) {
         return;
     }
     if (!ports_.http || !ports_.signatures) {
-        outcome_ = UpdateOutcome::Failed;
-        reason_ = "no network access in this program";
-        Log("Database update from " + url_ + " failed: " + reason_);
-        ports_.ui.Message(kUpdateFailedText, kAppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+        Fail("no network access in this program");
         return;
     }
-    // Checked before anything is fetched: without a key nothing could ever be installed.
-    if (LoadTrustedKeys(ports_.files, PathOf(kKeysFolder)).empty()) {
-        outcome_ = UpdateOutcome::Refused;
-        reason_ = "no trusted key (*.pem) in " + PathOf(kKeysFolder);
-        Log("Database update from " + url_ + " refused: " + reason_);
-        ports_.ui.Message(kNoTrustedKeyText, kAppTitle, MsgButtons::Ok, MsgIcon::Error);
+    if (!HasTrustedKey())
         return;
-    }
 
     state_.busy = true;
     state_.update.downloading = true;
@@ -178,24 +188,35 @@ std::string DatabaseUpdate::Judge(std::string& bytes, std::string& keyName, std:
     if (downloader.ContentLength() >= 0 && length != downloader.ContentLength())
         return "received " + std::to_string(length) + " bytes, but the Content-Length of " + from + " is " +
                std::to_string(downloader.ContentLength());
+    bytes = std::move(*body);
+    return JudgeDatabase(bytes, keyName, version, [&](std::string& detail) {
+        return downloader.FetchSmall(url_ + kSignatureSuffix, kSignatureLimit, detail);
+    });
+}
+
+std::string DatabaseUpdate::JudgeDatabase(const std::string& body,
+                                          std::string& keyName,
+                                          std::string& version,
+                                          const SignatureSource& fetchSignature) {
+    const int64_t length = static_cast<int64_t>(body.size());
     if (length < kMinimumDatabaseLength)
         return "the file has " + std::to_string(length) + " bytes, fewer than " +
                std::to_string(kMinimumDatabaseLength);
-    if (!UnlocksToDatabase(*body, &version))
+    if (!UnlocksToDatabase(body, &version))
         return "the file does not unlock to a version line followed by a database item";
 
     const std::vector<TrustedKey> keys = LoadTrustedKeys(ports_.files, PathOf(kKeysFolder));
     if (keys.empty())
         return "no trusted key (*.pem) in " + PathOf(kKeysFolder);
     std::string detail;
-    std::optional<std::string> signature = downloader.FetchSmall(url_ + kSignatureSuffix, kSignatureLimit, detail);
+    std::optional<std::string> signature = fetchSignature(detail);
     if (!signature)
         return "no signature: " + detail;
-    std::optional<std::string> signer = VerifyDetachedSignature(*ports_.signatures, keys, *body, *signature);
+    std::optional<std::string> signer = VerifyDetachedSignature(*ports_.signatures, keys, body, *signature);
     if (!signer)
         return "the signature " + url_ + kSignatureSuffix + " does not verify with any trusted key";
     // A replayed older edition carries a valid signature too: only a later serial is new.
-    const std::optional<uint64_t> serial = DatabaseSerial(*body);
+    const std::optional<uint64_t> serial = DatabaseSerial(body);
     if (!serial)
         return "its serial line (line 2, \"@serial N\") holds no decimal number";
     const uint64_t installed = InstalledSerial();
@@ -203,7 +224,6 @@ std::string DatabaseUpdate::Judge(std::string& bytes, std::string& keyName, std:
         return "its serial " + std::to_string(*serial) + " is not above the installed database's serial " +
                std::to_string(installed);
     keyName = *signer;
-    bytes = std::move(*body);
     signature_ = std::move(*signature);
     return "";
 }
@@ -212,6 +232,7 @@ void DatabaseUpdate::Refuse(const std::string& reason) {
     outcome_ = UpdateOutcome::Refused;
     reason_ = reason;
     Log("Database update from " + url_ + " refused: " + reason);
+    ReportEvent(ports_.events, event_id::kUpdateRefused, EventLevel::Warning, {url_, reason});
     ports_.ui.Message(kUpdateRefusedText, kUpdateRefusedTitle, MsgButtons::Ok, MsgIcon::Error);
     // The panel keeps the reason in view (the log has it too, when logging is on).
     state_.update.lblBytesRead = "Update refused: " + reason;
@@ -297,6 +318,8 @@ bool DatabaseUpdate::Install(const std::string& version, const std::string& keyN
     outcome_ = UpdateOutcome::Installed;
     Log("Database update installed \"" + ports_.system.AnsiToUtf8(version) + "\" from " + bodyUrl_ + " (signed with " +
         keyName + ")");
+    ReportEvent(ports_.events, event_id::kUpdateInstalled, EventLevel::Information,
+                {ports_.system.AnsiToUtf8(version), bodyUrl_, keyName});
     state_.update.lblBytesRead = kUpdateInstalledCaption;
     ports_.ui.Changed(View::Update);
     ports_.ui.Message(kUpdateDoneText, kAppTitle, MsgButtons::Ok, MsgIcon::Information);
@@ -306,17 +329,74 @@ bool DatabaseUpdate::Install(const std::string& version, const std::string& keyN
 void DatabaseUpdate::ctlIFileDownloadComplete() {
     std::string bytes, keyName, version;
     std::string reason = Judge(bytes, keyName, version);
+    if (Conclude(reason, version, keyName))
+        Finish();
+}
+
+bool DatabaseUpdate::Conclude(const std::string& reason, const std::string& version, const std::string& keyName) {
     if (!reason.empty()) {
         Refuse(reason);
     } else if (!Install(version, keyName)) {
         if (stopped_)
-            return;  // stopped as by a crash: nothing more happens
+            return false;  // stopped as by a crash: nothing more happens
         outcome_ = UpdateOutcome::Failed;
         Log("Database update from " + url_ + " failed: " + reason_);
         ports_.ui.Message(kUpdateFailedText, kAppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
         state_.update.lblBytesRead.clear();
     }
-    Finish();
+    return true;
+}
+
+void DatabaseUpdate::UpdateFromFile(const std::string& path) {
+    if (state_.busy)
+        return;
+    outcome_ = UpdateOutcome::None;
+    reason_.clear();
+    url_ = TrimSpaces(path);
+    bodyUrl_ = url_;
+    if (url_.empty()) {
+        outcome_ = UpdateOutcome::Failed;
+        reason_ = "no file is given";
+        return;
+    }
+    if (!ports_.signatures) {
+        Fail("no signature check in this program");
+        return;
+    }
+    if (!HasTrustedKey())
+        return;
+    state_.busy = true;
+    state_.update.downloading = true;
+    ports_.ui.Changed(View::Update);
+    try {
+        InstallFromFile();
+    } catch (const std::bad_alloc&) {
+        FailOutOfMemory();
+    }
+}
+
+void DatabaseUpdate::InstallFromFile() {
+    Log("Database update from " + url_ + " started");
+    OfferedFile offered = ReadOfferedFile(ports_.files, url_, kMaxDatabaseLength);
+    if (offered.tooLarge) {
+        Refuse("larger than " + std::to_string(kMaxDatabaseLength) + " bytes: " + offered.detail);
+        Finish();
+        return;
+    }
+    // What is judged is what is installed: the bytes read once, written here as the download.
+    if (!offered.bytes || !ports_.files.WriteFileAtomic(PathOf(kDownloadFileName), *offered.bytes)) {
+        Fail(offered.bytes ? "cannot write " + PathOf(kDownloadFileName) : offered.detail);
+        Finish();
+        return;
+    }
+    std::string keyName, version;
+    const std::string reason = JudgeDatabase(*offered.bytes, keyName, version, [&](std::string& detail) {
+        OfferedFile signature = ReadOfferedFile(ports_.files, url_ + kSignatureSuffix, kSignatureLimit);
+        detail = signature.detail;
+        return signature.bytes;
+    });
+    if (Conclude(reason, version, keyName))
+        Finish();
 }
 
 void DatabaseUpdate::ctlIFileDownloadError(const std::string& sErrorDescription) {

@@ -18,6 +18,9 @@
 // longer than 64 MiB is refused while it arrives. Running out of memory anywhere in an update
 // ends it as a failure with its reason, never the process.
 //
+// The same checks and installation serve a database offered as a file (UpdateFromFile), read
+// once by the file source and written as DataBase.tmp, so the bytes judged are those installed.
+//
 // The update address lives in Settings\Update.stg (one line), shown and edited on the panel.
 #pragma once
 
@@ -26,9 +29,9 @@
 #include <optional>
 #include <string>
 
-#include "core/state/app_state.h"
 #include "core/database/database.h"
 #include "core/ports/ports.h"
+#include "core/state/app_state.h"
 #include "core/update/file_downloader.h"
 #include "core/update/update_checks.h"
 
@@ -77,6 +80,9 @@ class DatabaseUpdate : public FileDownloadListener {
     // only). Does nothing while the busy flag is set.
     void cmdUpdateNow_Click();
     void UpdateFrom(const std::string& url);
+    // The same update from a file on a disk or a share (for machines without internet access),
+    // its signature beside it as PATH.sig: every check of a download but the HTTP ones.
+    void UpdateFromFile(const std::string& path);
     // "Cancel": the running download stops after its current chunk.
     void cmdCancelUpdate_Click();
     // Puts DataBase.bak back as DataBase.ref (the replaced one becomes DataBase.bak), each with
@@ -101,9 +107,24 @@ class DatabaseUpdate : public FileDownloadListener {
     std::string PathOf(const char* name) const;
     void Log(const std::string& line);
     void Refuse(const std::string& reason);
+    // Ends the update as failed with `reason`, logged and told.
+    void Fail(const std::string& reason);
+    // Checked before anything is fetched or read: without a key nothing could ever be
+    // installed (the update is then refused).
+    bool HasTrustedKey();
     // The reason a finished download may not be installed, or "" when it may (its bytes and
     // the signing key's name are then in `bytes` and `keyName`).
     std::string Judge(std::string& bytes, std::string& keyName, std::string& version);
+    // Where the detached signature of the judged bytes comes from (nothing, with why).
+    using SignatureSource = std::function<std::optional<std::string>(std::string& detail)>;
+    // The checks every source shares: size, unlocking, signature by a trusted key, serial.
+    std::string JudgeDatabase(const std::string& body,
+                              std::string& keyName,
+                              std::string& version,
+                              const SignatureSource& fetchSignature);
+    // Installs judged bytes or refuses them; false when a test stopped the installation.
+    bool Conclude(const std::string& reason, const std::string& version, const std::string& keyName);
+    void InstallFromFile();
     bool Install(const std::string& version, const std::string& keyName);
     bool Stopped(InstallStep step);
     // The serial of the installed DataBase.ref (0 without one, or when it holds none).

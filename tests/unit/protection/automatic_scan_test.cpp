@@ -52,7 +52,8 @@ class AutomaticScanTest : public ::testing::Test {
 
     fakes::FakePlatform fake;
     fakes::ManualClock clock;
-    Ports ports{fake.registry, fake.files, fake.processes, fake.shell, clock, fake.system, fake.ui};
+    Ports ports{fake.registry, fake.files, fake.processes, fake.shell, clock,
+                fake.system,   fake.ui,    nullptr,        nullptr,    &fake.events};
     App app{ports};
 };
 
@@ -136,11 +137,57 @@ TEST_F(AutomaticScanTest, AutomaticEraseQuarantinesThroughTheShellWithoutItsDial
     EXPECT_EQ(fake.shell.flags.front() & shell_flags::kNoUi, shell_flags::kNoUi);
 }
 
+TEST_F(AutomaticScanTest, ReportsTheScanItsRemovalAndEachSwitchToTheEventLog) {
+    using Event = fakes::FakeEventLog::Event;
+    auto inserts = [this](uint32_t id) {
+        std::vector<std::vector<std::string>> all;
+        for (const Event& event : fake.events.Of(id))
+            all.push_back(event.inserts);
+        return all;
+    };
+    AppState& state = app.state();
+    state.lstSettingsFile[9] = "1";        // custom scan
+    state.lstCustomScanSettings[4] = "1";  // automatically erase, quarantine first
+    state.lstCustomScanSettings[1] = "1";  // active processes: "path" items are tested
+    state.lstDBaseFile.push_back("path|C:\\Bad\\locked.dat|Adware.Evil|");
+    fake.files.AddFile("C:\\Bad\\locked.dat", "MZ");
+    fake.files.Lock("C:\\Bad\\locked.dat");
+    app.settingsApplier().ApplySettings();  // what the settings file says at start: no switch
+    RunTimer(60000);
+    ASSERT_FALSE(fake.files.Exists("C:\\Bad\\evil.dat"));
+
+    using Lines2 = std::vector<Lines>;
+    EXPECT_EQ(inserts(event_id::kScanFinished), (Lines2{{"custom", "5", "2"}}));
+    EXPECT_EQ(inserts(event_id::kObjectQuarantined),
+              (Lines2{{"path", "C:\\Bad\\evil.dat"}, {"path", "C:\\Bad\\locked.dat"}}));
+    EXPECT_EQ(inserts(event_id::kObjectRemoved), (Lines2{{"File", "C:\\Bad\\evil.dat"}}));
+    ASSERT_EQ(fake.events.Of(event_id::kObjectNotRemoved).size(), 1u);
+    EXPECT_EQ(fake.events.Of(event_id::kObjectNotRemoved)[0].inserts.at(1).rfind("C:\\Bad\\locked.dat", 0), 0u);
+    EXPECT_EQ(fake.events.Of(event_id::kObjectNotRemoved)[0].level, EventLevel::Warning);
+    EXPECT_TRUE(inserts(event_id::kProtectionOn).empty());
+    EXPECT_TRUE(inserts(event_id::kProtectionOff).empty());
+
+    // Each protection switched in the settings is one event; applying unchanged settings is none.
+    state.lstSettingsFile[2] = "0";
+    app.settingsApplier().ApplySettings();
+    state.lstSettingsFile[4] = "0";
+    app.settingsApplier().ApplySettings();
+    app.settingsApplier().ApplySettings();
+    state.lstSettingsFile[2] = "1";
+    app.settingsApplier().ApplySettings();
+    EXPECT_EQ(inserts(event_id::kProtectionOff), (Lines2{{"home page protection"}, {"automatic scan"}}));
+    EXPECT_EQ(inserts(event_id::kProtectionOn), (Lines2{{"home page protection"}}));
+    EXPECT_EQ(fake.events.Of(event_id::kProtectionOff)[0].level, EventLevel::Warning);
+}
+
 TEST_F(AutomaticScanTest, IntervalZeroSwitchesOffAndSavesTheSettingsFile) {
     app.state().lstSettingsFile[8] = "0";
     app.settingsApplier().ApplySettings();
     RunTimer(1000);
     EXPECT_FALSE(app.state().autoScanTimerEnabled);
+    // Switched off by itself: the event log says so as for a switch in the settings.
+    ASSERT_EQ(fake.events.Of(event_id::kProtectionOff).size(), 1u);
+    EXPECT_EQ(fake.events.Of(event_id::kProtectionOff)[0].inserts, std::vector<std::string>{"automatic scan"});
     EXPECT_EQ(fake.files.Content(kApp + "\\Settings\\Settings.stg"),
               "0\r\n0\r\n1\r\n1\r\n0\r\n0\r\nabout:blank\r\nTitle\r\n0\r\n0\r\n10");
     EXPECT_TRUE(fake.ui.messages.empty());

@@ -4,6 +4,9 @@
 // saved although the removal run saves the settings, the statistics to the figure, a file that
 // cannot be deleted, quarantine before removal, both answers to the home-page question, Ctrl+C
 // in the middle of a scan, the command line's refusals, and the console port itself.
+// file_system_win.h first: it takes back <windows.h>'s macros that would rename port methods.
+#include "win32/file_system_win.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +22,7 @@
 #include "core/settings/apply_settings.h"
 #include "core/settings/settings_files.h"
 #include "fakes/fake_platform.h"
+#include "win32/encoding_win.h"
 
 namespace pellora::cli {
 namespace {
@@ -212,6 +216,14 @@ TEST_F(CliTest, RemoveDeletesEverythingWritesLogAndStatisticsAndTheNextScanFinds
     EXPECT_EQ(fp.files.Content(std::string(kApp) + "\\DavEre.roz"), expected + "\r\n\r\n");
     EXPECT_EQ(report["remaining"], Json::array());
     EXPECT_EQ(report["mode"], "custom");
+    // Which layout and which machine: the first two fields, for collectors of many reports.
+    EXPECT_EQ(report.begin().key(), "schema");
+    EXPECT_EQ(report["schema"], 2);
+    wchar_t name[256];
+    DWORD length = 256;
+    ASSERT_TRUE(GetComputerNameExW(ComputerNameDnsHostname, name, &length));
+    EXPECT_EQ(report["machine"], win32::Narrow(std::wstring(name, length)));
+    EXPECT_FALSE(report["machine"].get<std::string>().empty());
     // The custom mode was this run's only, although the run saved the settings meanwhile.
     EXPECT_EQ(SplitTextLines(SettingsFile("Settings.stg"), true)[kScanModeLine], "0");
     // The question the window would ask about the home page was answered No.
@@ -512,6 +524,10 @@ TEST(CliOptions, CommandsOptionsHelpAndRefusals) {
              {"scan", "--folder"},
              {"scan\n--mode"},  // an argument's line break stays out of the one-line refusal
              {"scan", "--mode", "a\r\nb"},
+             {"update", "--file"},
+             {"update", "--file", ""},
+             {"update", "--file", "a.ref", "--url", "http://x/a.ref"},
+             {"update", "--file", "a.ref", "--rollback"},
          }) {
         ParseResult refused = ParseCommandLine(args);
         SCOPED_TRACE(testing::PrintToString(args));
@@ -544,6 +560,10 @@ TEST(CliOptions, CommandsOptionsHelpAndRefusals) {
     EXPECT_EQ(set.options->command, Command::SettingsSet);
     EXPECT_EQ(set.options->settingValue, "about:blank");
     EXPECT_EQ(ParseCommandLine({"settings"}).options->command, Command::Settings);
+    ParseResult fromFile = ParseCommandLine({"update", "--file", "\\\\depot\\db\\DataBase.ref"});
+    ASSERT_TRUE(fromFile.options);
+    EXPECT_EQ(fromFile.options->command, Command::Update);
+    EXPECT_EQ(fromFile.options->updateFile, "\\\\depot\\db\\DataBase.ref");
     EXPECT_NE(ParseCommandLine({"settings", "--help"}).out.find("backups-to-keep"), std::string::npos);
 }
 
