@@ -128,7 +128,14 @@ fingerprint() {
         grep -v '^windows/temp/' | sort)
     local key
     for key in "${protected_keys[@]}"; do
-        "$run" reg query "$key" /s </dev/null 2>/dev/null | tr -d '\r' | grep -v "Spy$tag" || true
+        # On a busy machine Wine now and then fails to start reg.exe itself ("Application could
+        # not be started"): that is asked again, never taken for the key's content.
+        local dump attempt
+        for attempt in 1 2 3 4 5; do
+            dump=$("$run" reg query "$key" /s </dev/null 2>/dev/null | tr -d '\r') || true
+            grep -q 'ShellExecuteEx failed\|could not be started' <<<"$dump" || break
+        done
+        grep -v "Spy$tag" <<<"$dump" || true
     done
 }
 fingerprint >"$work/before.txt"
