@@ -204,6 +204,7 @@ void Scanner::SmartScan() {
     LogLines("Scan mode: Smart Scan");
     ListCookies();
     ScanDatabase(ScanPlan::Smart());
+    ScanBrowsers();
 }
 
 void Scanner::CustomScan() {
@@ -223,6 +224,7 @@ void Scanner::CustomScan() {
     if (plan.regSearch)
         ListRegistry();
     ScanDatabase(plan);
+    ScanBrowsers();
 }
 
 void Scanner::FileFolderScan() {
