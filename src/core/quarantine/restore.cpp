@@ -110,6 +110,8 @@ bool Quarantine::RestoreRecord(const std::string& packageName, const std::string
         return false;
     QuarantineRecord record = ParseRecord(std::move(text));
     std::string kind = ToLowerAscii(record.type);
+    if (kind == kBrowserEditRecordType)
+        return RestoreBrowserEdit(packageName, recordName, record);
     bool folderCopy = kind == "folder";
     std::optional<std::string> number = RecordNumber(recordName);
     // A damaged record is passed over with a line in the log: it must neither lead the
