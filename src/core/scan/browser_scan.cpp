@@ -16,6 +16,9 @@ namespace {
 // Problems of damaged or planted profile files logged per scan at most: a profile full of bad
 // entries must not flood the log.
 constexpr size_t kMaxProblemLines = 50;
+// The captions of the browser part: a phase of its own, apart from the database walk's items.
+constexpr const char* kReadingBrowsersCaption = "Reading browser profiles...";
+constexpr const char* kBrowserFindCaption = "Browser find: ";
 
 int64_t ScanCounters::*CounterOf(int image) {
     switch (image) {
@@ -50,7 +53,7 @@ void Scanner::ScanBrowsers() {
     if (items.empty())
         return;
 
-    SetCaption("Reading browser profiles...", true);
+    SetCaption(kReadingBrowsersCaption, true);
     ui_.Yield();
     browsers::BrowserInventory inventory =
         browsers::BrowserReader(ports_.files, ports_.registry, ports_.system).ReadAll();
@@ -82,7 +85,7 @@ void Scanner::ScanBrowsers() {
             firstRow = state_.lstScanResult.size();
             ReadItem(ItemKind::Unknown, rows[current], item_);
         }
-        SetCaption(kScanningItem + item_.object());
+        SetCaption(kBrowserFindCaption + match.object);
         Record(Find{match.object, item_.category(), match.image, CounterOf(match.image), true, false, "",
                     browsers::EncodeRowPlace(match.place)});
     }
