@@ -391,6 +391,12 @@ std::optional<PlannedEdit> PlanEdit(const RowPlace& place, const std::string& by
         problem = json.problem;
         return std::nullopt;
     }
+    // The rest of the file is written back as it was read: a file holding what would not read
+    // back the same (a number beyond the double range, say) is not rewritten at all.
+    if (ReadOrderedJson(WriteOrderedJson(*json.value, false)).value != json.value) {
+        problem = "holds values that would not be written back unchanged";
+        return std::nullopt;
+    }
     std::optional<MemberPath> located = Locate(place, *browser, *json.value);
     if (!located) {
         gone = true;
