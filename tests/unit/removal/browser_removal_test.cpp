@@ -7,6 +7,7 @@
 #include "core/app/navigation.h"
 #include "core/app/status_panel.h"
 #include "core/browsers/json_edit.h"
+#include "core/removal/object_presence.h"
 #include "core/removal/removal_run.h"
 #include "core/util/text.h"
 #include "fakes/fake_platform.h"
@@ -151,7 +152,17 @@ TEST_F(BrowserRemovalTest, ARunningBrowserKeepsItsFilesUnattendedAndIsOnlyAskedT
     Scan();
     p.processes.Add("CHROME.EXE", 77, 1, /*closesOnWmClose=*/false);
     state.automaticScan = true;
+    const std::vector<ResultRow> rows = state.lstScanResult;
     run.cmdNextDelete_Click();
+    // What is left counts as remaining (the console program's exit code 1): Chrome's file
+    // places, and nothing else.
+    std::vector<std::string> remaining;
+    for (const ResultRow& row : rows) {
+        if (ObjectPresence(row, "", p.files, p.registry) != Presence::Absent)
+            remaining.push_back(row.object.substr(0, row.object.find(':')));
+    }
+    EXPECT_EQ(remaining, (std::vector<std::string>{"Chrome, profile Default", "Chrome, profile Default",
+                                                   "Chrome, profile Default"}));
     // Nobody was asked and nothing of Chrome's files changed; its policy (a registry value) and
     // Firefox's files were removed.
     EXPECT_TRUE(p.ui.messages.empty());
