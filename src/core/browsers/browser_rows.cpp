@@ -377,6 +377,7 @@ std::optional<PlannedEdit> PlanEdit(const RowPlace& place, const std::string& by
         return std::nullopt;
     PlannedEdit edit;
     edit.file = place.where.path;
+    edit.browser = place.browser;
     edit.before = bytes;
     if (place.where.kind == Place::Kind::Pref) {
         edit.prefs = true;
@@ -435,6 +436,7 @@ std::optional<std::string> PlanValueEdit(const RowPlace& place, const std::strin
 std::string EncodeEditPayload(const PlannedEdit& edit) {
     OrderedJson json = OrderedJson::object();
     json["file"] = edit.file;
+    json["browser"] = edit.browser;
     json["prefs"] = edit.prefs;
     json["members"] = OrderedJson::array();
     for (const PlannedEdit::Member& member : edit.members)
@@ -457,6 +459,8 @@ std::optional<PlannedEdit> DecodeEditPayload(std::string_view text) {
         return std::nullopt;
     PlannedEdit edit;
     edit.file = file->get<std::string>();
+    if (const OrderedJson* browser = MemberAt(j, {"browser"}); browser && browser->is_string())
+        edit.browser = browser->get<std::string>();
     edit.prefs = prefs->get<bool>();
     for (const OrderedJson& member : *members) {
         const OrderedJson* path = MemberAt(member, {"path"});

@@ -74,8 +74,9 @@ std::string RegistryPath(const Place& where);  // "HKEY_...\key"
 // puts back) and the bytes written instead.
 struct PlannedEdit {
     std::string file;
-    bool prefs = false;  // a prefs.js / user.js, else JSON
-    std::string before;  // the bytes it was planned from
+    std::string browser;  // whose file it is: a restore waits until that browser is closed
+    bool prefs = false;   // a prefs.js / user.js, else JSON
+    std::string before;   // the bytes it was planned from
     std::string after;
     struct Member {
         MemberPath path;

@@ -7,7 +7,7 @@
 // type list it and skip it as a record they cannot restore. Restore puts the members back into
 // the same JSON objects (the lines at the end of the prefs file) only while the file is still
 // that profile's file: its folder reached without a link and still the recorded folder, the file
-// a plain file directly in it.
+// a plain file directly in it; and only while the browser is closed.
 #include "core/browsers/browser_rows.h"
 #include "core/quarantine/copy_folder.h"
 #include "core/quarantine/quarantine.h"
@@ -106,6 +106,16 @@ bool Quarantine::RestoreBrowserEdit(const std::string& packageName,
     }
     if (!PayloadUnchanged(packageName, *number, record, false))
         return false;
+    // A running browser writes its own copy of the file over the restored one when it closes,
+    // and the quarantined copy would be gone: the record waits for the browser to be closed.
+    if (const browsers::BrowserInfo* browser = browsers::FindBrowser(edit->browser)) {
+        for (const ProcessEntry& process : ports_.processes.Snapshot()) {
+            if (EqualsIgnoreCase(process.exeName, browser->imageName)) {
+                RefuseDestination(record, browser->name + " is running; restore this once it is closed");
+                return false;
+            }
+        }
+    }
 
     // Only into the same profile file: its folder is the recorded one, reached without a link,
     // and the file is a plain file directly in it (a browser replaces its files whole, so the

@@ -136,6 +136,15 @@ TEST_F(BrowserRemovalTest, RemovesExactlyTheFindsAndRestorePutsThemBack) {
               "// Mozilla User Preferences\nuser_pref(\"browser.tabs.warnOnClose\", false);\n");
     EXPECT_TRUE(Logged("Browser setting removed=Chrome, profile Default: home page http://evil-search.example/"));
 
+    // While Chrome runs, its profile files are not restored (it would write over them) and
+    // their records stay.
+    const std::string removed = p.files.Content(kChrome + "\\Default\\Secure Preferences");
+    p.processes.Add("chrome.exe", 88);
+    RestoreAll();
+    EXPECT_EQ(p.files.Content(kChrome + "\\Default\\Secure Preferences"), removed);
+    EXPECT_EQ(Parsed(kFirefox + "\\extensions.json"), Json::parse(kAddons));
+    p.processes.processes.clear();
+
     RestoreAll();
     EXPECT_EQ(p.files.Content(kChrome + "\\Default\\Extensions\\" + kBad + "\\1.0_0\\manifest.json"),
               R"({"name":"Evil"})");
