@@ -41,6 +41,8 @@ class WindowProgramSystem : public SystemPort {
     std::string ExecutablePath() override;
     std::string ProgramVersion() override { return system_.ProgramVersion(); }
     HostAddressResult HostAddress() override { return system_.HostAddress(); }
+    // The browsers' folders are found through the environment (%LOCALAPPDATA%, %APPDATA%, ...).
+    std::string ExpandEnvironment(const std::string& text) override { return system_.ExpandEnvironment(text); }
 
   private:
     SystemPort& system_;
