@@ -1,5 +1,5 @@
 // Browser finds on the real platform with the full database the build makes: planted Chrome
-// (two profiles), Edge and Firefox profiles and a policy value are found; while a stand-in
+// (two profiles), Edge, Brave and Firefox profiles and a policy value are found; while a stand-in
 // "chrome.exe" runs, an unattended removal leaves Chrome's files as they were; once it has ended,
 // the removal takes out only the finds (every other extension and setting stays, the files stay
 // valid JSON) and a restore puts everything back.
@@ -166,6 +166,7 @@ TEST_F(BrowsersWinTest, FindRemoveOnlyWhileClosedAndRestore) {
     const std::string preferences = chromeData + "\\Default\\Preferences";
     const std::string work = chromeData + "\\Profile 1\\Preferences";
     const std::string edgeSecure = edge + "\\Secure Preferences";
+    const std::string bravePreferences = local + "\\BraveSoftware\\Brave-Browser\\User Data\\Default\\Preferences";
     const std::string addons = firefox + "\\Profiles\\a.default\\extensions.json";
     const std::string prefsJs = firefox + "\\Profiles\\a.default\\prefs.js";
     Plant(chromeData + "\\Local State", R"({"profile":{"info_cache":{"Default":{},"Profile 1":{}}}})");
@@ -177,6 +178,8 @@ TEST_F(BrowsersWinTest, FindRemoveOnlyWhileClosedAndRestore) {
     Plant(preferences, R"({"homepage":"http://www.pellora-evil-search.example/","session":{"restore_on_startup":1}})");
     Plant(work, R"({"extensions":{"settings":{")" + kBad2 + R"(":{"state":1}}},"homepage":"https://intranet/"})");
     Plant(edgeSecure, R"({"extensions":{"settings":{")" + kBad2 + R"(":{},")" + kGood + R"(":{}}}})");
+    Plant(bravePreferences, R"({"homepage":"https://search.brave.com/","session":{"startup_urls":["https://)"
+                            R"(news.example/","http://pellora-evil-search.example/start"]}})");
     Plant(firefox + "\\profiles.ini", "[Profile0]\r\nName=default\r\nIsRelative=1\r\nPath=Profiles/a.default\r\n");
     Plant(addons, R"({"schemaVersion":36,"addons":[{"id":"keep@example.org"},{"id":"Spy@Pellora-Evil.Example"}]})");
     Plant(prefsJs,
@@ -191,7 +194,7 @@ TEST_F(BrowsersWinTest, FindRemoveOnlyWhileClosedAndRestore) {
     StartChrome();
     Scan();
     const std::vector<std::string> found = Objects();
-    ASSERT_EQ(found.size(), 8u) << ::testing::PrintToString(found);
+    ASSERT_EQ(found.size(), 9u) << ::testing::PrintToString(found);
     auto has = [&](const std::string& text) {
         return std::any_of(found.begin(), found.end(),
                            [&](const std::string& o) { return o.find(text) != std::string::npos; });
@@ -202,6 +205,8 @@ TEST_F(BrowsersWinTest, FindRemoveOnlyWhileClosedAndRestore) {
         has("Chrome, profile Default: extension (" + kBad + ") in " + secure + ": extensions.settings." + kBad));
     EXPECT_TRUE(has("Chrome, profile Profile 1: extension (" + kBad2 + ") in " + work));
     EXPECT_TRUE(has("Edge, profile Default: extension (" + kBad2 + ") in " + edgeSecure));
+    EXPECT_TRUE(has("hijack Brave, profile Default: startup page http://pellora-evil-search.example/start in " +
+                    bravePreferences + ": session.startup_urls.1"));
     EXPECT_TRUE(has("Chrome, all profiles: extension (" + kBad + ") in HKEY_CURRENT_USER\\" + kPolicyKey + ": 1"));
     EXPECT_TRUE(has("Firefox, profile a.default: extension (Spy@Pellora-Evil.Example) in " + addons + ": addons.1"));
     EXPECT_TRUE(
@@ -236,6 +241,10 @@ TEST_F(BrowsersWinTest, FindRemoveOnlyWhileClosedAndRestore) {
     expected = Json::parse(planted[edgeSecure]);
     expected["extensions"]["settings"].erase(kBad2);
     EXPECT_EQ(Json::parse(Read(edgeSecure)), expected);
+    // A hijacked startup page takes its whole list back to the browser's default.
+    expected = Json::parse(planted[bravePreferences]);
+    expected["session"].erase("startup_urls");
+    EXPECT_EQ(Json::parse(Read(bravePreferences)), expected);
     expected = Json::parse(planted[addons]);
     expected["addons"].erase(1);
     EXPECT_EQ(Json::parse(Read(addons)), expected);
@@ -250,14 +259,14 @@ TEST_F(BrowsersWinTest, FindRemoveOnlyWhileClosedAndRestore) {
         row.checked = true;
     app.quarantine().cmdRestoreQuarantined();
     EXPECT_EQ(Read(manifest), planted[manifest]);
-    for (const std::string& path : {secure, preferences, work, edgeSecure, addons})
+    for (const std::string& path : {secure, preferences, work, edgeSecure, bravePreferences, addons})
         EXPECT_EQ(Json::parse(Read(path)), Json::parse(planted[path])) << path;
     EXPECT_NE(Read(prefsJs).find("pellora-evil-search"), std::string::npos);
     std::optional<RegValue> policy = registry.QueryValue(RootKey::CurrentUser, kPolicyKey, "1");
     ASSERT_TRUE(policy);
     EXPECT_EQ(policy->data.substr(0, kBad.size()), kBad);
     Scan();
-    EXPECT_EQ(Objects().size(), 8u) << ::testing::PrintToString(Objects());
+    EXPECT_EQ(Objects().size(), 9u) << ::testing::PrintToString(Objects());
 }
 
 }  // namespace
