@@ -7,6 +7,11 @@
 // is run five times, alternating, after one warming walk; the best whole runs are compared, and
 // the sums of the best time of each phase.
 //
+// The browser part is timed as well: 2,500 extension items and a few hijack texts join the
+// database, and planted Chrome (three profiles of 100 extensions) and Firefox (100 add-ons)
+// profiles below C:\PelloraBench\Browsers are what it reads (LOCALAPPDATA and APPDATA point
+// there for this program); its cost is reported next to the custom scan's.
+//
 //   pellora_scan_bench_win [files] [keys]     (defaults 200000 and 50000)
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "core/browsers/browser_reader.h"
+#include "core/browsers/browser_rows.h"
 #include "core/scan/scanner.h"
 // First of the adapters: it brings in windows.h and undoes the macros that would rename the
 // ports' methods (DeleteFile, Yield, ...).
@@ -200,6 +207,90 @@ Planted Plant(size_t files, size_t keys) {
     return planted;
 }
 
+// ---- the browser part ----------------------------------------------------------------------
+
+constexpr const char* kBrowserRoot = "C:\\PelloraBench\\Browsers";
+constexpr int kBrowserProfiles = 3;
+constexpr int kExtensionsPerProfile = 100;
+constexpr size_t kExtensionItems = 2500;
+
+// An extension id: 32 letters a-p, unique per number.
+std::string ExtensionId(size_t number) {
+    std::string id(32, 'a');
+    for (size_t i = 0; i < 8; ++i, number /= 16)
+        id[31 - i] = static_cast<char>('a' + number % 16);
+    return id;
+}
+
+void WriteNew(const std::string& path, const std::string& bytes) {
+    for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1))
+        CreateDirectoryW(win32::Widen(path.substr(0, slash)).c_str(), nullptr);
+    HANDLE file =
+        CreateFileW(win32::Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+// The browsers' profiles (created where missing) and the items that name some of their
+// extensions (every tenth of the list is installed) and home pages.
+std::vector<std::string> PlantBrowsers() {
+    const std::string local = std::string(kBrowserRoot) + "\\Local";
+    const std::string roaming = std::string(kBrowserRoot) + "\\Roaming";
+    SetEnvironmentVariableW(L"LOCALAPPDATA", win32::Widen(local).c_str());
+    SetEnvironmentVariableW(L"APPDATA", win32::Widen(roaming).c_str());
+    const std::string chrome = local + "\\Google\\Chrome\\User Data";
+    std::string cache = R"({"profile":{"info_cache":{)";
+    for (int p = 0; p < kBrowserProfiles; ++p) {
+        const std::string name = "Profile " + std::to_string(p);
+        cache += (p ? "," : "") + std::string("\"") + name + R"(":{"name":"P"})";
+        std::string settings = R"({"homepage":"http://home.example/","extensions":{"settings":{)";
+        for (int e = 0; e < kExtensionsPerProfile; ++e) {
+            const std::string id = ExtensionId(static_cast<size_t>(p * kExtensionsPerProfile + e) * 10);
+            WriteNew(chrome + "\\" + name + "\\Extensions\\" + id + "\\1.0_0\\manifest.json",
+                     R"({"manifest_version":3,"name":"Extension","version":"1.0"})");
+            settings += (e ? "," : "") + std::string("\"") + id + R"(":{"location":1,"state":1})";
+        }
+        WriteNew(chrome + "\\" + name + "\\Secure Preferences", settings + "}}}");
+        WriteNew(chrome + "\\" + name + "\\Preferences", R"({"homepage":"http://search.example/?q="})");
+    }
+    WriteNew(chrome + "\\Local State", cache + "}}}");
+    const std::string firefox = roaming + "\\Mozilla\\Firefox";
+    WriteNew(firefox + "\\profiles.ini", "[Profile0]\r\nIsRelative=1\r\nPath=Profiles/bench.default\r\n");
+    std::string addons = R"({"addons":[)";
+    for (int e = 0; e < kExtensionsPerProfile; ++e)
+        addons += (e ? "," : "") + std::string(R"({"id":"addon)") + std::to_string(e) + R"(@bench.example"})";
+    WriteNew(firefox + "\\Profiles\\bench.default\\extensions.json", addons + "]}");
+    WriteNew(firefox + "\\Profiles\\bench.default\\prefs.js",
+             "user_pref(\"browser.startup.homepage\", \"https://start.example/\");\n");
+
+    std::vector<std::string> items;
+    for (size_t i = 0; i < kExtensionItems; ++i)
+        items.push_back("extension|" + ExtensionId(i) + "|Extension.Adware: Bench|");
+    for (const char* text : {"search.example", "evil-start", "hijacker", "pellora-bench"})
+        items.push_back(std::string("hijack|") + text + "|Hijack.Search: bench|");
+    return items;
+}
+
+// The browser part alone as the scan runs it: read every browser once, match the items.
+size_t BrowserPart(const std::vector<std::string>& database) {
+    win32::RegistryWin registry;
+    win32::FileSystemWin files;
+    win32::SystemWin system;
+    std::vector<browsers::BrowserItem> items;
+    for (const std::string& row : database) {
+        const bool extension = row.rfind("extension|", 0) == 0;
+        if (extension || row.rfind("hijack|", 0) == 0) {
+            const size_t start = row.find('|') + 1;
+            items.push_back({extension, row.substr(start, row.find('|', start) - start)});
+        }
+    }
+    browsers::BrowserInventory inventory = browsers::BrowserReader(files, registry, system).ReadAll();
+    return browsers::MatchBrowserItems(inventory, items).size();
+}
+
 // The bare walks: every entry of every folder, every key of the trees; counts what they saw.
 size_t WalkFolder(const std::wstring& folder) {
     size_t entries = 0;
@@ -354,11 +445,14 @@ int Run(size_t files, size_t keys) {
     bench::Names names(5);
     std::vector<std::string> database =
         bench::GenerateDatabase(names, planted.disk, planted.registry, planted.cookies, kItems);
+    const std::vector<std::string> browserItems = PlantBrowsers();
+    database.insert(database.end(), browserItems.begin(), browserItems.end());
     win32::SystemWin system;
     std::string windows = system.WindowsDirectory();
 
     BareFigures bare = BareWalk(windows);  // warms the caches of both
-    Best bestBare, bestScan;
+    Best bestBare, bestScan, bestBrowsers;
+    size_t browserFinds = 0;
     PhaseMins bareMins, scanMins;
     ScanFigures figures;
     for (int round = 0; round < kRounds; ++round) {
@@ -370,18 +464,27 @@ int Run(size_t files, size_t keys) {
         clock = Clock();
         figures = Scan<win32::RegistryWin>(database, scanMins);
         bestScan.Take(clock);
+        clock = Clock();
+        browserFinds = BrowserPart(database);
+        bestBrowsers.Take(clock);
     }
     std::printf("bare walk: %zu entries, %zu keys\n", bare.entries, bare.keys);
     std::printf("custom scan: %zu entries, %zu keys, %zu items, %zu finds\n", figures.files, figures.keys,
                 database.size() - 1, figures.finds);
     bareMins.Print("bare walk");
     scanMins.Print("custom scan");
-    std::printf("best whole runs: bare walk %.2f s (processor %.2f s), scan %.2f s (processor %.2f s)\n",
-                bestBare.wall, bestBare.cpu, bestScan.wall, bestScan.cpu);
+    std::printf("best whole runs: bare walk %.2f s (processor %.2f s), scan %.2f s (processor %.2f s)\n", bestBare.wall,
+                bestBare.cpu, bestScan.wall, bestScan.cpu);
     std::printf("scan / bare walk, whole runs: %.3f (processor %.3f)\n", bestScan.wall / bestBare.wall,
                 bestScan.cpu / bestBare.cpu);
     std::printf("scan / bare walk, phase sums: %.3f (processor %.3f)\n", scanMins.Wall() / bareMins.Wall(),
                 scanMins.Cpu() / bareMins.Cpu());
+    std::printf(
+        "browser part (%d Chrome profiles of %d extensions, %d Firefox add-ons, %zu extension and hijack "
+        "items, %zu finds): best %.3f s (processor %.3f s), %.2f %% of the custom scan (processor %.2f %%)\n",
+        kBrowserProfiles, kExtensionsPerProfile, kExtensionsPerProfile, browserItems.size(), browserFinds,
+        bestBrowsers.wall, bestBrowsers.cpu, 100.0 * bestBrowsers.wall / bestScan.wall,
+        bestScan.cpu > 0 ? 100.0 * bestBrowsers.cpu / bestScan.cpu : 0.0);
     return 0;
 }
 

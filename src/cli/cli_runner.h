@@ -41,6 +41,12 @@ class WindowProgramSystem : public SystemPort {
     std::string ExecutablePath() override;
     std::string ProgramVersion() override { return system_.ProgramVersion(); }
     HostAddressResult HostAddress() override { return system_.HostAddress(); }
+    std::string DecimalSeparator() override { return system_.DecimalSeparator(); }
+    // The protected set holds the known folders: without them the console would guard fewer
+    // folders than the window.
+    std::vector<std::string> KnownFolders() override { return system_.KnownFolders(); }
+    // The browsers' folders are found through the environment (%LOCALAPPDATA%, %APPDATA%, ...).
+    std::string ExpandEnvironment(const std::string& text) override { return system_.ExpandEnvironment(text); }
 
   private:
     SystemPort& system_;

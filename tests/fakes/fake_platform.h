@@ -237,6 +237,8 @@ class FakeSystem : public SystemPort {
     std::string version = "1.0.0";
     std::string decimalSeparator = ".";
     HostAddressResult host{HostAddressResult::Failure::None, 1, 1, 0, {10, 0, 0, 5}, false};
+    std::vector<std::string> KnownFolders() override { return knownFolders; }
+    std::vector<std::string> knownFolders;
 };
 
 class FakeUi : public UiPort {

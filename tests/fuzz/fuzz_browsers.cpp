@@ -8,6 +8,7 @@
 
 #include "core/browsers/bounded_json.h"
 #include "core/browsers/browser_reader.h"
+#include "core/browsers/browser_rows.h"
 #include "core/browsers/firefox_files.h"
 #include "core/util/text.h"
 #include "fakes/fake_platform.h"
@@ -83,5 +84,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(Below(find.where.path, R"(C:\Users\u\AppData)") ||
                        Below(find.where.path, R"(C:\Program Files)"));
     }
+    // Every find is a row place that reads back as written; an edit planned on a profile file
+    // stores and reads back, and its undo gives back the tree it was planned from (or the pref
+    // again).
+    auto checkEdit = [&](const RowPlace& place) {
+        const std::optional<RowPlace> decoded = DecodeRowPlace(EncodeRowPlace(place));
+        FUZZ_CHECK(decoded && decoded->where.Describe() == place.where.Describe());
+        if (place.where.kind != Place::Kind::JsonMember && place.where.kind != Place::Kind::Pref)
+            return;
+        bool gone = false;
+        std::string problem;
+        const std::optional<PlannedEdit> edit = PlanEdit(place, bytes, gone, problem);
+        if (!edit)
+            return;
+        const std::optional<PlannedEdit> stored = DecodeEditPayload(EncodeEditPayload(*edit));
+        FUZZ_CHECK(stored && stored->members.size() == edit->members.size() && stored->lines == edit->lines);
+        const std::optional<std::string> undone = UndoEdit(*edit, edit->after);
+        FUZZ_CHECK(undone.has_value());
+        if (edit->prefs) {
+            bool back = false;
+            for (const UserPref& pref : ParseUserPrefs(*undone))
+                back = back || (pref.name == place.where.pref && pref.value == place.value);
+            FUZZ_CHECK(back);
+        } else {
+            const OrderedRead before = ReadOrderedJson(bytes);
+            const OrderedRead after = ReadOrderedJson(*undone);
+            FUZZ_CHECK(before.value && after.value);
+            FUZZ_CHECK(Json(*before.value) == Json(*after.value));
+        }
+    };
+    for (const ExtensionFind& find : inventory.extensions) {
+        if (!find.id.empty())
+            checkEdit(RowPlace{find.browser, find.profile, true, find.id, "", find.where});
+    }
+    for (const SettingFind& find : inventory.settings)
+        checkEdit(RowPlace{find.browser, find.profile, false, "", find.value, find.where});
     return 0;
 }

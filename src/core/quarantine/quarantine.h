@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/browsers/browser_rows.h"
 #include "core/ports/ports.h"
 #include "core/quarantine/quarantine_store.h"
 #include "core/quarantine/record_format.h"
@@ -79,6 +80,9 @@ class Quarantine {
     // Stores one result row in the current package without touching the object. True only when
     // the row is of a kind that is stored and both its payload and its record were written.
     [[nodiscard]] bool QuarantineResultRow(ResultRow row);
+    // Stores the edit that takes a browser row's find out of a profile file (a "BrowserEdit"
+    // record: the file, the identity of its folder, the members or lines taken out).
+    [[nodiscard]] bool QuarantineBrowserEdit(const ResultRow& row, const browsers::PlannedEdit& edit);
 
     // Rebuilds lstQuarantinedList and lblNoQuarantined from the disk.
     void LoadToQuarantineList();
@@ -108,6 +112,13 @@ class Quarantine {
     std::optional<std::string> PayloadDigest(const std::string& payload, bool folderCopy);
     int QuietCopy(const std::string& from, const std::string& to);
     int QuietMove(const std::string& from, const std::string& to);
+
+    // An "extension" or "hijack" row: its place stored as the file, folder, key, value or edit
+    // it is (browser_records.cpp).
+    bool QuarantineBrowserRow(const ResultRow& row);
+    bool RestoreBrowserEdit(const std::string& packageName,
+                            const std::string& recordName,
+                            const QuarantineRecord& record);
 
     void RestorePackage(const std::string& packageName);
     // `object` receives what the record names (its name when the record cannot be read);

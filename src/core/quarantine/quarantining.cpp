@@ -55,6 +55,8 @@ bool Quarantine::QuarantineResultRow(ResultRow row) {
 
 bool Quarantine::StoreResultRow(ResultRow row) {
     std::string kind = ToLowerAscii(row.type);
+    if (browsers::IsBrowserRowType(kind))
+        return QuarantineBrowserRow(row);
     bool fileKind = kind == "path" || kind == "file" || kind == "cookie";
     if (!fileKind && kind != "folder" && kind != "regkey" && kind != "regval")
         return false;

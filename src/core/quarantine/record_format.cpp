@@ -37,6 +37,8 @@ ObjectImage ImageOfRecordType(std::string_view type) {
         return kImageRegVal;
     if (lower == "cookie")
         return kImageCookie;
+    if (lower == kBrowserEditRecordType)
+        return kImageFile;
     return kImageNone;
 }
 

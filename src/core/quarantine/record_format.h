@@ -21,6 +21,9 @@
 
 namespace pellora {
 
+// The record type of members taken out of a browser's profile file (lower case as compared).
+inline constexpr const char* kBrowserEditRecordType = "browseredit";
+
 struct QuarantineRecord {
     std::string type;        // as the result row showed it ("path", "RegKey", ...)
     std::string storedItem;  // "10000.qit", or the folder copy's place in the package

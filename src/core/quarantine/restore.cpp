@@ -151,6 +151,8 @@ bool Quarantine::RestoreRecord(const std::string& packageName, const std::string
     if (!record.source.empty())
         object = record.source;
     std::string kind = ToLowerAscii(record.type);
+    if (kind == kBrowserEditRecordType)
+        return RestoreBrowserEdit(packageName, recordName, record);
     bool folderCopy = kind == "folder";
     std::optional<std::string> number = RecordNumber(recordName);
     // A damaged record is passed over with a line in the log: it must neither lead the

@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/browsers/browser_rows.h"
 #include "core/settings/registry_access.h"
 #include "core/util/text.h"
 
@@ -62,6 +63,10 @@ Presence ObjectPresence(const ResultRow& row,
         if (comma == std::string::npos)
             return Presence::Absent;
         return ValuePresence(registry, row.object.substr(0, comma), row.object.substr(comma + 1));
+    }
+    if (browsers::IsBrowserRowType(kind)) {
+        std::optional<browsers::RowPlace> place = browsers::DecodeRowPlace(row.browserPlace);
+        return place ? browsers::PlacePresence(*place, files, registry) : Presence::Present;
     }
     // A kind the removal run does not know is never removed.
     return Presence::Present;

@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "core/browsers/browser_rows.h"
 #include "core/removal/external_commands.h"
 #include "core/removal/object_presence.h"
 #include "core/removal/removal_events.h"
@@ -147,6 +148,7 @@ void RemovalRun::Run() {
         // The special folders are found at start-up and may have been found again since.
         guard_.Refresh();
         registrations_.Forget();
+        closer_.Forget();
 
         size_t rowCount = state_.lstScanResult.size();
         for (size_t i = 0; i < rowCount; ++i) {
@@ -213,6 +215,8 @@ void RemovalRun::RemoveRow(const ResultRow& row) {
             RemoveValue(row.object);
         else
             RemoveKey(row.object);
+    } else if (browsers::IsBrowserRowType(kind)) {
+        RemoveBrowserRow(row);
     }
 }
 

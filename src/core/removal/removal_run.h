@@ -21,6 +21,7 @@
 #include "core/ports/ports.h"
 #include "core/protection/home_page.h"
 #include "core/quarantine/quarantine.h"
+#include "core/removal/browser_removal.h"
 #include "core/removal/com_registrations.h"
 #include "core/removal/file_operations.h"
 #include "core/removal/process_ender.h"
@@ -65,7 +66,8 @@ class RemovalRun {
           ports_(ports),
           services_(services),
           guard_(state, ports.files, services.registry, &ports.system),
-          registrations_(ports.registry, guard_.identity(), &ports.system, ports.ui) {}
+          registrations_(ports.registry, guard_.identity(), &ports.system, ports.ui),
+          closer_(ports.processes, ports.clock, ports.ui) {}
 
     // Panel switches the composer wires: the irremovable list, and the status panel after a run.
     struct Hooks {
@@ -113,6 +115,10 @@ class RemovalRun {
                        bool waitForRelease,
                        const std::optional<FileIdentity>& checked);
 
+    // An "extension" or "hijack" row: its place in a browser's files or policies
+    // (browser_removal.cpp).
+    void RemoveBrowserRow(const ResultRow& row);
+
     void OfferHomePageReset();
     void Finish();
 
@@ -122,6 +128,7 @@ class RemovalRun {
     ProtectedObjects guard_;
     ComRegistrations registrations_;
     bool running_ = false;
+    BrowserCloser closer_;
 };
 
 }  // namespace pellora

@@ -298,6 +298,7 @@ void Scanner::Record(Find find) {
     row.category = std::move(find.category);
     row.object = std::move(find.object);
     row.comment = item_.comment();
+    row.browserPlace = std::move(find.browserPlace);
     TakeIdentity(row);
     (item_.comment().empty() ? state_.lstScanResult : state_.lstIremovable).push_back(std::move(row));
     ShowProgress(false);
@@ -307,6 +308,10 @@ void Scanner::Record(Find find) {
 void Scanner::TakeIdentity(ResultRow& row) {
     // Only the finds are opened (a few), never every listed entry. A pattern names no one
     // object; an object that cannot be opened keeps the removal's own checks.
+    if (!row.browserPlace.empty()) {
+        TakeBrowserIdentity(row);
+        return;
+    }
     switch (row.image) {
         case kImageCookie:
         case kImageFile:

@@ -214,6 +214,7 @@ void Scanner::SmartScan() {
     LogLines("Scan mode: Smart Scan");
     ListCookies();
     ScanDatabase(ScanPlan::Smart());
+    ScanBrowsers();
 }
 
 void Scanner::CustomScan() {
@@ -233,6 +234,7 @@ void Scanner::CustomScan() {
     if (plan.regSearch)
         ListRegistry();
     ScanDatabase(plan);
+    ScanBrowsers();
 }
 
 void Scanner::FileFolderScan() {

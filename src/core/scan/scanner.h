@@ -126,10 +126,12 @@ class Scanner {
         // are the keys and values they name, so the removal, quarantine and ignore commands,
         // which act by the row's Type, treat them as such.
         std::string type;
+        std::string browserPlace;  // of an "extension" or "hijack" find
     };
 
     // Records what the find's object is now (ResultRow::foundAs, foundKey).
     void TakeIdentity(ResultRow& row);
+    void TakeBrowserIdentity(ResultRow& row);
     void ListProcesses();
     void ListCookies();
     void ListFolder(const std::string& folder);
@@ -137,6 +139,8 @@ class Scanner {
     void SmartScan();
     void CustomScan();
     void FileFolderScan();
+    // The "extension" and "hijack" items against the browsers, read once (browser_scan.cpp).
+    void ScanBrowsers();
     void EndScan();
     void LogLines(const std::string& text);
 

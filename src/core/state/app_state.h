@@ -41,6 +41,9 @@ struct ResultRow {
     // or value's key in canonical form with the links on the way followed ("" when none).
     std::optional<FileIdentity> foundAs;
     std::string foundKey;
+    // For "extension" and "hijack" rows: the browser place of the find (browsers/browser_rows.h);
+    // foundAs then holds the folder or file found, or the folder holding a profile file.
+    std::string browserPlace;
 };
 
 inline std::string ManualOnlyKey(const ResultRow& row) {

@@ -1,6 +1,7 @@
 // Browser-extension and hijack items (type words "extension" and "hijack") in a database this
-// scanner reads: their first four letters select none of its kinds, so every mode counts them as
-// scanned and none matches them, whatever on the machine carries the same text.
+// scanner reads: their first four letters select none of the database walk's kinds, so every mode
+// counts them as scanned and no file, folder, key, cookie or process with the same text matches
+// them; only the browser part of the scan does (browser_scan_test.cpp), and here no browser is.
 #include <gtest/gtest.h>
 
 #include "core/database/item_parser.h"

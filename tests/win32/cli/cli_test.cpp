@@ -275,6 +275,17 @@ TEST_F(CliTest, RemoveExitsOneForWhatStaysAndQuarantinesFirstWhenAsked) {
     EXPECT_EQ(Lines(out.text())[10], "     path:" + setup + "   |Adware.Manual   |http://help.example/manual");
 }
 
+// The console guards the same folders as the window: a known folder the shell names (and no
+// Shell Folders value does) is never removed, whatever the database says.
+TEST_F(CliTest, AKnownFolderIsProtectedInTheConsoleToo) {
+    const std::string games = "C:\\Users\\bob\\Saved Games";
+    fp.files.AddFile(games + "\\save.dat", "progress");
+    fp.system.knownFolders = {games};
+    WriteDatabase({"folder|" + games + "|Adware.Evil|"});
+    EXPECT_EQ(Run({"remove"}), kExitFound) << err.text();
+    EXPECT_TRUE(fp.files.Exists(games + "\\save.dat"));
+}
+
 TEST_F(CliTest, RemoveWithQuarantineKeepsWhatCouldNotBeStored) {
     // A file where the quarantine folder belongs: no package can be made.
     fp.files.AddFile(std::string(kApp) + "\\Quarantine", "not a folder");

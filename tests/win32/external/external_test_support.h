@@ -66,6 +66,13 @@ inline std::string HelperPath() {
     return path.substr(0, path.rfind('\\') + 1) + "external_helper.exe";
 }
 
+// Creates the folder and every missing folder above it.
+inline void MakeFolders(const std::string& path) {
+    for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1))
+        CreateDirectoryW(win32::Widen(path.substr(0, slash)).c_str(), nullptr);
+    CreateDirectoryW(win32::Widen(path).c_str(), nullptr);
+}
+
 inline bool FileExists(const std::string& path) {
     return GetFileAttributesW(win32::Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }

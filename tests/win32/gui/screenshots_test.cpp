@@ -15,7 +15,8 @@ void FillSampleState(AppState& state) {
     state.status.noInIgnoreList = "2";
     state.status.noQuarantined = "3";
     state.status.nextAutoScanIn = " Active Spyware Protection is OFF";
-    state.lstSettingsFile = {"0", "1", "0", "1", "0", "1", "about:blank", "Microsoft Internet Explorer", "30", "0", "10"};
+    state.lstSettingsFile = {"0",  "1", "0", "1", "0", "1", "about:blank", "Microsoft Internet Explorer",
+                             "30", "0", "10"};
     state.scanMode = 1;
     state.currentOperation = "Scanning_item:_C:\\Program Files\\BonziBuddy\\bonzi.exe";
     state.counters = {15230, 14, 2, 12, 1, 6, 2, 3, 1, 41};
@@ -56,8 +57,8 @@ TEST_F(MainWindowTest, ScreenshotsOfEveryPanel) {
         ui.Changed(view);
     }
     const std::pair<Panel, const char*> shots[] = {
-        {Panel::Status, "status"},          {Panel::Settings, "settings"},    {Panel::ScanPrep, "scan-prep"},
-        {Panel::ScanProc, "scan-progress"}, {Panel::ScanResult, "results"},   {Panel::Iremovable, "irremovable"},
+        {Panel::Status, "status"},          {Panel::Settings, "settings"},      {Panel::ScanPrep, "scan-prep"},
+        {Panel::ScanProc, "scan-progress"}, {Panel::ScanResult, "results"},     {Panel::Iremovable, "irremovable"},
         {Panel::Ignored, "ignore-list"},    {Panel::Quarantined, "quarantine"}, {Panel::QItems, "package-contents"},
         {Panel::Update, "update"},
     };
@@ -67,6 +68,41 @@ TEST_F(MainWindowTest, ScreenshotsOfEveryPanel) {
         Screenshot(name);
         EXPECT_TRUE(IsShown(panel));
     }
+}
+
+// The result list with browser finds: extensions by browser, profile, name and id, and a
+// hijacked setting, each with the place it was found in.
+TEST_F(MainWindowTest, ScreenshotOfBrowserFinds) {
+    FillSampleState(state);
+    const std::string chrome = "C:\\Users\\ann\\AppData\\Local\\Google\\Chrome\\User Data";
+    const std::string bad = "acmnokigkgihogfbeooklgemindnbine";
+    state.lstScanResult = {
+        {"extension", kImageFolder, "Extension.Malicious",
+         "Chrome, profile Default: extension \"Bad Helper\" (" + bad + ") in " + chrome + "\\Default\\Extensions\\" +
+             bad,
+         "", true},
+        {"extension", kImageFile, "Extension.Malicious",
+         "Chrome, profile Default: extension (" + bad + ") in " + chrome +
+             "\\Default\\Secure Preferences: extensions.settings." + bad,
+         "", true},
+        {"extension", kImageRegVal, "Extension.Malicious",
+         "Chrome, all profiles: extension (" + bad +
+             ") in HKEY_CURRENT_USER\\Software\\Policies\\Google\\Chrome\\ExtensionInstallForcelist: 1",
+         "", true},
+        {"extension", kImageFile, "Extension.Spyware: Spy",
+         "Firefox, profile a.default: extension \"Spy\" (spy@evil.example) in C:\\Users\\ann\\AppData\\Roaming\\"
+         "Mozilla\\Firefox\\Profiles\\a.default\\extensions.json: addons.1",
+         "", true},
+        {"hijack", kImageFile, "Hijack.Search: evil-search",
+         "Edge, profile Default: home page http://www.evil-search.example/ in C:\\Users\\ann\\AppData\\Local\\"
+         "Microsoft\\Edge\\User Data\\Default\\Preferences: homepage",
+         "", true},
+    };
+    ui.Changed(View::ScanResults);
+    app.navigation().Show(Panel::ScanResult);
+    Settle();
+    Screenshot("results-browsers");
+    EXPECT_TRUE(IsShown(Panel::ScanResult));
 }
 
 }  // namespace

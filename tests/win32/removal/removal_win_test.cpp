@@ -36,6 +36,7 @@ namespace {
 
 using pellora::testing::FileExists;
 using pellora::testing::HelperPath;
+using pellora::testing::MakeFolders;
 using pellora::testing::ScratchFolder;
 
 constexpr const char* kValueKey = "HKEY_CURRENT_USER\\Software\\PelloraRemovalTest";
@@ -110,13 +111,6 @@ void PlantFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL
     DWORD written = 0;
     WriteFile(file, "data", 4, &written, nullptr);
     CloseHandle(file);
-}
-
-void MakeFolders(const std::string& path) {
-    for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1)) {
-        CreateDirectoryW(win32::Widen(path.substr(0, slash)).c_str(), nullptr);
-    }
-    CreateDirectoryW(win32::Widen(path).c_str(), nullptr);
 }
 
 // A junction (mount point) at `link` leading to `target`; false where the platform cannot make one.
