@@ -11,6 +11,7 @@
 #include "win32/shell_win.h"
 #include "win32/signature_bcrypt.h"
 #include "win32/system_win.h"
+#include "win32/trust_win.h"
 
 namespace pellora::win32 {
 
@@ -23,8 +24,11 @@ struct PlatformWin {
     SystemWin system;
     HttpWinInet http;
     SignatureBcrypt signatures;
+    TrustWin trust;
 
-    Ports PortsWith(UiPort& ui) { return Ports{registry, files, processes, shell, clock, system, ui, &http, &signatures}; }
+    Ports PortsWith(UiPort& ui) {
+        return Ports{registry, files, processes, shell, clock, system, ui, &http, &signatures, &trust};
+    }
 };
 
 }  // namespace pellora::win32

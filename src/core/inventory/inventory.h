@@ -52,7 +52,7 @@ inline constexpr uint32_t kIgnored = 16;
 }  // namespace flag
 
 // Largest file whose signature is checked.
-inline constexpr uint64_t kMaxVerifiedLength = uint64_t{512} * 1024 * 1024;
+inline constexpr uint64_t kMaxVerifiedLength = kMaxVerifiedFileLength;
 // The cache of verdicts, in the application folder, and the most of it read.
 inline constexpr const char* kCacheFileName = "Inventory.cache";
 inline constexpr uint64_t kMaxCacheLength = 16 * 1024 * 1024;

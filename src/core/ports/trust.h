@@ -4,13 +4,16 @@
 // (win32/trust_win.cpp) and in memory for the tests.
 //
 // Nothing here ever runs or loads the file's code: the signature is checked over the file's
-// bytes and the version resource is read as data. The caller decides which files are checked;
-// the port itself has no size limit.
+// bytes and the version resource is read as data. A file longer than kMaxVerifiedFileLength is
+// never hashed (the caller skips it; the adapter checks the length again on its own handle).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace pellora {
+
+inline constexpr uint64_t kMaxVerifiedFileLength = uint64_t{512} * 1024 * 1024;
 
 enum class TrustStatus {
     Signed,     // a valid signature that chains to a root this machine trusts
