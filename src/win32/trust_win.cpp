@@ -73,6 +73,10 @@ FileTrust Verify(WINTRUST_DATA& data) {
             trust.status = TrustStatus::Untrusted;
             trust.problem = "chain not trusted (" + CodeText(status) + ")";
             break;
+        case TRUST_E_BAD_DIGEST:
+            trust.status = TrustStatus::Bad;
+            trust.problem = "changed after it was signed";
+            break;
         default:
             trust.status = TrustStatus::Bad;
             trust.problem = "signature not valid (" + CodeText(status) + ")";

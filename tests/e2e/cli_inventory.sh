@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# pellora-cli.exe inventory under Wine: Run values planted for this run name a program signed
+# with a test certificate (whose root the test adds to the prefix's trusted store), an altered
+# copy of it, an unsigned copy in a folder every user may write, a missing program and one the
+# database names. The report and the JSON are compared with golden files (the planted entries,
+# with this run's names and the date put back to placeholders); a second run takes every
+# verdict from the cache.
+# Arguments: the staged application folder and the build folder.
+set -euo pipefail
+app=$1
+build=$2
+name=cli-inventory
+source "$(dirname "$0")/cli_support.bash"
+golden="$root/tests/e2e/golden"
+runKey="HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+
+rootKey=""
+cleanup_run_values() {
+    local value
+    [ -n "$rootKey" ] && "$run" reg delete "$rootKey" /f </dev/null >/dev/null 2>&1
+    for value in Signed Altered Plain Gone Listed; do
+        "$run" reg delete "$runKey" /v "$tag$value" /f </dev/null >/dev/null 2>&1 || true
+    done
+    cleanup
+}
+trap cleanup_run_values EXIT
+
+# A test certificate authority and a code-signing certificate it issued.
+certs="$work/certs"
+mkdir -p "$certs"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$certs/root.key" -out "$certs/root.pem" -days 30 \
+    -subj "/CN=Pellora Test Root" -addext "basicConstraints=critical,CA:TRUE" \
+    -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+openssl req -newkey rsa:2048 -nodes -keyout "$certs/signer.key" -out "$certs/signer.csr" \
+    -subj "/CN=Pellora Test Signer" 2>/dev/null
+printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' \
+    >"$certs/signer.ext"
+openssl x509 -req -in "$certs/signer.csr" -CA "$certs/root.pem" -CAkey "$certs/root.key" -CAcreateserial \
+    -out "$certs/signer.pem" -days 30 -extfile "$certs/signer.ext" 2>/dev/null
+cat "$certs/signer.pem" "$certs/root.pem" >"$certs/chain.pem"
+
+# The root goes into the machine's trusted roots as the system keeps them: a property list whose
+# certificate property (32) holds the DER bytes, under the certificate's SHA-1 thumbprint.
+openssl x509 -in "$certs/root.pem" -outform DER -out "$certs/root.der"
+thumb=$(openssl x509 -in "$certs/root.pem" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')
+der_hex=$(od -An -v -tx1 "$certs/root.der" | tr -d ' \n')
+len=$(stat -c %s "$certs/root.der")
+len_hex=$(printf '%02x%02x%02x%02x' $((len & 255)) $(((len >> 8) & 255)) $(((len >> 16) & 255)) $(((len >> 24) & 255)))
+rootKey="HKEY_LOCAL_MACHINE\\Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\$thumb"
+reg_add "$rootKey" /v Blob /t REG_BINARY /d "2000000001000000$len_hex$der_hex"
+
+# The programs: a signed copy of a small Windows program, an altered copy (one byte of its code
+# changed), an unsigned copy in a folder everyone may write (Wine reads the Unix mode bits as the
+# access list), and a program the database names.
+plant="$work/plant"
+mkdir -p "$plant/Signed" "$plant/Altered" "$plant/Open" "$plant/Listed"
+chmod 755 "$plant" "$plant/Signed" "$plant/Altered" "$plant/Listed"
+osslsigncode sign -certs "$certs/chain.pem" -key "$certs/signer.key" -n "Pellora test" \
+    -in "$build/e2e-testkit.exe" -out "$plant/Signed/tool.exe" >/dev/null
+cp "$plant/Signed/tool.exe" "$plant/Altered/tool.exe"
+printf '\x90' | dd of="$plant/Altered/tool.exe" bs=1 seek=1100 conv=notrunc status=none
+cp "$build/e2e-testkit.exe" "$plant/Open/tool.exe"
+chmod 777 "$plant/Open"
+cp "$build/e2e-testkit.exe" "$plant/Listed/listed.exe"
+chmod 644 "$plant"/Signed/tool.exe "$plant"/Altered/tool.exe "$plant"/Listed/listed.exe
+
+W=$(winpath "$plant")
+reg_add "$runKey" /v "${tag}Signed" /d "\"$W\\Signed\\tool.exe\" /quiet"
+reg_add "$runKey" /v "${tag}Altered" /d "$W\\Altered\\tool.exe"
+reg_add "$runKey" /v "${tag}Plain" /d "$W\\Open\\tool.exe"
+reg_add "$runKey" /v "${tag}Gone" /d "$W\\Gone\\gone.exe -x"
+reg_add "$runKey" /v "${tag}Listed" /d "$W\\Listed\\listed.exe"
+write_database "path|$W\\Listed\\listed.exe|Adware.Listed|"
+
+# The planted entries of a report or JSON, with this run's names and the date as placeholders.
+normalise() {
+    sed -e "s/$tag/@TAG@/g" -e "s/^Date: .*/Date: @DATE@/" -e 's/^Machine: .*/Machine: @MACHINE@/' \
+        -e "s/^Windows: .*/Windows: @WINDOWS@/" -e "s/^Pellora: .*/Pellora: @VERSION@/" \
+        -e 's/^Entries: .*/Entries: @COUNTS@/' |
+        PLANT="$W" awk '{ dir = ENVIRON["PLANT"]; while ((i = index($0, dir)) > 0) $0 = substr($0, 1, i - 1) "@DIR@" substr($0, i + length(dir)); print }'
+}
+
+cli inventory --report "$(winpath "$work/report.txt")" --json "$(winpath "$work/inventory.json")"
+expect_status 1 "inventory (entries are flagged)"
+grep -q "signatures checked, 0 taken from the cache" "$work/err.txt" || fail "first run: $(cat "$work/err.txt")"
+tr -d '\r' <"$work/report.txt" >"$work/report.unix"
+cmp -s "$work/out" "$work/report.txt" || fail "standard output is not the report"
+{
+    head -n 7 "$work/report.unix"
+    grep -F "$tag" "$work/report.unix" | grep '^\[' | sort
+} | normalise >"$work/report.planted"
+diff -u "$golden/inventory-report.txt" "$work/report.planted" || fail "report differs from its golden file"
+
+python3 - "$work/inventory.json" "$tag" "$W" >"$work/inventory.normalised" <<'PY'
+import json, sys
+document = json.load(open(sys.argv[1], encoding="utf-8"))
+tag, plant = sys.argv[2], sys.argv[3]
+assert document["schema"] == 1, document["schema"]
+for key in ("machine", "windows", "pellora", "database", "date"):
+    assert isinstance(document[key], str), key
+document["machine"] = document["windows"] = document["pellora"] = document["date"] = "@"
+document["hidden"] = 0
+entries = sorted((e for e in document["entries"] if tag in e["name"]), key=lambda e: e["name"])
+document["entries"] = [{k: v.replace(plant, "@DIR@") if isinstance(v, str) else v for k, v in e.items()}
+                       for e in entries]
+print(json.dumps(document, indent=2, ensure_ascii=False).replace(tag, "@TAG@"))
+PY
+diff -u "$golden/inventory.json" "$work/inventory.normalised" || fail "JSON differs from its golden file"
+
+# An unchanged machine: every verdict but the one of the program others may write comes from the cache.
+cli inventory
+expect_status 1 "inventory, second run"
+grep -q "^pellora-cli: 1 signatures checked" "$work/err.txt" || fail "second run: $(cat "$work/err.txt")"
+
+# --all lists as much as the default or more; refused command lines are exit code 2.
+cli inventory --all
+expect_status 1 "inventory --all"
+cli inventory --json
+expect_status 2 "inventory --json without a file"
+echo "PASS: $name"
