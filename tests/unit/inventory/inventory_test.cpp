@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/inventory/inventory.h"
+#include "core/inventory/inventory_actions.h"
 #include "fakes/fake_platform.h"
 #include "fakes/fake_trust.h"
 
@@ -224,6 +225,43 @@ TEST_F(InventoryTest, AProgramOver512MiBIsNeverHashedAndSaysSo) {
     EXPECT_NE(vendor.note.find("512 MiB"), std::string::npos);
     // Padding a program past the limit does not hide it.
     EXPECT_TRUE(vendor.flags & flag::kUnsigned);
+}
+
+TEST_F(InventoryTest, OnlyRunValuesAndStartupFilesBecomeRemovalRowsAndIgnoringIsOnce) {
+    registry_.AddString(R"(HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\Winlogon)", "Shell",
+                        R"(C:\WINDOWS\explorer.exe)");
+    files_.AddFile(R"(C:\Users\ann\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\Startup\run.bat)", "x");
+    const auto entries = Build();
+    std::vector<InventoryEntry> picked;
+    for (const InventoryEntry& entry : entries)
+        if (entry.name == "Tool" || entry.name == "Shell" || entry.name == "run.bat" || entry.place == "hosts" ||
+            entry.name == "ProxyServer")
+            picked.push_back(entry);
+    ASSERT_GE(picked.size(), 4u);
+
+    state_.lstScanResult.push_back(ResultRow{});
+    std::vector<std::string> refused;
+    std::string reason;
+    EXPECT_FALSE(StageForRemoval(state_, picked, refused, reason));
+    EXPECT_EQ(state_.lstScanResult.size(), 1u);
+    EXPECT_NE(reason, "");
+
+    state_.lstScanResult.clear();
+    ASSERT_TRUE(StageForRemoval(state_, picked, refused, reason));
+    ASSERT_EQ(state_.lstScanResult.size(), 2u);
+    EXPECT_EQ(state_.lstScanResult[0].type, "regval");
+    EXPECT_EQ(state_.lstScanResult[0].object, std::string(kUserRun) + ",Tool");
+    EXPECT_TRUE(state_.lstScanResult[0].checked);
+    EXPECT_EQ(state_.lstScanResult[1].type, "path");
+    EXPECT_EQ(state_.lstScanResult[1].object,
+              R"(C:\Users\ann\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\Startup\run.bat)");
+    // Winlogon's shell and the proxy are changed, never deleted.
+    EXPECT_EQ(refused.size(), picked.size() - 2);
+
+    EXPECT_EQ(FolderToOpen(Named(entries, "Tool")), R"(C:\Users\Public\tool)");
+    EXPECT_TRUE(AddToIgnoreList(state_, Named(entries, "Tool")));
+    EXPECT_FALSE(AddToIgnoreList(state_, Named(entries, "Tool")));
+    EXPECT_EQ(state_.lstIgnoreListFile.size(), 1u);
 }
 
 TEST(InventoryReport, TextAndJsonMatchTheirGoldenForms) {
