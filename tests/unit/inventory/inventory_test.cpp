@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/app/app.h"
 #include "core/inventory/inventory.h"
 #include "core/inventory/inventory_actions.h"
 #include "fakes/fake_platform.h"
@@ -262,6 +263,15 @@ TEST_F(InventoryTest, OnlyRunValuesAndStartupFilesBecomeRemovalRowsAndIgnoringIs
     EXPECT_TRUE(AddToIgnoreList(state_, Named(entries, "Tool")));
     EXPECT_FALSE(AddToIgnoreList(state_, Named(entries, "Tool")));
     EXPECT_EQ(state_.lstIgnoreListFile.size(), 1u);
+}
+
+TEST(InventoryPorts, TheAppHandsTheFrontEndsTrustPortOn) {
+    fakes::FakePlatform platform;
+    fakes::FakeTrust trust;
+    Ports ports = platform.ports;
+    ports.trust = &trust;
+    App app(ports);
+    EXPECT_EQ(app.ports().trust, &trust);
 }
 
 TEST(InventoryReport, TextAndJsonMatchTheirGoldenForms) {
