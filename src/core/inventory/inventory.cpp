@@ -17,7 +17,7 @@
 namespace pellora::inventory {
 namespace {
 
-constexpr const char* kCacheHeader = "pellora-inventory-cache 1";
+constexpr const char* kCacheHeader = "pellora-inventory-cache 2";
 
 const char* SourceName(browsers::ExtensionSource source) {
     using browsers::ExtensionSource;
@@ -362,7 +362,7 @@ void InventoryBuilder::LoadCache(const std::string& path) {
         const std::string line = bytes->substr(pos + 1, end == std::string::npos ? std::string::npos : end - pos - 1);
         pos = end;
         const std::vector<std::string> fields = SplitTabs(line);
-        if (fields.size() != 5)
+        if (fields.size() != 6)
             continue;
         const std::optional<TrustStatus> status = StatusFromCode(fields[1]);
         if (!status || fields[0].empty())
@@ -372,6 +372,7 @@ void InventoryBuilder::LoadCache(const std::string& path) {
         verdict.signer = fields[2];
         verdict.company = fields[3];
         verdict.description = fields[4];
+        verdict.note = fields[5];
         cache_[fields[0]] = std::move(verdict);
     }
 }
@@ -380,7 +381,8 @@ void InventoryBuilder::SaveCache(const std::string& path) {
     std::string text = std::string(kCacheHeader) + "\n";
     for (const auto& [key, verdict] : used_)
         text += key + "\t" + SignatureName(verdict.status) + "\t" + CacheField(verdict.signer) + "\t" +
-                CacheField(verdict.company) + "\t" + CacheField(verdict.description) + "\n";
+                CacheField(verdict.company) + "\t" + CacheField(verdict.description) + "\t" + CacheField(verdict.note) +
+                "\n";
     // A cache that cannot be written only makes the next run slower.
     (void)files_.WriteFileAtomic(path, text);
 }

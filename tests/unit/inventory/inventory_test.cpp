@@ -57,6 +57,7 @@ class InventoryTest : public ::testing::Test {
         files_.AddFile(R"(C:\Program Files\Shady\shady.exe)", "mz");
         trust_.Sign(R"(C:\Program Files\Shady\shady.exe)", TrustStatus::Untrusted, "Microsoft Corporation");
         registry_.AddString(kRun, "Shady", R"("C:\Program Files\Shady\shady.exe")");
+        trust_.verdicts[ToLowerAscii(R"(C:\Program Files\Shady\shady.exe)")].problem = "chain not trusted";
         // An unsigned program in a folder every user may write.
         files_.AddFile(R"(C:\Users\Public\tool\tool.exe)", "mz");
         files_.accessEntries[R"(C:\Users\Public\tool)"] = {{true, "S-1-1-0", 0x1f01ff, false}};
@@ -200,12 +201,13 @@ TEST_F(InventoryTest, ASecondRunOfAnUnchangedMachineTakesVerdictsFromTheCache) {
         EXPECT_EQ(first[i].signer, second[i].signer) << first[i].name;
         EXPECT_EQ(first[i].description, second[i].description) << first[i].name;
         EXPECT_EQ(first[i].flags, second[i].flags) << first[i].name;
+        EXPECT_EQ(first[i].note, second[i].note) << first[i].name;
     }
 
     // A changed file is checked again; a damaged cache line is dropped, not trusted.
     files_.SetWriteTime(R"(C:\Program Files\Vendor App\updater.exe)", 99);
     std::string cache = files_.Content(R"(C:\Pellora\Inventory.cache)");
-    cache += "garbage\tsigned\n1:2:3:4:5\tmaybe\tX\t\t\n";
+    cache += "garbage\tsigned\n1:2:3:4:5\tmaybe\tX\t\t\t\n";
     ASSERT_TRUE(files_.WriteFileAtomic(R"(C:\Pellora\Inventory.cache)", cache));
     trust_.verified.clear();
     trust_.Sign(R"(C:\Program Files\Vendor App\updater.exe)", TrustStatus::Bad, "");
