@@ -2,7 +2,8 @@
 # pellora-cli.exe inventory under Wine: Run values planted for this run name a program signed
 # with a test certificate (whose root the test adds to the prefix's trusted store), an altered
 # copy of it, an unsigned copy in a folder every user may write, a missing program and one the
-# database names. The report and the JSON are compared with golden files (the planted entries,
+# database names; a RunOnce value, an image debugger, a Startup folder file, a hosts line, a
+# proxy and an adapter's DNS servers are planted as well. The report and the JSON are compared with golden files (the planted entries,
 # with this run's names and the date put back to placeholders); a second run takes every
 # verdict from the cache.
 # Arguments: the staged application folder and the build folder.
@@ -15,9 +16,20 @@ golden="$root/tests/e2e/golden"
 runKey="HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 
 rootKey=""
+ifeoKey="HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\$tag.exe"
+dnsKey="HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\{$tag}"
+internetKey="HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings"
+hosts="$drive_c/windows/system32/drivers/etc/hosts"
+startupFile=""
 cleanup_run_values() {
     local value
-    [ -n "$rootKey" ] && "$run" reg delete "$rootKey" /f </dev/null >/dev/null 2>&1
+    [ -n "$rootKey" ] && { "$run" reg delete "$rootKey" /f </dev/null >/dev/null 2>&1 || true; }
+    "$run" reg delete "$ifeoKey" /f </dev/null >/dev/null 2>&1 || true
+    "$run" reg delete "$dnsKey" /f </dev/null >/dev/null 2>&1 || true
+    "$run" reg delete "${runKey}Once" /v "${tag}Once" /f </dev/null >/dev/null 2>&1 || true
+    "$run" reg delete "$internetKey" /v ProxyServer /f </dev/null >/dev/null 2>&1 || true
+    [ -f "$work/hosts.saved" ] && cp "$work/hosts.saved" "$hosts"
+    [ -n "$startupFile" ] && rm -f "$startupFile"
     for value in Signed Altered Plain Gone Listed; do
         "$run" reg delete "$runKey" /v "$tag$value" /f </dev/null >/dev/null 2>&1 || true
     done
@@ -70,13 +82,28 @@ reg_add "$runKey" /v "${tag}Altered" /d "$W\\Altered\\tool.exe"
 reg_add "$runKey" /v "${tag}Plain" /d "$W\\Open\\tool.exe"
 reg_add "$runKey" /v "${tag}Gone" /d "$W\\Gone\\gone.exe -x"
 reg_add "$runKey" /v "${tag}Listed" /d "$W\\Listed\\listed.exe"
+reg_add "${runKey}Once" /v "${tag}Once" /d "$W\\Signed\\tool.exe"
+reg_add "$ifeoKey" /v Debugger /d "\"$W\\Open\\tool.exe\" -d"
+reg_add "$dnsKey" /v NameServer /d "10.9.8.7,10.9.8.6"
+"$run" reg query "$internetKey" /v ProxyServer </dev/null >/dev/null 2>&1 && fail "the prefix already has a proxy"
+reg_add "$internetKey" /v ProxyServer /d "$tag.proxy.example:8080"
+startup=$("$run" reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' /v Startup \
+    </dev/null | tr -d '\r' | sed -n 's/^ *Startup *REG_SZ *//p')
+[ -n "$startup" ] || fail "no Startup shell folder in this Wine prefix"
+startup=$("$run" winepath -u "$startup" </dev/null | tr -d '\r')
+mkdir -p "$startup"
+startupFile="${startup%/}/$tag.exe"
+cp "$build/e2e-testkit.exe" "$startupFile"
+chmod 644 "$startupFile"
+[ -f "$hosts" ] && cp "$hosts" "$work/hosts.saved" || : >"$work/hosts.saved"
+printf '10.9.8.7 %s.example\r\n' "$tag" >>"$hosts"
 write_database "path|$W\\Listed\\listed.exe|Adware.Listed|"
 
 # The planted entries of a report or JSON, with this run's names and the date as placeholders.
 normalise() {
     sed -e "s/$tag/@TAG@/g" -e "s/^Date: .*/Date: @DATE@/" -e 's/^Machine: .*/Machine: @MACHINE@/' \
         -e "s/^Windows: .*/Windows: @WINDOWS@/" -e "s/^Pellora: .*/Pellora: @VERSION@/" \
-        -e 's/^Entries: .*/Entries: @COUNTS@/' |
+        -e 's/^Entries: .*/Entries: @COUNTS@/' -e "s/\\\\users\\\\[^\\\\]*\\\\/\\\\users\\\\@USER@\\\\/Ig" |
         PLANT="$W" awk '{ dir = ENVIRON["PLANT"]; while ((i = index($0, dir)) > 0) $0 = substr($0, 1, i - 1) "@DIR@" substr($0, i + length(dir)); print }'
 }
 
@@ -92,7 +119,7 @@ cmp -s "$work/out" "$work/report.txt" || fail "standard output is not the report
 diff -u "$golden/inventory-report.txt" "$work/report.planted" || fail "report differs from its golden file"
 
 python3 - "$work/inventory.json" "$tag" "$W" >"$work/inventory.normalised" <<'PY'
-import json, sys
+import json, re, sys
 document = json.load(open(sys.argv[1], encoding="utf-8"))
 tag, plant = sys.argv[2], sys.argv[3]
 assert document["schema"] == 1, document["schema"]
@@ -100,10 +127,12 @@ for key in ("machine", "windows", "pellora", "database", "date"):
     assert isinstance(document[key], str), key
 document["machine"] = document["windows"] = document["pellora"] = document["date"] = "@"
 document["hidden"] = 0
-entries = sorted((e for e in document["entries"] if tag in e["name"]), key=lambda e: e["name"])
+entries = sorted((e for e in document["entries"] if any(tag in e[k] for k in ("name", "command", "location"))),
+                 key=lambda e: (e["place"], e["name"], e["location"]))
 document["entries"] = [{k: v.replace(plant, "@DIR@") if isinstance(v, str) else v for k, v in e.items()}
                        for e in entries]
-print(json.dumps(document, indent=2, ensure_ascii=False).replace(tag, "@TAG@"))
+text = json.dumps(document, indent=2, ensure_ascii=False).replace(tag, "@TAG@")
+print(re.sub(r"\\\\users\\\\[^\\\\]*\\\\", r"\\\\users\\\\@USER@\\\\", text, flags=re.I))
 PY
 diff -u "$golden/inventory.json" "$work/inventory.normalised" || fail "JSON differs from its golden file"
 

@@ -281,6 +281,9 @@ std::vector<InventoryEntry> InventoryBuilder::Collect() {
         entry.location = std::move(found.location);
         entry.name = std::move(found.name);
         entry.command = std::move(found.command);
+        // A hosts line keeps the carriage return of a CRLF file: no part of the entry.
+        while (!entry.command.empty() && (entry.command.back() == '\r' || entry.command.back() == ' '))
+            entry.command.pop_back();
         entry.program = std::move(found.program);
         entry.exists = found.exists;
         entry.enabled = found.enabled;

@@ -68,8 +68,9 @@ class InventoryTest : public ::testing::Test {
         registry_.AddString(kRun, "Gator", R"(C:\Program Files\Gator\gator.exe)");
         files_.AddFile(R"(C:\Program Files\GMT\GMT.exe)", "mz");
         registry_.AddString(kRun, "GMT", R"(C:\Program Files\GMT\GMT.exe)");
-        // Damaged data.
+        // Damaged data, and a hosts file with CRLF line ends.
         registry_.AddDword(kRun, "Number", 7);
+        files_.AddFile(R"(C:\WINDOWS\system32\drivers\etc\hosts)", "127.0.0.1 localhost\r\n10.0.0.1 bank.example\r\n");
         // Network settings and a browser policy that installs a listed extension.
         registry_.AddString(R"(HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Internet Settings)",
                             "ProxyServer", "127.0.0.1:8080");
@@ -138,6 +139,7 @@ TEST_F(InventoryTest, EachPlaceGivesItsProgramSignerAndFlags) {
     EXPECT_EQ(Named(entries, "Gator").flags, flag::kUnsigned | flag::kDatabase);
     EXPECT_EQ(Named(entries, "GMT").flags, flag::kUnsigned | flag::kDatabase);
     EXPECT_NE(Named(entries, "Number").note, "");
+    EXPECT_EQ(Named(entries, "bank.example").command, "10.0.0.1 bank.example");
 
     const InventoryEntry& proxy = Named(entries, "ProxyServer");
     EXPECT_EQ(proxy.place, "proxy");
