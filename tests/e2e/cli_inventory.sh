@@ -2,8 +2,9 @@
 # pellora-cli.exe inventory under Wine: Run values planted for this run name a program signed
 # with a test certificate (whose root the test adds to the prefix's trusted store), an altered
 # copy of it, an unsigned copy in a folder every user may write, a missing program and one the
-# database names; a RunOnce value, an image debugger, a Startup folder file, a hosts line, a
-# proxy and an adapter's DNS servers are planted as well. The report and the JSON are compared with golden files (the planted entries,
+# database names; a RunOnce value, an image debugger, a Startup folder file, a disabled service,
+# a disabled scheduled task, a hosts line, a proxy and an adapter's DNS servers are planted as
+# well. The report and the JSON are compared with golden files (the planted entries,
 # with this run's names and the date put back to placeholders); a second run takes every
 # verdict from the cache.
 # Arguments: the staged application folder and the build folder.
@@ -20,8 +21,12 @@ ifeoKey="HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Im
 dnsKey="HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\{$tag}"
 internetKey="HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings"
 hosts="$drive_c/windows/system32/drivers/etc/hosts"
+serviceKey="HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\$tag"
+taskFile="$drive_c/windows/system32/tasks/$tag"
 startupFile=""
 cleanup_run_values() {
+    "$run" reg delete "$serviceKey" /f </dev/null >/dev/null 2>&1 || true
+    rm -f "$taskFile"
     local value
     [ -n "$rootKey" ] && { "$run" reg delete "$rootKey" /f </dev/null >/dev/null 2>&1 || true; }
     "$run" reg delete "$ifeoKey" /f </dev/null >/dev/null 2>&1 || true
@@ -84,6 +89,13 @@ reg_add "$runKey" /v "${tag}Gone" /d "$W\\Gone\\gone.exe -x"
 reg_add "$runKey" /v "${tag}Listed" /d "$W\\Listed\\listed.exe"
 reg_add "${runKey}Once" /v "${tag}Once" /d "$W\\Signed\\tool.exe"
 reg_add "$ifeoKey" /v Debugger /d "\"$W\\Open\\tool.exe\" -d"
+reg_add "$serviceKey" /v ImagePath /t REG_EXPAND_SZ /d "$W\\Listed\\listed.exe -service"
+reg_add "$serviceKey" /v Type /t REG_DWORD /d 16
+reg_add "$serviceKey" /v Start /t REG_DWORD /d 4
+# A task definition as the Task Scheduler keeps it (UTF-16 with a byte-order mark), disabled.
+mkdir -p "$(dirname "$taskFile")"
+printf '<?xml version="1.0" encoding="UTF-16"?>\r\n<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task"><Settings><Enabled>false</Enabled></Settings><Actions Context="Author"><Exec><Command>%s</Command><Arguments>/task</Arguments></Exec></Actions></Task>\r\n' \
+    "$W\\Altered\\tool.exe" | iconv -f UTF-8 -t UTF-16 >"$taskFile"
 reg_add "$dnsKey" /v NameServer /d "10.9.8.7,10.9.8.6"
 "$run" reg query "$internetKey" /v ProxyServer </dev/null >/dev/null 2>&1 && fail "the prefix already has a proxy"
 reg_add "$internetKey" /v ProxyServer /d "$tag.proxy.example:8080"
