@@ -193,7 +193,8 @@ void InventoryDialog::RemoveChecked() {
     }
     std::vector<std::string> refused;
     std::string reason;
-    if (!inventory::StageForRemoval(app_.state(), picked, refused, reason)) {
+    ObjectIdentity identity(app_.ports().files, app_.ports().registry);
+    if (!inventory::StageForRemoval(app_.state(), identity, app_.ports().files, picked, refused, reason)) {
         Tell("Not removed: " + reason + ".", MsgIcon::Exclamation);
         return;
     }

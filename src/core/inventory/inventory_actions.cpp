@@ -62,6 +62,8 @@ std::optional<ResultRow> RemovalRowOf(const InventoryEntry& entry, std::string& 
 }
 
 bool StageForRemoval(AppState& state,
+                     ObjectIdentity& identity,
+                     FileSystemPort& files,
                      const std::vector<InventoryEntry>& entries,
                      std::vector<std::string>& refused,
                      std::string& reason) {
@@ -72,9 +74,13 @@ bool StageForRemoval(AppState& state,
     std::vector<ResultRow> rows;
     for (const InventoryEntry& entry : entries) {
         std::string why;
-        if (std::optional<ResultRow> row = RemovalRowOf(entry, why))
+        if (std::optional<ResultRow> row = RemovalRowOf(entry, why)) {
+            if (row->image == kImageRegVal)
+                row->foundKey = identity.KeyIdentity(entry.location).value_or("");
+            else
+                row->foundAs = files.Identify(row->object);
             rows.push_back(std::move(*row));
-        else
+        } else
             refused.push_back(entry.name + ": " + why);
     }
     state.lstScanResult = std::move(rows);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/identity/object_identity.h"
 #include "core/inventory/inventory.h"
 #include "core/state/app_state.h"
 
@@ -32,10 +33,14 @@ std::string FolderToOpen(const InventoryEntry& entry);
 // The result row that removes the entry, or nothing with `reason` set.
 std::optional<ResultRow> RemovalRowOf(const InventoryEntry& entry, std::string& reason);
 
-// Makes the entries' rows the checked rows of lstScanResult for the removal run. Refuses (false,
-// `reason`) while lstScanResult holds rows of a scan; entries without a row are listed in
-// `refused` as "<name>: <reason>" and the others still go.
+// Makes the entries' rows the checked rows of lstScanResult for the removal run, each with the
+// identity of its object now (a file's volume and file id, a key's canonical form), as a scan's
+// find carries it, so the removal acts on that object only. Refuses (false, `reason`) while
+// lstScanResult holds rows of a scan; entries without a row are listed in `refused` as
+// "<name>: <reason>" and the others still go.
 bool StageForRemoval(AppState& state,
+                     ObjectIdentity& identity,
+                     FileSystemPort& files,
                      const std::vector<InventoryEntry>& entries,
                      std::vector<std::string>& refused,
                      std::string& reason);

@@ -247,16 +247,20 @@ TEST_F(InventoryTest, OnlyRunValuesAndStartupFilesBecomeRemovalRowsAndIgnoringIs
     state_.lstScanResult.push_back(ResultRow{});
     std::vector<std::string> refused;
     std::string reason;
-    EXPECT_FALSE(StageForRemoval(state_, picked, refused, reason));
+    ObjectIdentity identity(files_, registry_);
+    EXPECT_FALSE(StageForRemoval(state_, identity, files_, picked, refused, reason));
     EXPECT_EQ(state_.lstScanResult.size(), 1u);
     EXPECT_NE(reason, "");
 
     state_.lstScanResult.clear();
-    ASSERT_TRUE(StageForRemoval(state_, picked, refused, reason));
+    ASSERT_TRUE(StageForRemoval(state_, identity, files_, picked, refused, reason));
     ASSERT_EQ(state_.lstScanResult.size(), 2u);
     EXPECT_EQ(state_.lstScanResult[0].type, "regval");
     EXPECT_EQ(state_.lstScanResult[0].object, std::string(kUserRun) + ",Tool");
     EXPECT_TRUE(state_.lstScanResult[0].checked);
+    // Each row carries what its object is now, as a scan's find does.
+    EXPECT_NE(state_.lstScanResult[0].foundKey, "");
+    ASSERT_TRUE(state_.lstScanResult[1].foundAs.has_value());
     EXPECT_EQ(state_.lstScanResult[1].type, "path");
     EXPECT_EQ(state_.lstScanResult[1].object,
               R"(C:\Users\ann\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\Startup\run.bat)");
