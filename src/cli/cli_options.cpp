@@ -74,6 +74,15 @@ constexpr const char* kUpdateFooter =
     "Exit codes: 0 a new database was installed (or rolled back), 1 the download was refused, 2 any other\n"
     "error (no address, server unreachable, cancelled, no previous database).";
 
+constexpr const char* kInventoryFooter =
+    "Lists everything that starts with Windows (Run keys, Startup folders, tasks, services, Winlogon,\n"
+    "debuggers, AppInit, Active Setup, shell hooks, boot programs, known DLLs, hosts lines, proxy and DNS\n"
+    "settings, browser extensions and policies), each with its program's verified signer, one entry a line.\n"
+    "Entries whose program the system's publisher signed are left out unless --all is given.\n"
+    "--json FILE writes the entries as JSON (see the README), --report FILE the plain-text report.\n"
+    "Exit codes: 0 no entry flagged, 1 some entry flagged (unsigned, user-writable, missing, database),\n"
+    "2 error.";
+
 constexpr const char* kMainFooter =
     "Every command works on the application folder of this program, with the same settings,\n"
     "reference database, quarantine and log as Pellora.exe, which must not be running meanwhile.\n"
@@ -90,7 +99,7 @@ std::string OneLine(std::string text) {
 
 bool IsCommandWord(const std::string& word) {
     return word == "scan" || word == "remove" || word == "quarantine" || word == "ignore" || word == "settings" ||
-           word == "folders" || word == "update" || word == "secure-folder";
+           word == "folders" || word == "update" || word == "secure-folder" || word == "inventory";
 }
 
 }  // namespace
@@ -108,8 +117,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     if (!args.empty() && !args[0].empty() && args[0][0] != '-' && !IsCommandWord(args[0])) {
         result.exitCode = kExitError;
         result.err = std::string(kProgram) + ": unknown command \"" + OneLine(args[0]) +
-                     "\" (commands: scan, remove, quarantine, ignore, settings, folders, update; see " + kProgram +
-                     " --help)";
+                     "\" (commands: scan, remove, quarantine, ignore, settings, folders, update, inventory; see " +
+                     kProgram + " --help)";
         return result;
     }
 
@@ -192,6 +201,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         ->excludes(fileOption);
     update->footer(kUpdateFooter);
 
+    CLI::App* inventory = app.add_subcommand("inventory", "List everything that starts with Windows, with signers");
+    inventory->footer(kInventoryFooter);
+    inventory->add_flag("--all", options.inventoryAll, "Also list entries signed by the system's publisher");
+    inventory->add_option("--json", options.jsonPath, "Write the entries as JSON to FILE")->type_name("FILE");
+    inventory->add_option("--report", options.reportPath, "Write the plain-text report to FILE")->type_name("FILE");
     CLI::App* secure = app.add_subcommand("secure-folder", "Give an application folder its access list");
     secure->group("");
     secure->add_option("PATH", options.folderPath, "Folder")->required();
@@ -273,6 +287,14 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             return result;
         }
         options.command = rollback ? Command::UpdateRollback : Command::Update;
+    } else if (inventory->parsed()) {
+        if ((inventory->count("--json") && options.jsonPath.empty()) ||
+            (inventory->count("--report") && options.reportPath.empty())) {
+            result.exitCode = kExitError;
+            result.err = std::string(kProgram) + ": --json and --report need a file name";
+            return result;
+        }
+        options.command = Command::Inventory;
     } else if (secure->parsed()) {
         options.command = Command::SecureFolder;
     }

@@ -32,6 +32,7 @@ enum class Command {
     // The installer's step: gives the folder the application folder's access list (not listed
     // in the help; it runs before anything of the application folder is read).
     SecureFolder,
+    Inventory,
 };
 
 struct Options {
@@ -46,9 +47,11 @@ struct Options {
     std::string updateFile;             // update --file: a database on a disk or a share instead
     // scan/remove --folder: the folders of a folders scan for this run only (not saved).
     std::vector<std::string> folders;
-    std::string settingName;   // settings set
-    std::string settingValue;  // settings set
-    std::string folderPath;    // folders add/remove
+    std::string settingName;    // settings set
+    std::string settingValue;   // settings set
+    std::string folderPath;     // folders add/remove
+    bool inventoryAll = false;  // inventory --all: entries signed by the system's publisher too
+    std::string reportPath;     // inventory --report ("" writes none)
 };
 
 struct ParseResult {

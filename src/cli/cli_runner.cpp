@@ -25,7 +25,8 @@ std::string WindowProgramSystem::ExecutablePath() {
 CliRunner::CliRunner(Ports& ports, ConsoleUi& ui, TextOutput& out, TextOutput& err)
     : system_(ports.system),
       ports_{ports.registry, ports.files, ports.processes, ports.shell,      ports.clock,
-             system_,        ui,          ports.http,      ports.signatures, ports.events},
+             system_,        ui,          ports.http,      ports.signatures, ports.events,
+             ports.trust},
       ui_(ui),
       out_(out),
       err_(err),
@@ -66,6 +67,8 @@ int CliRunner::Run(const Options& options) {
         case Command::FoldersAdd:
         case Command::FoldersRemove:
             return Folders(options);
+        case Command::Inventory:
+            return Inventory(options);
         case Command::SecureFolder:  // the entry point's, before any of this is built
             break;
     }
@@ -143,6 +146,8 @@ ScanSnapshot CliRunner::RunScan(const Options& options) {
 }
 
 std::string CliRunner::ProgressText() {
+    if (!inventoryProgress_.empty())
+        return inventoryProgress_;
     if (!app_.scanner().Running())
         return "";
     const AppState& state = app_.state();

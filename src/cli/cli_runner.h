@@ -47,6 +47,8 @@ class WindowProgramSystem : public SystemPort {
     std::vector<std::string> KnownFolders() override { return system_.KnownFolders(); }
     // The browsers' folders are found through the environment (%LOCALAPPDATA%, %APPDATA%, ...).
     std::string ExpandEnvironment(const std::string& text) override { return system_.ExpandEnvironment(text); }
+    std::string ComputerName() override { return system_.ComputerName(); }
+    std::string WindowsVersionText() override { return system_.WindowsVersionText(); }
 
   private:
     SystemPort& system_;
@@ -85,6 +87,8 @@ class CliRunner {
     int Settings();
     int SettingsSet(const Options& options);
     int Folders(const Options& options);
+    // inventory [--all] [--json FILE] [--report FILE] (cli_inventory.cpp).
+    int Inventory(const Options& options);
 
     // The scan of both scanning commands, with the mode of the options for this run only.
     ScanSnapshot RunScan(const Options& options);
@@ -120,6 +124,7 @@ class CliRunner {
     std::optional<std::vector<std::string>> savedFolders_;
     // Log lines of lstLog gathered while the removal run appends them (it empties the log).
     bool capturingLog_ = false;
+    std::string inventoryProgress_;  // the progress line while the inventory runs
     size_t logSeen_ = 0;
     std::vector<std::string> capturedLog_;
 };

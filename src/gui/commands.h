@@ -66,6 +66,8 @@ enum ControlId : int {
     kIdTxtUpdateAddress,
     kIdCtlProgress,
     kIdLblBytesRead,
+    // Status panel, later commands.
+    kIdCmdInventory = 2201,
 };
 
 // The three lists with check boxes and their selection menus.
@@ -106,6 +108,8 @@ struct GuiCommands {
     std::function<bool()> Form_Unload;
     // Writes the settings lists (on minimising).
     std::function<void()> SaveData;
+    // The startup inventory (status panel).
+    std::function<void()> lblCmdInventory_Click;
 };
 
 }  // namespace pellora::gui

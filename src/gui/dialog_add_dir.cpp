@@ -162,9 +162,6 @@ void AddDirDialog::OnInit() {
     ok_ = AddButton(L"&Ok", IDOK, true);
     cancel_ = AddButton(L"Cancel", IDCANCEL);
 
-    tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0,
-                            0, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, S(320));
     AddTip(dirList_, kDirListTip);
     AddTip(lstSelectedFolders_, kSelectedFoldersTip);
 
@@ -173,16 +170,6 @@ void AddDirDialog::OnInit() {
     RefreshChosen(-1);
     FillDrives();
     ShowDrive(L"C:\\");
-}
-
-void AddDirDialog::AddTip(HWND tool, const wchar_t* text) {
-    TTTOOLINFOW info{};
-    info.cbSize = sizeof info;
-    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    info.hwnd = hwnd_;
-    info.uId = reinterpret_cast<UINT_PTR>(tool);
-    info.lpszText = const_cast<wchar_t*>(text);
-    SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
 SIZE AddDirDialog::OnLayout() {

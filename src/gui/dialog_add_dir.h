@@ -63,7 +63,6 @@ class AddDirDialog : public DialogBase {
     void Add();
     void Remove();
     void RefreshChosen(int select);
-    void AddTip(HWND tool, const wchar_t* text);
 
     FolderSource& source_;
     std::vector<std::wstring> drives_;
@@ -79,7 +78,6 @@ class AddDirDialog : public DialogBase {
     HWND remove_ = nullptr;
     HWND ok_ = nullptr;
     HWND cancel_ = nullptr;
-    HWND tips_ = nullptr;
 };
 
 }  // namespace pellora::gui

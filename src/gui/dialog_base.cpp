@@ -30,6 +30,7 @@ bool DialogBase::ShowModal(HWND owner, int dpi) {
     INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &tpl.dialog, owner, DialogProc,
                                              reinterpret_cast<LPARAM>(this));
     hwnd_ = nullptr;
+    tips_ = nullptr;  // destroyed with the dialog that owned it
     return result == IDOK;
 }
 
@@ -169,6 +170,21 @@ HWND DialogBase::AddEdit(int id, DWORD style) {
 
 void DialogBase::Tell(const std::string& text, MsgIcon icon) {
     app_.ports().ui.Message(text, kAppTitle, MsgButtons::Ok, icon);
+}
+
+void DialogBase::AddTip(HWND tool, const wchar_t* text) {
+    if (!tips_) {
+        tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0,
+                                0, 0, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
+        SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, S(320));
+    }
+    TTTOOLINFOW info{};
+    info.cbSize = sizeof info;
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = hwnd_;
+    info.uId = reinterpret_cast<UINT_PTR>(tool);
+    info.lpszText = const_cast<wchar_t*>(text);
+    SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
 int DialogBase::TextWidthOf(HWND control) const {

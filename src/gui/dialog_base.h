@@ -54,6 +54,8 @@ class DialogBase {
     HWND AddCheck(const std::wstring& text, int id);
     HWND AddEdit(int id, DWORD style = 0);
     HWND AddControl(const wchar_t* className, const std::wstring& text, DWORD style, DWORD exStyle, int id);
+    // Shows `text` as the control's tooltip (one tooltip window per dialog, made on first use).
+    void AddTip(HWND tool, const wchar_t* text);
     // Tells the user something with the dialog as owner (through the UI port, so tests see it).
     void Tell(const std::string& text, MsgIcon icon);
 
@@ -82,6 +84,7 @@ class DialogBase {
 
     std::wstring title_;
     HWND owner_ = nullptr;
+    HWND tips_ = nullptr;
     int dpi_ = 0;
 };
 

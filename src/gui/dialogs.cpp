@@ -3,6 +3,7 @@
 #include "gui/dialog_add_dir.h"
 #include "gui/dialog_custom_scan.h"
 #include "gui/dialog_home_page.h"
+#include "gui/dialog_inventory.h"
 #include "gui/dialog_number.h"
 
 namespace pellora::gui {
@@ -26,6 +27,7 @@ void WireDialogs(App& app, GuiCommands& commands, HWND owner, std::function<int(
     commands.lblCmdActiveProtectionSett_Click = [&app, owner, dpi] { Open<ActiveProtectionDialog>(app, owner, dpi); };
     commands.lblCmdAdvancedRegBackup_Click = [&app, owner, dpi] { Open<RegBackUpDialog>(app, owner, dpi); };
     commands.lblCmdHomepageProtectSett_Click = [&app, owner, dpi] { Open<HomePageDialog>(app, owner, dpi); };
+    commands.lblCmdInventory_Click = [&app, owner, dpi] { Open<InventoryDialog>(app, owner, dpi); };
 }
 
 }  // namespace pellora::gui

@@ -37,6 +37,7 @@ private:
     HWND cmdOpenIgnore_ = nullptr;
     HWND cmdOpenQuar_ = nullptr;
     HWND folderWarning_ = nullptr;
+    HWND cmdInventory_ = nullptr;
 };
 
 // picFrmScanPrep: the three scan modes.

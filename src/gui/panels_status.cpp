@@ -33,6 +33,7 @@ void StatusView::CreateControls() {
     cmdOpenQuar_ = AddButton(L"Open &Quarantined List", kIdCmdOpenQuarList);
     folderWarning_ = AddLabel("");
     MarkBold(folderWarning_);
+    cmdInventory_ = AddButton(L"Startup &Inventory", kIdCmdInventory);
 }
 
 void StatusView::OnLayout(int width, int) {
@@ -42,7 +43,8 @@ void StatusView::OnLayout(int width, int) {
     int captionWidth = 0;
     for (HWND caption : captions_) captionWidth = std::max(captionWidth, TextWidthOf(caption));
     int buttonWidth = 0;
-    for (HWND button : {cmdUpdate_, cmdOpenIgnore_, cmdOpenQuar_}) buttonWidth = std::max(buttonWidth, ButtonWidth(button));
+    for (HWND button : {cmdUpdate_, cmdOpenIgnore_, cmdOpenQuar_, cmdInventory_})
+        buttonWidth = std::max(buttonWidth, ButtonWidth(button));
     const int valueX = indent + captionWidth + S(16);
     const int buttonX = width - margin - buttonWidth;
     const int valueWidth = std::max(S(120), buttonX - S(12) - valueX);
@@ -55,7 +57,11 @@ void StatusView::OnLayout(int width, int) {
             const int textTop = y + (rowHeight - LineHeight()) / 2;
             Place(captions_[row], indent, textTop, captionWidth + S(4), LineHeight());
             Place(values_[row], valueX, textTop, valueWidth, LineHeight());
-            HWND button = row == 0 ? cmdUpdate_ : row == 6 ? cmdOpenIgnore_ : row == 7 ? cmdOpenQuar_ : nullptr;
+            HWND button = row == 0   ? cmdUpdate_
+                          : row == 3 ? cmdInventory_
+                          : row == 6 ? cmdOpenIgnore_
+                          : row == 7 ? cmdOpenQuar_
+                                     : nullptr;
             if (button) Place(button, buttonX, y + (rowHeight - ButtonHeight()) / 2, buttonWidth, ButtonHeight());
             y += rowHeight;
         }
@@ -89,6 +95,7 @@ bool StatusView::OnCommand(int id, int) {
         case kIdCmdDBaseUpdate: navigation.lblCmdDBaseUpdate_Click(); return true;
         case kIdCmdOpenIgnoreList: navigation.lblCmdOpenIgnoreList_Click(); return true;
         case kIdCmdOpenQuarList: navigation.lblCmdOpenQuarList_Click(); return true;
+        case kIdCmdInventory: Run(commands().lblCmdInventory_Click); return true;
         default: return false;
     }
 }

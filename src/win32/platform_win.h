@@ -12,6 +12,7 @@
 #include "win32/shell_win.h"
 #include "win32/signature_bcrypt.h"
 #include "win32/system_win.h"
+#include "win32/trust_win.h"
 
 namespace pellora::win32 {
 
@@ -25,9 +26,10 @@ struct PlatformWin {
     HttpWinInet http;
     SignatureBcrypt signatures;
     EventLogWin events;
+    TrustWin trust;
 
     Ports PortsWith(UiPort& ui) {
-        return Ports{registry, files, processes, shell, clock, system, ui, &http, &signatures, &events};
+        return Ports{registry, files, processes, shell, clock, system, ui, &http, &signatures, &events, &trust};
     }
 };
 

@@ -3,6 +3,7 @@
 // because TerminateProcess only starts the end of a process and a check right after it would
 // otherwise still see it running.
 #include "win32/processes_win.h"
+#include "win32/kernel_version_win.h"
 
 #include <windows.h>
 // Needs the types of windows.h.
@@ -96,16 +97,8 @@ uint32_t ProcessesWin::CurrentProcessId() {
 }
 
 WindowsVersion ProcessesWin::Version() {
-    // GetVersionExW lies to programs without a compatibility manifest entry for the running
-    // release; the kernel's own query does not.
     OSVERSIONINFOW info{};
-    info.dwOSVersionInfoSize = sizeof info;
-    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    auto rtlGetVersion =
-        ntdll ? reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
-              : nullptr;
-    if (!rtlGetVersion || rtlGetVersion(&info) != 0) {
+    if (!KernelVersion(info)) {
         info = OSVERSIONINFOW{};
         info.dwOSVersionInfoSize = sizeof info;
 #pragma GCC diagnostic push

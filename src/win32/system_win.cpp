@@ -3,6 +3,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include "win32/kernel_version_win.h"
 #include "win32/system_win.h"
 
 #include <string>
@@ -165,6 +166,22 @@ std::string SystemWin::ExpandEnvironment(const std::string& text) {
         expanded.resize(needed);
     }
     return text;
+}
+
+std::string SystemWin::ComputerName() {
+    wchar_t name[256] = {};
+    DWORD length = 256;
+    if (!GetComputerNameExW(ComputerNameDnsHostname, name, &length))
+        return {};
+    return Narrow(std::wstring_view(name, length));
+}
+
+std::string SystemWin::WindowsVersionText() {
+    OSVERSIONINFOW info{};
+    if (!KernelVersion(info))
+        return {};
+    return std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) + "." +
+           std::to_string(info.dwBuildNumber);
 }
 
 }  // namespace pellora::win32

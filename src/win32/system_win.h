@@ -29,6 +29,9 @@ class SystemWin : public SystemPort {
     std::vector<std::string> KnownFolders() override;
     // ExpandEnvironmentStringsW.
     std::string ExpandEnvironment(const std::string& text) override;
+    // GetComputerNameExW (the DNS host name); the kernel's version query.
+    std::string ComputerName() override;
+    std::string WindowsVersionText() override;
 };
 
 }  // namespace pellora::win32

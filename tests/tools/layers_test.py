@@ -8,7 +8,7 @@ import sys
 
 CORE = pathlib.Path(__file__).resolve().parents[2] / "src" / "core"
 SUBSYSTEMS = {"scan", "removal", "quarantine", "ignore", "backup", "update", "protection",
-              "autostart", "browsers"}
+              "autostart", "browsers", "inventory"}
 # What each folder must not include.
 FORBIDDEN = {folder: {"app"} for folder in SUBSYSTEMS}
 for low in ("database", "settings", "identity", "state", "ports", "util"):

@@ -10,6 +10,7 @@
 #include "core/ports/shell.h"
 #include "core/ports/signature.h"
 #include "core/ports/system.h"
+#include "core/ports/trust.h"
 #include "core/ports/ui.h"
 
 namespace pellora {
@@ -27,6 +28,8 @@ struct Ports {
     SignaturePort* signatures = nullptr;
     // The Windows event log; without it no event is written.
     EventLogPort* events = nullptr;
+    // Program signatures for the startup inventory; without it the inventory cannot run.
+    TrustPort* trust = nullptr;
 };
 
 }  // namespace pellora

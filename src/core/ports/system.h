@@ -46,6 +46,9 @@ class SystemPort {
     // The text with every %NAME% of this process's environment replaced by its value; unknown
     // names stay as written.
     virtual std::string ExpandEnvironment(const std::string& text) { return text; }
+    // The computer's name and the system's version as "major.minor.build" ("" when unknown).
+    virtual std::string ComputerName() { return {}; }
+    virtual std::string WindowsVersionText() { return {}; }
 };
 
 }  // namespace pellora

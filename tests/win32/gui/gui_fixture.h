@@ -14,6 +14,7 @@
 #include "core/app/app.h"
 #include "fakes/fake_http.h"
 #include "fakes/fake_platform.h"
+#include "fakes/fake_trust.h"
 
 #include "gui/dialog_base.h"
 #include "gui/gui_ui.h"
@@ -56,7 +57,9 @@ class MainWindowTest : public ::testing::Test {
     // there before it is made.
     fakes::FakeHttp http;
     fakes::FakeSignatures signatures;
-    Ports ports{fake.registry, fake.files, fake.processes, fake.shell, fake.clock, fake.system, ui, &http, &signatures};
+    fakes::FakeTrust trust;
+    Ports ports{fake.registry, fake.files, fake.processes, fake.shell,  fake.clock,
+                fake.system,   ui,         &http,          &signatures, &trust};
     App app{ports};
     GuiCommands commands;
     MainWindow window{app, commands, ui};
