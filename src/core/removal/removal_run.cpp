@@ -123,6 +123,7 @@ void RemovalRun::Run() {
             }
             ports_.ui.Changed(View::ScanResults);
         }
+        CheckStartReferences();
         if (AutomaticErase() || state_.automaticScan)
             LeaveManualOnlyRows();
         for (const ResultRow& row : state_.lstScanResult)
@@ -207,10 +208,17 @@ void RemovalRun::RemoveRow(const ResultRow& row) {
                 " (not the key that was found)");
             return;
         }
+        // What starts a found file is stored before it goes, as the file is.
+        if (!row.startsFile.empty() && !QuarantineFirst(row)) {
+            Log("Registry value not removed=" + row.object);
+            return;
+        }
         if (kind == "regval")
             RemoveValue(row.object);
         else
             RemoveKey(row.object);
+    } else if (kind == "regpart") {
+        RemoveListPart(row);
     }
 }
 

@@ -117,6 +117,11 @@ class RemovalRun {
     void Finish();
     void AppendLogFile();
 
+    // persistence_removal.cpp: checks the reference rows of every checked file row, and takes
+    // one element out of a list value.
+    void CheckStartReferences();
+    void RemoveListPart(const ResultRow& row);
+
     AppState& state_;
     Ports& ports_;
     Services services_;

@@ -298,6 +298,7 @@ void Scanner::Record(Find find) {
     row.category = std::move(find.category);
     row.object = std::move(find.object);
     row.comment = item_.comment();
+    row.startsFile = std::move(find.startsFile);
     TakeIdentity(row);
     (item_.comment().empty() ? state_.lstScanResult : state_.lstIremovable).push_back(std::move(row));
     ShowProgress(false);

@@ -241,6 +241,8 @@ void Scanner::FileFolderScan() {
 
 void Scanner::EndScan() {
     ui_.Yield();
+    if (state_.busy)
+        RecordStartReferences();
     AddListedToLog();
     state_.scrollTimerEnabled = false;
     state_.scrollBlockLeft = kScrollParkedLeft;

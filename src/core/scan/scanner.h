@@ -24,7 +24,6 @@
 #include <string>
 #include <unordered_set>
 
-#include "core/state/app_state.h"
 #include "core/database/item_parser.h"
 #include "core/identity/object_identity.h"
 #include "core/ports/ports.h"
@@ -34,6 +33,7 @@
 #include "core/scan/registry_listing.h"
 #include "core/scan/text_map.h"
 #include "core/settings/registry_access.h"
+#include "core/state/app_state.h"
 
 namespace pellora {
 
@@ -122,6 +122,8 @@ class Scanner {
         // are the keys and values they name, so the removal, quarantine and ignore commands,
         // which act by the row's Type, treat them as such.
         std::string type;
+        // The found file a reference starts (ResultRow::startsFile).
+        std::string startsFile;
     };
 
     // Records what the find's object is now (ResultRow::foundAs, foundKey).
@@ -135,6 +137,8 @@ class Scanner {
     void FileFolderScan();
     void EndScan();
     void LogLines(const std::string& text);
+    // Records the autostart entries that start a file this scan found (persistence_matches.h).
+    void RecordStartReferences();
 
     bool PrepareMatches(const ScanPlan& plan);
     void ReadItem(ItemKind kind, const std::string& row, SignatureItem& item) const;

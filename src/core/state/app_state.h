@@ -41,6 +41,8 @@ struct ResultRow {
     // or value's key in canonical form with the links on the way followed ("" when none).
     std::optional<FileIdentity> foundAs;
     std::string foundKey;
+    // For an autostart entry found because it starts a found file: that file row's object.
+    std::string startsFile;
 };
 
 inline std::string ManualOnlyKey(const ResultRow& row) {
