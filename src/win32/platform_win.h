@@ -11,6 +11,7 @@
 #include "win32/shell_win.h"
 #include "win32/signature_bcrypt.h"
 #include "win32/system_win.h"
+#include "win32/task_scheduler_win.h"
 
 namespace pellora::win32 {
 
@@ -24,7 +25,13 @@ struct PlatformWin {
     HttpWinInet http;
     SignatureBcrypt signatures;
 
-    Ports PortsWith(UiPort& ui) { return Ports{registry, files, processes, shell, clock, system, ui, &http, &signatures}; }
+    TaskSchedulerWin tasks;
+
+    Ports PortsWith(UiPort& ui) {
+        Ports ports{registry, files, processes, shell, clock, system, ui, &http, &signatures};
+        ports.tasks = &tasks;
+        return ports;
+    }
 };
 
 }  // namespace pellora::win32

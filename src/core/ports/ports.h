@@ -9,6 +9,7 @@
 #include "core/ports/shell.h"
 #include "core/ports/signature.h"
 #include "core/ports/system.h"
+#include "core/ports/task_scheduler.h"
 #include "core/ports/ui.h"
 
 namespace pellora {
@@ -24,6 +25,8 @@ struct Ports {
     // The database update's network and signature check; without them an update cannot run.
     HttpPort* http = nullptr;
     SignaturePort* signatures = nullptr;
+    // Scheduled tasks; without it "task" items are counted and never matched.
+    TaskSchedulerPort* tasks = nullptr;
 };
 
 }  // namespace pellora

@@ -47,6 +47,8 @@ void Quarantine::cmdQuarantineSelected() {
 
 bool Quarantine::QuarantineResultRow(ResultRow row) {
     std::string kind = ToLowerAscii(row.type);
+    if (kind == "task")
+        return QuarantineTask(row);
     if (kind == "regpart") {
         // One element of a list value: the whole value is stored, and restore puts it back.
         std::optional<ListPart> part = ParseListPart(row.object);

@@ -37,6 +37,8 @@ ObjectImage ImageOfRecordType(std::string_view type) {
         return kImageRegVal;
     if (lower == "cookie")
         return kImageCookie;
+    if (lower == "task")
+        return kImageFile;  // a task is kept as its definition file
     return kImageNone;
 }
 

@@ -6,6 +6,7 @@
 // whole value is quarantined first, so restore puts the list back as it was.
 #include <unordered_set>
 
+#include "core/autostart/scheduled_task.h"
 #include "core/removal/removal_run.h"
 #include "core/scan/persistence_matches.h"
 #include "core/util/case_fold.h"
@@ -71,6 +72,37 @@ void RemovalRun::RemoveListPart(const ResultRow& row) {
     }
     AddToRemoved(1);
     Log("Registry value repaired=" + valueObject + " (" + part->part + " taken out)");
+}
+
+void RemovalRun::RemoveTask(const ResultRow& row) {
+    const std::string& path = row.object;
+    if (!IsTaskPath(path)) {
+        Log("Task not found=" + path + " (not a task path)");
+        return;
+    }
+    if (IsWindowsTask(path)) {
+        Log("Protected object skipped=" + path + " (a task of Windows)");
+        return;
+    }
+    if (!ports_.tasks) {
+        Log("Task not removed=" + path + " (no task scheduler)");
+        return;
+    }
+    ScheduledTasks tasks(*ports_.tasks, ports_.files, ports_.system.SystemDirectory());
+    if (tasks.TaskPresence(path) == Presence::Absent) {
+        Log("Task not found=" + path);
+        return;
+    }
+    if (!QuarantineFirst(row)) {
+        Log("Task not removed=" + path);
+        return;
+    }
+    if (!ports_.tasks->DeleteTask(path) || tasks.TaskPresence(path) != Presence::Absent) {
+        Log("Task not removed=" + path);
+        return;
+    }
+    AddToRemoved(1);
+    Log("Task deleted=" + path);
 }
 
 }  // namespace pellora

@@ -219,6 +219,8 @@ void RemovalRun::RemoveRow(const ResultRow& row) {
             RemoveKey(row.object);
     } else if (kind == "regpart") {
         RemoveListPart(row);
+    } else if (kind == "task") {
+        RemoveTask(row);
     }
 }
 

@@ -121,6 +121,8 @@ class RemovalRun {
     // one element out of a list value.
     void CheckStartReferences();
     void RemoveListPart(const ResultRow& row);
+    // A scheduled task, stored first under automatic erase; Windows' own tasks never.
+    void RemoveTask(const ResultRow& row);
 
     AppState& state_;
     Ports& ports_;

@@ -85,6 +85,9 @@ std::vector<StartReference> MatchStartReferences(const std::vector<autostart::Au
             reference.type = "Path";
             reference.object = path;
             reference.image = kImageFile;
+        } else if (entry.place == autostart::place::kTask) {
+            reference.type = "task";
+            reference.object = entry.name;
         } else if (IsListPlace(entry.place)) {
             reference.type = kListPartType;
             reference.object = ListPartObject(ListPart{entry.location, entry.name, entry.command});
@@ -184,8 +187,11 @@ void Scanner::RecordStartReferences() {
         const ResultRow& file = finds[reference.foundRow];
         const std::string category = file.category + " (starts " + file.object + ")";
         item_.fields = {reference.type, reference.object, category, ""};
-        int64_t ScanCounters::*counter =
-            reference.image == kImageFile ? &ScanCounters::filesIdentified : &ScanCounters::regValuesIdentified;
+        int64_t ScanCounters::*counter = nullptr;
+        if (reference.image == kImageFile)
+            counter = &ScanCounters::filesIdentified;
+        else if (reference.image == kImageRegVal)
+            counter = &ScanCounters::regValuesIdentified;
         Find find;
         find.object = reference.object;
         find.category = category;

@@ -291,7 +291,8 @@ void Scanner::Record(Find find) {
     if (find.processCheck)
         CheckRunningProcess(item_.object());
     ++counters.newObjects;
-    ++(counters.*find.typeCounter);
+    if (find.typeCounter)
+        ++(counters.*find.typeCounter);
     ResultRow row;
     row.type = find.type.empty() ? item_.type() : std::move(find.type);
     row.image = find.image;

@@ -280,6 +280,8 @@ void Scanner::ScanDatabase(const ScanPlan& plan) {
         ItemKind kind = KindOfLine(row);
         if (plan.Tests(kind))
             TestItem(kind, row, plan);
+        else if (kind == ItemKind::Unknown)
+            TestPersistenceItem(row, plan);
         if (!state_.busy)
             break;
         ShowProgress(false);

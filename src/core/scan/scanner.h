@@ -24,6 +24,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "core/state/app_state.h"
 #include "core/database/item_parser.h"
 #include "core/identity/object_identity.h"
 #include "core/ports/ports.h"
@@ -33,7 +34,6 @@
 #include "core/scan/registry_listing.h"
 #include "core/scan/text_map.h"
 #include "core/settings/registry_access.h"
-#include "core/state/app_state.h"
 
 namespace pellora {
 
@@ -139,6 +139,8 @@ class Scanner {
     void LogLines(const std::string& text);
     // Records the autostart entries that start a file this scan found (persistence_matches.h).
     void RecordStartReferences();
+    // Tests an item of a persistence kind (persistence_items.cpp); others are left alone.
+    void TestPersistenceItem(const std::string& row, const ScanPlan& plan);
 
     bool PrepareMatches(const ScanPlan& plan);
     void ReadItem(ItemKind kind, const std::string& row, SignatureItem& item) const;

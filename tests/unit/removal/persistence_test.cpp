@@ -1,12 +1,15 @@
-// What starts a found file: found by identity in the same scan, shown as rows of their own,
-// removed with the file (a list value repaired, not deleted), stored first under automatic erase.
+// Where spyware starts from: what starts a found file (found by identity in the same scan, shown
+// as rows of its own, removed with the file, a list value repaired and not deleted) and the
+// scheduled-task kind; each stored first under automatic erase and restored as it was.
 #include <gtest/gtest.h>
 
+#include "core/autostart/scheduled_task.h"
 #include "core/quarantine/quarantine.h"
 #include "core/removal/removal_run.h"
 #include "core/scan/persistence_matches.h"
 #include "core/util/text.h"
 #include "fakes/fake_platform.h"
+#include "fakes/fake_tasks.h"
 #include "unit/autostart/link_builder.h"
 
 namespace pellora {
@@ -19,7 +22,7 @@ constexpr const char* kWindows = R"(HKEY_LOCAL_MACHINE\Software\Microsoft\Window
 constexpr const char* kStartup = R"(C:\Users\bob\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\Startup)";
 constexpr const char* kEvil = R"(C:\Evil\evil.exe)";
 
-class StartReferencesTest : public ::testing::Test {
+class PersistenceTest : public ::testing::Test {
   protected:
     void SetUp() override {
         state.appFolder = "C:\\Pellora";
@@ -38,6 +41,7 @@ class StartReferencesTest : public ::testing::Test {
         p.files.AddFile(R"(C:\WINDOWS\explorer.exe)", "MZ");
         p.files.AddFile(kEvil, "MZ evil");
         p.files.AddFile(R"(C:\Other\evil.exe)", "MZ other");  // same name, another file
+        p.ports.tasks = &tasks;
         p.system.environment["APPDATA"] = R"(C:\Users\bob\AppData\Roaming)";
         p.system.environment["EVILDIR"] = R"(C:\Evil)";
 
@@ -54,6 +58,10 @@ class StartReferencesTest : public ::testing::Test {
         spec.suffix = "evil.exe";
         spec.arguments = std::string("--tray");
         p.files.AddFile(std::string(kStartup) + R"(\Evil.lnk)", autostart::test_links::BuildLink(spec));
+        const std::string task =
+            R"(<Task><Actions><Exec><Command>"C:\Evil\evil.exe"</Command></Exec></Actions></Task>)";
+        p.files.AddFile(R"(C:\WINDOWS\system32\Tasks\Evil\Updater)", task);
+        tasks.tasks[FoldOrdinal(R"(\Evil\Updater)")] = task;
     }
 
     const ResultRow* Row(const std::string& type, const std::string& object) const {
@@ -77,7 +85,15 @@ class StartReferencesTest : public ::testing::Test {
         return value ? value->data : "(none)";
     }
 
+    void RestoreAll() {
+        quarantine.LoadToQuarantineList();
+        for (QuarantinePackageRow& package : state.lstQuarantinedList)
+            package.checked = true;
+        quarantine.cmdRestoreQuarantined();
+    }
+
     fakes::FakePlatform p;
+    fakes::FakeTaskScheduler tasks;
     AppState state;
     RegistryAccess registry{p.registry, p.ui};
     FileFinder finder{state, p.files, p.ui};
@@ -90,7 +106,7 @@ class StartReferencesTest : public ::testing::Test {
     RemovalRun run{state, p.ports, {finder, fileOps, ender, registry, regScan, quarantine, scanner, settings}};
 };
 
-TEST_F(StartReferencesTest, EveryWayOfStartingTheFoundFileIsAFindAndNothingElseIs) {
+TEST_F(PersistenceTest, EveryWayOfStartingTheFoundFileIsAFindAndNothingElseIs) {
     scanner.StartScan();
     const std::string userinit = std::string(kWinlogon) + R"(,Userinit,C:\evil\evil.exe)";
     const std::string appInit = std::string(kWindows) + R"(,AppInit_DLLs,C:\Evil\evil.exe)";
@@ -101,7 +117,7 @@ TEST_F(StartReferencesTest, EveryWayOfStartingTheFoundFileIsAFindAndNothingElseI
     EXPECT_EQ(objects,
               (std::vector<std::string>{std::string("path ") + kEvil, "RegVal " + std::string(kRunWow) + ",Helper",
                                         "RegVal " + std::string(kRun) + ",Updater", "Path " + link,
-                                        "RegPart " + userinit, "RegPart " + appInit}));
+                                        R"(task \Evil\Updater)", "RegPart " + userinit, "RegPart " + appInit}));
     const ResultRow* run = Row("RegVal", std::string(kRun) + ",Updater");
     ASSERT_NE(run, nullptr);
     EXPECT_EQ(run->startsFile, kEvil);
@@ -109,11 +125,11 @@ TEST_F(StartReferencesTest, EveryWayOfStartingTheFoundFileIsAFindAndNothingElseI
     EXPECT_FALSE(run->foundKey.empty());
     ASSERT_NE(Row("Path", link), nullptr);
     EXPECT_TRUE(Row("Path", link)->foundAs.has_value());
-    EXPECT_EQ(state.counters.newObjects, 6);
+    EXPECT_EQ(state.counters.newObjects, 7);
     EXPECT_EQ(state.counters.regValuesIdentified, 4);
 }
 
-TEST_F(StartReferencesTest, AutomaticEraseRemovesTheReferencesWithTheFileAndKeepsTheListsWorking) {
+TEST_F(PersistenceTest, AutomaticEraseRemovesTheReferencesWithTheFileAndKeepsTheListsWorking) {
     state.lstCustomScanSettings[4] = "1";  // automatic erase
     scanner.StartScan();
     // Only the file is checked by hand: its ways of starting go with it.
@@ -136,20 +152,19 @@ TEST_F(StartReferencesTest, AutomaticEraseRemovesTheReferencesWithTheFileAndKeep
     EXPECT_NE(records.find(std::string(kWindows) + ",AppInit_DLLs"), std::string::npos);
     EXPECT_NE(records.find(std::string(kStartup) + R"(\Evil.lnk)"), std::string::npos);
     EXPECT_NE(records.find(std::string(kRun) + ",Updater"), std::string::npos);
-    EXPECT_EQ(Line(state.lstScanInfoFile, 2), "6");
+    EXPECT_EQ(tasks.ProbeTask(R"(\Evil\Updater)"), Presence::Absent);
+    EXPECT_EQ(Line(state.lstScanInfoFile, 2), "7");
 
-    quarantine.LoadToQuarantineList();
-    ASSERT_EQ(state.lstQuarantinedList.size(), 1u);
-    state.lstQuarantinedList[0].checked = true;
-    quarantine.cmdRestoreQuarantined();
+    RestoreAll();
     EXPECT_EQ(p.files.Content(kEvil), "MZ evil");
     EXPECT_TRUE(p.files.Exists(std::string(kStartup) + R"(\Evil.lnk)"));
     EXPECT_EQ(Text(kRun, "Updater"), R"("%EVILDIR%\evil.exe" /silent)");
     EXPECT_EQ(Text(kWinlogon, "Userinit"), R"(C:\WINDOWS\system32\userinit.exe, C:\evil\evil.exe,)");
     EXPECT_EQ(Text(kWindows, "AppInit_DLLs"), R"(C:\Evil\evil.exe C:\Other\evil.exe)");
+    EXPECT_EQ(tasks.ProbeTask(R"(\Evil\Updater)"), Presence::Present);
 }
 
-TEST_F(StartReferencesTest, ByHandAReferenceGoesWithItsCheckedFileAndAnOnlyShellStays) {
+TEST_F(PersistenceTest, ByHandAReferenceGoesWithItsCheckedFileAndAnOnlyShellStays) {
     p.registry.AddString(kWinlogon, "Shell", R"(C:\Evil\evil.exe)");
     p.ui.answers.push_back(MsgAnswer::Yes);
     scanner.StartScan();
@@ -161,6 +176,81 @@ TEST_F(StartReferencesTest, ByHandAReferenceGoesWithItsCheckedFileAndAnOnlyShell
     EXPECT_EQ(Text(kWinlogon, "Shell"), R"(C:\Evil\evil.exe)");
     EXPECT_TRUE(Logged("Protected object skipped=" + shell + " (Windows starts no session with an empty Shell)"));
     EXPECT_EQ(Text(kRun, "Updater"), "(none)");
+}
+
+TEST_F(PersistenceTest, ATaskIsFoundStoredRemovedAndRegisteredAgainWhileWindowsTasksStay) {
+    const std::string evil =
+        R"(<?xml version="1.0"?><Task><Actions><Exec><Command>C:\Evil\evil.exe</Command></Exec></Actions></Task>)";
+    tasks.tasks[FoldOrdinal(R"(\Evil Co\Updater)")] = evil;
+    tasks.tasks[FoldOrdinal(R"(\Microsoft\Windows\Defrag\ScheduledDefrag)")] = "<Task/>";
+    state.lstDBaseFile = {"Version 1", R"(task|\EVIL CO\Updater|Adware.Evil|)",
+                          R"(Task|\Microsoft\Windows\Defrag\ScheduledDefrag|Adware.Evil|)",
+                          R"(task|\..\..\Evil|Adware.Evil|)", R"(task|\Evil Co\Missing|Adware.Evil|)"};
+    state.lstCustomScanSettings[4] = "1";  // automatic erase
+    scanner.StartScan();
+    std::vector<std::string> found;
+    for (const ResultRow& row : state.lstScanResult)
+        found.push_back(row.type + " " + row.object);
+    EXPECT_EQ(found, (std::vector<std::string>{R"(task \EVIL CO\Updater)",
+                                               R"(Task \Microsoft\Windows\Defrag\ScheduledDefrag)"}));
+    EXPECT_EQ(state.counters.scannedObjects, 4);
+    EXPECT_EQ(state.counters.newObjects, 2);
+
+    run.cmdNextDelete_Click();
+    EXPECT_EQ(tasks.ProbeTask(R"(\Evil Co\Updater)"), Presence::Absent);
+    EXPECT_EQ(tasks.ProbeTask(R"(\Microsoft\Windows\Defrag\ScheduledDefrag)"), Presence::Present);
+    EXPECT_TRUE(Logged(R"(Task deleted=\EVIL CO\Updater)"));
+    EXPECT_TRUE(Logged(R"(Protected object skipped=\Microsoft\Windows\Defrag\ScheduledDefrag (a task of Windows))"));
+    EXPECT_EQ(Line(state.lstScanInfoFile, 2), "1");
+
+    RestoreAll();
+    ASSERT_EQ(tasks.TaskDefinition(R"(\Evil Co\Updater)"), evil);
+    EXPECT_TRUE(state.lstQuarantinedList.empty());
+}
+
+TEST_F(PersistenceTest, ATaskThatCannotBeStoredOrDeletedStays) {
+    tasks.tasks[FoldOrdinal(R"(\Evil2\Updater)")] = "<Task/>";
+    state.lstDBaseFile = {"Version 1", R"(task|\Evil2\Updater|Adware.Evil|)"};
+    state.lstCustomScanSettings[4] = "1";
+    tasks.givesDefinitions = false;  // and no definition file either
+    scanner.StartScan();
+    run.cmdNextDelete_Click();
+    EXPECT_EQ(tasks.ProbeTask(R"(\Evil2\Updater)"), Presence::Present);
+    EXPECT_TRUE(Logged(R"(Task not removed=\Evil2\Updater)"));
+
+    tasks.givesDefinitions = true;
+    tasks.refuseDelete = true;
+    scanner.StartScan();
+    run.cmdNextDelete_Click();
+    EXPECT_EQ(tasks.ProbeTask(R"(\Evil2\Updater)"), Presence::Present);
+    EXPECT_TRUE(Logged(R"(Task not removed=\Evil2\Updater)"));
+    EXPECT_EQ(Line(state.lstScanInfoFile, 2), "0");
+}
+
+TEST_F(PersistenceTest, WhereTheSchedulerGivesNoDefinitionItsOwnFileIsReadButNeverThroughALink) {
+    tasks.givesDefinitions = false;
+    tasks.unknown = true;
+    const std::string folder = R"(C:\WINDOWS\system32\Tasks)";
+    p.files.AddFile(folder + R"(\Evil\Updater)", "<Task>evil</Task>");
+    p.files.AddFile(R"(C:\Users\bob\Planted\Updater)", "<Task>planted</Task>");
+    p.files.AddFolderLinkTo(folder + R"(\Linked)", R"(C:\Users\bob\Planted)", false);
+    ScheduledTasks scheduled(tasks, p.files, p.system.SystemDirectory());
+    EXPECT_EQ(scheduled.Definition(R"(\Evil\Updater)"), "<Task>evil</Task>");
+    EXPECT_EQ(scheduled.TaskPresence(R"(\evil\updater)"), Presence::Present);
+    EXPECT_EQ(scheduled.Definition(R"(\Linked\Updater)"), std::nullopt);
+    EXPECT_EQ(scheduled.TaskPresence(R"(\Linked\Updater)"), Presence::Unknown);
+    EXPECT_EQ(scheduled.Definition(R"(\Evil\..\Evil\Updater)"), std::nullopt);
+}
+
+TEST(TaskPaths, OnlyPlainFullPathsAreTasksAndMicrosoftsAreWindows) {
+    EXPECT_TRUE(IsTaskPath(R"(\Updater)"));
+    EXPECT_TRUE(IsTaskPath(R"(\Evil Co\Updater 1.2)"));
+    for (const char* bad : {"", "\\", "Updater", R"(\\Updater)", R"(\a\\b)", R"(\a\..\b)", R"(\.\b)", R"(\C:\x)",
+                            "\\a/b", "\\a\tb", R"(\a\b.)", R"(\a\)"})
+        EXPECT_FALSE(IsTaskPath(bad)) << bad;
+    EXPECT_FALSE(IsTaskPath("\\" + std::string(300, 'a')));
+    EXPECT_TRUE(IsWindowsTask(R"(\microsoft\Windows\Defrag)"));
+    EXPECT_FALSE(IsWindowsTask(R"(\MicrosoftEdgeUpdateTaskMachineUA)"));
 }
 
 TEST(ListParts, OneElementGoesWithOneSeparatorAndNothingElseChanges) {
