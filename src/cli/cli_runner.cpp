@@ -23,8 +23,8 @@ std::string WindowProgramSystem::ExecutablePath() {
 
 CliRunner::CliRunner(Ports& ports, ConsoleUi& ui, TextOutput& out, TextOutput& err)
     : system_(ports.system),
-      ports_{ports.registry, ports.files, ports.processes, ports.shell,     ports.clock,
-             system_,        ui,          ports.http,      ports.signatures},
+      ports_{ports.registry, ports.files, ports.processes, ports.shell,      ports.clock,
+             system_,        ui,          ports.http,      ports.signatures, ports.tasks},
       ui_(ui),
       out_(out),
       err_(err),

@@ -6,8 +6,8 @@ namespace pellora {
 
 App::App(Ports& frontEnd)
     : unattendedUi_(frontEnd.ui, state_.lstLog),
-      ports_{frontEnd.registry, frontEnd.files, frontEnd.processes, frontEnd.shell,     frontEnd.clock,
-             frontEnd.system,   unattendedUi_,  frontEnd.http,      frontEnd.signatures},
+      ports_{frontEnd.registry, frontEnd.files, frontEnd.processes, frontEnd.shell,      frontEnd.clock,
+             frontEnd.system,   unattendedUi_,  frontEnd.http,      frontEnd.signatures, frontEnd.tasks},
       registry_(ports_.registry, ports_.ui),
       finder_(state_, ports_.files, ports_.ui),
       statusPanel_(state_, ports_.system, ports_.ui, finder_),
@@ -21,9 +21,10 @@ App::App(Ports& frontEnd)
       scanner_(state_, ports_, registry_, finder_, regScan_),
       scanWizard_(state_, scanner_, ports_.ui),
       ignoreList_(state_, ports_.ui, [this] { settingsFiles_.SaveData(); }),
-      removalRun_(state_,
-                  ports_,
-                  {finder_, fileOperations_, processEnder_, registry_, regScan_, quarantine_, scanner_, settingsFiles_}),
+      removalRun_(
+          state_,
+          ports_,
+          {finder_, fileOperations_, processEnder_, registry_, regScan_, quarantine_, scanner_, settingsFiles_}),
       database_(state_, ports_.files, ports_.system, ports_.ui),
       settingsApplier_(state_, registry_, ports_.system, ports_.ui),
       lifecycle_(state_, ports_, registry_, settingsFiles_, database_, settingsApplier_),

@@ -18,12 +18,15 @@ Presence ScheduledTasks::TaskPresence(const std::string& path) {
 std::optional<std::string> ScheduledTasks::Definition(const std::string& path) {
     if (!IsTaskPath(path))
         return std::nullopt;
-    // A definition without its actions (Wine's scheduler gives them so) would register an
-    // empty task at restore: the file the scheduler keeps is taken instead.
+    // A definition without its actions or their commands (Wine's scheduler gives them so) would
+    // register an empty task at restore: the file the scheduler keeps is taken instead.
     std::optional<std::string> definition = scheduler_.TaskDefinition(path);
     if (definition && !definition->empty()) {
         const autostart::TaskReadResult read = autostart::ReadTaskDefinition(*definition);
-        if (read.definition && !read.definition->actions.empty())
+        bool complete = read.definition && !read.definition->actions.empty();
+        for (size_t i = 0; complete && i < read.definition->actions.size(); ++i)
+            complete = !read.definition->actions[i].command.empty();
+        if (complete)
             return definition;
     }
     if (std::optional<std::string> file = DefinitionFile(path))

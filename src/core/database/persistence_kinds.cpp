@@ -15,6 +15,8 @@ PersistenceKind PersistenceKindOfLine(std::string_view line) {
     const std::string word = ToLowerAscii(line.substr(0, line.find('|')));
     if (word == "task")
         return PersistenceKind::Task;
+    if (word == "hosts")
+        return PersistenceKind::Hosts;
     return PersistenceKind::None;
 }
 

@@ -1,6 +1,6 @@
 // Item kinds of the places spyware starts from, beside the classic seven: "task" (a scheduled
-// task by its full path). Their first four letters select none of the classic kinds
-// (KindOfLine gives Unknown), so a reader that does not know them counts them and never
+// task by its full path) and "hosts" (the hosts file's lines that map a host name). Their first four letters select
+// none of the classic kinds (KindOfLine gives Unknown), so a reader that does not know them counts them and never
 // matches them.
 #pragma once
 
@@ -8,7 +8,7 @@
 
 namespace pellora {
 
-enum class PersistenceKind { None, Task };
+enum class PersistenceKind { None, Task, Hosts };
 
 PersistenceKind PersistenceKindOfLine(std::string_view line);
 

@@ -1,6 +1,9 @@
-// Objects that are not files kept as their definition: a scheduled task as its XML. The payload
-// is the definition's bytes with its digest; restore registers the task again with exactly
-// that definition, only where no task is now, and only outside Windows' own tasks.
+// Objects that are not files kept as their definition: a scheduled task as its XML, the hosts
+// file's lines for a host with their offsets. The payload is those bytes with their digest;
+// restore registers the task again with exactly that definition (only where no task is now,
+// and only outside Windows' own tasks), and puts the lines back where they were.
+#include "core/autostart/autostart.h"
+#include "core/autostart/hosts_file.h"
 #include "core/autostart/scheduled_task.h"
 #include "core/autostart/task_definition.h"
 #include "core/quarantine/quarantine.h"
@@ -49,6 +52,29 @@ bool Quarantine::WriteBackTask(const std::string& payload, const std::string& pa
         return false;
     }
     return ports_.tasks->RegisterTask(path, *definition) && tasks.TaskPresence(path) == Presence::Present;
+}
+
+bool Quarantine::QuarantineHostsLines(const ResultRow& row) {
+    const std::optional<std::string> text =
+        ports_.files.ReadFileUpTo(HostsFilePath(ports_.registry, ports_.system), autostart::kMaxHostsLength);
+    if (!text)
+        return false;
+    const std::vector<HostsLine> lines = LinesMapping(*text, row.object);
+    return !lines.empty() && StoreDefinition(row, EncodeHostsLines(lines));
+}
+
+bool Quarantine::WriteBackHostsLines(const std::string& payload) {
+    const std::optional<std::string> stored = ports_.files.ReadFileUpTo(payload, autostart::kMaxHostsLength);
+    const std::optional<std::vector<HostsLine>> lines = stored ? DecodeHostsLines(*stored) : std::nullopt;
+    if (!lines)
+        return false;
+    const std::string path = HostsFilePath(ports_.registry, ports_.system);
+    const std::optional<std::string> text = ports_.files.ReadFileUpTo(path, autostart::kMaxHostsLength);
+    if (!text)
+        return false;
+    const std::string restored = WithLinesBack(*text, *lines);
+    return ports_.files.WriteFileAtomic(path, restored) &&
+           ports_.files.ReadFileUpTo(path, autostart::kMaxHostsLength) == restored;
 }
 
 }  // namespace pellora

@@ -130,6 +130,9 @@ class Quarantine {
     bool QuarantineTask(const ResultRow& row);
     bool StoreDefinition(const ResultRow& row, const std::string& bytes);
     bool WriteBackTask(const std::string& payload, const std::string& path);
+    // The hosts file's lines that map a host, with their places in the file.
+    bool QuarantineHostsLines(const ResultRow& row);
+    bool WriteBackHostsLines(const std::string& payload);
 
     // Names of the checked rows of lstQuarantinedList, taken before any event can rebuild it.
     std::vector<std::string> CheckedPackages() const;

@@ -49,6 +49,8 @@ bool Quarantine::QuarantineResultRow(ResultRow row) {
     std::string kind = ToLowerAscii(row.type);
     if (kind == "task")
         return QuarantineTask(row);
+    if (kind == "hosts")
+        return QuarantineHostsLines(row);
     if (kind == "regpart") {
         // One element of a list value: the whole value is stored, and restore puts it back.
         std::optional<ListPart> part = ParseListPart(row.object);

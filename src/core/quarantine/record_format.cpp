@@ -37,8 +37,8 @@ ObjectImage ImageOfRecordType(std::string_view type) {
         return kImageRegVal;
     if (lower == "cookie")
         return kImageCookie;
-    if (lower == "task")
-        return kImageFile;  // a task is kept as its definition file
+    if (lower == "task" || lower == "hosts")
+        return kImageFile;  // kept as a definition or the hosts file's lines
     return kImageNone;
 }
 

@@ -3,6 +3,7 @@
 // file. A package left empty is removed, and one that still holds something stays listed.
 #include "core/quarantine/quarantine.h"
 
+#include "core/autostart/hosts_file.h"
 #include "core/autostart/scheduled_task.h"
 #include "core/quarantine/copy_folder.h"
 #include "core/quarantine/reg_export.h"
@@ -28,6 +29,8 @@ bool IsAbsolutePath(const std::string& path) {
 bool SourceFits(const std::string& kind, const std::string& source) {
     if (kind == "task")
         return IsTaskPath(source) && !IsWindowsTask(source);
+    if (kind == "hosts")
+        return IsHostName(source);
     if (kind == "regkey")
         return IsKeyPathForm(source);
     if (kind == "regval") {
@@ -39,7 +42,7 @@ bool SourceFits(const std::string& kind, const std::string& source) {
 
 bool IsRestorableKind(const std::string& kind) {
     return kind == "regkey" || kind == "regval" || kind == "folder" || kind == "path" || kind == "file" ||
-           kind == "cookie" || kind == "task";
+           kind == "cookie" || kind == "task" || kind == "hosts";
 }
 
 bool SameObject(const FileIdentity& stored, const ResolvedObject& now) {
@@ -134,6 +137,8 @@ bool Quarantine::RestoreRecord(const std::string& packageName, const std::string
         written = WriteBackValue(packageName, record);
     } else if (kind == "task") {
         written = WriteBackTask(payload, record.source);
+    } else if (kind == "hosts") {
+        written = WriteBackHostsLines(payload);
     } else if (folderCopy) {
         written = WriteBackFolder(payload, record);
     } else {

@@ -6,6 +6,8 @@
 // whole value is quarantined first, so restore puts the list back as it was.
 #include <unordered_set>
 
+#include "core/autostart/autostart.h"
+#include "core/autostart/hosts_file.h"
 #include "core/autostart/scheduled_task.h"
 #include "core/removal/removal_run.h"
 #include "core/scan/persistence_matches.h"
@@ -103,6 +105,29 @@ void RemovalRun::RemoveTask(const ResultRow& row) {
     }
     AddToRemoved(1);
     Log("Task deleted=" + path);
+}
+
+void RemovalRun::RemoveHostsLines(const ResultRow& row) {
+    const std::string& host = row.object;
+    const std::string path = HostsFilePath(ports_.registry, ports_.system);
+    const std::optional<std::string> text = ports_.files.ReadFileUpTo(path, autostart::kMaxHostsLength);
+    const std::vector<HostsLine> lines = text ? LinesMapping(*text, host) : std::vector<HostsLine>{};
+    if (lines.empty()) {
+        Log("Hosts lines not found=" + host);
+        return;
+    }
+    if (!QuarantineFirst(row)) {
+        Log("Hosts lines not removed=" + host);
+        return;
+    }
+    const std::string kept = WithoutLines(*text, lines);
+    if (!ports_.files.WriteFileAtomic(path, kept) ||
+        ports_.files.ReadFileUpTo(path, autostart::kMaxHostsLength) != kept) {
+        Log("Hosts lines not removed=" + host);
+        return;
+    }
+    AddToRemoved(lines.size());
+    Log("Hosts lines removed=" + host + " (" + std::to_string(lines.size()) + " of " + path + ")");
 }
 
 }  // namespace pellora

@@ -221,6 +221,8 @@ void RemovalRun::RemoveRow(const ResultRow& row) {
         RemoveListPart(row);
     } else if (kind == "task") {
         RemoveTask(row);
+    } else if (kind == "hosts") {
+        RemoveHostsLines(row);
     }
 }
 

@@ -123,6 +123,8 @@ class RemovalRun {
     void RemoveListPart(const ResultRow& row);
     // A scheduled task, stored first under automatic erase; Windows' own tasks never.
     void RemoveTask(const ResultRow& row);
+    // The hosts file's lines that map the row's host; every other byte stays.
+    void RemoveHostsLines(const ResultRow& row);
 
     AppState& state_;
     Ports& ports_;

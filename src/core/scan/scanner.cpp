@@ -268,6 +268,8 @@ void Scanner::ScanDatabase(const ScanPlan& plan) {
     matches_.reset();
     ignoreIndex_.reset();
     subkeys_.clear();
+    hostsRead_ = false;
+    hostsText_.reset();
     // Aborted while the listings were read into the indexes: the walk has nothing to go on.
     if (indexed_ && !PrepareMatches(plan))
         return;

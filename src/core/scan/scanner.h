@@ -141,6 +141,7 @@ class Scanner {
     void RecordStartReferences();
     // Tests an item of a persistence kind (persistence_items.cpp); others are left alone.
     void TestPersistenceItem(const std::string& row, const ScanPlan& plan);
+    void RecordPersistenceFind();
 
     bool PrepareMatches(const ScanPlan& plan);
     void ReadItem(ItemKind kind, const std::string& row, SignatureItem& item) const;
@@ -194,6 +195,9 @@ class Scanner {
     TextMap<NameSet> subkeys_;
     NameSet uncachedSubkeys_;
     uint64_t progressShownAt_ = 0;
+    // The hosts file, read once per walk for the "hosts" items (nothing when it cannot be read).
+    std::optional<std::string> hostsText_;
+    bool hostsRead_ = false;
 };
 
 }  // namespace pellora

@@ -3,6 +3,7 @@
 // scheduled-task kind; each stored first under automatic erase and restored as it was.
 #include <gtest/gtest.h>
 
+#include "core/autostart/hosts_file.h"
 #include "core/autostart/scheduled_task.h"
 #include "core/quarantine/quarantine.h"
 #include "core/removal/removal_run.h"
@@ -240,6 +241,52 @@ TEST_F(PersistenceTest, WhereTheSchedulerGivesNoDefinitionItsOwnFileIsReadButNev
     EXPECT_EQ(scheduled.Definition(R"(\Linked\Updater)"), std::nullopt);
     EXPECT_EQ(scheduled.TaskPresence(R"(\Linked\Updater)"), Presence::Unknown);
     EXPECT_EQ(scheduled.Definition(R"(\Evil\..\Evil\Updater)"), std::nullopt);
+}
+
+TEST_F(PersistenceTest, HostsLinesOfANameGoAndComeBackWithEveryOtherByteKept) {
+    const std::string hosts = R"(C:\WINDOWS\system32\drivers\etc\hosts)";
+    const std::string original =
+        "# evil.example is blocked below\r\n"
+        "127.0.0.1 localhost\r\n"
+        "0.0.0.0 EVIL.example www.evil.example # tracker\r\n"
+        "10.0.0.1 good.example\r\n"
+        "0.0.0.0 notevil.example\r\n"
+        "0.0.0.0\tevil.example";
+    p.files.AddFile(hosts, original);
+    state.lstDBaseFile = {"Version 1", "hosts|evil.example|Hijack.Hosts|", "hosts|localhost|Hostile|",
+                          "hosts|absent.example|Hijack.Hosts|"};
+    state.lstCustomScanSettings[4] = "1";  // automatic erase
+    scanner.StartScan();
+    ASSERT_EQ(state.lstScanResult.size(), 1u);
+    EXPECT_EQ(state.lstScanResult[0].object, "evil.example");
+
+    run.cmdNextDelete_Click();
+    EXPECT_EQ(p.files.Content(hosts),
+              "# evil.example is blocked below\r\n"
+              "127.0.0.1 localhost\r\n"
+              "10.0.0.1 good.example\r\n"
+              "0.0.0.0 notevil.example\r\n");
+    EXPECT_TRUE(Logged("Hosts lines removed=evil.example (2 of " + hosts + ")"));
+    EXPECT_EQ(Line(state.lstScanInfoFile, 2), "2");
+
+    RestoreAll();
+    EXPECT_EQ(p.files.Content(hosts), original);
+    EXPECT_TRUE(state.lstQuarantinedList.empty());
+}
+
+TEST(HostsLines, PutBackWhereTheyWereOrAtTheEndAndStoredFormsAreChecked) {
+    const std::vector<HostsLine> lines = LinesMapping("a x\nb evil\nc y\n", "EVIL");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].offset, 4u);
+    EXPECT_EQ(WithLinesBack("a x\nc y\n", lines), "a x\nb evil\nc y\n");
+    // The file changed meanwhile: the line goes at the end rather than into another line.
+    EXPECT_EQ(WithLinesBack("ax", lines), "ax\r\nb evil\n");
+    EXPECT_TRUE(LinesMapping("evil 1.2.3.4\n# 0.0.0.0 evil\n", "evil").empty());  // an address, a comment
+    const auto decoded = DecodeHostsLines(EncodeHostsLines(lines));
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ((*decoded)[0].bytes, "b evil\n");
+    for (const char* bad : {"", "x 41\n", "4 4\n", "4 zz\n", " 41\n", "99999999999999999999 41\n"})
+        EXPECT_FALSE(DecodeHostsLines(bad)) << bad;
 }
 
 TEST(TaskPaths, OnlyPlainFullPathsAreTasksAndMicrosoftsAreWindows) {
