@@ -10,6 +10,7 @@
 #include "core/autostart/hosts_file.h"
 #include "core/autostart/scheduled_task.h"
 #include "core/removal/removal_run.h"
+#include "core/removal/restart_deletes.h"
 #include "core/scan/persistence_matches.h"
 #include "core/util/case_fold.h"
 #include "core/util/text.h"
@@ -128,6 +129,29 @@ void RemovalRun::RemoveHostsLines(const ResultRow& row) {
     }
     AddToRemoved(lines.size());
     Log("Hosts lines removed=" + host + " (" + std::to_string(lines.size()) + " of " + path + ")");
+}
+
+bool RemovalRun::DeleteAtRestart(const std::string& path,
+                                 const std::string& object,
+                                 const char* what,
+                                 const std::optional<FileIdentity>& checked) {
+    FileSystemPort& files = ports_.files;
+    if (files.Probe(path) == Presence::Absent)
+        return false;
+    if (checked) {
+        // The system deletes by name at restart: only while the name still leads to the object
+        // checked is it asked to.
+        const std::optional<FileIdentity> now = files.Identify(path);
+        if (!now || now->volumeSerial != checked->volumeSerial || now->fileIdHigh != checked->fileIdHigh ||
+            now->fileIdLow != checked->fileIdLow)
+            return false;
+    }
+    if (!files.DeleteAtRestart(path))
+        return false;
+    if (!RecordPendingDelete(files, state_.appFolder, path))
+        Log(std::string(what) + " removed at restart, not noted for the next start=" + object);
+    Log(std::string(what) + " removed at restart=" + object);
+    return true;
 }
 
 }  // namespace pellora

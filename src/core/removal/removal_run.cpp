@@ -387,6 +387,8 @@ void RemovalRun::DeleteOneFile(const std::string& path,
         Log(std::string(what) + " not removed=" + object + " (replaced since it was checked)");
         return;
     }
+    if (DeleteAtRestart(path, object, what, checked))
+        return;
     Log(std::string(what) + " not removed=" + object);
 }
 

@@ -125,6 +125,12 @@ class RemovalRun {
     void RemoveTask(const ResultRow& row);
     // The hosts file's lines that map the row's host; every other byte stays.
     void RemoveHostsLines(const ResultRow& row);
+    // A file still there after the deletion failed (in use): scheduled for deletion at restart
+    // while it is the object checked, noted for the next start, logged; true when scheduled.
+    bool DeleteAtRestart(const std::string& path,
+                         const std::string& object,
+                         const char* what,
+                         const std::optional<FileIdentity>& checked);
 
     AppState& state_;
     Ports& ports_;

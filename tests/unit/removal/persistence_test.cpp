@@ -7,6 +7,7 @@
 #include "core/autostart/scheduled_task.h"
 #include "core/quarantine/quarantine.h"
 #include "core/removal/removal_run.h"
+#include "core/removal/restart_deletes.h"
 #include "core/scan/persistence_matches.h"
 #include "core/util/text.h"
 #include "fakes/fake_platform.h"
@@ -287,6 +288,43 @@ TEST(HostsLines, PutBackWhereTheyWereOrAtTheEndAndStoredFormsAreChecked) {
     EXPECT_EQ((*decoded)[0].bytes, "b evil\n");
     for (const char* bad : {"", "x 41\n", "4 4\n", "4 zz\n", " 41\n", "99999999999999999999 41\n"})
         EXPECT_FALSE(DecodeHostsLines(bad)) << bad;
+}
+
+TEST_F(PersistenceTest, AFileInUseIsStoredThenDeletedAtRestartAndCountedOnlyWhenTheNextStartFindsItGone) {
+    const std::string helper = R"(C:\Evil\helper.dll)";
+    p.files.AddFile(helper, "MZ helper");
+    p.files.Lock(kEvil);
+    p.files.Lock(helper);
+    state.lstDBaseFile = {"Version 1", std::string("path|") + kEvil + "|Trojan.Evil|",
+                          "path|" + helper + "|Trojan.Evil|"};
+    state.lstCustomScanSettings[4] = "1";  // automatic erase
+    scanner.StartScan();
+    run.cmdNextDelete_Click();
+    EXPECT_TRUE(Logged(std::string("File removed at restart=") + kEvil));
+    EXPECT_TRUE(Logged("File removed at restart=" + helper));
+    EXPECT_EQ(p.files.deletedAtRestart, (std::vector<std::string>{kEvil, helper}));
+    EXPECT_NE(Records().find(helper), std::string::npos);  // stored before
+    EXPECT_EQ(Line(state.lstScanInfoFile, 2), "6");        // the references, not the files
+
+    p.files.Restart();
+    p.files.AddFile(helper, "MZ helper");  // put back meanwhile: not removed after all
+    EXPECT_EQ(
+        ConfirmPendingDeletes(state, p.files),
+        (std::vector<std::string>{std::string("Removed at restart=") + kEvil, "Not removed at restart=" + helper}));
+    EXPECT_EQ(Line(state.lstScanInfoFile, 2), "7");
+    EXPECT_TRUE(ConfirmPendingDeletes(state, p.files).empty());  // each start counts once
+    EXPECT_EQ(Line(state.lstScanInfoFile, 2), "7");
+}
+
+TEST_F(PersistenceTest, AFileInUseThatTheSystemWillNotDeleteAtRestartStaysNotRemoved) {
+    p.files.Lock(kEvil);
+    p.files.refuseDeleteAtRestart = true;
+    state.lstDBaseFile = {"Version 1", std::string("path|") + kEvil + "|Trojan.Evil|"};
+    state.lstCustomScanSettings[4] = "1";
+    scanner.StartScan();
+    run.cmdNextDelete_Click();
+    EXPECT_TRUE(Logged(std::string("File not removed=") + kEvil));
+    EXPECT_TRUE(ConfirmPendingDeletes(state, p.files).empty());
 }
 
 TEST(TaskPaths, OnlyPlainFullPathsAreTasksAndMicrosoftsAreWindows) {
