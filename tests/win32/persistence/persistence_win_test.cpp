@@ -1,7 +1,8 @@
 // Where spyware starts, on the real platform: a planted program started by a Run value and by a
 // scheduled task is found with both; an unattended removal takes all three to the quarantine and
 // away (the task's whole definition stored), and restore brings all three back. A task below
-// \Microsoft\ named by a hostile database stays.
+// \Microsoft\ named by a hostile database stays. A program held open is deleted at the
+// restart (wineboot --restart) and counted by the check the next start makes.
 //
 // Wine 8's Task Scheduler keeps no action: it writes every task it registers with "<Exec/>"
 // and reads none back. The task is therefore planted as Windows keeps it, as its definition file
@@ -15,7 +16,9 @@
 #include "core/app/app.h"
 #include "core/autostart/scheduled_task.h"
 #include "core/autostart/task_definition.h"
+#include "core/removal/restart_deletes.h"
 #include "core/settings/settings_files.h"
+#include "core/util/text.h"
 #include "fakes/fake_platform.h"
 #include "win32/clock_win.h"
 #include "win32/file_system_win.h"
@@ -171,6 +174,40 @@ TEST_F(PersistenceWinTest, WhatStartsAFoundFileGoesWithItAndComesBackWithIt) {
     EXPECT_EQ(tasks.ProbeTask(kTask), Presence::Present);
     EXPECT_NE(tasks.TaskDefinition(kTask).value_or("").find("Pellora persistence test"), std::string::npos);
     EXPECT_TRUE(app.state().lstQuarantinedList.empty());
+}
+
+TEST_F(PersistenceWinTest, AFileHeldOpenIsDeletedAtRestartAndCountedByTheNextStart) {
+    CreateDirectoryW(win32::Widen(scratch / "plant").c_str(), nullptr);
+    const std::string program = scratch / "plant\\held spy.exe";
+    PlantFile(program);
+    // Open without delete sharing, as a running program's image is.
+    HANDLE held = CreateFileW(win32::Widen(program).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    app.state().lstDBaseFile = {"1.0", "path|" + program + "|Adware.Spy|"};
+    app.scanner().StartScan();
+    ASSERT_EQ(app.state().lstScanResult.size(), 1u);
+    app.state().automaticScan = true;
+    app.removalRun().cmdNextDelete_Click();
+    CloseHandle(held);
+    SCOPED_TRACE(Log());
+    EXPECT_NE(Log().find("File removed at restart=" + program), std::string::npos);
+    ASSERT_TRUE(FileExists(program));
+    const std::string before = Line(app.state().lstScanInfoFile, 2);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::wstring command = L"wineboot.exe --restart";
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+    CloseHandle(info.hThread);
+    const DWORD waited = WaitForSingleObject(info.hProcess, 300000);
+    CloseHandle(info.hProcess);
+    ASSERT_EQ(waited, WAIT_OBJECT_0) << "wineboot --restart did not end within five minutes";
+    EXPECT_FALSE(FileExists(program));
+
+    EXPECT_EQ(ConfirmPendingDeletes(app.state(), files), (std::vector<std::string>{"Removed at restart=" + program}));
+    EXPECT_EQ(LeadingInteger(Line(app.state().lstScanInfoFile, 2)), LeadingInteger(before) + 1);
 }
 
 }  // namespace
