@@ -2,7 +2,8 @@
 // scheduled task is found with both; an unattended removal takes all three to the quarantine and
 // away (the task's whole definition stored), and restore brings all three back. A task below
 // \Microsoft\ named by a hostile database stays. A program held open is deleted at the
-// restart (wineboot --restart) and counted by the check the next start makes.
+// restart (wineboot --restart) and counted by the check the next start makes. The hosts file's
+// lines for a name go and come back, every other byte kept.
 //
 // Wine 8's Task Scheduler keeps no action: it writes every task it registers with "<Exec/>"
 // and reads none back. The task is therefore planted as Windows keeps it, as its definition file
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "core/app/app.h"
+#include "core/autostart/hosts_file.h"
 #include "core/autostart/scheduled_task.h"
 #include "core/autostart/task_definition.h"
 #include "core/removal/restart_deletes.h"
@@ -208,6 +210,31 @@ TEST_F(PersistenceWinTest, AFileHeldOpenIsDeletedAtRestartAndCountedByTheNextSta
 
     EXPECT_EQ(ConfirmPendingDeletes(app.state(), files), (std::vector<std::string>{"Removed at restart=" + program}));
     EXPECT_EQ(LeadingInteger(Line(app.state().lstScanInfoFile, 2)), LeadingInteger(before) + 1);
+}
+
+TEST_F(PersistenceWinTest, HostsLinesOfANameGoAndComeBackWithEveryOtherByteKept) {
+    const std::string hosts = HostsFilePath(registry, system);
+    const std::optional<std::string> saved = files.ReadFile(hosts);
+    const std::string original = saved.value_or("") + "\r\n0.0.0.0 pellora-spy.example # planted\r\n" +
+                                 "10.0.0.1 pellora-good.example\r\n0.0.0.0\tPELLORA-SPY.example";
+    ASSERT_TRUE(files.WriteFileAtomic(hosts, original));
+    app.state().lstDBaseFile = {"1.0", "hosts|pellora-spy.example|Hijack.Hosts|", "hosts|localhost|Hostile|"};
+    app.scanner().StartScan();
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"hosts pellora-spy.example"}));
+    app.state().automaticScan = true;
+    app.removalRun().cmdNextDelete_Click();
+    SCOPED_TRACE(Log());
+    EXPECT_EQ(files.ReadFile(hosts), saved.value_or("") + "\r\n10.0.0.1 pellora-good.example\r\n");
+
+    app.quarantine().LoadToQuarantineList();
+    ASSERT_EQ(app.state().lstQuarantinedList.size(), 1u);
+    app.state().lstQuarantinedList[0].checked = true;
+    app.quarantine().cmdRestoreQuarantined();
+    EXPECT_EQ(files.ReadFile(hosts), original);
+    if (saved)
+        (void)files.WriteFileAtomic(hosts, *saved);
+    else
+        files.DeleteFile(hosts);
 }
 
 }  // namespace
