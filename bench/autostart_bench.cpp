@@ -5,11 +5,15 @@
 // milliseconds (linear in the number of entries).
 //
 //   BM_AutostartEnumerate    counters: entries (entries returned), per_entry (time per entry)
+//   BM_StartReferences       the scan's step after a file was found: the enumeration and the
+//                            match of every entry's program with the find by identity
+//                            (counters: references found, per_entry)
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 #include "core/autostart/autostart.h"
+#include "core/scan/persistence_matches.h"
 #include "core/util/utf16.h"
 #include "fakes/fake_platform.h"
 
@@ -77,6 +81,27 @@ void BM_AutostartEnumerate(benchmark::State& state) {
                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_AutostartEnumerate)->Unit(benchmark::kMillisecond);
+
+void BM_StartReferences(benchmark::State& state) {
+    Machine machine;
+    AutostartEnumerator enumerator(machine.registry, machine.files, machine.system);
+    ResultRow find;
+    find.type = "path";
+    find.object = R"(C:\Program Files\Svc 1\svc.exe)";
+    find.foundAs = machine.files.Identify(find.object);
+    const std::vector<ResultRow> finds{find};
+    size_t entries = 0;
+    size_t references = 0;
+    for (auto _ : state) {
+        std::vector<AutostartEntry> all = enumerator.Enumerate();
+        entries = all.size();
+        references = MatchStartReferences(all, finds, machine.files).size();
+    }
+    state.counters["references"] = static_cast<double>(references);
+    state.counters["per_entry"] = benchmark::Counter(static_cast<double>(entries) * state.iterations(),
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_StartReferences)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace pellora::autostart

@@ -26,7 +26,7 @@ CliRunner::CliRunner(Ports& ports, ConsoleUi& ui, TextOutput& out, TextOutput& e
     : system_(ports.system),
       ports_{ports.registry, ports.files, ports.processes, ports.shell,      ports.clock,
              system_,        ui,          ports.http,      ports.signatures, ports.events,
-             ports.trust},
+             ports.trust,    ports.tasks},
       ui_(ui),
       out_(out),
       err_(err),

@@ -109,6 +109,10 @@ bool FileSystemWin::DeleteFile(const std::string& path) {
     return DeleteFileW(WinPath(path).c_str()) != 0;
 }
 
+bool FileSystemWin::DeleteAtRestart(const std::string& path) {
+    return MoveFileExW(WinPath(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
 bool FileSystemWin::RemoveDirectory(const std::string& path) {
     // On a junction or a directory symbolic link this removes the link; the folder it points to
     // and its contents are not touched.

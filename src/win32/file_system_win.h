@@ -50,6 +50,8 @@ class FileSystemWin : public FileSystemPort {
                                       const FileIdentity& checked,
                                       const std::string& name,
                                       bool replace) override;
+    // MoveFileExW with MOVEFILE_DELAY_UNTIL_REBOOT (an administrator's right on Windows).
+    bool DeleteAtRestart(const std::string& path) override;
 };
 
 // The wide path for a Win32 call: "\\?\" (or "\\?\UNC\") in front of a drive or network path

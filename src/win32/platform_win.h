@@ -13,6 +13,7 @@
 #include "win32/signature_bcrypt.h"
 #include "win32/system_win.h"
 #include "win32/trust_win.h"
+#include "win32/task_scheduler_win.h"
 
 namespace pellora::win32 {
 
@@ -28,8 +29,10 @@ struct PlatformWin {
     EventLogWin events;
     TrustWin trust;
 
+    TaskSchedulerWin tasks;
+
     Ports PortsWith(UiPort& ui) {
-        return Ports{registry, files, processes, shell, clock, system, ui, &http, &signatures, &events, &trust};
+        return Ports{registry, files, processes, shell, clock, system, ui, &http, &signatures, &events, &trust, &tasks};
     }
 };
 

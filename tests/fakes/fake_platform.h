@@ -144,6 +144,23 @@ class FakeFileSystem : public FileSystemPort {
     std::map<std::string, Node> nodes_;                          // by lower-case path without trailing backslash
     std::map<std::string, std::string> aliases_;                 // key -> target path
     std::map<std::string, std::pair<std::string, bool>> links_;  // key -> (target path, junction)
+
+  public:
+    // Recorded; Restart deletes them as the system does when it starts.
+    bool DeleteAtRestart(const std::string& path) override {
+        deletedAtRestart.push_back(path);
+        return !refuseDeleteAtRestart;
+    }
+    void Restart() {
+        for (const std::string& path : deletedAtRestart) {
+            if (Node* node = Get(path))
+                node->locked = false;
+            FakeFileSystem::DeleteFile(path);
+        }
+        deletedAtRestart.clear();
+    }
+    std::vector<std::string> deletedAtRestart;
+    bool refuseDeleteAtRestart = false;
 };
 
 bool WildcardMatch(const std::string& pattern, const std::string& name);

@@ -2,6 +2,8 @@
 
 #include "core/backup/backup_pruning.h"
 #include "core/protection/folder_access.h"
+#include "core/removal/removal_run.h"
+#include "core/removal/restart_deletes.h"
 #include "core/settings/line_text.h"
 
 namespace pellora {
@@ -71,6 +73,7 @@ StartupResult Lifecycle::Form_Load() {
     settings_.LoadFiles(kSettingsFolder, kIgnoreListFileName, state_.lstIgnoreListFile);
     settings_.LoadFiles(kSettingsFolder, kSelectedFoldersFileName, state_.lstSelectedFolders);
     settings_.LoadFiles(kSettingsFolder, kCustomScanFileName, state_.lstCustomScanSettings);
+    ConfirmRestartDeletes();
     Step();
 
     PruneRegistryBackups(state_, ports_.files);
@@ -127,6 +130,19 @@ bool Lifecycle::Form_Unload() {
     }
     settings_.SaveData();
     return true;
+}
+
+void Lifecycle::ConfirmRestartDeletes() {
+    const std::vector<std::string> lines = ConfirmPendingDeletes(state_, ports_.files);
+    if (lines.empty())
+        return;
+    settings_.SaveData();
+    if (Line(state_.lstSettingsFile, 3) != "1")
+        return;
+    std::string bytes;
+    for (const std::string& line : lines)
+        bytes += ports_.system.Utf8ToAnsi(FlattenLine(line)) + "\r\n";
+    (void)ports_.files.AppendFile(state_.appFolder + "\\" + kLogFileName, bytes + "\r\n");
 }
 
 }  // namespace pellora

@@ -63,6 +63,8 @@ class Lifecycle {
   private:
     void SetSplash(const char* text);
     void Step();
+    // Counts and logs the files the last removal left to be deleted at restart.
+    void ConfirmRestartDeletes();
     void ShowPanel(const std::function<void()>& hook, Panel panel);
 
     AppState& state_;

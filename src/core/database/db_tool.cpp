@@ -4,6 +4,7 @@
 #include <map>
 
 #include "core/database/item_parser.h"
+#include "core/database/persistence_kinds.h"
 #include "core/database/unlock.h"
 #include "core/settings/registry_access.h"
 #include "core/settings/settings_files.h"
@@ -99,7 +100,7 @@ bool IsKnownTypeWord(ItemKind kind, const std::string& word) {
         case ItemKind::RegSearch:
             return true;
         case ItemKind::Unknown:
-            return word == "extension" || word == "hijack";
+            return word == "extension" || word == "hijack" || PersistenceKindOfLine(word) != PersistenceKind::None;
     }
     return false;
 }
@@ -160,6 +161,12 @@ void CheckObject(ItemKind kind,
                  const std::string& at) {
     if (word == "extension" && !IsExtensionId(object))
         problems.push_back(at + "\"" + object + "\" is not an extension id (32 letters a-p, name@domain or {GUID})");
+    if (word == "task" && !IsTaskPath(object))
+        problems.push_back(at + "\"" + object + "\" is not a task path (\\Folder\\Name)");
+    else if (word == "task" && IsWindowsTask(object))
+        problems.push_back(at + "\"" + object + "\" is a task of Windows, which is never removed");
+    if (word == "hosts" && (object.find_first_of(" \t#") != std::string::npos || EqualsIgnoreCase(object, "localhost")))
+        problems.push_back(at + "\"" + object + "\" is not a host name the hosts file's lines can be removed for");
     switch (kind) {
         case ItemKind::Path:
         case ItemKind::Folder:

@@ -213,6 +213,12 @@ class FileSystemPort {
         DeleteFile(target);
         return CheckedWrite::Failed;
     }
+    // Asks the system to delete the file when it next starts (a file in use cannot be deleted
+    // now); false when it refused.
+    virtual bool DeleteAtRestart(const std::string& path) {
+        (void)path;
+        return false;
+    }
 };
 
 }  // namespace pellora

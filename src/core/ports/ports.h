@@ -11,6 +11,7 @@
 #include "core/ports/signature.h"
 #include "core/ports/system.h"
 #include "core/ports/trust.h"
+#include "core/ports/task_scheduler.h"
 #include "core/ports/ui.h"
 
 namespace pellora {
@@ -30,6 +31,8 @@ struct Ports {
     EventLogPort* events = nullptr;
     // Program signatures for the startup inventory; without it the inventory cannot run.
     TrustPort* trust = nullptr;
+    // Scheduled tasks; without it "task" items are counted and never matched.
+    TaskSchedulerPort* tasks = nullptr;
 };
 
 }  // namespace pellora

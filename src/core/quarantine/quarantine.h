@@ -151,6 +151,14 @@ class Quarantine {
     bool Ask(const std::string& question, const std::string& path, const std::string& tail);
     void Log(const std::string& line);
 
+    // persistence_quarantine.cpp: objects stored as their definition (a task's XML).
+    bool QuarantineTask(const ResultRow& row);
+    bool StoreDefinition(const ResultRow& row, const std::string& bytes);
+    bool WriteBackTask(const std::string& payload, const std::string& path);
+    // The hosts file's lines that map a host, with their places in the file.
+    bool QuarantineHostsLines(const ResultRow& row);
+    bool WriteBackHostsLines(const std::string& payload);
+
     // Names of the checked rows of lstQuarantinedList, taken before any event can rebuild it.
     std::vector<std::string> CheckedPackages() const;
     // Takes a folder tree down in up to kDeletePasses passes of DeleteListedItems; the folder

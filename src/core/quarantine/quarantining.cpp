@@ -5,6 +5,7 @@
 #include "core/quarantine/copy_folder.h"
 #include "core/quarantine/tree_walk.h"
 #include "core/removal/external_commands.h"
+#include "core/scan/persistence_matches.h"
 #include "core/util/text.h"
 
 namespace pellora {
@@ -57,6 +58,19 @@ bool Quarantine::StoreResultRow(ResultRow row) {
     std::string kind = ToLowerAscii(row.type);
     if (browsers::IsBrowserRowType(kind))
         return QuarantineBrowserRow(row);
+    if (kind == "task")
+        return QuarantineTask(row);
+    if (kind == "hosts")
+        return QuarantineHostsLines(row);
+    if (kind == "regpart") {
+        // One element of a list value: the whole value is stored, and restore puts it back.
+        std::optional<ListPart> part = ParseListPart(row.object);
+        if (!part)
+            return false;
+        row.type = "RegVal";
+        row.object = part->keyPath + "," + part->name;
+        kind = "regval";
+    }
     bool fileKind = kind == "path" || kind == "file" || kind == "cookie";
     if (!fileKind && kind != "folder" && kind != "regkey" && kind != "regval")
         return false;

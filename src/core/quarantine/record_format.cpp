@@ -39,6 +39,8 @@ ObjectImage ImageOfRecordType(std::string_view type) {
         return kImageCookie;
     if (lower == kBrowserEditRecordType)
         return kImageFile;
+    if (lower == "task" || lower == "hosts")
+        return kImageFile;  // kept as a definition or the hosts file's lines
     return kImageNone;
 }
 

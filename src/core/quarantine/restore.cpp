@@ -3,6 +3,8 @@
 // file. A package left empty is removed, and one that still holds something stays listed.
 #include "core/quarantine/quarantine.h"
 
+#include "core/autostart/hosts_file.h"
+#include "core/autostart/scheduled_task.h"
 #include "core/quarantine/copy_folder.h"
 #include "core/quarantine/reg_export.h"
 #include "core/quarantine/tree_walk.h"
@@ -27,6 +29,10 @@ bool IsAbsolutePath(const std::string& path) {
 
 // True when the source location is of the form its kind restores to.
 bool SourceFits(const std::string& kind, const std::string& source) {
+    if (kind == "task")
+        return IsTaskPath(source) && !IsWindowsTask(source);
+    if (kind == "hosts")
+        return IsHostName(source);
     if (kind == "regkey")
         return IsKeyPathForm(source);
     if (kind == "regval") {
@@ -38,7 +44,7 @@ bool SourceFits(const std::string& kind, const std::string& source) {
 
 bool IsRestorableKind(const std::string& kind) {
     return kind == "regkey" || kind == "regval" || kind == "folder" || kind == "path" || kind == "file" ||
-           kind == "cookie";
+           kind == "cookie" || kind == "task" || kind == "hosts";
 }
 
 bool SameObject(const FileIdentity& stored, const ResolvedObject& now) {
@@ -172,6 +178,10 @@ bool Quarantine::RestoreRecord(const std::string& packageName, const std::string
         written = WriteBackKey(payload, record.source);
     } else if (kind == "regval") {
         written = WriteBackValue(packageName, record);
+    } else if (kind == "task") {
+        written = WriteBackTask(payload, record.source);
+    } else if (kind == "hosts") {
+        written = WriteBackHostsLines(payload);
     } else if (folderCopy) {
         written = WriteBackFolder(payload, record);
     } else {

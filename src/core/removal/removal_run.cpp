@@ -126,6 +126,7 @@ void RemovalRun::Run() {
             }
             ports_.ui.Changed(View::ScanResults);
         }
+        CheckStartReferences();
         if (AutomaticErase() || state_.automaticScan)
             LeaveManualOnlyRows();
         for (const ResultRow& row : state_.lstScanResult)
@@ -211,12 +212,23 @@ void RemovalRun::RemoveRow(const ResultRow& row) {
                 " (not the key that was found)");
             return;
         }
+        // What starts a found file is stored before it goes, as the file is.
+        if (!row.startsFile.empty() && !QuarantineFirst(row)) {
+            Log("Registry value not removed=" + row.object);
+            return;
+        }
         if (kind == "regval")
             RemoveValue(row.object);
         else
             RemoveKey(row.object);
     } else if (browsers::IsBrowserRowType(kind)) {
         RemoveBrowserRow(row);
+    } else if (kind == "regpart") {
+        RemoveListPart(row);
+    } else if (kind == "task") {
+        RemoveTask(row);
+    } else if (kind == "hosts") {
+        RemoveHostsLines(row);
     }
 }
 
@@ -381,6 +393,8 @@ void RemovalRun::DeleteOneFile(const std::string& path,
         Log(std::string(what) + " not removed=" + object + " (replaced since it was checked)");
         return;
     }
+    if (DeleteAtRestart(path, object, what, checked))
+        return;
     Log(std::string(what) + " not removed=" + object);
 }
 

@@ -122,6 +122,21 @@ class RemovalRun {
     void OfferHomePageReset();
     void Finish();
 
+    // persistence_removal.cpp: checks the reference rows of every checked file row, and takes
+    // one element out of a list value.
+    void CheckStartReferences();
+    void RemoveListPart(const ResultRow& row);
+    // A scheduled task, stored first under automatic erase; Windows' own tasks never.
+    void RemoveTask(const ResultRow& row);
+    // The hosts file's lines that map the row's host; every other byte stays.
+    void RemoveHostsLines(const ResultRow& row);
+    // A file still there after the deletion failed (in use): scheduled for deletion at restart
+    // while it is the object checked, noted for the next start, logged; true when scheduled.
+    bool DeleteAtRestart(const std::string& path,
+                         const std::string& object,
+                         const char* what,
+                         const std::optional<FileIdentity>& checked);
+
     AppState& state_;
     Ports& ports_;
     Services services_;

@@ -291,7 +291,8 @@ void Scanner::Record(Find find) {
     if (find.processCheck)
         CheckRunningProcess(item_.object());
     ++counters.newObjects;
-    ++(counters.*find.typeCounter);
+    if (find.typeCounter)
+        ++(counters.*find.typeCounter);
     ResultRow row;
     row.type = find.type.empty() ? item_.type() : std::move(find.type);
     row.image = find.image;
@@ -299,6 +300,7 @@ void Scanner::Record(Find find) {
     row.object = std::move(find.object);
     row.comment = item_.comment();
     row.browserPlace = std::move(find.browserPlace);
+    row.startsFile = std::move(find.startsFile);
     TakeIdentity(row);
     (item_.comment().empty() ? state_.lstScanResult : state_.lstIremovable).push_back(std::move(row));
     ShowProgress(false);

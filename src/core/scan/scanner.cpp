@@ -253,6 +253,8 @@ void Scanner::FileFolderScan() {
 
 void Scanner::EndScan() {
     ui_.Yield();
+    if (state_.busy)
+        RecordStartReferences();
     AddListedToLog();
     state_.scrollTimerEnabled = false;
     state_.scrollBlockLeft = kScrollParkedLeft;
@@ -279,6 +281,8 @@ void Scanner::ScanDatabase(const ScanPlan& plan) {
     matches_.reset();
     ignoreIndex_.reset();
     subkeys_.clear();
+    hostsRead_ = false;
+    hostsText_.reset();
     // Aborted while the listings were read into the indexes: the walk has nothing to go on.
     if (indexed_ && !PrepareMatches(plan))
         return;
@@ -291,6 +295,8 @@ void Scanner::ScanDatabase(const ScanPlan& plan) {
         ItemKind kind = KindOfLine(row);
         if (plan.Tests(kind))
             TestItem(kind, row, plan);
+        else if (kind == ItemKind::Unknown)
+            TestPersistenceItem(row, plan);
         if (!state_.busy)
             break;
         ShowProgress(false);

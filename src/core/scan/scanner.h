@@ -127,6 +127,8 @@ class Scanner {
         // which act by the row's Type, treat them as such.
         std::string type;
         std::string browserPlace;  // of an "extension" or "hijack" find
+        // The found file a reference starts (ResultRow::startsFile).
+        std::string startsFile;
     };
 
     // Records what the find's object is now (ResultRow::foundAs, foundKey).
@@ -143,6 +145,11 @@ class Scanner {
     void ScanBrowsers();
     void EndScan();
     void LogLines(const std::string& text);
+    // Records the autostart entries that start a file this scan found (persistence_matches.h).
+    void RecordStartReferences();
+    // Tests an item of a persistence kind (persistence_items.cpp); others are left alone.
+    void TestPersistenceItem(const std::string& row, const ScanPlan& plan);
+    void RecordPersistenceFind();
 
     bool PrepareMatches(const ScanPlan& plan);
     void ReadItem(ItemKind kind, const std::string& row, SignatureItem& item) const;
@@ -196,6 +203,9 @@ class Scanner {
     TextMap<NameSet> subkeys_;
     NameSet uncachedSubkeys_;
     uint64_t progressShownAt_ = 0;
+    // The hosts file, read once per walk for the "hosts" items (nothing when it cannot be read).
+    std::optional<std::string> hostsText_;
+    bool hostsRead_ = false;
 };
 
 }  // namespace pellora

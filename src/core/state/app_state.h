@@ -44,6 +44,8 @@ struct ResultRow {
     // For "extension" and "hijack" rows: the browser place of the find (browsers/browser_rows.h);
     // foundAs then holds the folder or file found, or the folder holding a profile file.
     std::string browserPlace;
+    // For an autostart entry found because it starts a found file: that file row's object.
+    std::string startsFile;
 };
 
 inline std::string ManualOnlyKey(const ResultRow& row) {

@@ -6,9 +6,9 @@
 #include <iterator>
 #include <map>
 
+#include "core/database/database_trust.h"
 #include "core/database/db_tool.h"
 #include "core/database/key_format.h"
-#include "core/database/database_trust.h"
 #include "fakes/fake_platform.h"
 
 namespace pellora {
@@ -132,6 +132,23 @@ TEST_F(DbToolTest, CheckReportsEachKindOfProblem) {
               "db.txt: line 19: \"{0A1b2C3d-4e5f-6789-abcd-ef012345678}\" is not an extension id (32 letters a-p, "
               "name@domain or {GUID})\n"
               "db.txt: line 20: duplicate of line 15\n");
+}
+
+TEST_F(DbToolTest, CheckKnowsTaskItems) {
+    disk["db.txt"] =
+        "v1\n"
+        "task|\\Evil Co\\Updater|Adware|\n"
+        "TASK|\\evil co\\updater|Adware|\n"
+        "task|Updater|Adware|\n"
+        "task|\\Microsoft\\Windows\\Defrag\\ScheduledDefrag|Adware|\n"
+        "tasks|\\Other|Adware|\n";
+    EXPECT_EQ(Run({"check", "db.txt"}), 1);
+    EXPECT_EQ(io.out,
+              "db.txt: line 3: duplicate of line 2\n"
+              "db.txt: line 4: \"Updater\" is not a task path (\\Folder\\Name)\n"
+              "db.txt: line 5: \"\\Microsoft\\Windows\\Defrag\\ScheduledDefrag\" is a task of Windows, which is never "
+              "removed\n"
+              "db.txt: line 6: unknown type \"tasks\"\n");
 }
 
 TEST_F(DbToolTest, UsageAndUnreadableFiles) {

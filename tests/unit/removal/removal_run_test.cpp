@@ -554,6 +554,7 @@ TEST_F(RemovalRunTest, FolderPassesRemoveALinkAsItselfAndCountEachPathOnce) {
 TEST_F(RemovalRunTest, FailuresAreLoggedAsNotRemovedAndNotCounted) {
     files.AddFile("C:\\Spy\\locked.exe");
     files.Lock("C:\\Spy\\locked.exe");
+    files.refuseDeleteAtRestart = true;  // nor at the next start
     files.AddFile("C:\\Dir\\ok.txt");
     files.AddFile("C:\\Dir\\busy.txt");
     files.Lock("C:\\Dir\\busy.txt");

@@ -1,0 +1,22 @@
+// Item kinds of the places spyware starts from, beside the classic seven: "task" (a scheduled
+// task by its full path) and "hosts" (the hosts file's lines that map a host name). Their first four letters select
+// none of the classic kinds (KindOfLine gives Unknown), so a reader that does not know them counts them and never
+// matches them.
+#pragma once
+
+#include <string_view>
+
+namespace pellora {
+
+enum class PersistenceKind { None, Task, Hosts };
+
+PersistenceKind PersistenceKindOfLine(std::string_view line);
+
+// A task's full path: "\" and names separated by "\", none empty, "." or "..", none ending in a
+// dot or blank or holding "/", ":", a control character or the characters a file name cannot
+// hold; at most 260 characters in all.
+bool IsTaskPath(std::string_view path);
+// Below "\Microsoft\" (any letter case): tasks of Windows, never removed.
+bool IsWindowsTask(std::string_view path);
+
+}  // namespace pellora

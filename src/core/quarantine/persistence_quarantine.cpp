@@ -1,0 +1,80 @@
+// Objects that are not files kept as their definition: a scheduled task as its XML, the hosts
+// file's lines for a host with their offsets. The payload is those bytes with their digest;
+// restore registers the task again with exactly that definition (only where no task is now,
+// and only outside Windows' own tasks), and puts the lines back where they were.
+#include "core/autostart/autostart.h"
+#include "core/autostart/hosts_file.h"
+#include "core/autostart/scheduled_task.h"
+#include "core/autostart/task_definition.h"
+#include "core/quarantine/quarantine.h"
+
+namespace pellora {
+
+bool Quarantine::QuarantineTask(const ResultRow& row) {
+    if (!ports_.tasks || !IsTaskPath(row.object) || IsWindowsTask(row.object))
+        return false;
+    ScheduledTasks tasks(*ports_.tasks, ports_.files, ports_.system.SystemDirectory());
+    const std::optional<std::string> definition = tasks.Definition(row.object);
+    return definition && !definition->empty() && StoreDefinition(row, *definition);
+}
+
+bool Quarantine::StoreDefinition(const ResultRow& row, const std::string& bytes) {
+    if (!store_.EnsureCurrentPackage())
+        return false;
+    const std::optional<int16_t> number = store_.AllocateNumber();
+    if (!number)
+        return false;
+    const std::string n = std::to_string(*number);
+    const std::string package = store_.CurrentPackageFolder();
+    const QuarantineRecord record{row.type, n + ".qit", row.object, {}};
+    const std::string payload = package + "\\" + record.storedItem;
+    RemoveStoreFile(payload);
+    if (ports_.files.WriteFileAtomic(payload, bytes) && StoreDigest(n, payload, false) &&
+        store_.SaveLineToFile(n + ".qnf", FormatRecord(record))) {
+        ports_.ui.Yield();
+        return true;
+    }
+    RemoveStoreFile(payload);
+    RemoveStoreFile(package + "\\" + DigestFileName(n));
+    return false;
+}
+
+bool Quarantine::WriteBackTask(const std::string& payload, const std::string& path) {
+    if (!ports_.tasks)
+        return false;
+    const std::optional<std::string> definition =
+        ports_.files.ReadFileUpTo(payload, autostart::kMaxTaskDefinitionLength);
+    if (!definition)
+        return false;
+    ScheduledTasks tasks(*ports_.tasks, ports_.files, ports_.system.SystemDirectory());
+    if (tasks.TaskPresence(path) != Presence::Absent) {
+        Log("     Not restored, a task is there: " + path);
+        return false;
+    }
+    return ports_.tasks->RegisterTask(path, *definition) && tasks.TaskPresence(path) == Presence::Present;
+}
+
+bool Quarantine::QuarantineHostsLines(const ResultRow& row) {
+    const std::optional<std::string> text =
+        ports_.files.ReadFileUpTo(HostsFilePath(ports_.registry, ports_.system), autostart::kMaxHostsLength);
+    if (!text)
+        return false;
+    const std::vector<HostsLine> lines = LinesMapping(*text, row.object);
+    return !lines.empty() && StoreDefinition(row, EncodeHostsLines(lines));
+}
+
+bool Quarantine::WriteBackHostsLines(const std::string& payload) {
+    const std::optional<std::string> stored = ports_.files.ReadFileUpTo(payload, autostart::kMaxHostsLength);
+    const std::optional<std::vector<HostsLine>> lines = stored ? DecodeHostsLines(*stored) : std::nullopt;
+    if (!lines)
+        return false;
+    const std::string path = HostsFilePath(ports_.registry, ports_.system);
+    const std::optional<std::string> text = ports_.files.ReadFileUpTo(path, autostart::kMaxHostsLength);
+    if (!text)
+        return false;
+    const std::string restored = WithLinesBack(*text, *lines);
+    return ports_.files.WriteFileAtomic(path, restored) &&
+           ports_.files.ReadFileUpTo(path, autostart::kMaxHostsLength) == restored;
+}
+
+}  // namespace pellora

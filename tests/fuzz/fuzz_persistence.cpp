@@ -1,0 +1,39 @@
+// What the removal rewrites of the places spyware starts from: a hosts file and a list value.
+// Any bytes as a hosts file: the lines that map a name, taken out and put back, give the same
+// bytes, and what stays holds no line that maps it; their stored form reads back as they were.
+// Any bytes as a list value: taking an element out keeps every byte of the others.
+#include <cstdint>
+#include <string>
+
+#include "core/autostart/hosts_file.h"
+#include "core/scan/persistence_matches.h"
+#include "fuzz/fuzz_check.h"
+
+using namespace pellora;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    // The first line names the host, the rest is the file.
+    const size_t cut = bytes.find('\n');
+    const std::string host = cut == std::string::npos ? bytes : bytes.substr(0, cut);
+    const std::string text = cut == std::string::npos ? std::string() : bytes.substr(cut + 1);
+
+    const std::vector<HostsLine> lines = LinesMapping(text, host);
+    const std::string kept = WithoutLines(text, lines);
+    FUZZ_CHECK(LinesMapping(kept, host).empty());
+    FUZZ_CHECK(WithLinesBack(kept, lines) == text);
+    if (!lines.empty()) {
+        const std::optional<std::vector<HostsLine>> decoded = DecodeHostsLines(EncodeHostsLines(lines));
+        FUZZ_CHECK(decoded.has_value() && decoded->size() == lines.size());
+        for (size_t i = 0; i < lines.size(); ++i)
+            FUZZ_CHECK((*decoded)[i].offset == lines[i].offset && (*decoded)[i].bytes == lines[i].bytes);
+    }
+    (void)DecodeHostsLines(bytes);
+
+    for (std::string_view separators : {std::string_view(","), std::string_view(", \t")}) {
+        if (const std::optional<std::string> rest = WithoutListPart(text, host, separators)) {
+            FUZZ_CHECK(rest->size() < text.size());
+        }
+    }
+    return 0;
+}

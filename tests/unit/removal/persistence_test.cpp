@@ -1,0 +1,359 @@
+// Where spyware starts from: what starts a found file (found by identity in the same scan, shown
+// as rows of its own, removed with the file, a list value repaired and not deleted) and the
+// scheduled-task kind; each stored first under automatic erase and restored as it was.
+#include <gtest/gtest.h>
+
+#include "core/autostart/hosts_file.h"
+#include "core/autostart/scheduled_task.h"
+#include "core/quarantine/quarantine.h"
+#include "core/removal/removal_run.h"
+#include "core/removal/restart_deletes.h"
+#include "core/scan/persistence_matches.h"
+#include "core/util/text.h"
+#include "fakes/fake_platform.h"
+#include "fakes/fake_tasks.h"
+#include "unit/autostart/link_builder.h"
+
+namespace pellora {
+namespace {
+
+constexpr const char* kRun = R"(HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Run)";
+constexpr const char* kRunWow = R"(HKEY_LOCAL_MACHINE\Software\WOW6432Node\Microsoft\Windows\CurrentVersion\Run)";
+constexpr const char* kWinlogon = R"(HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\Winlogon)";
+constexpr const char* kWindows = R"(HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\Windows)";
+constexpr const char* kStartup = R"(C:\Users\bob\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\Startup)";
+constexpr const char* kEvil = R"(C:\Evil\evil.exe)";
+
+class PersistenceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        state.appFolder = "C:\\Pellora";
+        state.folders.windowsDir = "C:\\WINDOWS";
+        state.folders.systemDir = "C:\\WINDOWS\\system32";
+        state.folders.cookies = "C:\\Users\\bob\\Cookies";
+        state.lstSettingsFile = DefaultSettingsLines("about:blank");
+        state.lstSettingsFile[2] = "1";
+        state.lstSettingsFile[kScanModeLine] = "1";  // custom scan: processes (path items) only
+        state.lstCustomScanSettings = {"0", "1", "0", "0", "0", "0", "0"};
+        state.lstScanInfoFile = DefaultScanInfoLines();
+        state.scanStamp = "7-12-2026-9-5-7";
+        state.lstDBaseFile = {"Version 1", std::string("path|") + kEvil + "|Trojan.Evil|"};
+        p.files.AddFolder("C:\\Pellora\\Settings");
+        p.files.AddFile(R"(C:\WINDOWS\system32\userinit.exe)", "MZ");
+        p.files.AddFile(R"(C:\WINDOWS\explorer.exe)", "MZ");
+        p.files.AddFile(kEvil, "MZ evil");
+        p.files.AddFile(R"(C:\Other\evil.exe)", "MZ other");  // same name, another file
+        p.ports.tasks = &tasks;
+        p.system.environment["APPDATA"] = R"(C:\Users\bob\AppData\Roaming)";
+        p.system.environment["EVILDIR"] = R"(C:\Evil)";
+
+        // Five spellings of the one file, and one of its namesake.
+        p.registry.AddString(kRun, "Updater", R"("%EVILDIR%\evil.exe" /silent)");
+        p.registry.AddString(kRun, "Namesake", R"(C:\Other\evil.exe)");
+        p.registry.AddString(kRunWow, "Helper", R"(rundll32.exe C:\EVIL\EVIL.EXE,Start)");
+        p.registry.AddString(kWinlogon, "Userinit", R"(C:\WINDOWS\system32\userinit.exe, C:\evil\evil.exe,)");
+        p.registry.AddString(kWinlogon, "Shell", "explorer.exe");
+        p.registry.AddString(kWindows, "AppInit_DLLs", R"(C:\Evil\evil.exe C:\Other\evil.exe)");
+        p.files.AddFile(R"(C:\WINDOWS\system32\rundll32.exe)", "MZ");
+        autostart::test_links::LinkSpec spec;
+        spec.basePath = R"(C:\Evil\)";
+        spec.suffix = "evil.exe";
+        spec.arguments = std::string("--tray");
+        p.files.AddFile(std::string(kStartup) + R"(\Evil.lnk)", autostart::test_links::BuildLink(spec));
+        const std::string task =
+            R"(<Task><Actions><Exec><Command>"C:\Evil\evil.exe"</Command></Exec></Actions></Task>)";
+        p.files.AddFile(R"(C:\WINDOWS\system32\Tasks\Evil\Updater)", task);
+        tasks.tasks[FoldOrdinal(R"(\Evil\Updater)")] = task;
+    }
+
+    const ResultRow* Row(const std::string& type, const std::string& object) const {
+        for (const ResultRow& row : state.lstScanResult)
+            if (row.type == type && row.object == object)
+                return &row;
+        return nullptr;
+    }
+    bool Logged(const std::string& line) const {
+        return p.files.Content("C:\\Pellora\\DavEre.roz").find(line + "\r\n") != std::string::npos;
+    }
+    std::string Records() {
+        std::string records;
+        for (const std::string& path : p.files.Tree("C:\\Pellora\\Quarantine\\" + state.scanStamp))
+            if (EndsWith(path, ".qnf"))
+                records += p.files.Content(path) + "\n";
+        return records;
+    }
+    std::string Text(const std::string& key, const std::string& name) {
+        auto value = registry.ReadValue(key, name);
+        return value ? value->data : "(none)";
+    }
+
+    void RestoreAll() {
+        quarantine.LoadToQuarantineList();
+        for (QuarantinePackageRow& package : state.lstQuarantinedList)
+            package.checked = true;
+        quarantine.cmdRestoreQuarantined();
+    }
+
+    fakes::FakePlatform p;
+    fakes::FakeTaskScheduler tasks;
+    AppState state;
+    RegistryAccess registry{p.registry, p.ui};
+    FileFinder finder{state, p.files, p.ui};
+    FileOperations fileOps{state, p.files, p.ui};
+    ProcessEnder ender{p.processes, p.clock, p.ui};
+    RegScan regScan{state, p.registry, p.ui};
+    Quarantine quarantine{state, p.ports, registry, finder, fileOps};
+    Scanner scanner{state, p.ports, registry, finder, regScan};
+    SettingsFiles settings{state, p.files, p.system, p.ui};
+    RemovalRun run{state, p.ports, {finder, fileOps, ender, registry, regScan, quarantine, scanner, settings}};
+};
+
+TEST_F(PersistenceTest, EveryWayOfStartingTheFoundFileIsAFindAndNothingElseIs) {
+    scanner.StartScan();
+    const std::string userinit = std::string(kWinlogon) + R"(,Userinit,C:\evil\evil.exe)";
+    const std::string appInit = std::string(kWindows) + R"(,AppInit_DLLs,C:\Evil\evil.exe)";
+    const std::string link = std::string(kStartup) + R"(\Evil.lnk)";
+    std::vector<std::string> objects;
+    for (const ResultRow& row : state.lstScanResult)
+        objects.push_back(row.type + " " + row.object);
+    EXPECT_EQ(objects,
+              (std::vector<std::string>{std::string("path ") + kEvil, "RegVal " + std::string(kRunWow) + ",Helper",
+                                        "RegVal " + std::string(kRun) + ",Updater", "Path " + link,
+                                        R"(task \Evil\Updater)", "RegPart " + userinit, "RegPart " + appInit}));
+    const ResultRow* run = Row("RegVal", std::string(kRun) + ",Updater");
+    ASSERT_NE(run, nullptr);
+    EXPECT_EQ(run->startsFile, kEvil);
+    EXPECT_EQ(run->category, std::string("Trojan.Evil (starts ") + kEvil + ")");
+    EXPECT_FALSE(run->foundKey.empty());
+    ASSERT_NE(Row("Path", link), nullptr);
+    EXPECT_TRUE(Row("Path", link)->foundAs.has_value());
+    EXPECT_EQ(state.counters.newObjects, 7);
+    EXPECT_EQ(state.counters.regValuesIdentified, 4);
+}
+
+TEST_F(PersistenceTest, AutomaticEraseRemovesTheReferencesWithTheFileAndKeepsTheListsWorking) {
+    state.lstCustomScanSettings[4] = "1";  // automatic erase
+    scanner.StartScan();
+    // Only the file is checked by hand: its ways of starting go with it.
+    run.cmdNextDelete_Click();
+
+    EXPECT_FALSE(p.files.Exists(kEvil));
+    EXPECT_TRUE(p.files.Exists(R"(C:\Other\evil.exe)"));
+    EXPECT_FALSE(p.files.Exists(std::string(kStartup) + R"(\Evil.lnk)"));
+    EXPECT_EQ(Text(kRun, "Updater"), "(none)");
+    EXPECT_EQ(Text(kRun, "Namesake"), R"(C:\Other\evil.exe)");
+    EXPECT_EQ(Text(kRunWow, "Helper"), "(none)");
+    // Repaired, every other byte kept; never deleted.
+    EXPECT_EQ(Text(kWinlogon, "Userinit"), R"(C:\WINDOWS\system32\userinit.exe,)");
+    EXPECT_EQ(Text(kWindows, "AppInit_DLLs"), R"(C:\Other\evil.exe)");
+    EXPECT_TRUE(
+        Logged(std::string("Registry value repaired=") + kWinlogon + R"(,Userinit (C:\evil\evil.exe taken out))"));
+    // Each stored first: the whole list values as they were, the shortcut's bytes.
+    const std::string records = Records();
+    EXPECT_NE(records.find(std::string(kWinlogon) + ",Userinit"), std::string::npos);
+    EXPECT_NE(records.find(std::string(kWindows) + ",AppInit_DLLs"), std::string::npos);
+    EXPECT_NE(records.find(std::string(kStartup) + R"(\Evil.lnk)"), std::string::npos);
+    EXPECT_NE(records.find(std::string(kRun) + ",Updater"), std::string::npos);
+    EXPECT_EQ(tasks.ProbeTask(R"(\Evil\Updater)"), Presence::Absent);
+    EXPECT_EQ(Line(state.lstScanInfoFile, 2), "7");
+
+    RestoreAll();
+    EXPECT_EQ(p.files.Content(kEvil), "MZ evil");
+    EXPECT_TRUE(p.files.Exists(std::string(kStartup) + R"(\Evil.lnk)"));
+    EXPECT_EQ(Text(kRun, "Updater"), R"("%EVILDIR%\evil.exe" /silent)");
+    EXPECT_EQ(Text(kWinlogon, "Userinit"), R"(C:\WINDOWS\system32\userinit.exe, C:\evil\evil.exe,)");
+    EXPECT_EQ(Text(kWindows, "AppInit_DLLs"), R"(C:\Evil\evil.exe C:\Other\evil.exe)");
+    EXPECT_EQ(tasks.ProbeTask(R"(\Evil\Updater)"), Presence::Present);
+}
+
+TEST_F(PersistenceTest, ByHandAReferenceGoesWithItsCheckedFileAndAnOnlyShellStays) {
+    p.registry.AddString(kWinlogon, "Shell", R"(C:\Evil\evil.exe)");
+    p.ui.answers.push_back(MsgAnswer::Yes);
+    scanner.StartScan();
+    const std::string shell = std::string(kWinlogon) + R"(,Shell,C:\Evil\evil.exe)";
+    ASSERT_NE(Row("RegPart", shell), nullptr);
+    for (ResultRow& row : state.lstScanResult)
+        row.checked = row.type == "path";
+    run.cmdNextDelete_Click();
+    EXPECT_EQ(Text(kWinlogon, "Shell"), R"(C:\Evil\evil.exe)");
+    EXPECT_TRUE(Logged("Protected object skipped=" + shell + " (Windows starts no session with an empty Shell)"));
+    EXPECT_EQ(Text(kRun, "Updater"), "(none)");
+}
+
+TEST_F(PersistenceTest, ATaskIsFoundStoredRemovedAndRegisteredAgainWhileWindowsTasksStay) {
+    const std::string evil =
+        R"(<?xml version="1.0"?><Task><Actions><Exec><Command>C:\Evil\evil.exe</Command></Exec></Actions></Task>)";
+    tasks.tasks[FoldOrdinal(R"(\Evil Co\Updater)")] = evil;
+    tasks.tasks[FoldOrdinal(R"(\Microsoft\Windows\Defrag\ScheduledDefrag)")] = "<Task/>";
+    state.lstDBaseFile = {"Version 1", R"(task|\EVIL CO\Updater|Adware.Evil|)",
+                          R"(Task|\Microsoft\Windows\Defrag\ScheduledDefrag|Adware.Evil|)",
+                          R"(task|\..\..\Evil|Adware.Evil|)", R"(task|\Evil Co\Missing|Adware.Evil|)"};
+    state.lstCustomScanSettings[4] = "1";  // automatic erase
+    scanner.StartScan();
+    std::vector<std::string> found;
+    for (const ResultRow& row : state.lstScanResult)
+        found.push_back(row.type + " " + row.object);
+    EXPECT_EQ(found, (std::vector<std::string>{R"(task \EVIL CO\Updater)",
+                                               R"(Task \Microsoft\Windows\Defrag\ScheduledDefrag)"}));
+    EXPECT_EQ(state.counters.scannedObjects, 4);
+    EXPECT_EQ(state.counters.newObjects, 2);
+
+    run.cmdNextDelete_Click();
+    EXPECT_EQ(tasks.ProbeTask(R"(\Evil Co\Updater)"), Presence::Absent);
+    EXPECT_EQ(tasks.ProbeTask(R"(\Microsoft\Windows\Defrag\ScheduledDefrag)"), Presence::Present);
+    EXPECT_TRUE(Logged(R"(Task deleted=\EVIL CO\Updater)"));
+    EXPECT_TRUE(Logged(R"(Protected object skipped=\Microsoft\Windows\Defrag\ScheduledDefrag (a task of Windows))"));
+    EXPECT_EQ(Line(state.lstScanInfoFile, 2), "1");
+
+    RestoreAll();
+    ASSERT_EQ(tasks.TaskDefinition(R"(\Evil Co\Updater)"), evil);
+    EXPECT_TRUE(state.lstQuarantinedList.empty());
+}
+
+TEST_F(PersistenceTest, ATaskThatCannotBeStoredOrDeletedStays) {
+    tasks.tasks[FoldOrdinal(R"(\Evil2\Updater)")] = "<Task/>";
+    state.lstDBaseFile = {"Version 1", R"(task|\Evil2\Updater|Adware.Evil|)"};
+    state.lstCustomScanSettings[4] = "1";
+    tasks.givesDefinitions = false;  // and no definition file either
+    scanner.StartScan();
+    run.cmdNextDelete_Click();
+    EXPECT_EQ(tasks.ProbeTask(R"(\Evil2\Updater)"), Presence::Present);
+    EXPECT_TRUE(Logged(R"(Task not removed=\Evil2\Updater)"));
+
+    tasks.givesDefinitions = true;
+    tasks.refuseDelete = true;
+    scanner.StartScan();
+    run.cmdNextDelete_Click();
+    EXPECT_EQ(tasks.ProbeTask(R"(\Evil2\Updater)"), Presence::Present);
+    EXPECT_TRUE(Logged(R"(Task not removed=\Evil2\Updater)"));
+    EXPECT_EQ(Line(state.lstScanInfoFile, 2), "0");
+}
+
+TEST_F(PersistenceTest, WhereTheSchedulerGivesNoDefinitionItsOwnFileIsReadButNeverThroughALink) {
+    tasks.givesDefinitions = false;
+    tasks.unknown = true;
+    const std::string folder = R"(C:\WINDOWS\system32\Tasks)";
+    p.files.AddFile(folder + R"(\Evil\Updater)", "<Task>evil</Task>");
+    p.files.AddFile(R"(C:\Users\bob\Planted\Updater)", "<Task>planted</Task>");
+    p.files.AddFolderLinkTo(folder + R"(\Linked)", R"(C:\Users\bob\Planted)", false);
+    ScheduledTasks scheduled(tasks, p.files, p.system.SystemDirectory());
+    EXPECT_EQ(scheduled.Definition(R"(\Evil\Updater)"), "<Task>evil</Task>");
+    EXPECT_EQ(scheduled.TaskPresence(R"(\evil\updater)"), Presence::Present);
+    EXPECT_EQ(scheduled.Definition(R"(\Linked\Updater)"), std::nullopt);
+    EXPECT_EQ(scheduled.TaskPresence(R"(\Linked\Updater)"), Presence::Unknown);
+    EXPECT_EQ(scheduled.Definition(R"(\Evil\..\Evil\Updater)"), std::nullopt);
+}
+
+TEST_F(PersistenceTest, HostsLinesOfANameGoAndComeBackWithEveryOtherByteKept) {
+    const std::string hosts = R"(C:\WINDOWS\system32\drivers\etc\hosts)";
+    const std::string original =
+        "# evil.example is blocked below\r\n"
+        "127.0.0.1 localhost\r\n"
+        "0.0.0.0 EVIL.example www.evil.example # tracker\r\n"
+        "10.0.0.1 good.example\r\n"
+        "0.0.0.0 notevil.example\r\n"
+        "0.0.0.0\tevil.example";
+    p.files.AddFile(hosts, original);
+    state.lstDBaseFile = {"Version 1", "hosts|evil.example|Hijack.Hosts|", "hosts|localhost|Hostile|",
+                          "hosts|absent.example|Hijack.Hosts|"};
+    state.lstCustomScanSettings[4] = "1";  // automatic erase
+    scanner.StartScan();
+    ASSERT_EQ(state.lstScanResult.size(), 1u);
+    EXPECT_EQ(state.lstScanResult[0].object, "evil.example");
+
+    run.cmdNextDelete_Click();
+    EXPECT_EQ(p.files.Content(hosts),
+              "# evil.example is blocked below\r\n"
+              "127.0.0.1 localhost\r\n"
+              "10.0.0.1 good.example\r\n"
+              "0.0.0.0 notevil.example\r\n");
+    EXPECT_TRUE(Logged("Hosts lines removed=evil.example (2 of " + hosts + ")"));
+    EXPECT_EQ(Line(state.lstScanInfoFile, 2), "2");
+
+    RestoreAll();
+    EXPECT_EQ(p.files.Content(hosts), original);
+    EXPECT_TRUE(state.lstQuarantinedList.empty());
+}
+
+TEST(HostsLines, PutBackWhereTheyWereOrAtTheEndAndStoredFormsAreChecked) {
+    const std::vector<HostsLine> lines = LinesMapping("a x\nb evil\nc y\n", "EVIL");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].offset, 4u);
+    EXPECT_EQ(WithLinesBack("a x\nc y\n", lines), "a x\nb evil\nc y\n");
+    // The file changed meanwhile: the line goes at the end rather than into another line.
+    EXPECT_EQ(WithLinesBack("ax", lines), "ax\r\nb evil\n");
+    EXPECT_TRUE(LinesMapping("evil 1.2.3.4\n# 0.0.0.0 evil\n", "evil").empty());  // an address, a comment
+    const auto decoded = DecodeHostsLines(EncodeHostsLines(lines));
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ((*decoded)[0].bytes, "b evil\n");
+    for (const char* bad : {"", "x 41\n", "4 4\n", "4 zz\n", " 41\n", "99999999999999999999 41\n"})
+        EXPECT_FALSE(DecodeHostsLines(bad)) << bad;
+}
+
+TEST_F(PersistenceTest, AFileInUseIsStoredThenDeletedAtRestartAndCountedOnlyWhenTheNextStartFindsItGone) {
+    const std::string helper = R"(C:\Evil\helper.dll)";
+    p.files.AddFile(helper, "MZ helper");
+    p.files.Lock(kEvil);
+    p.files.Lock(helper);
+    state.lstDBaseFile = {"Version 1", std::string("path|") + kEvil + "|Trojan.Evil|",
+                          "path|" + helper + "|Trojan.Evil|"};
+    state.lstCustomScanSettings[4] = "1";  // automatic erase
+    scanner.StartScan();
+    run.cmdNextDelete_Click();
+    EXPECT_TRUE(Logged(std::string("File removed at restart=") + kEvil));
+    EXPECT_TRUE(Logged("File removed at restart=" + helper));
+    EXPECT_EQ(p.files.deletedAtRestart, (std::vector<std::string>{kEvil, helper}));
+    EXPECT_NE(Records().find(helper), std::string::npos);  // stored before
+    EXPECT_EQ(Line(state.lstScanInfoFile, 2), "6");        // the references, not the files
+
+    p.files.Restart();
+    p.files.AddFile(helper, "MZ helper");  // put back meanwhile: not removed after all
+    EXPECT_EQ(
+        ConfirmPendingDeletes(state, p.files),
+        (std::vector<std::string>{std::string("Removed at restart=") + kEvil, "Not removed at restart=" + helper}));
+    EXPECT_EQ(Line(state.lstScanInfoFile, 2), "7");
+    EXPECT_TRUE(ConfirmPendingDeletes(state, p.files).empty());  // each start counts once
+    EXPECT_EQ(Line(state.lstScanInfoFile, 2), "7");
+}
+
+TEST_F(PersistenceTest, AFileInUseThatTheSystemWillNotDeleteAtRestartStaysNotRemoved) {
+    p.files.Lock(kEvil);
+    p.files.refuseDeleteAtRestart = true;
+    state.lstDBaseFile = {"Version 1", std::string("path|") + kEvil + "|Trojan.Evil|"};
+    state.lstCustomScanSettings[4] = "1";
+    scanner.StartScan();
+    run.cmdNextDelete_Click();
+    EXPECT_TRUE(Logged(std::string("File not removed=") + kEvil));
+    EXPECT_TRUE(ConfirmPendingDeletes(state, p.files).empty());
+}
+
+TEST(TaskPaths, OnlyPlainFullPathsAreTasksAndMicrosoftsAreWindows) {
+    EXPECT_TRUE(IsTaskPath(R"(\Updater)"));
+    EXPECT_TRUE(IsTaskPath(R"(\Evil Co\Updater 1.2)"));
+    for (const char* bad : {"", "\\", "Updater", R"(\\Updater)", R"(\a\\b)", R"(\a\..\b)", R"(\.\b)", R"(\C:\x)",
+                            "\\a/b", "\\a\tb", R"(\a\b.)", R"(\a\)"})
+        EXPECT_FALSE(IsTaskPath(bad)) << bad;
+    EXPECT_FALSE(IsTaskPath("\\" + std::string(300, 'a')));
+    EXPECT_TRUE(IsWindowsTask(R"(\microsoft\Windows\Defrag)"));
+    EXPECT_FALSE(IsWindowsTask(R"(\MicrosoftEdgeUpdateTaskMachineUA)"));
+}
+
+TEST(ListParts, OneElementGoesWithOneSeparatorAndNothingElseChanges) {
+    EXPECT_EQ(WithoutListPart("a.exe,evil.exe,", "EVIL.exe", ","), "a.exe,");
+    EXPECT_EQ(WithoutListPart("evil.exe, a.exe", "evil.exe", ","), "a.exe");
+    EXPECT_EQ(WithoutListPart("a.exe , evil.exe ,b.exe", " evil.exe", ","), "a.exe ,b.exe");
+    EXPECT_EQ(WithoutListPart("x.dll\tevil.dll y.dll", "evil.dll", ", \t"), "x.dll y.dll");
+    EXPECT_EQ(WithoutListPart("evil.dll", "evil.dll", ", \t"), "");
+    EXPECT_EQ(WithoutListPart("a.exe,notevil.exe", "evil.exe", ","), std::nullopt);
+    EXPECT_EQ(WithoutListPart("", "evil.exe", ","), std::nullopt);
+
+    EXPECT_TRUE(ParseListPart(std::string(kWinlogon) + ",userinit,C:\\e.exe"));
+    EXPECT_TRUE(ParseListPart(std::string(kWindows) + ",AppInit_DLLs,C:\\e.dll"));
+    // Only the three list values are ever repaired, whatever a row says.
+    EXPECT_FALSE(ParseListPart(std::string(kWinlogon) + ",System,C:\\e.exe"));
+    EXPECT_FALSE(ParseListPart(std::string(kRun) + ",Userinit,C:\\e.exe"));
+    EXPECT_FALSE(ParseListPart(std::string(kWinlogon) + ",Shell, "));
+}
+
+}  // namespace
+}  // namespace pellora
