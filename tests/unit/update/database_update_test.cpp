@@ -1,92 +1,12 @@
 // The database update over the in-memory ports: every kind of bad download is refused with
 // DataBase.ref untouched and DataBase.tmp gone; a sound one is installed with the old one kept
 // as DataBase.bak; an installation stopped between any two steps leaves a loadable database.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <new>
-
-#include "core/app/app.h"
-#include "core/database/item_parser.h"
-#include "core/database/key_format.h"
-#include "core/database/unlock.h"
-#include "core/settings/settings_files.h"
-#include "core/update/update_checks.h"
-#include "core/util/text.h"
-#include "fakes/fake_http.h"
-#include "fakes/fake_platform.h"
+#include "database_update_fixture.h"
 
 namespace pellora {
 namespace {
 
-constexpr const char* kApp = "C:\\Pellora";
-constexpr const char* kRef = "C:\\Pellora\\DataBase.ref";
-constexpr const char* kTmp = "C:\\Pellora\\DataBase.tmp";
-constexpr const char* kBak = "C:\\Pellora\\DataBase.bak";
-constexpr const char* kUrl = "http://db.example/members/DataBase.ref";
-constexpr const char* kSigUrl = "http://db.example/members/DataBase.ref.sig";
-
-// Downloads are of serial 2 unless said otherwise; the installed database is of serial 1.
-std::string MakeDatabase(size_t length, const std::string& version, std::optional<uint64_t> serial = 2) {
-    return fakes::LockedDatabase(length, version, serial);
-}
-
-std::string Key(char seed) {
-    return std::string(64, seed);
-}
-
-class DatabaseUpdateTest : public ::testing::Test {
-  protected:
-    DatabaseUpdateTest() {
-        fake.system.appFolder = kApp;
-        fake.files.AddFolder("C:\\Pellora\\Settings");
-        fake.files.AddFile("C:\\Pellora\\Keys\\test-signing-key.pem", fakes::PublicKeyPem(Key('k')));
-        fake.files.AddFile(kRef, oldDatabase);
-        app.state().lstSettingsFile = DefaultSettingsLines("about:blank");
-        update.onLogLine = [this](const std::string& line) { log.push_back(line); };
-        app.state().update.address = kUrl;
-    }
-
-    void Serve(const std::string& body, const std::string& signedBytes, char key = 'k') {
-        fakes::FakeHttp::Response response;
-        response.body = body;
-        http.responses[kUrl] = response;
-        fakes::FakeHttp::Response signature;
-        signature.body = EcdsaSignatureToDer(fakes::FakeSign(Key(key), signedBytes));
-        http.responses[kSigUrl] = signature;
-    }
-    void Serve(const std::string& body) { Serve(body, body); }
-
-    void ExpectRefused(const std::string& why) {
-        EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Refused) << why;
-        ASSERT_FALSE(fake.ui.messages.empty()) << why;
-        EXPECT_EQ(fake.ui.messages.back().text, kUpdateRefusedText) << why;
-        EXPECT_EQ(fake.ui.messages.back().title, "Error") << why;
-        EXPECT_EQ(fake.ui.messages.back().icon, MsgIcon::Error) << why;
-        EXPECT_TRUE(fake.files.Content(kRef) == installed) << why;
-        EXPECT_FALSE(fake.files.Exists(kBak)) << why;
-        ExpectIdle(why);
-        ASSERT_FALSE(log.empty());
-        EXPECT_NE(log.back().find("refused: "), std::string::npos) << log.back();
-    }
-    void ExpectIdle(const std::string& why) {
-        EXPECT_FALSE(fake.files.Exists(kTmp)) << why;
-        EXPECT_FALSE(app.state().busy) << why;
-        EXPECT_FALSE(app.state().update.downloading) << why;
-        EXPECT_EQ(app.state().update.progressValue, 0) << why;
-    }
-
-    const std::string oldDatabase = MakeDatabase(1000, "Old Database 1", 1);
-    std::string installed = oldDatabase;  // what a refusal leaves as DataBase.ref
-    fakes::FakePlatform fake;
-    fakes::FakeHttp http;
-    fakes::FakeSignatures signatures;
-    Ports ports{fake.registry, fake.files, fake.processes, fake.shell,  fake.clock,
-                fake.system,   fake.ui,    &http,          &signatures, &fake.events};
-    App app{ports};
-    DatabaseUpdate& update = app.databaseUpdate();
-    std::vector<std::string> log;
-};
+using namespace update_testing;
 
 TEST_F(DatabaseUpdateTest, InstallsASoundSignedDatabaseAndKeepsTheOldOne) {
     const std::string body = MakeDatabase(900000, "New Database 2");
@@ -175,8 +95,6 @@ TEST_F(DatabaseUpdateTest, RefusesEveryUnsoundDownload) {
     }
 }
 
-constexpr const char* kSig = "C:\\Pellora\\DataBase.sig";
-constexpr const char* kBakSig = "C:\\Pellora\\DataBase.bak.sig";
 
 TEST_F(DatabaseUpdateTest, KeepsTheSignatureBesideTheDatabaseAndChecksItAtEveryLoad) {
     // The installer's database has no signature file: it loads.
@@ -353,27 +271,6 @@ TEST_F(DatabaseUpdateTest, InstallsOnlyALaterEdition) {
     EXPECT_EQ(app.state().lstDBaseFile.at(1), "@serial 8");
     EXPECT_EQ(KindOfLine(app.state().lstDBaseFile.at(1)), ItemKind::Unknown);
     EXPECT_EQ(ClassifyLine(2, app.state().lstDBaseFile.at(1)), LineKind::Reserved);
-}
-
-TEST(UpdateChecks, ReadsTheSerialLineAfterTheVersionLine) {
-    EXPECT_EQ(SerialOfLine("@serial 42"), 42u);
-    EXPECT_EQ(SerialOfLine("@serial\t 18446744073709551 "), 18446744073709551u);
-    EXPECT_EQ(SerialOfLine("@serial 00099999999999999999"), std::nullopt);  // 19 digits at most
-    EXPECT_EQ(SerialOfLine("@serial 9999999999999999999"), 9999999999999999999u);
-    EXPECT_EQ(SerialOfLine("file|a.exe|Cat|"), 0u);
-    EXPECT_EQ(SerialOfLine("@other 5"), 0u);
-    EXPECT_EQ(SerialOfLine("@serial"), std::nullopt);
-    EXPECT_EQ(SerialOfLine("@serial5"), std::nullopt);
-    EXPECT_EQ(SerialOfLine("@serial -5"), std::nullopt);
-    EXPECT_EQ(SerialOfLine("@serial 5 6"), std::nullopt);
-    EXPECT_EQ(DatabaseSerial(MakeDatabase(300, "Version 7", 31)), 31u);
-    EXPECT_EQ(DatabaseSerial(MakeDatabase(300, "Version 7", std::nullopt)), 0u);
-    EXPECT_EQ(DatabaseSerial(""), 0u);
-    // Only line 2 counts: a serial line further down is a reserved line like any other.
-    EXPECT_EQ(DatabaseSerial(*LockText("V", kDatabaseKey) + "\n" + *LockText("# c", kDatabaseKey) + "\n" +
-                             *LockText("@serial 9", kDatabaseKey) + "\n"),
-              0u);
-    EXPECT_EQ(DatabaseSerial(*LockText("V", kDatabaseKey) + "\n" + *LockText("@serial 9", kDatabaseKey)), 9u);
 }
 
 TEST_F(DatabaseUpdateTest, RefusesARedirectFromHttpsToHttp) {
@@ -598,146 +495,6 @@ TEST_F(DatabaseUpdateTest, KeepsTheAddressInItsOwnSettingsFile) {
 
 // Windows matches "*.pem" against the short names as well: "old.pem_retired" is found as
 // OLD~1.PEM, and "keys.pem.txt" as KEYSPE~1.TXT does not match.
-class ShortNameMatching : public fakes::FakeFileSystem {
-  public:
-    bool FindEntries(const std::string& pattern, std::vector<FindEntry>& out) override {
-        if (!EndsWith(pattern, "\\*.pem"))
-            return FakeFileSystem::FindEntries(pattern, out);
-        std::vector<FindEntry> all;
-        if (!FakeFileSystem::FindEntries(pattern.substr(0, pattern.size() - 5) + "*", all))
-            return false;
-        for (const FindEntry& entry : all) {
-            const std::string lower = ToLowerAscii(entry.name);
-            // The short name's extension is the first three characters after the last dot.
-            const size_t dot = lower.rfind('.');
-            if (dot != std::string::npos && lower.compare(dot, 4, ".pem") == 0)
-                out.push_back(entry);
-        }
-        return true;
-    }
-};
-
-TEST(UpdateChecks, TrustsOnlyKeysWhoseLongNameEndsInPem) {
-    ShortNameMatching files;
-    files.AddFile("C:\\Pellora\\Keys\\current.PEM", fakes::PublicKeyPem(Key('c')));
-    files.AddFile("C:\\Pellora\\Keys\\old.pem_retired", fakes::PublicKeyPem(Key('o')));
-    files.AddFile("C:\\Pellora\\Keys\\old.pemx", fakes::PublicKeyPem(Key('x')));
-    files.AddFolder("C:\\Pellora\\Keys\\folder.pem");
-    std::vector<FindEntry> found;
-    ASSERT_TRUE(files.FindEntries("C:\\Pellora\\Keys\\*.pem", found));
-    ASSERT_EQ(found.size(), 4u);  // what Windows hands back for the pattern
-    const std::vector<TrustedKey> keys = LoadTrustedKeys(files, "C:\\Pellora\\Keys");
-    ASSERT_EQ(keys.size(), 1u);
-    EXPECT_EQ(keys[0].name, "current.PEM");
-    EXPECT_EQ(keys[0].publicKey, Key('c'));
-}
-
-TEST(UpdateChecks, KnowsADatabaseWhenItUnlocksOne) {
-    std::string version;
-    EXPECT_TRUE(UnlocksToDatabase(MakeDatabase(300, "Version 7"), &version));
-    EXPECT_EQ(version, "Version 7");
-    auto lock = [](const std::string& plain) {
-        std::string out;
-        for (const std::string& line : SplitTextLines(plain, false))
-            out += *LockText(line, kDatabaseKey) + "\r\n";
-        return out;
-    };
-    EXPECT_FALSE(UnlocksToDatabase(lock("Version 7\r\n# only a comment\r\n")));
-    EXPECT_FALSE(UnlocksToDatabase(lock("\r\nfile|a.exe|Cat|\r\n")));
-    EXPECT_FALSE(UnlocksToDatabase(lock("Version 7\r\nfile|a.exe||\r\n")));
-    EXPECT_FALSE(UnlocksToDatabase(lock("Version 7\r\nwhat|a.exe|Cat|\r\n")));
-    EXPECT_TRUE(UnlocksToDatabase(lock("Version 7\r\nregkey|HKEY_CURRENT_USER\\Software\\X|Cat|\r\n")));
-    EXPECT_FALSE(UnlocksToDatabase(""));
-    EXPECT_EQ(FormatGrouped(0, ","), "");
-    EXPECT_EQ(FormatGrouped(999, ","), "999");
-    EXPECT_EQ(FormatGrouped(1000, "\xC2\xA0"),
-              "1\xC2\xA0"
-              "000");
-    EXPECT_EQ(FormatGrouped(12345678, ","), "12,345,678");
-}
-
-}  // namespace
-}  // namespace pellora
-
-namespace pellora {
-namespace {
-
-TEST_F(DatabaseUpdateTest, InstallsFromAFileWithTheChecksOfADownload) {
-    const std::string share = "\\\\depot\\pellora\\DataBase.ref";
-    const std::string shareSig = share + ".sig";
-    fake.files.AddFolder("\\\\depot\\pellora");
-    auto offer = [&](const std::string& body, const std::string& signedBytes, char key = 'k') {
-        fake.files.AddFile(share, body);
-        fake.files.AddFile(shareSig, EcdsaSignatureToDer(fakes::FakeSign(Key(key), signedBytes)));
-    };
-    const std::string good = MakeDatabase(950000, "From The Share 2");
-    struct Case {
-        const char* name;
-        std::function<void()> offer;
-        const char* reason;
-    } cases[] = {
-        {"unsigned",
-         [&] {
-             offer(good, good);
-             fake.files.DeleteFile(shareSig);
-         },
-         "no signature: cannot open \\\\depot\\pellora\\DataBase.ref.sig"},
-        {"signed by an unknown key", [&] { offer(good, good, 'u'); }, "does not verify with any trusted key"},
-        {"signature of another file", [&] { offer(good, MakeDatabase(950000, "Other 2")); }, "does not verify"},
-        {"an older edition",
-         [&] { offer(MakeDatabase(950000, "Replayed 1", 1), MakeDatabase(950000, "Replayed 1", 1)); },
-         "its serial 1 is not above the installed database's serial 1"},
-        {"too short", [&] { offer(MakeDatabase(899999, "Short 2"), MakeDatabase(899999, "Short 2")); },
-         "fewer than 900000"},
-        {"too large",
-         [&] {
-             offer(good, good);
-             fake.files.AddFile(share, good + std::string(kMaxDatabaseLength + 1 - good.size(), '\0'));
-         },
-         "larger than 67108864 bytes"},
-    };
-    for (const Case& c : cases) {
-        fake.ui.messages.clear();
-        log.clear();
-        fake.events.events.clear();
-        c.offer();
-        update.UpdateFromFile(share);
-        ExpectRefused(c.name);
-        EXPECT_NE(update.LastReason().find(c.reason), std::string::npos) << c.name << ": " << update.LastReason();
-        // The event log has the refusal with its reason.
-        ASSERT_EQ(fake.events.events.size(), 1u) << c.name;
-        EXPECT_EQ(fake.events.events[0].id, event_id::kUpdateRefused);
-        EXPECT_EQ(fake.events.events[0].inserts, (std::vector<std::string>{share, update.LastReason()}));
-    }
-
-    // A path that is no file fails without touching the database.
-    for (const std::string& missing :
-         {std::string("\\\\depot\\pellora\\none.ref"), std::string("\\\\depot\\pellora")}) {
-        update.UpdateFromFile(missing);
-        EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Failed) << missing;
-        EXPECT_TRUE(fake.files.Content(kRef) == installed);
-        ExpectIdle(missing);
-    }
-
-    // A sound one is installed as a download is: the old one kept, its signature beside it.
-    offer(good, good);
-    update.UpdateFromFile(share);
-    ASSERT_EQ(update.LastOutcome(), UpdateOutcome::Installed) << update.LastReason();
-    EXPECT_TRUE(fake.files.Content(kRef) == good);
-    EXPECT_TRUE(fake.files.Content(kBak) == oldDatabase);
-    EXPECT_EQ(fake.files.Content(kSig), fake.files.Content(shareSig));
-    EXPECT_EQ(app.state().lstDBaseFile.at(0), "From The Share 2");
-    ExpectIdle("installed");
-    EXPECT_NE(log.back().find("from \\\\depot\\pellora\\DataBase.ref (signed with test-signing-key.pem)"),
-              std::string::npos)
-        << log.back();
-    ASSERT_EQ(fake.events.Of(event_id::kUpdateInstalled).size(), 1u);
-    EXPECT_EQ(fake.events.Of(event_id::kUpdateInstalled)[0].inserts,
-              (std::vector<std::string>{"From The Share 2", share, "test-signing-key.pem"}));
-    std::string reason;
-    ASSERT_TRUE(update.Rollback(reason)) << reason;
-    EXPECT_TRUE(fake.files.Content(kRef) == oldDatabase);
-}
 
 }  // namespace
 }  // namespace pellora
