@@ -59,7 +59,7 @@ class MainWindowTest : public ::testing::Test {
     fakes::FakeSignatures signatures;
     fakes::FakeTrust trust;
     Ports ports{fake.registry, fake.files, fake.processes, fake.shell,  fake.clock,
-                fake.system,   ui,         &http,          &signatures, &trust};
+                fake.system,   ui,         &http,          &signatures, nullptr, &trust};
     App app{ports};
     GuiCommands commands;
     MainWindow window{app, commands, ui};

@@ -119,7 +119,7 @@ class PersistenceWinTest : public ::testing::Test {
     win32::SystemWin system;
     win32::TaskSchedulerWin tasks;
     fakes::FakeUi ui;
-    Ports ports{registry, files, processes, shell, clock, system, ui, nullptr, nullptr, &tasks};
+    Ports ports{registry, files, processes, shell, clock, system, ui, nullptr, nullptr, nullptr, nullptr, &tasks};
     App app{ports};
 };
 
