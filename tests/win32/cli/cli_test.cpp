@@ -243,7 +243,8 @@ TEST_F(CliTest, RemoveExitsOneForWhatStaysAndQuarantinesFirstWhenAsked) {
     ASSERT_EQ(Run({"remove", "--quarantine", "--reset-homepage", "--json", kJson}), kExitFound) << err.text();
     EXPECT_TRUE(fp.files.Exists(evil));
     EXPECT_EQ(Objects(Report()["remaining"]), std::vector<std::string>{evil});
-    EXPECT_NE(out.text().find("File not removed=" + evil), std::string::npos);
+    // Held open: quarantined, then left to be deleted at the next start, and still there now.
+    EXPECT_NE(out.text().find("File removed at restart=" + evil), std::string::npos) << out.text();
 
     // A copy of every row that went or was meant to go: the folder and the registry rows too.
     std::string package = std::string(kApp) + "\\Quarantine\\6-12-2026-9-5-7";
