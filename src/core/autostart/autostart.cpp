@@ -626,6 +626,8 @@ void AutostartEnumerator::ReadHosts(std::vector<AutostartEntry>& out) {
             end = text.size();
         std::string_view line(text.data() + pos, end - pos);
         pos = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);  // CR LF line ends, as Windows writes the file
         const size_t hash = line.find('#');
         if (hash != std::string_view::npos)
             line = line.substr(0, hash);

@@ -235,6 +235,7 @@ TEST_F(AutostartTest, WinlogonDebuggersAppInitActiveSetupShellHooksBootAndHosts)
     registry_.AddValue(session + R"(\KnownDLLs)", "DllDirectory", Text(kRegExpandSz, R"(%SystemRoot%\system32)"));
     files_.AddFile(R"(C:\WINDOWS\system32\drivers\etc\hosts)",
                    "# comment\r\n127.0.0.1 localhost\r\n::1 localhost\r\n\r\n0.0.0.0 ads.example # blocked\r\n"
+                   "1.2.3.4 tracker.example\r\n"
                    "6.6.6.6\twww.bank.example\n127.0.0.1 localhost evil.example");
 
     const std::vector<AutostartEntry> all = Enumerate();
@@ -280,7 +281,8 @@ TEST_F(AutostartTest, WinlogonDebuggersAppInitActiveSetupShellHooksBootAndHosts)
         if (entry.place == place::kHosts)
             hosts.push_back(entry.name + "=" + entry.command);
     EXPECT_EQ(hosts,
-              (std::vector<std::string>{"ads.example=0.0.0.0 ads.example", "www.bank.example=6.6.6.6\twww.bank.example",
+              (std::vector<std::string>{"ads.example=0.0.0.0 ads.example", "tracker.example=1.2.3.4 tracker.example",
+                                        "www.bank.example=6.6.6.6\twww.bank.example",
                                         "localhost=127.0.0.1 localhost evil.example"}));
 }
 
