@@ -62,28 +62,11 @@ bool Quarantine::QuarantineBrowserRow(const ResultRow& row) {
 
 bool Quarantine::QuarantineBrowserEdit(const ResultRow& row, const browsers::PlannedEdit& edit) {
     (void)row;
-    if (!store_.EnsureCurrentPackage())
-        return false;
-    std::optional<int16_t> number = store_.AllocateNumber();
-    if (!number)
-        return false;
-    const std::string n = std::to_string(*number);
-    const std::string package = store_.CurrentPackageFolder();
-    QuarantineRecord record{"BrowserEdit", n + ".qit", edit.file, {}};
-    const std::string payload = package + "\\" + record.storedItem;
     std::optional<FileIdentity> parent = ports_.files.Identify(ParentFolderOf(edit.file));
     if (!parent)
         return false;
-    record.parentIdentity = FormatFolderIdentity(*parent);
-    RemoveStoreFile(payload);
-    if (ports_.files.WriteFileAtomic(payload, browsers::EncodeEditPayload(edit)) && StoreDigest(n, payload, false) &&
-        store_.SaveLineToFile(n + ".qnf", FormatRecord(record))) {
-        ports_.ui.Yield();
-        return true;
-    }
-    RemoveStoreFile(payload);
-    RemoveStoreFile(package + "\\" + DigestFileName(n));
-    return false;
+    return StoreWrittenPayload(QuarantineRecord{"BrowserEdit", {}, edit.file, FormatFolderIdentity(*parent)},
+                               browsers::EncodeEditPayload(edit));
 }
 
 bool Quarantine::RestoreBrowserEdit(const std::string& packageName,

@@ -19,6 +19,10 @@ bool Quarantine::QuarantineTask(const ResultRow& row) {
 }
 
 bool Quarantine::StoreDefinition(const ResultRow& row, const std::string& bytes) {
+    return StoreWrittenPayload(QuarantineRecord{row.type, {}, row.object, {}}, bytes);
+}
+
+bool Quarantine::StoreWrittenPayload(QuarantineRecord record, const std::string& bytes) {
     if (!store_.EnsureCurrentPackage())
         return false;
     const std::optional<int16_t> number = store_.AllocateNumber();
@@ -26,7 +30,7 @@ bool Quarantine::StoreDefinition(const ResultRow& row, const std::string& bytes)
         return false;
     const std::string n = std::to_string(*number);
     const std::string package = store_.CurrentPackageFolder();
-    const QuarantineRecord record{row.type, n + ".qit", row.object, {}};
+    record.storedItem = n + ".qit";
     const std::string payload = package + "\\" + record.storedItem;
     RemoveStoreFile(payload);
     if (ports_.files.WriteFileAtomic(payload, bytes) && StoreDigest(n, payload, false) &&

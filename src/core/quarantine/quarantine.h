@@ -154,6 +154,9 @@ class Quarantine {
     // persistence_quarantine.cpp: objects stored as their definition (a task's XML).
     bool QuarantineTask(const ResultRow& row);
     bool StoreDefinition(const ResultRow& row, const std::string& bytes);
+    // Stores `bytes` as the payload of `record` (its stored item is filled in) with its digest
+    // and its record file; on failure nothing of it stays in the package.
+    bool StoreWrittenPayload(QuarantineRecord record, const std::string& bytes);
     bool WriteBackTask(const std::string& payload, const std::string& path);
     // The hosts file's lines that map a host, with their places in the file.
     bool QuarantineHostsLines(const ResultRow& row);
