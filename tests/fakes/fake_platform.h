@@ -281,6 +281,9 @@ class FakeUi : public UiPort {
     uint64_t yields = 0;
     // Runs while a message is shown, before it is answered (the moment a person would take).
     std::function<void(const Shown&)> onMessage;
+    // An automatic scan or the console program: nobody is there to answer.
+    bool unattended = false;
+    bool Unattended() override { return unattended; }
 };
 
 // Records every event, in order.

@@ -145,6 +145,8 @@ void Quarantine::ReportRestore(const std::vector<std::string>& restored,
     ports_.ui.Changed(View::Log);
     if (LoggingEnabled(state_))
         AppendLogEntry(ports_.files, ports_.system, ports_.ui, state_.appFolder, lines);
+    // A restore is never part of an automatic scan; the console prints an OK message to standard
+    // error without waiting, which is where its user reads why.
     if (!notRestored.empty())
         ports_.ui.Message(message, kAppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
 }

@@ -112,7 +112,9 @@ bool Scanner::RefusedWithoutDatabase() {
         return false;
     state_.lstLog.push_back("Scan not started: " + state_.databaseProblemText);
     ui_.Changed(View::Log);
-    ui_.Message(state_.databaseProblemText, kAppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+    // Where nobody answers (an automatic scan; the console reports it itself) the log says it.
+    if (!ui_.Unattended() && !state_.automaticScan)
+        ui_.Message(state_.databaseProblemText, kAppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
     return true;
 }
 

@@ -278,6 +278,13 @@ TEST_F(SmartScan, ADatabaseThatCannotBeUsedRefusesTheScanWithItsReason) {
     EXPECT_FALSE(state.busy);
     EXPECT_EQ(state.lstLog.back(), "Scan not started: " + state.databaseProblemText);
 
+    // Unattended, nobody would answer a box: the log alone says it.
+    p.ui.unattended = true;
+    scanner.StartScan();
+    EXPECT_EQ(p.ui.messages.size(), 2u);
+    EXPECT_EQ(state.lstLog.back(), "Scan not started: " + state.databaseProblemText);
+    p.ui.unattended = false;
+
     state.databaseProblemText.clear();
     scanner.StartScan();
     EXPECT_EQ(Found(), Strings{"C:\\Bad\\evil.exe"});
