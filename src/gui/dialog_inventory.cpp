@@ -177,12 +177,29 @@ void InventoryDialog::OpenFocusedFolder() {
     }
     const std::string folder = inventory::FolderToOpen(entries_[static_cast<size_t>(row)]);
     const std::optional<uint32_t> attributes = folder.empty() ? std::nullopt : app_.ports().files.GetAttributes(folder);
-    // Only a folder is handed to the shell: opening it shows it, never runs anything in it.
     if (!attributes || !(*attributes & file_attr::kDirectory)) {
         Tell("This entry has no folder to open.", MsgIcon::Information);
         return;
     }
-    app_.ports().shell.OpenDocument(folder, folder);
+    // The folder's owner may swap it for a program at any moment: the shell's "open" on that name
+    // would run it, with this program's rights. The system's own Explorer, named by its full path,
+    // shows the entry's program (or the folder) selected in its folder and never opens it.
+    const std::string& program = entries_[static_cast<size_t>(row)].program;
+    const std::string shown = program.empty() ? folder : program;
+    wchar_t windows[MAX_PATH];
+    const UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return;
+    const std::wstring explorer = std::wstring(windows, length) + L"\\explorer.exe";
+    std::wstring command = L"\"" + explorer + L"\" /select,\"" + W(shown) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (CreateProcessW(explorer.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &info)) {
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
 }
 
 void InventoryDialog::RemoveChecked() {
