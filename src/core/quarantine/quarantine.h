@@ -126,9 +126,9 @@ class Quarantine {
     bool RestoreRecord(const std::string& packageName, const std::string& recordName, std::string& object);
     // Keeps the first reason a record is not restored for; false.
     bool NotRestored(std::string why);
-    // The restore's lines in the log and the log file, and the message of what did not come back.
-    void ReportRestore(const std::vector<std::string>& restored,
-                       const std::vector<std::pair<std::string, std::string>>& notRestored);
+    // The restore's lines (restored_, notRestored_) in the log and the log file, and the message
+    // of what did not come back.
+    void ReportRestore();
     bool WriteBackKey(const std::string& payload, const std::string& keyPath);
     bool WriteBackValue(const std::string& packageName, const QuarantineRecord& record);
     bool WriteBackFolder(const std::string& payload, const QuarantineRecord& record);

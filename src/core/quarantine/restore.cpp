@@ -90,7 +90,7 @@ void Quarantine::cmdRestoreQuarantined() {
     notRestored_.clear();
     for (const std::string& name : CheckedPackages())
         RestorePackage(name);
-    ReportRestore(restored_, notRestored_);
+    ReportRestore();
     LoadToQuarantineList();
     ports_.ui.Yield();
 }
@@ -128,16 +128,15 @@ bool Quarantine::NotRestored(std::string why) {
     return false;
 }
 
-void Quarantine::ReportRestore(const std::vector<std::string>& restored,
-                               const std::vector<std::pair<std::string, std::string>>& notRestored) {
-    if (restored.empty() && notRestored.empty())
+void Quarantine::ReportRestore() {
+    if (restored_.empty() && notRestored_.empty())
         return;
     std::vector<std::string> lines;
     lines.push_back(kRestoreLogHeading + LogDateTime(ports_.clock, ports_.clock.Now()));
-    for (const std::string& object : restored)
+    for (const std::string& object : restored_)
         lines.push_back(kRestoredLog + object);
     std::string message = kNotRestoredMessage;
-    for (const auto& [object, why] : notRestored) {
+    for (const auto& [object, why] : notRestored_) {
         lines.push_back(kNotRestoredLog + object + " (" + why + ")");
         message += "\n\n" + object + "\n" + why;
     }
@@ -147,7 +146,7 @@ void Quarantine::ReportRestore(const std::vector<std::string>& restored,
         AppendLogEntry(ports_.files, ports_.system, ports_.ui, state_.appFolder, lines);
     // A restore is never part of an automatic scan; the console prints an OK message to standard
     // error without waiting, which is where its user reads why.
-    if (!notRestored.empty())
+    if (!notRestored_.empty())
         ports_.ui.Message(message, kAppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
