@@ -23,14 +23,7 @@ std::string WindowProgramSystem::ExecutablePath() {
 }
 
 CliRunner::CliRunner(Ports& ports, ConsoleUi& ui, TextOutput& out, TextOutput& err)
-    : system_(ports.system),
-      ports_{ports.registry, ports.files, ports.processes, ports.shell,      ports.clock,
-             system_,        ui,          ports.http,      ports.signatures, ports.events,
-             ports.trust,    ports.tasks},
-      ui_(ui),
-      out_(out),
-      err_(err),
-      app_(ports_) {
+    : system_(ports.system), ports_(ports.With(system_, ui)), ui_(ui), out_(out), err_(err), app_(ports_) {
     // The scan at program start is the window's; each command here runs its own.
     app_.lifecycle().StartScan = nullptr;
     ui_.progressText = [this] { return ProgressText(); };

@@ -9,11 +9,12 @@
 #include "win32/http_wininet.h"
 #include "win32/processes_win.h"
 #include "win32/registry_win.h"
+#include "win32/service_manager_win.h"
 #include "win32/shell_win.h"
 #include "win32/signature_bcrypt.h"
 #include "win32/system_win.h"
-#include "win32/trust_win.h"
 #include "win32/task_scheduler_win.h"
+#include "win32/trust_win.h"
 
 namespace pellora::win32 {
 
@@ -30,9 +31,11 @@ struct PlatformWin {
     TrustWin trust;
 
     TaskSchedulerWin tasks;
+    ServiceManagerWin services;
 
     Ports PortsWith(UiPort& ui) {
-        return Ports{registry, files, processes, shell, clock, system, ui, &http, &signatures, &events, &trust, &tasks};
+        return Ports{registry, files,       processes, shell,  clock,  system,   ui,
+                     &http,    &signatures, &events,   &trust, &tasks, &services};
     }
 };
 

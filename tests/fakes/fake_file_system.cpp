@@ -283,6 +283,11 @@ void FakeFileSystem::Lock(const std::string& path) {
         node->locked = true;
 }
 
+void FakeFileSystem::Unlock(const std::string& path) {
+    if (Node* node = Get(path))
+        node->locked = false;
+}
+
 void FakeFileSystem::SetWriteTime(const std::string& path, uint64_t time) {
     if (Node* node = Get(path))
         node->writeTime = time;

@@ -106,6 +106,7 @@ class FakeFileSystem : public FileSystemPort {
     bool IsFolder(const std::string& path) const;
     std::string Content(const std::string& path) const;
     void Lock(const std::string& path);  // deletion and writes fail, as for a file in use
+    void Unlock(const std::string& path);
     // Access denied below `folder`: nothing in it can be listed, looked at, read or deleted.
     void DenyAccess(const std::string& folder);
     void SetWriteTime(const std::string& path, uint64_t time);  // reported as FindEntry::lastWriteTime

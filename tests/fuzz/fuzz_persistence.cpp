@@ -2,10 +2,13 @@
 // Any bytes as a hosts file: the lines that map a name, taken out and put back, give the same
 // bytes, and what stays holds no line that maps it; their stored form reads back as they were.
 // Any bytes as a list value: taking an element out keeps every byte of the others.
+// Any bytes as a stored service: refused, or a record that names only keys below the service's
+// own and stores back to the same record.
 #include <cstdint>
 #include <string>
 
 #include "core/autostart/hosts_file.h"
+#include "core/quarantine/service_record.h"
 #include "core/scan/persistence_matches.h"
 #include "fuzz/fuzz_check.h"
 
@@ -34,6 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (const std::optional<std::string> rest = WithoutListPart(text, host, separators)) {
             FUZZ_CHECK(rest->size() < text.size());
         }
+    }
+    if (const std::optional<ServiceRecord> service = DecodeServiceRecord(bytes)) {
+        const std::optional<ServiceRecord> again = DecodeServiceRecord(EncodeServiceRecord(*service));
+        FUZZ_CHECK(again.has_value() && again->values.size() == service->values.size());
+        for (const ServiceValue& value : service->values)
+            FUZZ_CHECK(("\\" + value.key + "\\").find("\\..\\") == std::string::npos);
     }
     return 0;
 }

@@ -6,9 +6,7 @@ namespace pellora {
 
 App::App(Ports& frontEnd)
     : unattendedUi_(frontEnd.ui, state_.lstLog),
-      ports_{frontEnd.registry, frontEnd.files, frontEnd.processes, frontEnd.shell,      frontEnd.clock,
-             frontEnd.system,   unattendedUi_,  frontEnd.http,      frontEnd.signatures, frontEnd.events,
-             frontEnd.trust,    frontEnd.tasks},
+      ports_(frontEnd.With(frontEnd.system, unattendedUi_)),
       registry_(ports_.registry, ports_.ui),
       finder_(state_, ports_.files, ports_.ui),
       statusPanel_(state_, ports_.system, ports_.ui, finder_),

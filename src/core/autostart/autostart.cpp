@@ -15,7 +15,6 @@ constexpr const char* kHkcu = "HKEY_CURRENT_USER";
 constexpr const char* kViews[] = {"Software\\", "Software\\WOW6432Node\\"};
 constexpr const char* kWinlogonKey = "Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 constexpr const char* kSessionManager = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-constexpr const char* kServicesKey = "SYSTEM\\CurrentControlSet\\Services";
 // Task folders deeper than this are not entered (Windows keeps them a few levels deep).
 constexpr int kMaxTaskDepth = 32;
 
@@ -48,18 +47,23 @@ std::string Quoted(const std::string& path) {
 
 }  // namespace
 
-AutostartEnumerator::AutostartEnumerator(RegistryPort& registry, FileSystemPort& files, SystemPort& system)
-    : registry_(registry), files_(files), system_(system) {
-    context_.expand = [this](const std::string& text) { return system_.ExpandEnvironment(text); };
-    context_.fileExists = [this](const std::string& path) {
-        const std::optional<uint32_t> attributes = files_.GetAttributes(path);
+ResolveContext SystemResolveContext(FileSystemPort& files, SystemPort& system) {
+    ResolveContext context;
+    context.expand = [&system](const std::string& text) { return system.ExpandEnvironment(text); };
+    context.fileExists = [&files](const std::string& path) {
+        const std::optional<uint32_t> attributes = files.GetAttributes(path);
         return attributes && !(*attributes & file_attr::kDirectory);
     };
+    context.systemDirectory = system.SystemDirectory();
+    context.windowsDirectory = system.WindowsDirectory();
+    return context;
 }
 
+AutostartEnumerator::AutostartEnumerator(RegistryPort& registry, FileSystemPort& files, SystemPort& system)
+    : registry_(registry), files_(files), system_(system), context_(SystemResolveContext(files, system)) {}
+
 std::vector<AutostartEntry> AutostartEnumerator::Enumerate() {
-    context_.systemDirectory = system_.SystemDirectory();
-    context_.windowsDirectory = system_.WindowsDirectory();
+    context_ = SystemResolveContext(files_, system_);
     std::vector<AutostartEntry> out;
     ReadRunKeys(out);
     ReadStartupFolders(out);

@@ -19,6 +19,7 @@
 #include "core/autostart/command_line.h"
 #include "core/ports/file_system.h"
 #include "core/ports/registry.h"
+#include "core/ports/services.h"
 #include "core/ports/system.h"
 
 namespace pellora::autostart {
@@ -61,6 +62,9 @@ struct AutostartEntry {
     bool enabled = true;  // false for a disabled task or service
     std::string problem;  // "" or what is wrong with the stored data
 };
+
+// Resolving as the running system does: its environment, its folders, its files.
+ResolveContext SystemResolveContext(FileSystemPort& files, SystemPort& system);
 
 class AutostartEnumerator {
   public:

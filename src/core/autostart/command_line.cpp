@@ -353,4 +353,18 @@ ResolvedCommand ResolveModule(std::string_view path, const ResolveContext& conte
     return out;
 }
 
+ResolvedCommand ResolveServiceImage(std::string_view name,
+                                    std::string_view imagePath,
+                                    bool driver,
+                                    const ResolveContext& context) {
+    if (TrimBlanks(imagePath).empty()) {
+        if (driver)
+            return ResolveModule(context.systemDirectory + "\\drivers\\" + std::string(name) + ".sys", context);
+        ResolvedCommand none;
+        none.problem = "no program";
+        return none;
+    }
+    return ResolveCommand(NormalizeImagePath(imagePath, context.windowsDirectory), context);
+}
+
 }  // namespace pellora::autostart

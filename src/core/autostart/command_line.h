@@ -54,4 +54,11 @@ ResolvedCommand ResolveModule(std::string_view path, const ResolveContext& conte
 // (relative to the Windows folder) become ordinary paths; anything else is returned as is.
 std::string NormalizeImagePath(std::string_view imagePath, const std::string& windowsDirectory);
 
+// The file a service or driver runs: its image path normalised and resolved as a command; a
+// driver without an image path loads system32\drivers\<name>.sys.
+ResolvedCommand ResolveServiceImage(std::string_view name,
+                                    std::string_view imagePath,
+                                    bool driver,
+                                    const ResolveContext& context);
+
 }  // namespace pellora::autostart

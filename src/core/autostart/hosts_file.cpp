@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "core/util/case_fold.h"
+#include "core/util/hex.h"
 #include "core/util/text.h"
 
 namespace pellora {
@@ -33,16 +34,6 @@ bool MapsHost(std::string_view line, std::string_view host) {
         pos = end;
     }
     return false;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 }  // namespace
@@ -120,16 +111,9 @@ std::string WithLinesBack(std::string_view text, const std::vector<HostsLine>& l
 }
 
 std::string EncodeHostsLines(const std::vector<HostsLine>& lines) {
-    static const char kHex[] = "0123456789abcdef";
     std::string out;
-    for (const HostsLine& line : lines) {
-        out += std::to_string(line.offset) + " ";
-        for (unsigned char c : line.bytes) {
-            out += kHex[c >> 4];
-            out += kHex[c & 0xF];
-        }
-        out += "\n";
-    }
+    for (const HostsLine& line : lines)
+        out += std::to_string(line.offset) + " " + ToHex(line.bytes) + "\n";
     return out;
 }
 
@@ -151,15 +135,10 @@ std::optional<std::vector<HostsLine>> DecodeHostsLines(std::string_view text) {
                 return std::nullopt;
             line.offset = line.offset * 10 + static_cast<size_t>(c - '0');
         }
-        for (size_t i = blank + 1; i < entry.size(); i += 2) {
-            const int high = HexValue(entry[i]);
-            const int low = HexValue(entry[i + 1]);
-            if (high < 0 || low < 0)
-                return std::nullopt;
-            line.bytes += static_cast<char>(high * 16 + low);
-        }
-        if (line.bytes.empty())
+        std::optional<std::string> bytes = FromHex(entry.substr(blank + 1));
+        if (!bytes || bytes->empty())
             return std::nullopt;
+        line.bytes = std::move(*bytes);
         lines.push_back(std::move(line));
     }
     if (lines.empty())

@@ -165,6 +165,10 @@ void CheckObject(ItemKind kind,
         problems.push_back(at + "\"" + object + "\" is not a task path (\\Folder\\Name)");
     else if (word == "task" && IsWindowsTask(object))
         problems.push_back(at + "\"" + object + "\" is a task of Windows, which is never removed");
+    if (word == "service" && !IsServiceName(object))
+        problems.push_back(at + "\"" + object + "\" is not a service name");
+    else if (word == "service" && IsWindowsServiceName(object))
+        problems.push_back(at + "\"" + object + "\" is a service of Windows, which is never removed");
     if (word == "hosts" && (object.find_first_of(" \t#") != std::string::npos || EqualsIgnoreCase(object, "localhost")))
         problems.push_back(at + "\"" + object + "\" is not a host name the hosts file's lines can be removed for");
     switch (kind) {

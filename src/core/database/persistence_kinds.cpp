@@ -8,6 +8,172 @@ namespace pellora {
 namespace {
 
 constexpr size_t kMaxTaskPathLength = 260;
+constexpr size_t kMaxServiceNameLength = 256;
+
+// Services of Windows' own installations (XP to 11), by key name.
+constexpr std::string_view kWindowsServices[] = {"AeLookupSvc",
+                                                 "ALG",
+                                                 "AppIDSvc",
+                                                 "Appinfo",
+                                                 "AppMgmt",
+                                                 "AppReadiness",
+                                                 "AppXSvc",
+                                                 "AudioEndpointBuilder",
+                                                 "Audiosrv",
+                                                 "BDESVC",
+                                                 "BFE",
+                                                 "BITS",
+                                                 "BrokerInfrastructure",
+                                                 "Browser",
+                                                 "BthServ",
+                                                 "bthserv",
+                                                 "CDPSvc",
+                                                 "CertPropSvc",
+                                                 "ClipSVC",
+                                                 "COMSysApp",
+                                                 "CoreMessagingRegistrar",
+                                                 "CryptSvc",
+                                                 "CscService",
+                                                 "DcomLaunch",
+                                                 "defragsvc",
+                                                 "DeviceAssociationService",
+                                                 "DeviceInstall",
+                                                 "Dhcp",
+                                                 "DiagTrack",
+                                                 "DispBrokerDesktopSvc",
+                                                 "DmEnrollmentSvc",
+                                                 "dmwappushservice",
+                                                 "Dnscache",
+                                                 "DoSvc",
+                                                 "dot3svc",
+                                                 "DPS",
+                                                 "DsmSvc",
+                                                 "DsSvc",
+                                                 "EapHost",
+                                                 "EFS",
+                                                 "ERSvc",
+                                                 "EventLog",
+                                                 "EventSystem",
+                                                 "fdPHost",
+                                                 "FDResPub",
+                                                 "FontCache",
+                                                 "FrameServer",
+                                                 "gpsvc",
+                                                 "helpsvc",
+                                                 "hidserv",
+                                                 "HomeGroupListener",
+                                                 "HomeGroupProvider",
+                                                 "IKEEXT",
+                                                 "InstallService",
+                                                 "iphlpsvc",
+                                                 "KeyIso",
+                                                 "LanmanServer",
+                                                 "LanmanWorkstation",
+                                                 "lfsvc",
+                                                 "LicenseManager",
+                                                 "lltdsvc",
+                                                 "lmhosts",
+                                                 "LSM",
+                                                 "MapsBroker",
+                                                 "Messenger",
+                                                 "mpssvc",
+                                                 "MSDTC",
+                                                 "MSiSCSI",
+                                                 "msiserver",
+                                                 "NcaSvc",
+                                                 "NcbService",
+                                                 "Netlogon",
+                                                 "Netman",
+                                                 "netprofm",
+                                                 "NetSetupSvc",
+                                                 "NetTcpPortSharing",
+                                                 "NlaSvc",
+                                                 "nsi",
+                                                 "p2psvc",
+                                                 "PcaSvc",
+                                                 "PerfHost",
+                                                 "pla",
+                                                 "PlugPlay",
+                                                 "PolicyAgent",
+                                                 "Power",
+                                                 "PrintNotify",
+                                                 "ProfSvc",
+                                                 "RasAuto",
+                                                 "RasMan",
+                                                 "RemoteAccess",
+                                                 "RemoteRegistry",
+                                                 "RpcEptMapper",
+                                                 "RpcLocator",
+                                                 "RpcSs",
+                                                 "SamSs",
+                                                 "SCardSvr",
+                                                 "Schedule",
+                                                 "SCPolicySvc",
+                                                 "SDRSVC",
+                                                 "seclogon",
+                                                 "SecurityHealthService",
+                                                 "SENS",
+                                                 "SessionEnv",
+                                                 "SgrmBroker",
+                                                 "SharedAccess",
+                                                 "ShellHWDetection",
+                                                 "smphost",
+                                                 "SNMPTRAP",
+                                                 "Spooler",
+                                                 "sppsvc",
+                                                 "srservice",
+                                                 "SSDPSRV",
+                                                 "SstpSvc",
+                                                 "StateRepository",
+                                                 "stisvc",
+                                                 "StorSvc",
+                                                 "svsvc",
+                                                 "swprv",
+                                                 "SysMain",
+                                                 "SystemEventsBroker",
+                                                 "TabletInputService",
+                                                 "TapiSrv",
+                                                 "TermService",
+                                                 "Themes",
+                                                 "TimeBrokerSvc",
+                                                 "TokenBroker",
+                                                 "TrkWks",
+                                                 "TrustedInstaller",
+                                                 "tzautoupdate",
+                                                 "UmRdpService",
+                                                 "upnphost",
+                                                 "UserManager",
+                                                 "UsoSvc",
+                                                 "VaultSvc",
+                                                 "vds",
+                                                 "VSS",
+                                                 "W32Time",
+                                                 "WaaSMedicSvc",
+                                                 "WbioSrvc",
+                                                 "Wcmsvc",
+                                                 "WdiServiceHost",
+                                                 "WdiSystemHost",
+                                                 "WdNisSvc",
+                                                 "Wecsvc",
+                                                 "WEPHOSTSVC",
+                                                 "wercplsupport",
+                                                 "WerSvc",
+                                                 "WinDefend",
+                                                 "WinHttpAutoProxySvc",
+                                                 "Winmgmt",
+                                                 "WinRM",
+                                                 "wisvc",
+                                                 "WlanSvc",
+                                                 "wlidsvc",
+                                                 "WMPNetworkSvc",
+                                                 "WpnService",
+                                                 "WSearch",
+                                                 "wscsvc",
+                                                 "wuauserv",
+                                                 "wudfsvc",
+                                                 "WwanSvc",
+                                                 "WZCSVC",
+                                                 "xmlprov"};
 
 }  // namespace
 
@@ -15,6 +181,8 @@ PersistenceKind PersistenceKindOfLine(std::string_view line) {
     const std::string word = ToLowerAscii(line.substr(0, line.find('|')));
     if (word == "task")
         return PersistenceKind::Task;
+    if (word == "service")
+        return PersistenceKind::Service;
     if (word == "hosts")
         return PersistenceKind::Hosts;
     return PersistenceKind::None;
@@ -43,6 +211,24 @@ bool IsTaskPath(std::string_view path) {
 
 bool IsWindowsTask(std::string_view path) {
     return StartsWithOrdinalIgnoreCase(path, "\\Microsoft\\");
+}
+
+bool IsServiceName(std::string_view name) {
+    if (name.empty() || name.size() > kMaxServiceNameLength)
+        return false;
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F || c == '\\' || c == '/' || c == ',')
+            return false;
+    }
+    return true;
+}
+
+bool IsWindowsServiceName(std::string_view name) {
+    for (std::string_view known : kWindowsServices) {
+        if (EqualsOrdinalIgnoreCase(name, known))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace pellora

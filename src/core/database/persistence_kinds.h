@@ -1,5 +1,6 @@
 // Item kinds of the places spyware starts from, beside the classic seven: "task" (a scheduled
-// task by its full path) and "hosts" (the hosts file's lines that map a host name). Their first four letters select
+// task by its full path), "service" (a service or driver by its key name) and "hosts" (the
+// hosts file's lines that map a host name). Their first four letters select
 // none of the classic kinds (KindOfLine gives Unknown), so a reader that does not know them counts them and never
 // matches them.
 #pragma once
@@ -8,7 +9,7 @@
 
 namespace pellora {
 
-enum class PersistenceKind { None, Task, Hosts };
+enum class PersistenceKind { None, Task, Service, Hosts };
 
 PersistenceKind PersistenceKindOfLine(std::string_view line);
 
@@ -18,5 +19,12 @@ PersistenceKind PersistenceKindOfLine(std::string_view line);
 bool IsTaskPath(std::string_view path);
 // Below "\Microsoft\" (any letter case): tasks of Windows, never removed.
 bool IsWindowsTask(std::string_view path);
+
+// A service's key name as the service manager takes it: 1 to 256 characters, no "\\", "/",
+// control character or comma (a comma would end the name in a row's object).
+bool IsServiceName(std::string_view name);
+// One of the services Windows itself installs (any letter case): never removed, whatever the
+// image path says.
+bool IsWindowsServiceName(std::string_view name);
 
 }  // namespace pellora

@@ -7,11 +7,12 @@
 #include "core/ports/http.h"
 #include "core/ports/processes.h"
 #include "core/ports/registry.h"
+#include "core/ports/services.h"
 #include "core/ports/shell.h"
 #include "core/ports/signature.h"
 #include "core/ports/system.h"
-#include "core/ports/trust.h"
 #include "core/ports/task_scheduler.h"
+#include "core/ports/trust.h"
 #include "core/ports/ui.h"
 
 namespace pellora {
@@ -33,6 +34,15 @@ struct Ports {
     TrustPort* trust = nullptr;
     // Scheduled tasks; without it "task" items are counted and never matched.
     TaskSchedulerPort* tasks = nullptr;
+    // Services and drivers; without it "service" items are counted and never matched.
+    ServicePort* services = nullptr;
+
+    // The same ports with another system and user interface (a front end's own), every other
+    // port shared.
+    Ports With(SystemPort& otherSystem, UiPort& otherUi) const {
+        return Ports{registry, files,      processes, shell, clock, otherSystem, otherUi,
+                     http,     signatures, events,    trust, tasks, services};
+    }
 };
 
 }  // namespace pellora

@@ -1,12 +1,15 @@
-// Objects that are not files kept as their definition: a scheduled task as its XML, the hosts
-// file's lines for a host with their offsets. The payload is those bytes with their digest;
-// restore registers the task again with exactly that definition (only where no task is now,
-// and only outside Windows' own tasks), and puts the lines back where they were.
+// Objects that are not files kept as their definition: a scheduled task as its XML, a service
+// as its configuration and its keys' values (service_record.h), the hosts file's lines for a
+// host with their offsets. The payload is those bytes with their digest; restore registers the
+// task again with exactly that definition and creates the service again (each only where none
+// of its name is now, and never one of Windows' own), and puts the lines back where they were.
 #include "core/autostart/autostart.h"
 #include "core/autostart/hosts_file.h"
 #include "core/autostart/scheduled_task.h"
 #include "core/autostart/task_definition.h"
 #include "core/quarantine/quarantine.h"
+#include "core/quarantine/service_record.h"
+#include "core/util/case_fold.h"
 
 namespace pellora {
 
@@ -56,6 +59,40 @@ bool Quarantine::WriteBackTask(const std::string& payload, const std::string& pa
         return false;
     }
     return ports_.tasks->RegisterTask(path, *definition) && tasks.TaskPresence(path) == Presence::Present;
+}
+
+bool Quarantine::QuarantineService(const ResultRow& row) {
+    if (!ports_.services || !IsServiceName(row.object) || IsWindowsServiceName(row.object))
+        return false;
+    std::optional<ServiceConfig> config = ports_.services->Configuration(row.object);
+    std::optional<std::vector<ServiceValue>> values = ReadServiceValues(ports_.registry, row.object);
+    if (!config || !values)
+        return false;
+    const std::string payload = EncodeServiceRecord(ServiceRecord{std::move(*config), std::move(*values)});
+    // Stored only when restore will take it back: a key name it would refuse keeps the service.
+    return DecodeServiceRecord(payload).has_value() && StoreDefinition(row, payload);
+}
+
+bool Quarantine::WriteBackService(const std::string& payload, const std::string& name) {
+    if (!ports_.services)
+        return false;
+    const std::optional<std::string> stored = ports_.files.ReadFileUpTo(payload, kMaxServiceRecordLength);
+    const std::optional<ServiceRecord> record = stored ? DecodeServiceRecord(*stored) : std::nullopt;
+    if (!record || !EqualsOrdinalIgnoreCase(record->config.name, name))
+        return false;
+    if (ports_.services->ProbeService(name) != Presence::Absent) {
+        Log("     Not restored, a service is there: " + name);
+        return false;
+    }
+    if (!ports_.services->AddService(record->config))
+        return false;
+    if (!WriteServiceValues(ports_.registry, name, record->values)) {
+        // Half a service would start with what the manager alone keeps: it goes again, and the
+        // record stays for another try.
+        (void)ports_.services->DeleteService(name);
+        return false;
+    }
+    return ports_.services->ProbeService(name) == Presence::Present;
 }
 
 bool Quarantine::QuarantineHostsLines(const ResultRow& row) {

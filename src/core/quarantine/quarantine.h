@@ -158,6 +158,9 @@ class Quarantine {
     // and its record file; on failure nothing of it stays in the package.
     bool StoreWrittenPayload(QuarantineRecord record, const std::string& bytes);
     bool WriteBackTask(const std::string& payload, const std::string& path);
+    // A service's configuration and its keys' values; restore creates it again.
+    bool QuarantineService(const ResultRow& row);
+    bool WriteBackService(const std::string& payload, const std::string& name);
     // The hosts file's lines that map a host, with their places in the file.
     bool QuarantineHostsLines(const ResultRow& row);
     bool WriteBackHostsLines(const std::string& payload);

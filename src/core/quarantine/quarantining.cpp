@@ -60,6 +60,8 @@ bool Quarantine::StoreResultRow(ResultRow row) {
         return QuarantineBrowserRow(row);
     if (kind == "task")
         return QuarantineTask(row);
+    if (kind == "service")
+        return QuarantineService(row);
     if (kind == "hosts")
         return QuarantineHostsLines(row);
     if (kind == "regpart") {

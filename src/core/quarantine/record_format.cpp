@@ -1,5 +1,7 @@
 #include "core/quarantine/record_format.h"
 
+#include "core/util/hex.h"
+
 #include <array>
 #include <charconv>
 
@@ -41,6 +43,8 @@ ObjectImage ImageOfRecordType(std::string_view type) {
         return kImageFile;
     if (lower == "task" || lower == "hosts")
         return kImageFile;  // kept as a definition or the hosts file's lines
+    if (lower == "service")
+        return kImageRegKey;  // kept as its configuration and its keys' values
     return kImageNone;
 }
 
@@ -105,43 +109,6 @@ std::string DigestFileName(std::string_view number) {
 
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-std::string ToHex(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (unsigned char c : bytes) {
-        out += kHexDigits[c >> 4];
-        out += kHexDigits[c & 0xF];
-    }
-    return out;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-std::optional<std::string> FromHex(std::string_view hex) {
-    if (hex.size() % 2)
-        return std::nullopt;
-    std::string out;
-    out.reserve(hex.size() / 2);
-    for (size_t i = 0; i < hex.size(); i += 2) {
-        int high = HexValue(hex[i]);
-        int low = HexValue(hex[i + 1]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        out += static_cast<char>(high * 16 + low);
-    }
-    return out;
-}
-
 std::string LittleEndian(uint64_t value, size_t length) {
     std::string out(length, '\0');
     for (size_t i = 0; i < length; ++i)
@@ -190,7 +157,7 @@ std::optional<FileIdentity> ParseFolderIdentity(std::string_view text) {
     auto number = [&](size_t from, size_t digits) -> std::optional<uint64_t> {
         uint64_t value = 0;
         for (size_t i = from; i < from + digits; ++i) {
-            int digit = HexValue(text[i]);
+            int digit = HexDigitValue(text[i]);
             if (digit < 0)
                 return std::nullopt;
             value = value << 4 | static_cast<uint64_t>(digit);

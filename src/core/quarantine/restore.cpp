@@ -5,6 +5,7 @@
 
 #include "core/autostart/hosts_file.h"
 #include "core/autostart/scheduled_task.h"
+#include "core/database/persistence_kinds.h"
 #include "core/quarantine/copy_folder.h"
 #include "core/quarantine/reg_export.h"
 #include "core/quarantine/tree_walk.h"
@@ -31,6 +32,8 @@ bool IsAbsolutePath(const std::string& path) {
 bool SourceFits(const std::string& kind, const std::string& source) {
     if (kind == "task")
         return IsTaskPath(source) && !IsWindowsTask(source);
+    if (kind == "service")
+        return IsServiceName(source) && !IsWindowsServiceName(source);
     if (kind == "hosts")
         return IsHostName(source);
     if (kind == "regkey")
@@ -44,7 +47,7 @@ bool SourceFits(const std::string& kind, const std::string& source) {
 
 bool IsRestorableKind(const std::string& kind) {
     return kind == "regkey" || kind == "regval" || kind == "folder" || kind == "path" || kind == "file" ||
-           kind == "cookie" || kind == "task" || kind == "hosts";
+           kind == "cookie" || kind == "task" || kind == "service" || kind == "hosts";
 }
 
 bool SameObject(const FileIdentity& stored, const ResolvedObject& now) {
@@ -181,6 +184,8 @@ bool Quarantine::RestoreRecord(const std::string& packageName, const std::string
         written = WriteBackValue(packageName, record);
     } else if (kind == "task") {
         written = WriteBackTask(payload, record.source);
+    } else if (kind == "service") {
+        written = WriteBackService(payload, record.source);
     } else if (kind == "hosts") {
         written = WriteBackHostsLines(payload);
     } else if (folderCopy) {

@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "core/database/folder_variables.h"
+#include "core/database/persistence_kinds.h"
 #include "core/removal/process_ender.h"
 #include "core/removal/protected_paths.h"
 #include "core/util/case_fold.h"
@@ -408,6 +409,22 @@ std::optional<std::string> ProtectedObjects::PatternFindRefusal(const std::strin
         return "pattern find inside the Windows folder";
     if (checked)
         *checked = std::move(object);
+    return std::nullopt;
+}
+
+std::optional<std::string> ProtectedObjects::ServiceRefusal(const std::string& name, const std::string& program) {
+    if (!loaded_)
+        Refresh();
+    if (IsWindowsServiceName(name))
+        return "a service of Windows";
+    // A driver without an image loads system32\drivers\<name>.sys.
+    const std::optional<std::vector<std::string>> parts = NormalisePath(program);
+    if (!parts)
+        return "its program is part of Windows";
+    std::optional<ResolvedObject> object = identity_.Resolve(program);
+    if (windowsFolder_.empty() || IsBelow(*parts, windowsFolder_) ||
+        (object && !resolvedWindows_.empty() && IsStrictlyBelow(object->parts, resolvedWindows_)))
+        return "its program is part of Windows";
     return std::nullopt;
 }
 

@@ -70,6 +70,11 @@ class ProtectedObjects {
     // A registry value, as the "key path,value name" object of a regval row.
     std::optional<std::string> ValueRefusal(const std::string& object);
 
+    // A service or driver to be stopped and deleted: refused for the services Windows installs
+    // and for one whose program (`program`, its image path resolved to a file; "" when it names
+    // none) lies below the Windows folder by its spelling or by what it leads to.
+    std::optional<std::string> ServiceRefusal(const std::string& name, const std::string& program);
+
     ObjectIdentity& identity() { return identity_; }
 
     // A missing folder that restore would create, spelled as its nearest existing folder's final

@@ -150,6 +150,7 @@ void RemovalRun::Run() {
         guard_.Refresh();
         registrations_.Forget();
         closer_.Forget();
+        StopCheckedServices();
 
         size_t rowCount = state_.lstScanResult.size();
         for (size_t i = 0; i < rowCount; ++i) {
@@ -227,6 +228,8 @@ void RemovalRun::RemoveRow(const ResultRow& row) {
         RemoveListPart(row);
     } else if (kind == "task") {
         RemoveTask(row);
+    } else if (kind == "service") {
+        RemoveService(row);
     } else if (kind == "hosts") {
         RemoveHostsLines(row);
     }

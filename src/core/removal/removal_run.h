@@ -128,6 +128,11 @@ class RemovalRun {
     void RemoveListPart(const ResultRow& row);
     // A scheduled task, stored first under automatic erase; Windows' own tasks never.
     void RemoveTask(const ResultRow& row);
+    // service_removal.cpp: stopping the checked services before any row goes, and deleting one.
+    void StopCheckedServices();
+    void RemoveService(const ResultRow& row);
+    // Why the service must stay (ProtectedObjects::ServiceRefusal on its resolved program).
+    std::optional<std::string> ServiceRefusal(const std::string& name);
     // The hosts file's lines that map the row's host; every other byte stays.
     void RemoveHostsLines(const ResultRow& row);
     // A file still there after the deletion failed (in use): scheduled for deletion at restart

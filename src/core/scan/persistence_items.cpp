@@ -1,5 +1,6 @@
 // The test of the persistence kinds (persistence_kinds.h): a "task" item is found when the
-// scheduler has the task (or, where it cannot say, its definition file is there), a "hosts" item
+// scheduler has the task (or, where it cannot say, its definition file is there), a "service"
+// item when the service manager knows the service, a "hosts" item
 // when a line of the hosts file (read once per walk) maps the name. They are tested
 // by the smart and custom scans, not by the file/folder scan, and only with the port they need.
 #include "core/autostart/autostart.h"
@@ -19,6 +20,9 @@ void Scanner::TestPersistenceItem(const std::string& row, const ScanPlan& plan) 
     if (kind == PersistenceKind::Task && ports_.tasks) {
         ScheduledTasks tasks(*ports_.tasks, ports_.files, ports_.system.SystemDirectory());
         if (tasks.TaskPresence(item_.object()) == Presence::Present)
+            RecordPersistenceFind();
+    } else if (kind == PersistenceKind::Service && ports_.services) {
+        if (IsServiceName(item_.object()) && ports_.services->ProbeService(item_.object()) == Presence::Present)
             RecordPersistenceFind();
     } else if (kind == PersistenceKind::Hosts) {
         if (!hostsRead_) {

@@ -7,6 +7,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "core/database/persistence_kinds.h"
 #include "core/scan/scanner.h"
 #include "core/util/case_fold.h"
 #include "core/util/text.h"
@@ -87,6 +88,9 @@ std::vector<StartReference> MatchStartReferences(const std::vector<autostart::Au
             reference.image = kImageFile;
         } else if (entry.place == autostart::place::kTask) {
             reference.type = "task";
+            reference.object = entry.name;
+        } else if (entry.place == autostart::place::kService && IsServiceName(entry.name)) {
+            reference.type = "service";
             reference.object = entry.name;
         } else if (IsListPlace(entry.place)) {
             reference.type = kListPartType;

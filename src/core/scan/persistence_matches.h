@@ -6,7 +6,8 @@
 //
 // Each reference becomes the row its removal acts on: a Run, RunOnce, image-debugger or Active
 // Setup command is its value ("RegVal"), a Startup shortcut its .lnk file ("Path"), a scheduled
-// task's action the task ("task", removed and stored as that kind is), one program
+// task's action the task ("task", removed and stored as that kind is), a service's image (or
+// hosted DLL) the service ("service", likewise), one program
 // of the Winlogon Shell and Userinit lists or of AppInit_DLLs a list part ("RegPart": only that
 // element goes, the value is repaired and never deleted).
 #pragma once

@@ -6,11 +6,13 @@
 #include "core/autostart/hosts_file.h"
 #include "core/autostart/scheduled_task.h"
 #include "core/quarantine/quarantine.h"
+#include "core/quarantine/service_record.h"
 #include "core/removal/removal_run.h"
 #include "core/removal/restart_deletes.h"
 #include "core/scan/persistence_matches.h"
 #include "core/util/text.h"
 #include "fakes/fake_platform.h"
+#include "fakes/fake_services.h"
 #include "fakes/fake_tasks.h"
 #include "unit/autostart/link_builder.h"
 
@@ -44,6 +46,7 @@ class PersistenceTest : public ::testing::Test {
         p.files.AddFile(kEvil, "MZ evil");
         p.files.AddFile(R"(C:\Other\evil.exe)", "MZ other");  // same name, another file
         p.ports.tasks = &tasks;
+        p.ports.services = &services;
         p.system.environment["APPDATA"] = R"(C:\Users\bob\AppData\Roaming)";
         p.system.environment["EVILDIR"] = R"(C:\Evil)";
 
@@ -96,6 +99,7 @@ class PersistenceTest : public ::testing::Test {
 
     fakes::FakePlatform p;
     fakes::FakeTaskScheduler tasks;
+    fakes::FakeServices services{p.registry, p.files};
     AppState state;
     RegistryAccess registry{p.registry, p.ui};
     FileFinder finder{state, p.files, p.ui};
@@ -273,6 +277,119 @@ TEST_F(PersistenceTest, HostsLinesOfANameGoAndComeBackWithEveryOtherByteKept) {
     RestoreAll();
     EXPECT_EQ(p.files.Content(hosts), original);
     EXPECT_TRUE(state.lstQuarantinedList.empty());
+}
+
+TEST_F(PersistenceTest, ServicesAreStoppedFirstStoredWholeDeletedAndCreatedAgainWhileWindowsOnesStay) {
+    ServiceConfig evil;
+    evil.name = "EvilSvc";
+    evil.displayName = "Evil Updater";
+    evil.description = "Keeps evil fresh";
+    evil.startType = 2;
+    evil.imagePath = R"("C:\Evil\svc.exe" -run)";
+    evil.dependencies = {"RpcSs", "+NetworkProvider"};
+    evil.account = "LocalSystem";
+    evil.delayedAutoStart = true;
+    p.files.AddFile(R"(C:\Evil\svc.exe)", "MZ svc");
+    services.Add(evil, true, R"(C:\Evil\svc.exe)");
+    const std::string evilKey = "HKEY_LOCAL_MACHINE\\" + fakes::FakeServices::Key("EvilSvc");
+    p.registry.AddString(evilKey + "\\Parameters", "ServiceDll", R"(C:\Evil\svc.dll)");
+    p.registry.AddValue(evilKey, "FailureActions", RegValue{kRegBinary, std::string("\x01\x00\xff", 3)});
+    // Started by the found file, which it holds open while it runs.
+    ServiceConfig starter;
+    starter.name = "EvilStarter";
+    starter.imagePath = kEvil;
+    services.Add(starter, true, kEvil);
+    ServiceConfig hosted;
+    hosted.name = "NetHelper";
+    hosted.imagePath = R"(%SystemRoot%\System32\svchost.exe -k netsvcs)";
+    p.system.environment["SystemRoot"] = "C:\\WINDOWS";
+    p.files.AddFile(R"(C:\WINDOWS\system32\svchost.exe)", "MZ");
+    services.Add(hosted);
+    ServiceConfig spooler;
+    spooler.name = "Spooler";
+    spooler.imagePath = R"(C:\Evil\spool.exe)";
+    services.Add(spooler);
+    state.lstDBaseFile = {"Version 1",
+                          std::string("path|") + kEvil + "|Trojan.Evil|",
+                          "service|EVILSVC|Adware.Evil|",
+                          "service|Spooler|Hostile|",
+                          "Service|NetHelper|Hostile|",
+                          "service|Missing|Adware.Evil|",
+                          "service|a\\b|Hostile|"};
+    state.lstCustomScanSettings[4] = "1";  // automatic erase
+    scanner.StartScan();
+    ASSERT_NE(Row("service", "EVILSVC"), nullptr);
+    ASSERT_NE(Row("service", "EvilStarter"), nullptr);
+    EXPECT_EQ(Row("service", "EvilStarter")->startsFile, kEvil);
+    EXPECT_EQ(Row("service", "Missing"), nullptr);
+    EXPECT_EQ(Row("service", "a\\b"), nullptr);
+
+    run.cmdNextDelete_Click();
+    // Stopped before the file's row came: the file went at once, not at restart.
+    EXPECT_FALSE(p.files.Exists(kEvil));
+    EXPECT_FALSE(Logged(std::string("File removed at restart=") + kEvil));
+    EXPECT_EQ(services.ProbeService("EvilSvc"), Presence::Absent);
+    EXPECT_EQ(services.ProbeService("EvilStarter"), Presence::Absent);
+    EXPECT_FALSE(p.registry.HasKey(evilKey));
+    EXPECT_TRUE(Logged("Service deleted=EVILSVC"));
+    EXPECT_EQ(services.ProbeService("Spooler"), Presence::Present);
+    EXPECT_EQ(services.ProbeService("NetHelper"), Presence::Present);
+    EXPECT_TRUE(Logged("Protected object skipped=Spooler (a service of Windows)"));
+    EXPECT_TRUE(Logged("Protected object skipped=NetHelper (its program is part of Windows)"));
+
+    RestoreAll();
+    EXPECT_EQ(services.Configuration("EvilSvc"), evil);
+    EXPECT_EQ(Text(evilKey + "\\Parameters", "ServiceDll"), R"(C:\Evil\svc.dll)");
+    EXPECT_EQ(Text(evilKey, "FailureActions"), std::string("\x01\x00\xff", 3));
+    EXPECT_EQ(services.Configuration("EvilStarter"), starter);
+    EXPECT_EQ(p.files.Content(kEvil), "MZ evil");
+    EXPECT_TRUE(state.lstQuarantinedList.empty());
+}
+
+TEST_F(PersistenceTest, AServiceThatWillNotStopIsMarkedAndOneThereAgainIsNotReplaced) {
+    ServiceConfig evil;
+    evil.name = "EvilSvc";
+    evil.imagePath = R"(C:\Evil\svc.exe)";
+    services.Add(evil, true, "");
+    services.refuseStop = true;
+    state.lstDBaseFile = {"Version 1", "service|EvilSvc|Adware.Evil|"};
+    state.lstCustomScanSettings[4] = "1";
+    scanner.StartScan();
+    run.cmdNextDelete_Click();
+    EXPECT_TRUE(Logged("Service removed at restart=EvilSvc (it did not stop)"));
+    EXPECT_EQ(Line(state.lstScanInfoFile, 2), "0");
+
+    // Gone at restart, then made again by its installer: restore leaves that one alone.
+    services.services.clear();
+    ServiceConfig again = evil;
+    again.imagePath = R"(C:\Evil\v2.exe)";
+    services.Add(again);
+    RestoreAll();
+    EXPECT_EQ(services.Configuration("EvilSvc"), again);
+    EXPECT_EQ(state.lstQuarantinedList.size(), 1u);
+}
+
+TEST(ServiceRecords, RoundTripAndHostileFormsAreRefused) {
+    ServiceRecord record;
+    record.config.name = "Evil";
+    record.config.imagePath = "C:\\e.exe";
+    record.config.dependencies = {"RpcSs"};
+    record.values = {{"", "ImagePath", {kRegExpandSz, "C:\\e.exe"}},
+                     {"Parameters\\Deep", "Blob", {kRegBinary, std::string("\0\xfe", 2)}}};
+    const std::optional<ServiceRecord> back = DecodeServiceRecord(EncodeServiceRecord(record));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->config, record.config);
+    ASSERT_EQ(back->values.size(), 2u);
+    EXPECT_EQ(back->values[1].key, "Parameters\\Deep");
+    EXPECT_EQ(back->values[1].value.data, std::string("\0\xfe", 2));
+    for (
+        const char* bad :
+        {"", "[]", R"({"name":"Evil"})",
+         R"({"name":"a\\b","imagePath":"","type":16,"startType":3,"errorControl":1,"values":[]})",
+         R"({"name":"E","imagePath":"","type":16,"startType":9,"errorControl":1,"values":[]})",
+         R"({"name":"E","imagePath":"","type":16,"startType":3,"errorControl":1,"values":[{"key":"..\\..\\Run","name":"x","type":1,"data":""}]})",
+         R"({"name":"E","imagePath":"","type":16,"startType":3,"errorControl":1,"values":[{"key":"","name":"x","type":1,"data":"zz"}]})"})
+        EXPECT_FALSE(DecodeServiceRecord(bad)) << bad;
 }
 
 TEST(HostsLines, PutBackWhereTheyWereOrAtTheEndAndStoredFormsAreChecked) {

@@ -1,7 +1,9 @@
-// Where spyware starts, on the real platform: a planted program started by a Run value and by a
-// scheduled task is found with both; an unattended removal takes all three to the quarantine and
-// away (the task's whole definition stored), and restore brings all three back. A task below
-// \Microsoft\ named by a hostile database stays. A program held open is deleted at the
+// Where spyware starts, on the real platform: a planted program started by a Run value, a
+// scheduled task, a running service and a Startup shortcut is found with all four; an unattended
+// removal stops the service first (so the program goes at once), takes all five to the
+// quarantine and away (the task's whole definition and the service's configuration stored), and
+// restore brings all five back. A task below \Microsoft\, a service of Windows and a service
+// whose program is part of Windows, named by a hostile database, stay. A program held open is deleted at the
 // restart (wineboot --restart) and counted by the check the next start makes. The hosts file's
 // lines for a name go and come back, every other byte kept.
 //
@@ -26,23 +28,32 @@
 #include "win32/file_system_win.h"
 #include "win32/processes_win.h"
 #include "win32/registry_win.h"
+#include "win32/service_manager_win.h"
 #include "win32/shell_win.h"
 #include "win32/system_win.h"
 #include "win32/task_scheduler_win.h"
 
 // After the ports: windows.h defines Yield() as an empty macro.
+#include <shlobj.h>
+#include <shobjidl.h>
+
 #include "../external/external_test_support.h"
+#include "win32/com_win.h"
 
 namespace pellora {
 namespace {
 
 using pellora::testing::FileExists;
+using pellora::testing::HelperPath;
 using pellora::testing::ScratchFolder;
 
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kRunValue = "PelloraPersistenceTest";
 constexpr const char* kTask = "\\Pellora Persistence Test\\Updater";
 constexpr const char* kWindowsTask = "\\Microsoft\\Pellora Persistence Test\\Guarded";
+constexpr const char* kService = "PelloraPersistenceSpy";
+constexpr const char* kHostedService = "PelloraPersistenceHosted";
+constexpr DWORD kServiceDeadlineMs = 120000;
 
 std::string TaskXml(const std::string& program) {
     return R"(<?xml version="1.0"?>
@@ -63,6 +74,46 @@ void PlantFile(const std::string& path, const std::string& bytes = "MZ spy") {
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
+}
+
+// A shell link made by the shell itself, as an installer would make it.
+void PlantShortcut(const std::string& path, const std::string& target, const std::string& arguments) {
+    win32::ComScope com;
+    ASSERT_TRUE(com.ok());
+    win32::ComRef<IShellLinkW> link;
+    ASSERT_TRUE(
+        SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.OutVoid())));
+    link->SetPath(win32::Widen(target).c_str());
+    link->SetArguments(win32::Widen(arguments).c_str());
+    win32::ComRef<IPersistFile> file;
+    ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.OutVoid())));
+    ASSERT_TRUE(SUCCEEDED(file->Save(win32::Widen(path).c_str(), TRUE))) << path;
+}
+
+std::string StartupFolder() {
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_STARTUP | CSIDL_FLAG_CREATE, nullptr, 0, path)))
+        return {};
+    return win32::Narrow(path);
+}
+
+// Starts the service and waits until the manager says it runs; the manager signals no event.
+bool StartAndWaitRunning(const std::string& name) {
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service =
+        manager ? OpenServiceW(manager, win32::Widen(name).c_str(), SERVICE_START | SERVICE_QUERY_STATUS) : nullptr;
+    bool running = service && StartServiceW(service, 0, nullptr);
+    const ULONGLONG deadline = GetTickCount64() + kServiceDeadlineMs;
+    SERVICE_STATUS status{};
+    while (running && QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_RUNNING) {
+        running = GetTickCount64() < deadline;
+        Sleep(50);
+    }
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+    return running && status.dwCurrentState == SERVICE_RUNNING;
 }
 
 class PersistenceWinTest : public ::testing::Test {
@@ -87,6 +138,11 @@ class PersistenceWinTest : public ::testing::Test {
         RegDeleteKeyValueW(HKEY_CURRENT_USER, win32::Widen(kRunKey).c_str(), win32::Widen(kRunValue).c_str());
         (void)tasks.DeleteTask(kTask);
         (void)tasks.DeleteTask(kWindowsTask);
+        for (const char* name : {kService, kHostedService}) {
+            (void)services.StopService(name, kServiceDeadlineMs);
+            (void)services.DeleteService(name);
+        }
+        DeleteFileW(win32::Widen(StartupFolder() + "\\Pellora Persistence Spy.lnk").c_str());
     }
 
     std::vector<std::string> Rows() {
@@ -118,15 +174,19 @@ class PersistenceWinTest : public ::testing::Test {
     win32::ClockWin clock;
     win32::SystemWin system;
     win32::TaskSchedulerWin tasks;
+    win32::ServiceManagerWin services;
     fakes::FakeUi ui;
-    Ports ports{registry, files, processes, shell, clock, system, ui, nullptr, nullptr, nullptr, nullptr, &tasks};
+    Ports ports{registry, files,   processes, shell,   clock,  system,   ui,
+                nullptr,  nullptr, nullptr,   nullptr, &tasks, &services};
     App app{ports};
 };
 
 TEST_F(PersistenceWinTest, WhatStartsAFoundFileGoesWithItAndComesBackWithIt) {
     CreateDirectoryW(win32::Widen(scratch / "plant").c_str(), nullptr);
+    // A real program, so that the service manager can run it.
     const std::string program = scratch / "plant\\spy agent.exe";
-    PlantFile(program);
+    ASSERT_TRUE(CopyFileW(win32::Widen(HelperPath()).c_str(), win32::Widen(program).c_str(), FALSE));
+    const std::string programBytes = ReadAllFile(program);
     ASSERT_TRUE(
         registry.SetValue(RootKey::CurrentUser, kRunKey, kRunValue, RegValue{kRegSz, "\"" + program + "\" /tray"}));
     const std::string taskFile = system.SystemDirectory() + "\\Tasks" + kTask;
@@ -136,25 +196,58 @@ TEST_F(PersistenceWinTest, WhatStartsAFoundFileGoesWithItAndComesBackWithIt) {
     ASSERT_EQ(tasks.ProbeTask(kTask), Presence::Present);
     const std::string before = FirstAction(kTask);
     ASSERT_NE(before.find("spy agent.exe"), std::string::npos) << before;
+    ServiceConfig spy;
+    spy.name = kService;
+    spy.displayName = "Pellora Persistence Spy";
+    spy.description = "Planted by a test";
+    spy.imagePath = "\"" + program + "\" service " + kService;
+    ASSERT_TRUE(services.AddService(spy));
+    ASSERT_TRUE(
+        registry.CreateKey(RootKey::LocalMachine, std::string(kServicesKey) + "\\" + kService + "\\Parameters"));
+    ASSERT_TRUE(registry.SetValue(RootKey::LocalMachine, std::string(kServicesKey) + "\\" + kService + "\\Parameters",
+                                  "Mode", RegValue{kRegSz, "stealth"}));
+    const std::optional<ServiceConfig> planted = services.Configuration(kService);
+    ASSERT_TRUE(planted);
+    ASSERT_TRUE(StartAndWaitRunning(kService));
+    ServiceConfig hosted;
+    hosted.name = kHostedService;
+    hosted.imagePath = system.SystemDirectory() + "\\svchost.exe -k pellora";
+    ASSERT_TRUE(services.AddService(hosted));
+    const std::string link = StartupFolder() + "\\Pellora Persistence Spy.lnk";
+    PlantShortcut(link, program, "--tray");
+    const std::string linkBytes = ReadAllFile(link);
 
     app.state().lstDBaseFile = {"1.0", "path|" + program + "|Adware.Spy|",
-                                std::string("task|") + kWindowsTask + "|Hostile|"};
+                                std::string("task|") + kWindowsTask + "|Hostile|", "service|RpcSs|Hostile|",
+                                std::string("service|") + kHostedService + "|Hostile|"};
     app.scanner().StartScan();
     const std::string runObject = std::string("HKEY_CURRENT_USER\\") + kRunKey + "," + kRunValue;
-    EXPECT_EQ(Rows(), (std::vector<std::string>{"path " + program, std::string("task ") + kWindowsTask,
-                                                "RegVal " + runObject, std::string("task ") + kTask}));
+    EXPECT_EQ(Rows(),
+              (std::vector<std::string>{"path " + program, std::string("task ") + kWindowsTask, "service RpcSs",
+                                        std::string("service ") + kHostedService, "RegVal " + runObject, "Path " + link,
+                                        std::string("task ") + kTask, std::string("service ") + kService}));
 
     app.state().automaticScan = true;
     app.removalRun().cmdNextDelete_Click();
     SCOPED_TRACE(Log());
+    // The service was stopped before the file's turn: the file went at once.
     EXPECT_FALSE(FileExists(program));
     EXPECT_FALSE(registry.QueryValue(RootKey::CurrentUser, kRunKey, kRunValue));
+    EXPECT_FALSE(FileExists(link));
     EXPECT_EQ(tasks.ProbeTask(kTask), Presence::Absent);
     EXPECT_FALSE(FileExists(system.SystemDirectory() + "\\Tasks" + kTask));
+    EXPECT_EQ(services.ProbeService(kService), Presence::Absent);
     EXPECT_EQ(tasks.ProbeTask(kWindowsTask), Presence::Present);
+    EXPECT_EQ(services.ProbeService("RpcSs"), Presence::Present);
+    EXPECT_EQ(services.ProbeService(kHostedService), Presence::Present);
     EXPECT_NE(Log().find(std::string("Protected object skipped=") + kWindowsTask + " (a task of Windows)"),
               std::string::npos);
+    EXPECT_NE(Log().find("Protected object skipped=RpcSs (a service of Windows)"), std::string::npos);
+    EXPECT_NE(
+        Log().find(std::string("Protected object skipped=") + kHostedService + " (its program is part of Windows)"),
+        std::string::npos);
     EXPECT_NE(Log().find(std::string("Task deleted=") + kTask), std::string::npos);
+    EXPECT_NE(Log().find(std::string("Service deleted=") + kService), std::string::npos);
 
     // The stored definition is the whole one, its action too.
     bool stored = false;
@@ -169,12 +262,18 @@ TEST_F(PersistenceWinTest, WhatStartsAFoundFileGoesWithItAndComesBackWithIt) {
     ASSERT_EQ(app.state().lstQuarantinedList.size(), 1u);
     app.state().lstQuarantinedList[0].checked = true;
     app.quarantine().cmdRestoreQuarantined();
-    EXPECT_TRUE(FileExists(program));
+    EXPECT_EQ(ReadAllFile(program), programBytes);
     auto value = registry.QueryValue(RootKey::CurrentUser, kRunKey, kRunValue);
     ASSERT_TRUE(value);
     EXPECT_EQ(value->data, "\"" + program + "\" /tray");
+    EXPECT_EQ(ReadAllFile(link), linkBytes);
     EXPECT_EQ(tasks.ProbeTask(kTask), Presence::Present);
     EXPECT_NE(tasks.TaskDefinition(kTask).value_or("").find("Pellora persistence test"), std::string::npos);
+    EXPECT_EQ(services.Configuration(kService), planted);
+    auto mode = registry.QueryValue(RootKey::LocalMachine, std::string(kServicesKey) + "\\" + kService + "\\Parameters",
+                                    "Mode");
+    EXPECT_EQ(mode ? mode->data : "(none)", "stealth");
+    EXPECT_TRUE(StartAndWaitRunning(kService));
     EXPECT_TRUE(app.state().lstQuarantinedList.empty());
 }
 

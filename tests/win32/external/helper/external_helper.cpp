@@ -6,6 +6,8 @@
 //   external_helper stubborn <n> <event> the same, but the windows ignore WM_CLOSE
 //   external_helper windowless           no window at all; runs until it is terminated
 //   external_helper sleep <ms> <file>    sleeps, then writes <file> and ends with exit code 3
+//   external_helper service <name>       a service of that name, started by the service manager:
+//                                        reports running, stops when asked to
 #include <windows.h>
 
 #include <cstdlib>
@@ -57,6 +59,40 @@ int RunWindows(int count, const char* readyEvent, const char* windowsClosedEvent
     return 0;
 }
 
+SERVICE_STATUS_HANDLE serviceStatus = nullptr;
+HANDLE serviceStop = nullptr;
+
+void ReportService(DWORD state) {
+    SERVICE_STATUS status{};
+    status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    status.dwCurrentState = state;
+    status.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0;
+    SetServiceStatus(serviceStatus, &status);
+}
+
+DWORD WINAPI ServiceControl(DWORD control, DWORD, void*, void*) {
+    if (control == SERVICE_CONTROL_STOP) {
+        ReportService(SERVICE_STOP_PENDING);
+        SetEvent(serviceStop);
+    }
+    return NO_ERROR;
+}
+
+void WINAPI ServiceMain(DWORD, char** argv) {
+    serviceStatus = RegisterServiceCtrlHandlerExA(argv[0], ServiceControl, nullptr);
+    if (!serviceStatus)
+        return;
+    ReportService(SERVICE_RUNNING);
+    WaitForSingleObject(serviceStop, INFINITE);
+    ReportService(SERVICE_STOPPED);
+}
+
+int RunService(char* name) {
+    serviceStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    SERVICE_TABLE_ENTRYA table[] = {{name, ServiceMain}, {nullptr, nullptr}};
+    return StartServiceCtrlDispatcherA(table) ? 0 : 4;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,5 +113,7 @@ int main(int argc, char** argv) {
             CloseHandle(file);
         return 3;
     }
+    if (argc >= 3 && std::strcmp(argv[1], "service") == 0)
+        return RunService(argv[2]);
     return 1;
 }

@@ -1,0 +1,19 @@
+// Bytes as hexadecimal text (upper-case digits) and back (either case).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pellora {
+
+inline constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// 0 to 15, or -1 for a character that is not a hex digit.
+int HexDigitValue(char c);
+
+std::string ToHex(std::string_view bytes);
+// Nothing for an odd length or a character that is not a hex digit.
+std::optional<std::string> FromHex(std::string_view hex);
+
+}  // namespace pellora
