@@ -8,6 +8,10 @@
 // the sums of the best time of each phase. Then the startup inventory of the machine is timed
 // twice: the first run checks every signature, the second takes the verdicts from its cache.
 //
+// The persistence part likewise: 200 scheduled tasks, 300 services and 500 shortcuts are planted
+// (and kept), their items join the database, and what testing them and matching every autostart
+// entry against a found file costs is reported next to the custom scan's (persistence_part.h).
+//
 // The browser part is timed as well: 2,500 extension items and a few hijack texts join the
 // database, and planted Chrome (three profiles of 100 extensions) and Firefox (100 add-ons)
 // profiles below C:\PelloraBench\Browsers are what it reads (LOCALAPPDATA and APPDATA point
@@ -29,6 +33,7 @@
 // First of the adapters: it brings in windows.h and undoes the macros that would rename the
 // ports' methods (DeleteFile, Yield, ...).
 #include "../scan_data.h"
+#include "persistence_part.h"
 #include "win32/clock_win.h"
 #include "win32/encoding_win.h"
 #include "win32/file_system_win.h"
@@ -46,6 +51,7 @@ constexpr const wchar_t* kKeyRoot = L"Software\\PelloraBench";
 constexpr size_t kItems = 30'000;
 constexpr size_t kCookies = 500;
 constexpr int kRounds = 5;
+constexpr size_t kTasks = 200, kServices = 300, kShortcuts = 500;
 
 double CpuSeconds();
 
@@ -477,12 +483,18 @@ int Run(size_t files, size_t keys) {
         bench::GenerateDatabase(names, planted.disk, planted.registry, planted.cookies, kItems);
     const std::vector<std::string> browserItems = PlantBrowsers();
     database.insert(database.end(), browserItems.begin(), browserItems.end());
+    start = Now();
+    const bench::PersistencePlant persistence = bench::PlantPersistence(kTasks, kServices, kShortcuts);
+    std::printf("planted %zu tasks, %zu services and %zu shortcuts in %.1f s\n", persistence.tasks,
+                persistence.services, persistence.shortcuts, Seconds(start));
+    database.insert(database.end(), persistence.items.begin(), persistence.items.end());
     win32::SystemWin system;
     std::string windows = system.WindowsDirectory();
 
     BareFigures bare = BareWalk(windows);  // warms the caches of both
-    Best bestBare, bestScan, bestBrowsers;
+    Best bestBare, bestScan, bestBrowsers, bestPersistence;
     size_t browserFinds = 0;
+    bench::PersistenceFigures persistenceFigures;
     PhaseMins bareMins, scanMins;
     ScanFigures figures;
     for (int round = 0; round < kRounds; ++round) {
@@ -497,6 +509,9 @@ int Run(size_t files, size_t keys) {
         clock = Clock();
         browserFinds = BrowserPart(database);
         bestBrowsers.Take(clock);
+        clock = Clock();
+        persistenceFigures = bench::PersistencePart(persistence.items);
+        bestPersistence.Take(clock);
     }
     std::printf("bare walk: %zu entries, %zu keys\n", bare.entries, bare.keys);
     std::printf("custom scan: %zu entries, %zu keys, %zu items, %zu finds\n", figures.files, figures.keys,
@@ -515,6 +530,17 @@ int Run(size_t files, size_t keys) {
         kBrowserProfiles, kExtensionsPerProfile, kExtensionsPerProfile, browserItems.size(), browserFinds,
         bestBrowsers.wall, bestBrowsers.cpu, 100.0 * bestBrowsers.wall / bestScan.wall,
         bestScan.cpu > 0 ? 100.0 * bestBrowsers.cpu / bestScan.cpu : 0.0);
+    std::printf(
+        "persistence part (%zu tasks, %zu services, %zu shortcuts planted; %zu items, %zu finds; %zu autostart "
+        "entries, %zu references to the found file): best %.3f s (processor %.3f s), %.2f %% of the custom scan "
+        "(processor %.2f %%)\n",
+        persistence.tasks, persistence.services, persistence.shortcuts, persistence.items.size(),
+        persistenceFigures.finds, persistenceFigures.entries, persistenceFigures.references, bestPersistence.wall,
+        bestPersistence.cpu, 100.0 * bestPersistence.wall / bestScan.wall,
+        bestScan.cpu > 0 ? 100.0 * bestPersistence.cpu / bestScan.cpu : 0.0);
+    std::printf("  last run: task items %.3f s, service items %.3f s, other items %.3f s, references %.3f s\n",
+                persistenceFigures.taskSeconds, persistenceFigures.serviceSeconds, persistenceFigures.otherSeconds,
+                persistenceFigures.referenceSeconds);
     TimeInventory();
     return 0;
 }
