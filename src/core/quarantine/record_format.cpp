@@ -39,8 +39,8 @@ ObjectImage ImageOfRecordType(std::string_view type) {
         return kImageCookie;
     if (lower == kBrowserEditRecordType)
         return kImageFile;
-    if (lower == "task" || lower == "hosts")
-        return kImageFile;  // kept as a definition or the hosts file's lines
+    if (lower == "task" || lower == "hosts" || lower == "shortcut")
+        return kImageFile;  // kept as a definition, the hosts file's lines or a link's bytes
     return kImageNone;
 }
 
