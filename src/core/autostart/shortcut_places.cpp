@@ -129,8 +129,18 @@ std::vector<PlacedShortcut> ReadPlacedShortcuts(ObjectIdentity& identity,
 }
 
 bool ShortcutHolds(const Shortcut& link, std::string_view text) {
-    return !text.empty() &&
-           (ContainsOrdinalIgnoreCase(link.target, text) || ContainsOrdinalIgnoreCase(link.arguments, text));
+    if (text.empty())
+        return false;
+    if (ContainsOrdinalIgnoreCase(link.target, text) || ContainsOrdinalIgnoreCase(link.arguments, text))
+        return true;
+    // Quotes inside an argument ("evil.exa"mple) hide the text from the written form only.
+    if (link.arguments.find('"') == std::string::npos)
+        return false;
+    for (const CommandArgument& argument : SplitArguments(link.arguments)) {
+        if (ContainsOrdinalIgnoreCase(argument.value, text))
+            return true;
+    }
+    return false;
 }
 
 bool IsBrowserProgram(std::string_view path) {

@@ -66,7 +66,8 @@ std::vector<PlacedShortcut> ReadPlacedShortcuts(ObjectIdentity& identity,
                                                 const std::vector<std::string>& folders,
                                                 const std::function<bool()>& keepGoing);
 
-// True when the link's target or arguments hold `text`, letter case aside ("" is held by none).
+// True when the link's target or arguments (as written, or one argument as the program reads
+// it) hold `text`, letter case aside ("" is held by none).
 bool ShortcutHolds(const Shortcut& link, std::string_view text);
 // True when the program at `path` is a browser this program knows, by its file name
 // (launcher.exe only inside an Opera folder).

@@ -1,0 +1,246 @@
+// The "shortcut" kind: the links of the desktops, Start menus, Quick Launch and Startup folders
+// whose target or arguments hold a hijacker's text are found (never through a link, never a
+// damaged or huge file), a browser's repaired with its other arguments kept, any other deleted,
+// the original bytes stored and written back by restore; a file swapped since the scan is left.
+#include <gtest/gtest.h>
+
+#include "core/autostart/autostart.h"
+#include "core/autostart/command_line.h"
+#include "core/autostart/shortcut_places.h"
+#include "core/database/persistence_kinds.h"
+#include "core/quarantine/quarantine.h"
+#include "core/removal/removal_run.h"
+#include "core/util/text.h"
+#include "fakes/fake_platform.h"
+#include "unit/autostart/link_builder.h"
+
+namespace pellora {
+namespace {
+
+using autostart::test_links::BuildLink;
+using autostart::test_links::LinkSpec;
+
+constexpr const char* kRoaming = R"(C:\Users\bob\AppData\Roaming)";
+const std::string kDesktop = R"(C:\Users\bob\Desktop)";
+const std::string kPrograms = std::string(kRoaming) + R"(\Microsoft\Windows\Start Menu\Programs)";
+const std::string kTaskBar = std::string(kRoaming) + R"(\Microsoft\Internet Explorer\Quick Launch\User Pinned\TaskBar)";
+const std::string kChrome = kDesktop + R"(\Chrome.lnk)";
+const std::string kUpdater = kPrograms + R"(\Startup\Updater.lnk)";
+const std::string kEdge = kTaskBar + R"(\Edge.lnk)";
+const std::string kFirefox = R"(C:\Users\Public\Desktop\Firefox.lnk)";
+constexpr const char* kChromeArguments =
+    R"(--profile-directory="Profile 1" http://HIJACK.example/?src=lnk --new-window)";
+
+std::string Link(const std::string& folder, const std::string& program, std::optional<std::string> arguments) {
+    LinkSpec spec;
+    spec.basePath = folder;
+    spec.suffix = program;
+    spec.arguments = std::move(arguments);
+    return BuildLink(spec);
+}
+
+class ShortcutTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        state.appFolder = "C:\\Pellora";
+        state.folders.windowsDir = "C:\\WINDOWS";
+        state.folders.systemDir = "C:\\WINDOWS\\system32";
+        state.lstSettingsFile = DefaultSettingsLines("about:blank");
+        state.lstSettingsFile[2] = "1";
+        state.lstSettingsFile[kScanModeLine] = "1";
+        state.lstCustomScanSettings = {"0", "0", "0", "0", "1", "0", "0"};  // automatic erase
+        state.lstScanInfoFile = DefaultScanInfoLines();
+        state.scanStamp = "7-12-2026-9-5-7";
+        state.lstDBaseFile = {"Version 1", "shortcut|hijack.example|Hijack.Shortcut|", "shortcut|  |Blank|",
+                              "shortcut|nowhere.example|Hijack.Other|"};
+        p.files.AddFolder("C:\\Pellora\\Settings");
+        p.system.environment["APPDATA"] = kRoaming;
+        p.system.environment["USERPROFILE"] = R"(C:\Users\bob)";
+        p.system.environment["PUBLIC"] = R"(C:\Users\Public)";
+        p.system.environment["PROGRAMDATA"] = R"(C:\ProgramData)";
+        const std::string chromeFolder = R"(C:\Program Files\Google\Chrome\Application\)";
+        originals[kChrome] = Link(chromeFolder, "chrome.exe", kChromeArguments);
+        originals[kUpdater] = Link(R"(C:\Users\bob\AppData\Local\Upd\)", "upd.exe", "--feed hijack.example");
+        originals[kEdge] =
+            Link(R"(C:\Program Files (x86)\Microsoft\Edge\Application\)", "msedge.exe", "https://hijack.example/");
+        originals[kFirefox] = Link(R"(C:\Program Files\Mozilla Firefox\)", "firefox.exe", std::nullopt);
+        for (const auto& [path, bytes] : originals)
+            p.files.AddFile(path, bytes);
+
+        // What is never read: through a junction, through a Wine-style link, a link in the
+        // .lnk's own place, a file too large, damaged bytes.
+        const std::string evil = Link(R"(C:\Evil\)", "evil.exe", "hijack.example");
+        p.files.AddFile(R"(C:\Elsewhere\Bad.lnk)", evil);
+        p.files.AddFolderLinkTo(kPrograms + R"(\Junction)", R"(C:\Elsewhere)", true);
+        p.files.AddFolderLinkTo(kPrograms + R"(\WineLink)", R"(C:\Elsewhere)", false);
+        p.files.AddFile(kPrograms + R"(\WineLink\Bad.lnk)", evil);
+        p.files.AddFile(R"(C:\Secret\token.lnk)", evil);
+        p.files.AddFile(kDesktop + R"(\Planted.lnk)", evil);
+        p.files.AddAlias(kDesktop + R"(\Planted.lnk)", R"(C:\Secret\token.lnk)");
+        p.files.AddFile(kDesktop + R"(\Huge.lnk)", evil + std::string(autostart::kMaxShortcutLength, '\0'));
+        p.files.AddFile(kDesktop + R"(\Damaged.lnk)", "hijack.example");
+    }
+
+    std::vector<std::string> Found() const {
+        std::vector<std::string> found;
+        for (const ResultRow& row : state.lstScanResult)
+            found.push_back(row.type + " " + row.object + " " + row.shortcutText);
+        return found;
+    }
+    bool Logged(const std::string& line) const {
+        return p.files.Content("C:\\Pellora\\DavEre.roz").find(line + "\r\n") != std::string::npos;
+    }
+    std::vector<std::string> Package() const { return p.files.Tree("C:\\Pellora\\Quarantine\\" + state.scanStamp); }
+    std::string ArgumentsOf(const std::string& path) const {
+        auto link = autostart::ReadShortcut(p.files.Content(path));
+        return link ? link->arguments : "(unreadable)";
+    }
+    void RestoreAll() {
+        quarantine.LoadToQuarantineList();
+        for (QuarantinePackageRow& package : state.lstQuarantinedList)
+            package.checked = true;
+        quarantine.cmdRestoreQuarantined();
+    }
+
+    std::map<std::string, std::string> originals;
+    fakes::FakePlatform p;
+    AppState state;
+    RegistryAccess registry{p.registry, p.ui};
+    FileFinder finder{state, p.files, p.ui};
+    FileOperations fileOps{state, p.files, p.ui};
+    ProcessEnder ender{p.processes, p.clock, p.ui};
+    RegScan regScan{state, p.registry, p.ui};
+    Quarantine quarantine{state, p.ports, registry, finder, fileOps};
+    Scanner scanner{state, p.ports, registry, finder, regScan};
+    SettingsFiles settings{state, p.files, p.system, p.ui};
+    RemovalRun run{state, p.ports, {finder, fileOps, ender, registry, regScan, quarantine, scanner, settings}};
+};
+
+TEST_F(ShortcutTest, LinksHoldingTheTextAreFoundOnceEachAndNothingIsReadThroughALink) {
+    scanner.StartScan();
+    EXPECT_EQ(Found(), (std::vector<std::string>{"shortcut " + kChrome + " hijack.example",
+                                                 "shortcut " + kUpdater + " hijack.example",
+                                                 "shortcut " + kEdge + " hijack.example"}));
+    ASSERT_EQ(state.lstScanResult.size(), 3u);
+    const ResultRow& chrome = state.lstScanResult[0];
+    EXPECT_EQ(chrome.category, "Hijack.Shortcut");
+    ASSERT_TRUE(chrome.foundAs.has_value());
+    EXPECT_TRUE(EqualsIgnoreCase(chrome.foundAs->finalPath, kChrome));
+    EXPECT_EQ(state.counters.scannedObjects, 3);
+    EXPECT_EQ(state.counters.filesIdentified, 3);
+}
+
+TEST_F(ShortcutTest, ABrowsersLinkIsRepairedAnotherDeletedAndRestoreGivesBackEveryByte) {
+    scanner.StartScan();
+    run.cmdNextDelete_Click();
+
+    // Only the arguments that held the text went; the others stay as written, every other
+    // byte of the link too.
+    EXPECT_EQ(p.files.Content(kChrome),
+              autostart::ReplaceArguments(originals[kChrome], R"(--profile-directory="Profile 1" --new-window)"));
+    EXPECT_EQ(ArgumentsOf(kEdge), "");
+    EXPECT_FALSE(p.files.Exists(kUpdater));
+    EXPECT_EQ(p.files.Content(kFirefox), originals[kFirefox]);
+    EXPECT_TRUE(Logged("Shortcut repaired=" + kChrome + " (hijack.example taken out)"));
+    EXPECT_TRUE(Logged("Shortcut repaired=" + kEdge + " (hijack.example taken out)"));
+    EXPECT_TRUE(Logged("Shortcut deleted=" + kUpdater));
+    EXPECT_EQ(Line(state.lstScanInfoFile, 2), "3");
+    size_t records = 0;
+    for (const std::string& path : Package()) {
+        EXPECT_FALSE(EndsWith(path, ".tmp")) << path;
+        if (EndsWith(path, ".qnf")) {
+            ++records;
+            EXPECT_TRUE(StartsWith(p.files.Content(path), "shortcut|")) << p.files.Content(path);
+        }
+    }
+    EXPECT_EQ(records, 3u);
+
+    RestoreAll();
+    for (const auto& [path, bytes] : originals)
+        EXPECT_EQ(p.files.Content(path), bytes) << path;
+    EXPECT_TRUE(state.lstQuarantinedList.empty());
+}
+
+TEST_F(ShortcutTest, ByHandARepairIsStillStoredAndAFileSwappedOrChangedSinceTheScanStays) {
+    state.lstCustomScanSettings[4] = "0";
+    scanner.StartScan();
+    ASSERT_EQ(state.lstScanResult.size(), 3u);
+    for (ResultRow& row : state.lstScanResult)
+        row.checked = true;
+    // Since the scan: the Edge link is now another file, the updater's no longer holds the text.
+    p.files.AddAlias(kEdge, R"(C:\Secret\token.lnk)");
+    const std::string updaterNow = Link(R"(C:\Users\bob\AppData\Local\Upd\)", "upd.exe", "--feed good.example");
+    ASSERT_TRUE(p.files.WriteFileAtomic(kUpdater, updaterNow));
+    p.ui.answers.push_back(MsgAnswer::Yes);
+    run.cmdNextDelete_Click();
+
+    EXPECT_EQ(ArgumentsOf(kChrome), R"(--profile-directory="Profile 1" --new-window)");
+    EXPECT_TRUE(Logged("Shortcut not removed=" + kEdge + " (not the object that was found)"));
+    EXPECT_EQ(p.files.Content(kEdge), originals[kEdge]);
+    EXPECT_TRUE(Logged("Shortcut not found=" + kUpdater + " (it no longer holds hijack.example)"));
+    EXPECT_EQ(p.files.Content(kUpdater), updaterNow);
+    size_t records = 0;
+    for (const std::string& path : Package())
+        records += EndsWith(path, ".qnf") ? 1 : 0;
+    EXPECT_EQ(records, 1u);
+}
+
+TEST_F(ShortcutTest, ATextInNearlyEveryLinkFindsButRemovesNothingUnattended) {
+    state.lstDBaseFile = {"Version 1", "shortcut|.EXE|Loose|"};
+    scanner.StartScan();
+    ASSERT_EQ(state.lstScanResult.size(), 4u);
+    run.cmdNextDelete_Click();
+    for (const auto& [path, bytes] : originals)
+        EXPECT_EQ(p.files.Content(path), bytes) << path;
+    EXPECT_TRUE(Logged("Not removed automatically=" + kChrome + " (\".EXE\" is part of nearly every shortcut)"));
+}
+
+TEST(ShortcutArguments, OnlyTheArgumentsHoldingTheTextGoAndTheOthersStayAsWritten) {
+    using autostart::ArgumentsWithout;
+    EXPECT_EQ(ArgumentsWithout(R"(--a "http://EVIL.example/x y" --b)", "evil.example"), "--a --b");
+    EXPECT_EQ(ArgumentsWithout("evil.example", "evil.example"), "");
+    EXPECT_EQ(ArgumentsWithout("  evil.example\t--b ", "evil.example"), "  --b ");
+    EXPECT_EQ(ArgumentsWithout(R"("a b"  c\"evil.example --d)", "evil.example"), R"("a b" --d)");
+    EXPECT_EQ(ArgumentsWithout(R"(--x="a b" "--y=evil.example")", "evil.example"), R"(--x="a b")");
+    EXPECT_EQ(ArgumentsWithout("--x", "evil.example"), std::nullopt);
+    EXPECT_EQ(ArgumentsWithout(std::string(3 * autostart::kMaxCommandLength + 1, 'e'), "e"), std::nullopt);
+
+    const std::vector<autostart::CommandArgument> split = autostart::SplitArguments(R"(a "b c"  d\"e)");
+    ASSERT_EQ(split.size(), 3u);
+    EXPECT_EQ(split[1].value, "b c");
+    EXPECT_EQ(split[1].begin, 2u);
+    EXPECT_EQ(split[1].end, 7u);
+    EXPECT_EQ(split[2].value, "d\"e");
+    EXPECT_EQ(split[2].end, 13u);
+}
+
+TEST(ShortcutArguments, ABrowsersLinkIsRepairedAnyOtherDeleted) {
+    using Action = autostart::ShortcutRemoval::Action;
+    auto plan = [](const std::string& target, const std::string& arguments, const char* text = "Evil.Example") {
+        autostart::Shortcut link;
+        link.target = target;
+        link.arguments = arguments;
+        return autostart::PlanShortcutRemoval(link, text);
+    };
+    EXPECT_EQ(plan(R"(C:\Chrome\CHROME.EXE)", "evil.example --x").action, Action::Repair);
+    EXPECT_EQ(plan(R"(C:\Chrome\CHROME.EXE)", "evil.example --x").arguments, "--x");
+    EXPECT_EQ(plan(R"(C:\Users\bob\Opera GX\launcher.exe)", "evil.example").action, Action::Repair);
+    EXPECT_EQ(plan(R"(C:\Program Files\Internet Explorer\iexplore.exe)", "x evil.example").action, Action::Repair);
+    // A browser's name on a program inside the hijacker's own folder, and other programs.
+    EXPECT_EQ(plan(R"(C:\evil.example\chrome.exe)", "--x").action, Action::Delete);
+    EXPECT_EQ(plan(R"(C:\Tools\launcher.exe)", "evil.example").action, Action::Delete);
+    EXPECT_EQ(plan(R"(C:\Tools\chrome.exe.bat)", "evil.example").action, Action::Delete);
+    EXPECT_EQ(plan(R"(C:\Chrome\chrome.exe)", "evil .example").action, Action::NotHeld);
+    EXPECT_EQ(plan(R"(C:\Chrome\chrome.exe)", "--x \"evil.exa\"mple").arguments, "--x");
+    EXPECT_EQ(plan(R"(C:\Chrome\chrome.exe)", "evil.example --x", "example --x").action, Action::Unrepairable);
+    EXPECT_EQ(plan(R"(C:\Chrome\chrome.exe)", "--x").action, Action::NotHeld);
+
+    EXPECT_NE(ShortcutTextRefusal(" \t"), "");
+    EXPECT_NE(ShortcutTextRefusal(std::string(1025, 'x')), "");
+    EXPECT_EQ(ShortcutTextRefusal(std::string(1024, 'x')), "");
+    EXPECT_NE(LooseShortcutText("http"), "");
+    EXPECT_EQ(LooseShortcutText("evil.example"), "");
+}
+
+}  // namespace
+}  // namespace pellora
