@@ -8,11 +8,7 @@
 #include "core/autostart/command_line.h"
 #include "core/autostart/shortcut_places.h"
 #include "core/database/persistence_kinds.h"
-#include "core/quarantine/quarantine.h"
-#include "core/removal/removal_run.h"
-#include "core/util/text.h"
-#include "fakes/fake_platform.h"
-#include "unit/autostart/link_builder.h"
+#include "unit/removal/persistence_fixture.h"
 
 namespace pellora {
 namespace {
@@ -20,7 +16,7 @@ namespace {
 using autostart::test_links::BuildLink;
 using autostart::test_links::LinkSpec;
 
-constexpr const char* kRoaming = R"(C:\Users\bob\AppData\Roaming)";
+constexpr const char* kRoaming = R"(C:\Users\bob\AppData\Roaming)";  // the fixture's APPDATA
 const std::string kDesktop = R"(C:\Users\bob\Desktop)";
 const std::string kPrograms = std::string(kRoaming) + R"(\Microsoft\Windows\Start Menu\Programs)";
 const std::string kTaskBar = std::string(kRoaming) + R"(\Microsoft\Internet Explorer\Quick Launch\User Pinned\TaskBar)";
@@ -39,22 +35,14 @@ std::string Link(const std::string& folder, const std::string& program, std::opt
     return BuildLink(spec);
 }
 
-class ShortcutTest : public ::testing::Test {
+// Beside the fixture's own Startup link (to its planted program, holding no address).
+class ShortcutTest : public PersistenceTest {
   protected:
     void SetUp() override {
-        state.appFolder = "C:\\Pellora";
-        state.folders.windowsDir = "C:\\WINDOWS";
-        state.folders.systemDir = "C:\\WINDOWS\\system32";
-        state.lstSettingsFile = DefaultSettingsLines("about:blank");
-        state.lstSettingsFile[2] = "1";
-        state.lstSettingsFile[kScanModeLine] = "1";
+        PersistenceTest::SetUp();
         state.lstCustomScanSettings = {"0", "0", "0", "0", "1", "0", "0"};  // automatic erase
-        state.lstScanInfoFile = DefaultScanInfoLines();
-        state.scanStamp = "7-12-2026-9-5-7";
         state.lstDBaseFile = {"Version 1", "shortcut|hijack.example|Hijack.Shortcut|", "shortcut|  |Blank|",
                               "shortcut|nowhere.example|Hijack.Other|"};
-        p.files.AddFolder("C:\\Pellora\\Settings");
-        p.system.environment["APPDATA"] = kRoaming;
         p.system.environment["USERPROFILE"] = R"(C:\Users\bob)";
         p.system.environment["PUBLIC"] = R"(C:\Users\Public)";
         p.system.environment["PROGRAMDATA"] = R"(C:\ProgramData)";
@@ -87,33 +75,13 @@ class ShortcutTest : public ::testing::Test {
             found.push_back(row.type + " " + row.object + " " + row.shortcutText);
         return found;
     }
-    bool Logged(const std::string& line) const {
-        return p.files.Content("C:\\Pellora\\DavEre.roz").find(line + "\r\n") != std::string::npos;
-    }
     std::vector<std::string> Package() const { return p.files.Tree("C:\\Pellora\\Quarantine\\" + state.scanStamp); }
     std::string ArgumentsOf(const std::string& path) const {
         auto link = autostart::ReadShortcut(p.files.Content(path));
         return link ? link->arguments : "(unreadable)";
     }
-    void RestoreAll() {
-        quarantine.LoadToQuarantineList();
-        for (QuarantinePackageRow& package : state.lstQuarantinedList)
-            package.checked = true;
-        quarantine.cmdRestoreQuarantined();
-    }
 
     std::map<std::string, std::string> originals;
-    fakes::FakePlatform p;
-    AppState state;
-    RegistryAccess registry{p.registry, p.ui};
-    FileFinder finder{state, p.files, p.ui};
-    FileOperations fileOps{state, p.files, p.ui};
-    ProcessEnder ender{p.processes, p.clock, p.ui};
-    RegScan regScan{state, p.registry, p.ui};
-    Quarantine quarantine{state, p.ports, registry, finder, fileOps};
-    Scanner scanner{state, p.ports, registry, finder, regScan};
-    SettingsFiles settings{state, p.files, p.system, p.ui};
-    RemovalRun run{state, p.ports, {finder, fileOps, ender, registry, regScan, quarantine, scanner, settings}};
 };
 
 TEST_F(ShortcutTest, LinksHoldingTheTextAreFoundOnceEachAndNothingIsReadThroughALink) {
@@ -188,7 +156,7 @@ TEST_F(ShortcutTest, ByHandARepairIsStillStoredAndAFileSwappedOrChangedSinceTheS
 TEST_F(ShortcutTest, ATextInNearlyEveryLinkFindsButRemovesNothingUnattended) {
     state.lstDBaseFile = {"Version 1", "shortcut|.EXE|Loose|"};
     scanner.StartScan();
-    ASSERT_EQ(state.lstScanResult.size(), 4u);
+    ASSERT_EQ(state.lstScanResult.size(), 5u);  // the fixture's Startup link too
     run.cmdNextDelete_Click();
     for (const auto& [path, bytes] : originals)
         EXPECT_EQ(p.files.Content(path), bytes) << path;
