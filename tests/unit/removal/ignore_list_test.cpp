@@ -7,19 +7,15 @@ namespace pellora {
 namespace {
 
 class IgnoreListTest : public ::testing::Test {
-  protected:
-    static ResultRow Row(std::string type,
-                         std::string object,
-                         std::string category,
-                         std::string comment,
+protected:
+    static ResultRow Row(std::string type, std::string object, std::string category, std::string comment,
                          bool checked) {
-        return ResultRow{std::move(type),   kImageFile,         std::move(category),
-                         std::move(object), std::move(comment), checked};
+        return ResultRow{std::move(type), kImageFile, std::move(category), std::move(object), std::move(comment),
+                         checked};
     }
     std::vector<bool> Checks(const std::vector<ResultRow>& rows) {
         std::vector<bool> out;
-        for (const ResultRow& row : rows)
-            out.push_back(row.checked);
+        for (const ResultRow& row : rows) out.push_back(row.checked);
         return out;
     }
 
@@ -42,11 +38,11 @@ TEST_F(IgnoreListTest, CheckedResultRowsBecomeEntriesAndLogLines) {
     ignore.cmdIgnoreSelected();
     ignore.cmdIgnoreSelected();  // twice: stored twice
 
-    EXPECT_EQ(
-        state.lstIgnoreListFile,
-        (std::vector<std::string>{"path|C:\\Old.exe|Spy", "path|C:\\A\\x.exe|Adware",
-                                  "RegVal|HKEY_CURRENT_USER\\Software\\X,Run|Hijacker", "path|C:\\A\\x.exe|Adware",
-                                  "RegVal|HKEY_CURRENT_USER\\Software\\X,Run|Hijacker"}));
+    EXPECT_EQ(state.lstIgnoreListFile,
+              (std::vector<std::string>{"path|C:\\Old.exe|Spy", "path|C:\\A\\x.exe|Adware",
+                                        "RegVal|HKEY_CURRENT_USER\\Software\\X,Run|Hijacker",
+                                        "path|C:\\A\\x.exe|Adware",
+                                        "RegVal|HKEY_CURRENT_USER\\Software\\X,Run|Hijacker"}));
     ASSERT_EQ(state.lstLog.size(), 8u);
     EXPECT_EQ(state.lstLog[0], "");
     EXPECT_EQ(state.lstLog[1], " Following items added to Ignore List:");

@@ -142,7 +142,9 @@ class RemovalRunTest : public ::testing::Test {
     SettingsFiles settings{state, files, p.system, p.ui};
     StatusPanel status{state, p.system, p.ui, finder};
     Navigation navigation{state, ports, status};
-    RemovalRun run{state, ports, {finder, fileOps, ender, registry, regScan, quarantine, scanner, settings}};
+    RemovalRun run{state,
+                   ports,
+                   {finder, fileOps, ender, registry, regScan, quarantine, scanner, settings}};
 };
 
 TEST_F(RemovalRunTest, DeclinedConfirmationChangesNothing) {
