@@ -2,11 +2,17 @@
 // Any bytes as a hosts file: the lines that map a name, taken out and put back, give the same
 // bytes, and what stays holds no line that maps it; their stored form reads back as they were.
 // Any bytes as a list value: taking an element out keeps every byte of the others.
+// Any bytes as a shortcut's arguments (and as a whole link): the arguments taken out for a text
+// are exactly those that hold it, the others read back as they were, and a repaired link holds
+// the text no more.
 #include <cstdint>
 #include <string>
 
+#include "core/autostart/command_line.h"
 #include "core/autostart/hosts_file.h"
+#include "core/autostart/shortcut_places.h"
 #include "core/scan/persistence_matches.h"
+#include "core/util/case_fold.h"
 #include "fuzz/fuzz_check.h"
 
 using namespace pellora;
@@ -33,6 +39,39 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (std::string_view separators : {std::string_view(","), std::string_view(", \t")}) {
         if (const std::optional<std::string> rest = WithoutListPart(text, host, separators)) {
             FUZZ_CHECK(rest->size() < text.size());
+        }
+    }
+
+    using namespace pellora::autostart;
+    if (const std::optional<std::string> rest = ArgumentsWithout(text, host)) {
+        std::vector<std::string> kept;
+        for (const CommandArgument& argument : SplitArguments(text)) {
+            FUZZ_CHECK(argument.begin <= argument.end && argument.end <= text.size());
+            if (!ContainsOrdinalIgnoreCase(argument.value, host))
+                kept.push_back(argument.value);
+        }
+        std::vector<std::string> after;
+        for (const CommandArgument& argument : SplitArguments(*rest))
+            after.push_back(argument.value);
+        FUZZ_CHECK(after == kept);
+    }
+    for (const char* target : {"C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe", "C:\\Tools\\tool.exe"}) {
+        Shortcut link;
+        link.target = target;
+        link.arguments = text;
+        const ShortcutRemoval plan = PlanShortcutRemoval(link, host);
+        FUZZ_CHECK((plan.action == ShortcutRemoval::Action::NotHeld) == !ShortcutHolds(link, host));
+        if (plan.action == ShortcutRemoval::Action::Repair) {
+            link.arguments = plan.arguments;
+            FUZZ_CHECK(!ShortcutHolds(link, host));
+        }
+    }
+    if (const std::optional<Shortcut> link = ReadShortcut(text)) {
+        const ShortcutRemoval plan = PlanShortcutRemoval(*link, host);
+        if (plan.action == ShortcutRemoval::Action::Repair) {
+            const std::optional<std::string> repaired = ReplaceArguments(text, plan.arguments);
+            const std::optional<Shortcut> again = repaired ? ReadShortcut(*repaired) : std::nullopt;
+            FUZZ_CHECK(!repaired || (again && again->arguments == plan.arguments && again->target == link->target));
         }
     }
     return 0;
