@@ -8,12 +8,6 @@
 // never writes through a link on the way.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
-#include <objidl.h>
-#include <shlobj.h>
-#include <shobjidl.h>
-
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,7 +17,6 @@
 #include "core/util/text.h"
 #include "fakes/fake_platform.h"
 #include "win32/clock_win.h"
-#include "win32/com_win.h"
 #include "win32/file_system_win.h"
 #include "win32/processes_win.h"
 #include "win32/registry_win.h"
@@ -31,7 +24,12 @@
 #include "win32/system_win.h"
 
 // After the ports: windows.h defines Yield() as an empty macro.
+#include <objidl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
 #include "../external/external_test_support.h"
+#include "win32/com_win.h"
 
 namespace pellora {
 namespace {
