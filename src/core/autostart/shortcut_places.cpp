@@ -190,6 +190,20 @@ std::optional<std::string> ArgumentsWithout(std::string_view arguments, std::str
     return out;
 }
 
+Presence ShortcutTextPresence(ObjectIdentity& identity, const std::string& path, std::string_view text) {
+    const Presence there = identity.files().Probe(path);
+    const size_t slash = path.rfind('\\');
+    if (there != Presence::Present || slash == std::string::npos)
+        return there;
+    const std::optional<ResolvedObject> folder = identity.Resolve(path.substr(0, slash == 2 ? 3 : slash));
+    const std::optional<ShortcutFile> file =
+        folder ? ReadShortcutFile(identity, folder->finalPath, path) : std::nullopt;
+    const std::optional<Shortcut> link = file ? ReadShortcut(file->bytes) : std::nullopt;
+    if (!link)
+        return Presence::Unknown;
+    return ShortcutHolds(*link, text) ? Presence::Present : Presence::Absent;
+}
+
 ShortcutRemoval PlanShortcutRemoval(const Shortcut& link, std::string_view text) {
     ShortcutRemoval plan;
     if (!ShortcutHolds(link, text))

@@ -23,6 +23,7 @@
 #include "core/autostart/shortcut.h"
 #include "core/identity/object_identity.h"
 #include "core/ports/file_system.h"
+#include "core/ports/presence.h"
 #include "core/ports/registry.h"
 #include "core/ports/system.h"
 
@@ -76,6 +77,10 @@ bool IsBrowserProgram(std::string_view path);
 // holds `text`; the others stay as they were written, with the blanks before them. Nothing when
 // no argument holds it, or when the list is too long to split whole.
 std::optional<std::string> ArgumentsWithout(std::string_view arguments, std::string_view text);
+
+// Whether the link at `path` still holds `text`: Absent when it is gone or holds it no more,
+// Unknown when it cannot be read without a link on the way.
+Presence ShortcutTextPresence(ObjectIdentity& identity, const std::string& path, std::string_view text);
 
 struct ShortcutRemoval {
     enum class Action {

@@ -61,7 +61,7 @@ std::string LooseShortcutText(std::string_view text) {
     const std::string trimmed = ToLowerAscii(TrimSpaces(text));
     if (trimmed.size() < 4)
         return "a text shorter than 4 characters matches too many shortcuts";
-    for (const char* common : {".exe", "exe\"", "http", "https", "http:", "https:", "http://", "https://", "www.",
+    for (const char* common : {".exe", "http", "https", "http:", "https:", "http://", "https://", "www.",
                                "program files", "c:\\", "c:\\windows", "c:\\program files", ".lnk", ".url"}) {
         if (trimmed == common)
             return "\"" + std::string(text) + "\" is part of nearly every shortcut";

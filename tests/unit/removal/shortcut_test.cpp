@@ -8,6 +8,7 @@
 #include "core/autostart/command_line.h"
 #include "core/autostart/shortcut_places.h"
 #include "core/database/persistence_kinds.h"
+#include "core/removal/object_presence.h"
 #include "unit/removal/persistence_fixture.h"
 
 namespace pellora {
@@ -100,7 +101,13 @@ TEST_F(ShortcutTest, LinksHoldingTheTextAreFoundOnceEachAndNothingIsReadThroughA
 
 TEST_F(ShortcutTest, ABrowsersLinkIsRepairedAnotherDeletedAndRestoreGivesBackEveryByte) {
     scanner.StartScan();
+    const std::vector<ResultRow> rows = state.lstScanResult;
+    for (const ResultRow& row : rows)
+        EXPECT_EQ(ObjectPresence(row, "", p.files, p.registry), Presence::Present) << row.object;
     run.cmdNextDelete_Click();
+    // Gone for the console's list of what remains: the repaired ones hold the text no more.
+    for (const ResultRow& row : rows)
+        EXPECT_EQ(ObjectPresence(row, "", p.files, p.registry), Presence::Absent) << row.object;
 
     // Only the arguments that held the text went; the others stay as written, every other
     // byte of the link too.
