@@ -170,6 +170,21 @@ TEST_F(ShortcutTest, ATextInNearlyEveryLinkFindsButRemovesNothingUnattended) {
     EXPECT_TRUE(Logged("Not removed automatically=" + kChrome + " (\".EXE\" is part of nearly every shortcut)"));
 }
 
+TEST_F(ShortcutTest, TheFoldersAreTheShellFolderValuesOrElseTheFallbacks) {
+    const std::string explorer = R"(Software\Microsoft\Windows\CurrentVersion\Explorer\)";
+    p.registry.AddString("HKEY_CURRENT_USER\\" + explorer + "User Shell Folders", "Desktop",
+                         R"(%USERPROFILE%\OneDrive\Desktop\)");
+    p.registry.AddString("HKEY_LOCAL_MACHINE\\" + explorer + "Shell Folders", "Common Desktop", R"(D:\Shared)");
+    p.registry.AddString("HKEY_LOCAL_MACHINE\\" + explorer + "User Shell Folders", "Common Startup",
+                         std::string("C:\\Bad\0Startup", 14));
+    const std::string commonMenu = R"(C:\ProgramData\Microsoft\Windows\Start Menu)";
+    EXPECT_EQ(autostart::ShortcutFolders(p.registry, p.system),
+              (std::vector<std::string>{
+                  R"(C:\Users\bob\OneDrive\Desktop)", std::string(kRoaming) + R"(\Microsoft\Windows\Start Menu)",
+                  kPrograms + "\\Startup", std::string(kRoaming) + R"(\Microsoft\Internet Explorer\Quick Launch)",
+                  R"(D:\Shared)", commonMenu, commonMenu + R"(\Programs\StartUp)"}));
+}
+
 TEST(ShortcutArguments, OnlyTheArgumentsHoldingTheTextGoAndTheOthersStayAsWritten) {
     using autostart::ArgumentsWithout;
     EXPECT_EQ(ArgumentsWithout(R"(--a "http://EVIL.example/x y" --b)", "evil.example"), "--a --b");
