@@ -7,6 +7,8 @@
 #include "core/autostart/shortcut_places.h"
 #include "core/quarantine/copy_folder.h"
 #include "core/quarantine/quarantine.h"
+#include "core/util/case_fold.h"
+#include "core/util/text.h"
 
 namespace pellora {
 
@@ -22,6 +24,19 @@ bool Quarantine::QuarantineShortcut(const ResultRow& row) {
         return false;
     if (row.foundAs && !autostart::IsSameFile(*row.foundAs, file->identity))
         return false;
+    // A link repaired for one text and then for another is stored once, as it was at first:
+    // restore gives back the original, not what the first repair left.
+    std::vector<FindEntry> records;
+    if (ports_.files.FindEntries(store_.CurrentPackageFolder() + "\\*.qnf", records)) {
+        for (const FindEntry& entry : records) {
+            std::string text;
+            if (!store_.LoadLineFromFile(state_.scanStamp + "\\" + entry.name, text))
+                continue;
+            const QuarantineRecord stored = ParseRecord(std::move(text));
+            if (EqualsIgnoreCase(stored.type, "shortcut") && EqualsOrdinalIgnoreCase(stored.source, row.object))
+                return true;
+        }
+    }
     return StoreWrittenPayload(QuarantineRecord{row.type, {}, row.object, FormatFolderIdentity(folder->Identity())},
                                file->bytes);
 }

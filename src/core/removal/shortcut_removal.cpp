@@ -90,6 +90,14 @@ void RemovalRun::RemoveShortcut(const ResultRow& row) {
     }
     AddToRemoved(1);
     Log("Shortcut repaired=" + path + " (" + row.shortcutText + " taken out)");
+    // The repaired link is a new file: rows of other texts in the same link follow it, so that
+    // each takes its own text out in turn.
+    const std::optional<FileIdentity> now = ports_.files.Identify(path);
+    for (ResultRow& other : state_.lstScanResult) {
+        if (now && other.foundAs && autostart::IsSameFile(*other.foundAs, file->identity) &&
+            EqualsIgnoreCase(other.type, "shortcut"))
+            other.foundAs = now;
+    }
 }
 
 bool RemovalRun::WriteShortcutInto(const ResolvedObject& folder, const std::string& path, const std::string& bytes) {

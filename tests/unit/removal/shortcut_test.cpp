@@ -136,6 +136,17 @@ TEST_F(ShortcutTest, ABrowsersLinkIsRepairedAnotherDeletedAndRestoreGivesBackEve
     EXPECT_TRUE(state.lstQuarantinedList.empty());
 }
 
+TEST_F(ShortcutTest, TwoTextsInOneLinkAreEachTakenOut) {
+    state.lstDBaseFile.push_back("shortcut|--NEW-WINDOW|Hijack.Other|");
+    scanner.StartScan();
+    ASSERT_EQ(state.lstScanResult.size(), 4u);
+    run.cmdNextDelete_Click();
+    EXPECT_EQ(ArgumentsOf(kChrome), R"(--profile-directory="Profile 1")");
+    EXPECT_TRUE(Logged("Shortcut repaired=" + kChrome + " (--NEW-WINDOW taken out)"));
+    RestoreAll();
+    EXPECT_EQ(p.files.Content(kChrome), originals[kChrome]);
+}
+
 TEST_F(ShortcutTest, ByHandARepairIsStillStoredAndAFileSwappedOrChangedSinceTheScanStays) {
     state.lstCustomScanSettings[4] = "0";
     scanner.StartScan();
