@@ -29,11 +29,11 @@ constexpr const char* kChromeArguments =
     R"(--profile-directory="Profile 1" http://HIJACK.example/?src=lnk --new-window)";
 
 std::string Link(const std::string& folder, const std::string& program, std::optional<std::string> arguments) {
-    LinkSpec spec;
-    spec.basePath = folder;
-    spec.suffix = program;
-    spec.arguments = std::move(arguments);
-    return BuildLink(spec);
+    LinkSpec link;
+    link.basePath = folder;
+    link.suffix = program;
+    link.arguments = std::move(arguments);
+    return BuildLink(link);
 }
 
 // Beside the fixture's own Startup link (to its planted program, holding no address).
