@@ -14,8 +14,11 @@ using Json = nlohmann::ordered_json;
 Json RowsJson(const std::vector<ResultRow>& rows) {
     Json array = Json::array();
     for (const ResultRow& row : rows) {
-        array.push_back(
-            Json{{"type", row.type}, {"category", row.category}, {"object", row.object}, {"comment", row.comment}});
+        Json item{{"type", row.type}, {"category", row.category}, {"object", row.object}, {"comment", row.comment}};
+        // A shortcut row's object is the link; the text it holds says why it was found.
+        if (!row.shortcutText.empty())
+            item["text"] = row.shortcutText;
+        array.push_back(std::move(item));
     }
     return array;
 }

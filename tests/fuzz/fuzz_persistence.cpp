@@ -4,12 +4,18 @@
 // Any bytes as a list value: taking an element out keeps every byte of the others.
 // Any bytes as a stored service: refused, or a record that names only keys below the service's
 // own and stores back to the same record.
+// Any bytes as a shortcut's arguments (and as a whole link): the arguments taken out for a text
+// are exactly those that hold it, the others read back as they were, and a repaired link holds
+// the text no more.
 #include <cstdint>
 #include <string>
 
+#include "core/autostart/command_line.h"
 #include "core/autostart/hosts_file.h"
+#include "core/autostart/shortcut_places.h"
 #include "core/quarantine/service_record.h"
 #include "core/scan/persistence_matches.h"
+#include "core/util/case_fold.h"
 #include "fuzz/fuzz_check.h"
 
 using namespace pellora;
@@ -43,6 +49,39 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(again.has_value() && again->values.size() == service->values.size());
         for (const ServiceValue& value : service->values)
             FUZZ_CHECK(("\\" + value.key + "\\").find("\\..\\") == std::string::npos);
+    }
+
+    using namespace pellora::autostart;
+    if (const std::optional<std::string> rest = ArgumentsWithout(text, host)) {
+        std::vector<std::string> kept;
+        for (const CommandArgument& argument : SplitArguments(text)) {
+            FUZZ_CHECK(argument.begin <= argument.end && argument.end <= text.size());
+            if (!ContainsOrdinalIgnoreCase(argument.value, host))
+                kept.push_back(argument.value);
+        }
+        std::vector<std::string> after;
+        for (const CommandArgument& argument : SplitArguments(*rest))
+            after.push_back(argument.value);
+        FUZZ_CHECK(after == kept);
+    }
+    for (const char* target : {"C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe", "C:\\Tools\\tool.exe"}) {
+        Shortcut link;
+        link.target = target;
+        link.arguments = text;
+        const ShortcutRemoval plan = PlanShortcutRemoval(link, host);
+        FUZZ_CHECK((plan.action == ShortcutRemoval::Action::NotHeld) == !ShortcutHolds(link, host));
+        if (plan.action == ShortcutRemoval::Action::Repair) {
+            link.arguments = plan.arguments;
+            FUZZ_CHECK(!ShortcutHolds(link, host));
+        }
+    }
+    if (const std::optional<Shortcut> link = ReadShortcut(text)) {
+        const ShortcutRemoval plan = PlanShortcutRemoval(*link, host);
+        if (plan.action == ShortcutRemoval::Action::Repair) {
+            const std::optional<std::string> repaired = ReplaceArguments(text, plan.arguments);
+            const std::optional<Shortcut> again = repaired ? ReadShortcut(*repaired) : std::nullopt;
+            FUZZ_CHECK(!repaired || (again && again->arguments == plan.arguments && again->target == link->target));
+        }
     }
     return 0;
 }

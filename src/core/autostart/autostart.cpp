@@ -168,23 +168,29 @@ void AutostartEnumerator::ReadRunKeys(std::vector<AutostartEntry>& out) {
 
 // ---- Startup folders -----------------------------------------------------------------------
 
-std::string AutostartEnumerator::ShellFolder(RootKey root, const std::string& name, const std::string& fallback) {
+std::string ShellFolderPath(RegistryPort& registry,
+                            SystemPort& system,
+                            RootKey root,
+                            const std::string& name,
+                            const std::string& fallback) {
     const std::string base = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
     for (const char* key : {"User Shell Folders", "Shell Folders"}) {
-        const Text text = ReadText(root, base + key, name);
-        if (!text.value.empty() && text.problem.empty())
-            return system_.ExpandEnvironment(text.value);
+        const std::optional<RegValue> value = registry.QueryValue(root, base + key, name);
+        // A value of another type, too long or holding a NUL names no folder to trust.
+        if (value && (value->type == kRegSz || value->type == kRegExpandSz) && !value->data.empty() &&
+            value->data.size() <= kMaxValueLength && value->data.find('\0') == std::string::npos)
+            return system.ExpandEnvironment(value->data);
     }
-    const std::string expanded = system_.ExpandEnvironment(fallback);
+    const std::string expanded = system.ExpandEnvironment(fallback);
     // An unknown variable stays as written: no such folder.
     return expanded.find('%') == std::string::npos ? expanded : std::string();
 }
 
 void AutostartEnumerator::ReadStartupFolders(std::vector<AutostartEntry>& out) {
-    const std::string user =
-        ShellFolder(RootKey::CurrentUser, "Startup", "%APPDATA%\\Microsoft\\Windows\\Start Menu\\Programs\\Startup");
-    const std::string common = ShellFolder(RootKey::LocalMachine, "Common Startup",
-                                           "%ProgramData%\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp");
+    const std::string user = ShellFolderPath(registry_, system_, RootKey::CurrentUser, "Startup",
+                                             "%APPDATA%\\Microsoft\\Windows\\Start Menu\\Programs\\Startup");
+    const std::string common = ShellFolderPath(registry_, system_, RootKey::LocalMachine, "Common Startup",
+                                               "%ProgramData%\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp");
     if (!user.empty())
         ReadStartupFolder(user, out);
     if (!common.empty() && !EqualsOrdinalIgnoreCase(common, user))

@@ -66,6 +66,15 @@ struct AutostartEntry {
 // Resolving as the running system does: its environment, its folders, its files.
 ResolveContext SystemResolveContext(FileSystemPort& files, SystemPort& system);
 
+// A shell folder of the user (`root` CurrentUser) or of all users (LocalMachine): Explorer's
+// "User Shell Folders" value, else its "Shell Folders" one, else `fallback`, expanded; "" when
+// none names a folder (a variable the fallback needs is unknown).
+std::string ShellFolderPath(RegistryPort& registry,
+                            SystemPort& system,
+                            RootKey root,
+                            const std::string& name,
+                            const std::string& fallback);
+
 class AutostartEnumerator {
   public:
     AutostartEnumerator(RegistryPort& registry, FileSystemPort& files, SystemPort& system);
@@ -119,7 +128,6 @@ class AutostartEnumerator {
                       uint64_t size,
                       std::vector<AutostartEntry>& out);
     void ReadStartupFolder(const std::string& folder, std::vector<AutostartEntry>& out);
-    std::string ShellFolder(RootKey root, const std::string& name, const std::string& fallback);
 
     RegistryPort& registry_;
     FileSystemPort& files_;

@@ -245,44 +245,57 @@ std::vector<std::string> SplitCommandLine(std::string_view s) {
             first += s[i++];
     }
     args.push_back(std::move(first));
+    for (CommandArgument& argument : SplitArguments(s.substr(i)))
+        args.push_back(std::move(argument.value));
+    return args;
+}
+
+std::vector<CommandArgument> SplitArguments(std::string_view s) {
+    std::vector<CommandArgument> args;
+    if (s.size() > kMaxCommandLength * 3)
+        s = s.substr(0, kMaxCommandLength * 3);
+    size_t i = 0;
     while (i < s.size() && IsBlank(s[i]))
         ++i;
     if (i >= s.size())
         return args;
-    std::string current;
+    CommandArgument current;
+    current.begin = i;
     size_t backslashes = 0;
     int quotes = 0;  // 1 inside quotes; counts doubled quotes as the system does
     while (i < s.size()) {
         const char c = s[i];
         if (IsBlank(c) && quotes == 0) {
+            current.end = i;
             args.push_back(std::move(current));
-            current.clear();
+            current = CommandArgument{};
             backslashes = 0;
             while (i < s.size() && IsBlank(s[i]))
                 ++i;
             if (i >= s.size())
                 return args;
+            current.begin = i;
             continue;
         }
         if (c == '\\') {
-            current += c;
+            current.value += c;
             ++backslashes;
             ++i;
             continue;
         }
         if (c == '"') {
             if (backslashes % 2 == 0) {
-                current.resize(current.size() - backslashes / 2);
+                current.value.resize(current.value.size() - backslashes / 2);
                 ++quotes;
             } else {
-                current.resize(current.size() - backslashes / 2 - 1);
-                current += '"';
+                current.value.resize(current.value.size() - backslashes / 2 - 1);
+                current.value += '"';
             }
             ++i;
             backslashes = 0;
             while (i < s.size() && s[i] == '"') {
                 if (++quotes == 3) {
-                    current += '"';
+                    current.value += '"';
                     quotes = 0;
                 }
                 ++i;
@@ -291,10 +304,11 @@ std::vector<std::string> SplitCommandLine(std::string_view s) {
                 quotes = 0;
             continue;
         }
-        current += c;
+        current.value += c;
         backslashes = 0;
         ++i;
     }
+    current.end = i;
     args.push_back(std::move(current));
     return args;
 }

@@ -22,6 +22,16 @@ inline constexpr size_t kMaxCommandLength = 32767;
 
 std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 
+// One argument of an argument list: its value, and where its text lies in the list.
+struct CommandArgument {
+    std::string value;
+    size_t begin = 0;
+    size_t end = 0;
+};
+// The arguments of a list that follows a program name (a shortcut's arguments, say), each by
+// the backslash rules above, with the span of its text (quotes and escapes included).
+std::vector<CommandArgument> SplitArguments(std::string_view arguments);
+
 // What resolving needs from the machine.
 struct ResolveContext {
     // %NAME% expansion; when empty the text is used as written.

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <map>
 
+#include "core/database/database_trust.h"
 #include "core/database/item_parser.h"
+#include "core/database/key_format.h"
 #include "core/database/persistence_kinds.h"
 #include "core/database/unlock.h"
 #include "core/settings/registry_access.h"
 #include "core/settings/settings_files.h"
-#include "core/database/key_format.h"
-#include "core/database/database_trust.h"
 #include "core/util/text.h"
 
 namespace pellora {
@@ -171,6 +171,12 @@ void CheckObject(ItemKind kind,
         problems.push_back(at + "\"" + object + "\" is a service of Windows, which is never removed");
     if (word == "hosts" && (object.find_first_of(" \t#") != std::string::npos || EqualsIgnoreCase(object, "localhost")))
         problems.push_back(at + "\"" + object + "\" is not a host name the hosts file's lines can be removed for");
+    if (word == "shortcut") {
+        const std::string refusal = ShortcutTextRefusal(object);
+        const std::string problem = refusal.empty() ? LooseShortcutText(object) : refusal;
+        if (!problem.empty())
+            problems.push_back(at + "shortcut text: " + problem);
+    }
     switch (kind) {
         case ItemKind::Path:
         case ItemKind::Folder:
@@ -321,7 +327,8 @@ const char kUsage[] =
     "\n"
     "check reports a missing version line, a misplaced or malformed serial line, unknown types,\n"
     "missing fields, unknown root key names, unknown folder variables, extension items whose\n"
-    "object is no extension id and duplicate items, one per line as \"line N: ...\".\n"
+    "object is no extension id, shortcut items whose text is blank, too long, holds a control\n"
+    "character or is in nearly every shortcut, and duplicate items, one per line as \"line N: ...\".\n"
     "\n"
     "Exit codes: 0 done (check: no problems), 1 problems found or a file could not be read or\n"
     "written, 2 wrong usage.\n";

@@ -185,6 +185,8 @@ PersistenceKind PersistenceKindOfLine(std::string_view line) {
         return PersistenceKind::Service;
     if (word == "hosts")
         return PersistenceKind::Hosts;
+    if (word == "shortcut")
+        return PersistenceKind::Shortcut;
     return PersistenceKind::None;
 }
 
@@ -207,6 +209,32 @@ bool IsTaskPath(std::string_view path) {
         pos = end + 1;
     }
     return true;
+}
+
+std::string ShortcutTextRefusal(std::string_view text) {
+    if (TrimSpaces(text).empty())
+        return "a blank text matches every shortcut";
+    size_t characters = 0;
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F)
+            return "the text holds a control character";
+        characters += (c & 0xC0) != 0x80 ? 1 : 0;
+    }
+    if (characters > kMaxShortcutTextLength)
+        return "the text is longer than " + std::to_string(kMaxShortcutTextLength) + " characters";
+    return {};
+}
+
+std::string LooseShortcutText(std::string_view text) {
+    const std::string trimmed = ToLowerAscii(TrimSpaces(text));
+    if (trimmed.size() < 4)
+        return "a text shorter than 4 characters matches too many shortcuts";
+    for (const char* common : {".exe", "http", "https", "http:", "https:", "http://", "https://", "www.",
+                               "program files", "c:\\", "c:\\windows", "c:\\program files", ".lnk", ".url"}) {
+        if (trimmed == common)
+            return "\"" + std::string(text) + "\" is part of nearly every shortcut";
+    }
+    return {};
 }
 
 bool IsWindowsTask(std::string_view path) {

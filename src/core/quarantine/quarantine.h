@@ -132,7 +132,9 @@ class Quarantine {
     bool WriteBackKey(const std::string& payload, const std::string& keyPath);
     bool WriteBackValue(const std::string& packageName, const QuarantineRecord& record);
     bool WriteBackFolder(const std::string& payload, const QuarantineRecord& record);
-    bool WriteBackFile(const std::string& payload, const QuarantineRecord& record);
+    // `replaceWithoutAsking`: a file there now is replaced without the question (a repaired
+    // shortcut whose original comes back).
+    bool WriteBackFile(const std::string& payload, const QuarantineRecord& record, bool replaceWithoutAsking = false);
     // False when the package or any step from it to the payload is a link, so that nothing
     // outside the package is restored from or deleted.
     bool PayloadInsidePackage(const std::string& packageName, const std::string& storedItem);
@@ -164,6 +166,10 @@ class Quarantine {
     // The hosts file's lines that map a host, with their places in the file.
     bool QuarantineHostsLines(const ResultRow& row);
     bool WriteBackHostsLines(const std::string& payload);
+    // A shortcut's .lnk bytes, read without a link on the way, with its folder's identity
+    // (shortcut_quarantine.cpp); restore writes them back as a file is, over what is there.
+    bool QuarantineShortcut(const ResultRow& row);
+    bool WriteBackShortcut(const std::string& payload, const QuarantineRecord& record);
 
     // Names of the checked rows of lstQuarantinedList, taken before any event can rebuild it.
     std::vector<std::string> CheckedPackages() const;

@@ -64,6 +64,8 @@ bool Quarantine::StoreResultRow(ResultRow row) {
         return QuarantineService(row);
     if (kind == "hosts")
         return QuarantineHostsLines(row);
+    if (kind == "shortcut")
+        return QuarantineShortcut(row);
     if (kind == "regpart") {
         // One element of a list value: the whole value is stored, and restore puts it back.
         std::optional<ListPart> part = ParseListPart(row.object);

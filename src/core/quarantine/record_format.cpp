@@ -41,8 +41,8 @@ ObjectImage ImageOfRecordType(std::string_view type) {
         return kImageCookie;
     if (lower == kBrowserEditRecordType)
         return kImageFile;
-    if (lower == "task" || lower == "hosts")
-        return kImageFile;  // kept as a definition or the hosts file's lines
+    if (lower == "task" || lower == "hosts" || lower == "shortcut")
+        return kImageFile;  // kept as a definition, the hosts file's lines or a link's bytes
     if (lower == "service")
         return kImageRegKey;  // kept as its configuration and its keys' values
     return kImageNone;

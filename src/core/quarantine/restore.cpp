@@ -36,6 +36,8 @@ bool SourceFits(const std::string& kind, const std::string& source) {
         return IsServiceName(source) && !IsWindowsServiceName(source);
     if (kind == "hosts")
         return IsHostName(source);
+    if (kind == "shortcut")
+        return IsAbsolutePath(source) && EndsWith(ToLowerAscii(source), ".lnk");
     if (kind == "regkey")
         return IsKeyPathForm(source);
     if (kind == "regval") {
@@ -47,7 +49,7 @@ bool SourceFits(const std::string& kind, const std::string& source) {
 
 bool IsRestorableKind(const std::string& kind) {
     return kind == "regkey" || kind == "regval" || kind == "folder" || kind == "path" || kind == "file" ||
-           kind == "cookie" || kind == "task" || kind == "service" || kind == "hosts";
+           kind == "cookie" || kind == "task" || kind == "service" || kind == "hosts" || kind == "shortcut";
 }
 
 bool SameObject(const FileIdentity& stored, const ResolvedObject& now) {
@@ -188,6 +190,8 @@ bool Quarantine::RestoreRecord(const std::string& packageName, const std::string
         written = WriteBackService(payload, record.source);
     } else if (kind == "hosts") {
         written = WriteBackHostsLines(payload);
+    } else if (kind == "shortcut") {
+        written = WriteBackShortcut(payload, record);
     } else if (folderCopy) {
         written = WriteBackFolder(payload, record);
     } else {
@@ -475,7 +479,7 @@ bool Quarantine::WriteBackFolder(const std::string& payload, const QuarantineRec
            TreeHoldsCopy(ports_.files, ports_.ui, payload, destination);
 }
 
-bool Quarantine::WriteBackFile(const std::string& payload, const QuarantineRecord& record) {
+bool Quarantine::WriteBackFile(const std::string& payload, const QuarantineRecord& record, bool replaceWithoutAsking) {
     const std::string& source = record.source;
     std::string parent = ParentFolderOf(source);
     if (!IsFile(payload) || parent.empty())
@@ -498,7 +502,7 @@ bool Quarantine::WriteBackFile(const std::string& payload, const QuarantineRecor
         // The same bytes already there: the object is back, and nothing is overwritten.
         if (SameFileContent(ports_.files, payload, source))
             return true;
-        if (!Ask(kRestoreReplaceQuestion, source, kRestoreReplaceQuestionTail))
+        if (!replaceWithoutAsking && !Ask(kRestoreReplaceQuestion, source, kRestoreReplaceQuestionTail))
             return NotRestored("a different file is there now, and it was kept");
         // A read-only file refuses to be replaced; its attribute is cleared only while the
         // name still leads to a file of the checked folder.

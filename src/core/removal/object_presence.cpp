@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/autostart/shortcut_places.h"
 #include "core/browsers/browser_rows.h"
 #include "core/settings/registry_access.h"
 #include "core/util/text.h"
@@ -67,6 +68,10 @@ Presence ObjectPresence(const ResultRow& row,
     if (browsers::IsBrowserRowType(kind)) {
         std::optional<browsers::RowPlace> place = browsers::DecodeRowPlace(row.browserPlace);
         return place ? browsers::PlacePresence(*place, files, registry) : Presence::Present;
+    }
+    if (kind == "shortcut") {
+        ObjectIdentity identity(files, registry);
+        return autostart::ShortcutTextPresence(identity, row.object, row.shortcutText);
     }
     // A kind the removal run does not know is never removed.
     return Presence::Present;

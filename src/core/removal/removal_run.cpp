@@ -34,10 +34,8 @@ std::string SkippedLine(const std::string& object, const std::string& reason) {
     return "Protected object skipped=" + object + " (" + reason + ")";
 }
 
-// Why the object now at a file, cookie or folder row's path is not the object the scan found
-// there: another object, or the same reached through a link that was not on the way then (its
-// final path differs); and never a folder through a file row. Nothing when it is that object,
-// or when the scan could not open it (the protection checks then stand alone).
+}  // namespace
+
 std::optional<std::string> NotAsFound(const ResultRow& row, const std::optional<ResolvedObject>& now, bool folderRow) {
     if (now && !folderRow && (now->attributes & file_attr::kDirectory))
         return "a folder, not the file that was found";
@@ -51,8 +49,6 @@ std::optional<std::string> NotAsFound(const ResultRow& row, const std::optional<
         return "reached through a link that was not there when it was found";
     return std::nullopt;
 }
-
-}  // namespace
 
 std::string FixedDateTime(const LocalTime& t) {
     char text[32];
@@ -232,6 +228,8 @@ void RemovalRun::RemoveRow(const ResultRow& row) {
         RemoveService(row);
     } else if (kind == "hosts") {
         RemoveHostsLines(row);
+    } else if (kind == "shortcut") {
+        RemoveShortcut(row);
     }
 }
 

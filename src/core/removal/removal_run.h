@@ -17,7 +17,6 @@
 #include <functional>
 #include <string>
 
-#include "core/state/app_state.h"
 #include "core/ports/ports.h"
 #include "core/protection/home_page.h"
 #include "core/quarantine/quarantine.h"
@@ -32,6 +31,7 @@
 #include "core/settings/log_file.h"
 #include "core/settings/registry_access.h"
 #include "core/settings/settings_files.h"
+#include "core/state/app_state.h"
 
 namespace pellora {
 
@@ -46,6 +46,12 @@ inline constexpr uint64_t kFileReleaseWaitMs = 3000;
 // "MM-DD-YYYY  HH:MM:SS": the removal's log lines and the last-scan line use this fixed form,
 // whatever the system's date format.
 std::string FixedDateTime(const LocalTime& time);
+
+// Why the object now at a file, cookie or folder row's path is not the object the scan found
+// there: another object, or the same reached through a link that was not on the way then (its
+// final path differs); and never a folder through a file row. Nothing when it is that object,
+// or when the scan could not open it (the protection checks then stand alone).
+std::optional<std::string> NotAsFound(const ResultRow& row, const std::optional<ResolvedObject>& now, bool folderRow);
 
 class RemovalRun {
   public:
@@ -135,6 +141,12 @@ class RemovalRun {
     std::optional<std::string> ServiceRefusal(const std::string& name);
     // The hosts file's lines that map the row's host; every other byte stays.
     void RemoveHostsLines(const ResultRow& row);
+    // A shortcut holding the row's text (shortcut_removal.cpp): a browser's repaired, any other
+    // deleted; the file found only, stored first under automatic erase and always for a repair.
+    void RemoveShortcut(const ResultRow& row);
+    // Writes `bytes` over the shortcut at `path` of the checked `folder`, through a copy staged in
+    // the quarantine package: only that folder receives it, and the name itself is replaced.
+    bool WriteShortcutInto(const ResolvedObject& folder, const std::string& path, const std::string& bytes);
     // A file still there after the deletion failed (in use): scheduled for deletion at restart
     // while it is the object checked, noted for the next start, logged; true when scheduled.
     bool DeleteAtRestart(const std::string& path,

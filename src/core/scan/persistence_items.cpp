@@ -1,7 +1,8 @@
 // The test of the persistence kinds (persistence_kinds.h): a "task" item is found when the
 // scheduler has the task (or, where it cannot say, its definition file is there), a "service"
-// item when the service manager knows the service, a "hosts" item
-// when a line of the hosts file (read once per walk) maps the name. They are tested
+// item when the service manager knows the service, a "hosts" item when a line of the hosts file
+// (read once per walk) maps the name, a "shortcut" item for each link that holds its text
+// (shortcut_scan.cpp). They are tested
 // by the smart and custom scans, not by the file/folder scan, and only with the port they need.
 #include "core/autostart/autostart.h"
 #include "core/autostart/hosts_file.h"
@@ -32,6 +33,8 @@ void Scanner::TestPersistenceItem(const std::string& row, const ScanPlan& plan) 
         }
         if (hostsText_ && !LinesMapping(*hostsText_, item_.object()).empty())
             RecordPersistenceFind();
+    } else if (kind == PersistenceKind::Shortcut) {
+        TestShortcutItem();
     }
 }
 

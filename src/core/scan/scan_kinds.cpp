@@ -301,7 +301,10 @@ void Scanner::Record(Find find) {
     row.comment = item_.comment();
     row.browserPlace = std::move(find.browserPlace);
     row.startsFile = std::move(find.startsFile);
-    TakeIdentity(row);
+    row.shortcutText = std::move(find.shortcutText);
+    row.foundAs = std::move(find.foundAs);
+    if (!row.foundAs)
+        TakeIdentity(row);
     (item_.comment().empty() ? state_.lstScanResult : state_.lstIremovable).push_back(std::move(row));
     ShowProgress(false);
     ui_.Yield();

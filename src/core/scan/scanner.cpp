@@ -285,6 +285,7 @@ void Scanner::ScanDatabase(const ScanPlan& plan) {
     subkeys_.clear();
     hostsRead_ = false;
     hostsText_.reset();
+    shortcuts_.reset();
     // Aborted while the listings were read into the indexes: the walk has nothing to go on.
     if (indexed_ && !PrepareMatches(plan))
         return;
@@ -305,6 +306,7 @@ void Scanner::ScanDatabase(const ScanPlan& plan) {
         ui_.Yield();
     }
     // The indexes are only good for this walk; their memory goes back now.
+    shortcuts_.reset();
     matches_.reset();
     ignoreIndex_.reset();
     subkeys_.clear();

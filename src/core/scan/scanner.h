@@ -24,7 +24,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "core/state/app_state.h"
+#include "core/autostart/shortcut_places.h"
 #include "core/database/item_parser.h"
 #include "core/identity/object_identity.h"
 #include "core/ports/ports.h"
@@ -34,6 +34,7 @@
 #include "core/scan/registry_listing.h"
 #include "core/scan/text_map.h"
 #include "core/settings/registry_access.h"
+#include "core/state/app_state.h"
 
 namespace pellora {
 
@@ -129,6 +130,9 @@ class Scanner {
         std::string browserPlace;  // of an "extension" or "hijack" find
         // The found file a reference starts (ResultRow::startsFile).
         std::string startsFile;
+        std::string shortcutText;  // ResultRow::shortcutText
+        // What the object was when it was read, when the test read it (else taken at the record).
+        std::optional<FileIdentity> foundAs;
     };
 
     // Records what the find's object is now (ResultRow::foundAs, foundKey).
@@ -150,6 +154,8 @@ class Scanner {
     // Tests an item of a persistence kind (persistence_items.cpp); others are left alone.
     void TestPersistenceItem(const std::string& row, const ScanPlan& plan);
     void RecordPersistenceFind();
+    // The "shortcut" item's links, from the shortcuts read once per walk (shortcut_scan.cpp).
+    void TestShortcutItem();
 
     bool PrepareMatches(const ScanPlan& plan);
     void ReadItem(ItemKind kind, const std::string& row, SignatureItem& item) const;
@@ -206,6 +212,9 @@ class Scanner {
     // The hosts file, read once per walk for the "hosts" items (nothing when it cannot be read).
     std::optional<std::string> hostsText_;
     bool hostsRead_ = false;
+    // The shortcuts of the desktops, Start menus, Quick Launch and Startup folders, read once per
+    // walk for the "shortcut" items (nothing until the first one).
+    std::optional<std::vector<autostart::PlacedShortcut>> shortcuts_;
 };
 
 }  // namespace pellora

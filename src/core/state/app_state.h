@@ -46,6 +46,8 @@ struct ResultRow {
     std::string browserPlace;
     // For an autostart entry found because it starts a found file: that file row's object.
     std::string startsFile;
+    // For a "shortcut" row (whose object is the .lnk's path): the item's text the link holds.
+    std::string shortcutText;
 };
 
 inline std::string ManualOnlyKey(const ResultRow& row) {

@@ -151,6 +151,28 @@ TEST_F(DbToolTest, CheckKnowsTaskItems) {
               "db.txt: line 6: unknown type \"tasks\"\n");
 }
 
+TEST_F(DbToolTest, CheckKnowsShortcutTexts) {
+    disk["db.txt"] =
+        "v1\n"
+        "shortcut|hijack.example|Hijack|\n"
+        "shortcut|   |Hijack|\n"
+        "shortcut|a\tb|Hijack|\n"
+        "shortcut|" +
+        std::string(1025, 'x') +
+        "|Hijack|\n"
+        "shortcut|ab|Hijack|\n"
+        "Shortcut|HTTP://|Hijack|\n"
+        "shortcut|" +
+        std::string(1024, 'y') + "|Hijack|\n";
+    EXPECT_EQ(Run({"check", "db.txt"}), 1);
+    EXPECT_EQ(io.out,
+              "db.txt: line 3: shortcut text: a blank text matches every shortcut\n"
+              "db.txt: line 4: shortcut text: the text holds a control character\n"
+              "db.txt: line 5: shortcut text: the text is longer than 1024 characters\n"
+              "db.txt: line 6: shortcut text: a text shorter than 4 characters matches too many shortcuts\n"
+              "db.txt: line 7: shortcut text: \"HTTP://\" is part of nearly every shortcut\n");
+}
+
 TEST_F(DbToolTest, UsageAndUnreadableFiles) {
     EXPECT_EQ(Run({}), 2);
     EXPECT_EQ(Run({"lock", "only-one"}), 2);
