@@ -241,7 +241,8 @@ void CliRunner::TakeNewLogLines() {
 
 bool CliRunner::StillPresent(const ResultRow& row) {
     // Gone only when the platform confirms it: an object we may not look at may still be there.
-    return ObjectPresence(row, app_.state().folders.cookies, ports_.files, ports_.registry) != Presence::Absent;
+    return ObjectPresence(row, app_.state().folders.cookies, ports_.files, ports_.registry,
+                          PersistencePorts{&ports_.system, ports_.tasks, ports_.services}) != Presence::Absent;
 }
 
 int CliRunner::Remove(const Options& options) {

@@ -3,6 +3,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/autostart/autostart.h"
+#include "core/autostart/hosts_file.h"
+#include "core/autostart/scheduled_task.h"
 #include "core/autostart/shortcut_places.h"
 #include "core/browsers/browser_rows.h"
 #include "core/settings/registry_access.h"
@@ -51,7 +54,8 @@ Presence ValuePresence(RegistryPort& registry, const std::string& keyPath, const
 Presence ObjectPresence(const ResultRow& row,
                         const std::string& cookiesFolder,
                         FileSystemPort& files,
-                        RegistryPort& registry) {
+                        RegistryPort& registry,
+                        const PersistencePorts& persistence) {
     const std::string kind = ToLowerAscii(row.type);
     if (kind == "cookie")
         return cookiesFolder.empty() ? Presence::Unknown : files.Probe(cookiesFolder + "\\" + row.object);
@@ -72,6 +76,23 @@ Presence ObjectPresence(const ResultRow& row,
     if (kind == "shortcut") {
         ObjectIdentity identity(files, registry);
         return autostart::ShortcutTextPresence(identity, row.object, row.shortcutText);
+    }
+    if (kind == "task") {
+        if (!persistence.tasks || !persistence.system)
+            return Presence::Unknown;
+        return ScheduledTasks(*persistence.tasks, files, persistence.system->SystemDirectory())
+            .TaskPresence(row.object);
+    }
+    if (kind == "service")
+        return persistence.services ? persistence.services->ProbeService(row.object) : Presence::Unknown;
+    if (kind == "hosts") {
+        if (!persistence.system)
+            return Presence::Unknown;
+        const std::optional<std::string> text =
+            files.ReadFileUpTo(HostsFilePath(registry, *persistence.system), autostart::kMaxHostsLength);
+        if (!text)
+            return Presence::Unknown;
+        return LinesMapping(*text, row.object).empty() ? Presence::Absent : Presence::Present;
     }
     // A kind the removal run does not know is never removed.
     return Presence::Present;

@@ -4,6 +4,8 @@
 
 #include "core/removal/object_presence.h"
 #include "fakes/fake_platform.h"
+#include "fakes/fake_services.h"
+#include "fakes/fake_tasks.h"
 
 namespace pellora {
 namespace {
@@ -58,6 +60,32 @@ TEST(ObjectPresence, GoneOnlyWhenAbsenceIsConfirmed) {
     cookie.type = "cookie";
     cookie.object = "bob@spy[1].txt";
     EXPECT_EQ(ObjectPresence(cookie, "", files, registry), Presence::Unknown);
+}
+
+TEST(ObjectPresence, StartingPlacesAreAskedOfTheirOwnPortsAndUnknownWithoutThem) {
+    fakes::FakePlatform p;
+    fakes::FakeTaskScheduler tasks;
+    fakes::FakeServices services{p.registry, p.files};
+    tasks.tasks[FoldOrdinal("\\Evil\\Updater")] = "<Task/>";
+    ServiceConfig evil;
+    evil.name = "EvilSvc";
+    services.Add(evil);
+    p.files.AddFile(p.system.SystemDirectory() + "\\drivers\\etc\\hosts", "0.0.0.0 evil.example\r\n");
+    const PersistencePorts ports{&p.system, &tasks, &services};
+    auto presence = [&](const char* type, const char* object, const PersistencePorts& with) {
+        ResultRow row;
+        row.type = type;
+        row.object = object;
+        return ObjectPresence(row, "", p.files, p.registry, with);
+    };
+    EXPECT_EQ(presence("task", "\\evil\\updater", ports), Presence::Present);
+    EXPECT_EQ(presence("task", "\\Evil\\Gone", ports), Presence::Absent);
+    EXPECT_EQ(presence("service", "EVILSVC", ports), Presence::Present);
+    EXPECT_EQ(presence("service", "GoneSvc", ports), Presence::Absent);
+    EXPECT_EQ(presence("hosts", "EVIL.example", ports), Presence::Present);
+    EXPECT_EQ(presence("hosts", "good.example", ports), Presence::Absent);
+    for (const char* type : {"task", "service", "hosts"})
+        EXPECT_EQ(presence(type, "x", {}), Presence::Unknown) << type;
 }
 
 }  // namespace
