@@ -65,14 +65,23 @@ std::optional<SERVICE_STATUS_PROCESS> Status(SC_HANDLE service) {
 }  // namespace
 
 Presence ServiceManagerWin::ProbeService(const std::string& name) {
+    return ProbeServices({name}).front();
+}
+
+std::vector<Presence> ServiceManagerWin::ProbeServices(const std::vector<std::string>& names) {
+    std::vector<Presence> out(names.size(), Presence::Unknown);
     ServiceHandle manager = OpenManager(SC_MANAGER_CONNECT);
     if (!manager)
-        return Presence::Unknown;
-    ServiceHandle service = Open(manager, name, SERVICE_QUERY_STATUS);
-    if (service)
-        return Presence::Present;
-    const DWORD error = GetLastError();
-    return error == ERROR_SERVICE_DOES_NOT_EXIST || error == ERROR_INVALID_NAME ? Presence::Absent : Presence::Unknown;
+        return out;
+    for (size_t i = 0; i < names.size(); ++i) {
+        ServiceHandle service = Open(manager, names[i], SERVICE_QUERY_STATUS);
+        const DWORD error = service ? ERROR_SUCCESS : GetLastError();
+        if (service)
+            out[i] = Presence::Present;
+        else if (error == ERROR_SERVICE_DOES_NOT_EXIST || error == ERROR_INVALID_NAME)
+            out[i] = Presence::Absent;
+    }
+    return out;
 }
 
 std::optional<ServiceConfig> ServiceManagerWin::Configuration(const std::string& name) {

@@ -10,6 +10,7 @@ namespace pellora::win32 {
 class ServiceManagerWin : public ServicePort {
   public:
     Presence ProbeService(const std::string& name) override;
+    std::vector<Presence> ProbeServices(const std::vector<std::string>& names) override;
     std::optional<ServiceConfig> Configuration(const std::string& name) override;
     bool StopService(const std::string& name, uint32_t timeoutMs) override;
     bool DeleteService(const std::string& name) override;

@@ -1,5 +1,7 @@
 #include "win32/task_scheduler_win.h"
 
+#include <optional>
+
 #include "win32/com_win.h"
 #include "win32/encoding_win.h"
 
@@ -40,20 +42,37 @@ bool OpenFolder(const std::wstring& folderPath,
 }  // namespace
 
 Presence TaskSchedulerWin::ProbeTask(const std::string& path) {
+    return ProbeTasks({path}).front();
+}
+
+std::vector<Presence> TaskSchedulerWin::ProbeTasks(const std::vector<std::string>& paths) {
+    std::vector<Presence> out(paths.size(), Presence::Unknown);
     ComScope com;
-    if (!com.ok())
-        return Presence::Unknown;
-    const auto [folderPath, name] = Split(path);
     ComRef<ITaskService> service;
-    ComRef<ITaskFolder> folder;
-    HRESULT hr = E_FAIL;
-    if (!OpenFolder(folderPath, service, folder, hr))
-        return IsNotFound(hr) ? Presence::Absent : Presence::Unknown;
-    ComRef<IRegisteredTask> task;
-    hr = folder->GetTask(Bstr(name), task.Out());
-    if (SUCCEEDED(hr))
-        return Presence::Present;
-    return IsNotFound(hr) ? Presence::Absent : Presence::Unknown;
+    ComRef<ITaskFolder> root;
+    if (!com.ok() || !RootFolder(service, root))
+        return out;
+    // One connection for all; each folder is opened once (paths of one folder usually follow
+    // each other in a database).
+    std::wstring openPath;
+    std::optional<ComRef<ITaskFolder>> open;
+    HRESULT folderResult = E_FAIL;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const auto [folderPath, name] = Split(paths[i]);
+        if (!open || folderPath != openPath) {
+            open.emplace();
+            openPath = folderPath;
+            folderResult = root->GetFolder(Bstr(folderPath), open->Out());
+        }
+        if (FAILED(folderResult)) {
+            out[i] = IsNotFound(folderResult) ? Presence::Absent : Presence::Unknown;
+            continue;
+        }
+        ComRef<IRegisteredTask> task;
+        const HRESULT hr = (*open)->GetTask(Bstr(name), task.Out());
+        out[i] = SUCCEEDED(hr) ? Presence::Present : IsNotFound(hr) ? Presence::Absent : Presence::Unknown;
+    }
+    return out;
 }
 
 std::optional<std::string> TaskSchedulerWin::TaskDefinition(const std::string& path) {

@@ -10,6 +10,7 @@ namespace pellora::win32 {
 class TaskSchedulerWin : public TaskSchedulerPort {
   public:
     Presence ProbeTask(const std::string& path) override;
+    std::vector<Presence> ProbeTasks(const std::vector<std::string>& paths) override;
     std::optional<std::string> TaskDefinition(const std::string& path) override;
     bool DeleteTask(const std::string& path) override;
     bool RegisterTask(const std::string& path, const std::string& definition) override;

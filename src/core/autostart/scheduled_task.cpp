@@ -7,12 +7,32 @@
 namespace pellora {
 
 Presence ScheduledTasks::TaskPresence(const std::string& path) {
-    if (!IsTaskPath(path))
-        return Presence::Absent;
-    const Presence answer = scheduler_.ProbeTask(path);
-    if (answer != Presence::Unknown)
-        return answer;
-    return DefinitionFile(path) ? Presence::Present : Presence::Unknown;
+    return Presences({path}).front();
+}
+
+std::vector<Presence> ScheduledTasks::Presences(const std::vector<std::string>& paths) {
+    std::vector<std::string> asked;
+    for (const std::string& path : paths) {
+        if (IsTaskPath(path))
+            asked.push_back(path);
+    }
+    const std::vector<Presence> answers = asked.empty() ? std::vector<Presence>{} : scheduler_.ProbeTasks(asked);
+    std::vector<Presence> out;
+    out.reserve(paths.size());
+    size_t next = 0;
+    for (const std::string& path : paths) {
+        if (!IsTaskPath(path)) {
+            out.push_back(Presence::Absent);
+            continue;
+        }
+        const Presence answer = next < answers.size() ? answers[next] : Presence::Unknown;
+        ++next;
+        // Where the scheduler cannot say, the file it keeps does.
+        out.push_back(answer != Presence::Unknown ? answer
+                      : DefinitionFile(path)      ? Presence::Present
+                                                  : Presence::Unknown);
+    }
+    return out;
 }
 
 std::optional<std::string> ScheduledTasks::Definition(const std::string& path) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/database/persistence_kinds.h"
 #include "core/ports/file_system.h"
@@ -22,6 +23,8 @@ class ScheduledTasks {
 
     // The scheduler's answer; when it cannot say, whether the definition file is there.
     Presence TaskPresence(const std::string& path);
+    // The same for many paths, in their order, the scheduler asked about all at once.
+    std::vector<Presence> Presences(const std::vector<std::string>& paths);
     // The definition as the scheduler gives it, else its file's bytes (at most
     // kMaxTaskDefinitionLength); nothing when neither gives one.
     std::optional<std::string> Definition(const std::string& path);

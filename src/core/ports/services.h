@@ -37,6 +37,15 @@ class ServicePort {
 
     // Whether the manager knows the service; Unknown when it cannot say.
     virtual Presence ProbeService(const std::string& name) = 0;
+    // The same for many services at once, in their order: a platform may answer them over one
+    // connection to the manager.
+    virtual std::vector<Presence> ProbeServices(const std::vector<std::string>& names) {
+        std::vector<Presence> out;
+        out.reserve(names.size());
+        for (const std::string& name : names)
+            out.push_back(ProbeService(name));
+        return out;
+    }
     // Nothing when there is no such service or its configuration cannot be read.
     virtual std::optional<ServiceConfig> Configuration(const std::string& name) = 0;
     // Asks a running service to stop and waits at most `timeoutMs`: true when it is stopped

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/ports/presence.h"
 
@@ -15,6 +16,15 @@ class TaskSchedulerPort {
 
     // Whether a task is registered at `path`; Unknown when the scheduler cannot say.
     virtual Presence ProbeTask(const std::string& path) = 0;
+    // The same for many tasks at once, in their order (a scan asks for every task item of the
+    // database): a platform may answer them over one connection.
+    virtual std::vector<Presence> ProbeTasks(const std::vector<std::string>& paths) {
+        std::vector<Presence> out;
+        out.reserve(paths.size());
+        for (const std::string& path : paths)
+            out.push_back(ProbeTask(path));
+        return out;
+    }
     // The registered task's definition; nothing when there is none or the scheduler gives none
     // (Wine's returns no definition for some tasks: the core then reads System32\Tasks).
     virtual std::optional<std::string> TaskDefinition(const std::string& path) = 0;

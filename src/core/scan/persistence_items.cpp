@@ -9,6 +9,7 @@
 #include "core/autostart/scheduled_task.h"
 #include "core/database/persistence_kinds.h"
 #include "core/scan/scanner.h"
+#include "core/util/case_fold.h"
 
 namespace pellora {
 
@@ -18,12 +19,8 @@ void Scanner::TestPersistenceItem(const std::string& row, const ScanPlan& plan) 
         return;
     SplitItem(row, item_);
     SetCaption(kScanningItem + item_.object());
-    if (kind == PersistenceKind::Task && ports_.tasks) {
-        ScheduledTasks tasks(*ports_.tasks, ports_.files, ports_.system.SystemDirectory());
-        if (tasks.TaskPresence(item_.object()) == Presence::Present)
-            RecordPersistenceFind();
-    } else if (kind == PersistenceKind::Service && ports_.services) {
-        if (IsServiceName(item_.object()) && ports_.services->ProbeService(item_.object()) == Presence::Present)
+    if ((kind == PersistenceKind::Task && ports_.tasks) || (kind == PersistenceKind::Service && ports_.services)) {
+        if (PresenceOfItem(kind) == Presence::Present)
             RecordPersistenceFind();
     } else if (kind == PersistenceKind::Hosts) {
         if (!hostsRead_) {
@@ -36,6 +33,38 @@ void Scanner::TestPersistenceItem(const std::string& row, const ScanPlan& plan) 
     } else if (kind == PersistenceKind::Shortcut) {
         TestShortcutItem();
     }
+}
+
+Presence Scanner::PresenceOfItem(PersistenceKind kind) {
+    // At the first item of its kind, every item of that kind in the database is asked about at
+    // once: the scheduler and the service manager answer many over one connection.
+    auto& known = kind == PersistenceKind::Task ? taskPresence_ : servicePresence_;
+    if (!known) {
+        std::vector<std::string> objects;
+        SignatureItem item;
+        for (size_t i = 1; i < state_.lstDBaseFile.size(); ++i) {
+            if (PersistenceKindOfLine(state_.lstDBaseFile[i]) != kind)
+                continue;
+            SplitItem(state_.lstDBaseFile[i], item);
+            objects.push_back(item.object());
+        }
+        std::vector<Presence> answers;
+        if (kind == PersistenceKind::Task) {
+            answers = ScheduledTasks(*ports_.tasks, ports_.files, ports_.system.SystemDirectory()).Presences(objects);
+        } else {
+            std::vector<std::string> names;
+            for (const std::string& object : objects)
+                names.push_back(IsServiceName(object) ? object : std::string());
+            answers = ports_.services->ProbeServices(names);
+            for (size_t i = 0; i < objects.size(); ++i)
+                answers[i] = names[i].empty() ? Presence::Absent : answers[i];
+        }
+        known.emplace();
+        for (size_t i = 0; i < objects.size() && i < answers.size(); ++i)
+            known->emplace(FoldOrdinal(objects[i]), answers[i]);
+    }
+    auto answer = known->find(FoldOrdinal(item_.object()));
+    return answer == known->end() ? Presence::Unknown : answer->second;
 }
 
 void Scanner::RecordPersistenceFind() {

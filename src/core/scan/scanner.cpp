@@ -286,6 +286,8 @@ void Scanner::ScanDatabase(const ScanPlan& plan) {
     hostsRead_ = false;
     hostsText_.reset();
     shortcuts_.reset();
+    taskPresence_.reset();
+    servicePresence_.reset();
     // Aborted while the listings were read into the indexes: the walk has nothing to go on.
     if (indexed_ && !PrepareMatches(plan))
         return;
@@ -307,6 +309,8 @@ void Scanner::ScanDatabase(const ScanPlan& plan) {
     }
     // The indexes are only good for this walk; their memory goes back now.
     shortcuts_.reset();
+    taskPresence_.reset();
+    servicePresence_.reset();
     matches_.reset();
     ignoreIndex_.reset();
     subkeys_.clear();

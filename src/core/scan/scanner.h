@@ -22,10 +22,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "core/autostart/shortcut_places.h"
 #include "core/database/item_parser.h"
+#include "core/database/persistence_kinds.h"
 #include "core/identity/object_identity.h"
 #include "core/ports/ports.h"
 #include "core/scan/file_finder.h"
@@ -154,6 +156,8 @@ class Scanner {
     // Tests an item of a persistence kind (persistence_items.cpp); others are left alone.
     void TestPersistenceItem(const std::string& row, const ScanPlan& plan);
     void RecordPersistenceFind();
+    // The answer for the current "task" or "service" item (see taskPresence_).
+    Presence PresenceOfItem(PersistenceKind kind);
     // The "shortcut" item's links, from the shortcuts read once per walk (shortcut_scan.cpp).
     void TestShortcutItem();
 
@@ -215,6 +219,9 @@ class Scanner {
     // The shortcuts of the desktops, Start menus, Quick Launch and Startup folders, read once per
     // walk for the "shortcut" items (nothing until the first one).
     std::optional<std::vector<autostart::PlacedShortcut>> shortcuts_;
+    // The scheduler's and the service manager's answers for every "task" and "service" item,
+    // by folded object, asked at the first such item of a walk.
+    std::optional<std::unordered_map<std::string, Presence>> taskPresence_, servicePresence_;
 };
 
 }  // namespace pellora
