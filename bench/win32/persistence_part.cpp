@@ -5,6 +5,7 @@
 #include "core/autostart/autostart.h"
 #include "core/autostart/hosts_file.h"
 #include "core/autostart/scheduled_task.h"
+#include "core/autostart/shortcut_places.h"
 #include "core/database/persistence_kinds.h"
 #include "core/scan/persistence_matches.h"
 #include "core/state/app_state.h"
@@ -14,6 +15,12 @@
 #include "win32/service_manager_win.h"
 #include "win32/system_win.h"
 #include "win32/task_scheduler_win.h"
+
+// After the adapters: the shell's headers bring in windows.h and its macros.
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include "win32/com_win.h"
 
 namespace pellora::bench {
 
@@ -31,6 +38,19 @@ std::string TaskXml(const std::string& program) {
            "<Triggers><LogonTrigger><Enabled>true</Enabled></LogonTrigger></Triggers>"
            "<Actions Context=\"Author\"><Exec><Command>" +
            program + "</Command></Exec></Actions></Task>\n";
+}
+
+// A link to `target` in the all-users Programs folder's PelloraBench folder, made by the shell.
+void PlantShortcut(IShellLinkW* link, const std::string& folder, size_t n, const std::string& target) {
+    const std::string path = folder + "\\Bench " + std::to_string(n) + ".lnk";
+    if (GetFileAttributesW(win32::Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES)
+        return;
+    link->SetPath(win32::Widen(target).c_str());
+    // One in fifty carries a hijacker's address, as a browser link would.
+    link->SetArguments(n % 50 == 0 ? L"--new-window http://hijack-bench.example/" : L"--from-bench");
+    win32::ComRef<IPersistFile> file;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.OutVoid())))
+        file->Save(win32::Widen(path).c_str(), TRUE);
 }
 
 // The second word of an item line.
@@ -70,6 +90,19 @@ PersistencePlant PlantPersistence(size_t tasks, size_t services, size_t shortcut
     }
     for (size_t n = 0; n < 20; ++n)
         plant.items.push_back("hosts|bench" + std::to_string(n) + ".example|Bench.Hosts|");
+    wchar_t programs[MAX_PATH] = {};
+    win32::ComScope com;
+    win32::ComRef<IShellLinkW> link;
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_COMMON_PROGRAMS | CSIDL_FLAG_CREATE, nullptr, 0, programs)) &&
+        com.ok() &&
+        SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.OutVoid()))) {
+        const std::string folder = win32::Narrow(programs) + "\\PelloraBench";
+        files.CreateDirectory(folder);
+        for (size_t n = 0; n < shortcuts; ++n)
+            PlantShortcut(link.get(), folder, n, Program(n % services));
+    }
+    for (const char* text : {"hijack-bench.example", "search-bench.example", "evil-start.example"})
+        plant.items.push_back(std::string("shortcut|") + text + "|Bench.Shortcut|");
     plant.tasks = tasks;
     plant.services = services;
     plant.shortcuts = shortcuts;
@@ -85,24 +118,40 @@ PersistenceFigures PersistencePart(const std::vector<std::string>& items) {
     PersistenceFigures figures;
     ScheduledTasks tasks(scheduler, files, system.SystemDirectory());
     std::optional<std::optional<std::string>> hosts;
+    std::optional<std::vector<autostart::PlacedShortcut>> shortcuts;
+    std::vector<std::string> taskPaths, serviceNames;
     std::vector<ResultRow> finds;
+    ULONGLONG start = GetTickCount64();
+    auto took = [&start](double& seconds) {
+        const ULONGLONG now = GetTickCount64();
+        seconds += static_cast<double>(now - start) / 1000.0;
+        start = now;
+    };
+    // As the scan does: the tasks and the services all asked at once, the hosts file and the
+    // shortcuts read once, each text then matched.
     for (const std::string& line : items) {
         const std::string object = ObjectOf(line);
-        const ULONGLONG start = GetTickCount64();
-        double* seconds = &figures.otherSeconds;
         switch (PersistenceKindOfLine(line)) {
             case PersistenceKind::Task:
-                figures.finds += tasks.TaskPresence(object) == Presence::Present;
-                seconds = &figures.taskSeconds;
+                taskPaths.push_back(object);
                 break;
             case PersistenceKind::Service:
-                figures.finds += IsServiceName(object) && manager.ProbeService(object) == Presence::Present;
-                seconds = &figures.serviceSeconds;
+                serviceNames.push_back(IsServiceName(object) ? object : std::string());
                 break;
             case PersistenceKind::Hosts:
                 if (!hosts)
                     hosts = files.ReadFileUpTo(HostsFilePath(registry, system), autostart::kMaxHostsLength);
                 figures.finds += *hosts && !LinesMapping(**hosts, object).empty();
+                break;
+            case PersistenceKind::Shortcut:
+                if (!shortcuts) {
+                    ObjectIdentity identity(files, registry);
+                    shortcuts = autostart::ReadPlacedShortcuts(
+                        identity, [&system](std::string_view ansi) { return system.AnsiToUtf8(ansi); },
+                        autostart::ShortcutFolders(registry, system), [] { return true; });
+                }
+                for (const autostart::PlacedShortcut& placed : *shortcuts)
+                    figures.finds += autostart::ShortcutHolds(placed.link, object);
                 break;
             case PersistenceKind::None:
                 if (line.rfind("path|", 0) == 0) {
@@ -114,14 +163,19 @@ PersistenceFigures PersistencePart(const std::vector<std::string>& items) {
                 }
                 break;
         }
-        *seconds += static_cast<double>(GetTickCount64() - start) / 1000.0;
     }
-    const ULONGLONG start = GetTickCount64();
+    took(figures.otherSeconds);
+    for (Presence presence : tasks.Presences(taskPaths))
+        figures.finds += presence == Presence::Present;
+    took(figures.taskSeconds);
+    for (Presence presence : manager.ProbeServices(serviceNames))
+        figures.finds += presence == Presence::Present;
+    took(figures.serviceSeconds);
     autostart::AutostartEnumerator enumerator(registry, files, system);
     const std::vector<autostart::AutostartEntry> entries = enumerator.Enumerate();
     figures.entries = entries.size();
     figures.references = MatchStartReferences(entries, finds, files).size();
-    figures.referenceSeconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
+    took(figures.referenceSeconds);
     return figures;
 }
 

@@ -14,16 +14,17 @@ struct PersistencePlant {
 };
 
 // Plants (where missing; kept for later runs) the tasks below \PelloraBench, the services
-// PelloraBench<n> and the shortcuts below the Start menu's PelloraBench folder; every service's
-// program is a file below C:\PelloraBench\Services, the first of which a path item names.
+// PelloraBench<n> and the shortcuts below the all-users Programs folder's PelloraBench folder;
+// every service's program is a file below C:\PelloraBench\Services, the first of which a path
+// item names.
 PersistencePlant PlantPersistence(size_t tasks, size_t services, size_t shortcuts);
 
 struct PersistenceFigures {
     size_t finds = 0;       // items found
     size_t entries = 0;     // autostart entries enumerated
     size_t references = 0;  // entries that start the found file
-    // Seconds of each step: the task items, the service items, the other items, the autostart
-    // enumeration with its matching.
+    // Seconds of each step: the task items, the service items, the other items (hosts and
+    // shortcuts), the autostart enumeration with its matching.
     double taskSeconds = 0, serviceSeconds = 0, otherSeconds = 0, referenceSeconds = 0;
 };
 

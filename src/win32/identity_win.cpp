@@ -99,17 +99,14 @@ bool OrdinalEqualIgnoreCase(const std::string& a, const std::string& b) {
                                 TRUE) == CSTR_EQUAL;
 }
 
-std::optional<FileIdentity> FileSystemWin::Identify(const std::string& path) {
-    UniqueKernelHandle file(CreateFileW(WinPath(path).c_str(), FILE_READ_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file)
-        return std::nullopt;
-    std::optional<std::wstring> finalPath = FinalPathOf(file.get());
+namespace {
+
+std::optional<FileIdentity> IdentityOf(HANDLE file) {
+    std::optional<std::wstring> finalPath = FinalPathOf(file);
     if (!finalPath)
         return std::nullopt;
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(file.get(), &info))
+    if (!GetFileInformationByHandle(file, &info))
         return std::nullopt;
     FileIdentity identity;
     identity.finalPath = PlainFinalPath(std::move(*finalPath));
@@ -118,6 +115,38 @@ std::optional<FileIdentity> FileSystemWin::Identify(const std::string& path) {
     identity.fileIdLow = info.nFileIndexLow;
     identity.attributes = info.dwFileAttributes;
     return identity;
+}
+
+}  // namespace
+
+std::optional<FileIdentity> FileSystemWin::Identify(const std::string& path) {
+    UniqueKernelHandle file(CreateFileW(WinPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file)
+        return std::nullopt;
+    return IdentityOf(file.get());
+}
+
+std::optional<FileSystemPort::IdentifiedBytes> FileSystemWin::ReadFileIdentified(const std::string& path,
+                                                                                 uint64_t maxLength) {
+    // No backup semantics: a folder does not open.
+    UniqueKernelHandle file(CreateFileW(WinPath(path).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file)
+        return std::nullopt;
+    std::optional<FileIdentity> identity = IdentityOf(file.get());
+    LARGE_INTEGER size{};
+    if (!identity || (identity->attributes & FILE_ATTRIBUTE_DIRECTORY) || !GetFileSizeEx(file.get(), &size) ||
+        static_cast<uint64_t>(size.QuadPart) > maxLength)
+        return std::nullopt;
+    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD got = 0;
+    if (!bytes.empty() &&
+        (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) || got != bytes.size()))
+        return std::nullopt;
+    return IdentifiedBytes{std::move(bytes), std::move(*identity)};
 }
 
 std::optional<std::string> FileSystemWin::FinalPath(const std::string& path) {
@@ -133,14 +162,15 @@ std::optional<std::string> FileSystemWin::FinalPath(const std::string& path) {
 }
 
 bool FileSystemWin::ListFolder(const std::string& folder,
-                              std::vector<FindEntry>& out,
-                              std::optional<std::string>& finalPath) {
+                               std::vector<FindEntry>& out,
+                               std::optional<std::string>& finalPath) {
     std::string base = folder;
     if (base.empty() || base.back() != '\\')
         base += '\\';
-    UniqueKernelHandle handle(CreateFileW(WinPath(base).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    UniqueKernelHandle handle(
+        CreateFileW(WinPath(base).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!handle)
         return false;
     std::optional<std::wstring> final = FinalPathOf(handle.get());

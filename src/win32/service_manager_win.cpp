@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <unordered_set>
 #include <vector>
 
 #include "core/util/case_fold.h"
@@ -70,9 +71,34 @@ Presence ServiceManagerWin::ProbeService(const std::string& name) {
 
 std::vector<Presence> ServiceManagerWin::ProbeServices(const std::vector<std::string>& names) {
     std::vector<Presence> out(names.size(), Presence::Unknown);
-    ServiceHandle manager = OpenManager(SC_MANAGER_CONNECT);
+    ServiceHandle manager = OpenManager(SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE);
     if (!manager)
         return out;
+    // Many names: the manager lists every service and driver once, in a few calls, instead of
+    // being asked name by name.
+    if (names.size() > 8) {
+        std::unordered_set<std::string> known;
+        std::vector<BYTE> buffer(256 * 1024);
+        DWORD resume = 0;
+        for (;;) {
+            DWORD needed = 0, count = 0;
+            const BOOL done = EnumServicesStatusExW(manager.get(), SC_ENUM_PROCESS_INFO, SERVICE_DRIVER | SERVICE_WIN32,
+                                                    SERVICE_STATE_ALL, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                                    &needed, &count, &resume, nullptr);
+            if (!done && GetLastError() != ERROR_MORE_DATA)
+                break;
+            const auto* entries = reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSW*>(buffer.data());
+            for (DWORD i = 0; i < count; ++i)
+                known.insert(FoldOrdinal(Narrow(entries[i].lpServiceName)));
+            if (done) {
+                for (size_t i = 0; i < names.size(); ++i)
+                    out[i] = known.count(FoldOrdinal(names[i])) ? Presence::Present : Presence::Absent;
+                return out;
+            }
+            if (count == 0 && needed > buffer.size())
+                buffer.resize(needed);
+        }
+    }
     for (size_t i = 0; i < names.size(); ++i) {
         ServiceHandle service = Open(manager, names[i], SERVICE_QUERY_STATUS);
         const DWORD error = service ? ERROR_SUCCESS : GetLastError();

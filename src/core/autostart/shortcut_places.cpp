@@ -66,17 +66,15 @@ std::optional<ShortcutFile> ReadShortcutFile(ObjectIdentity& identity,
                                              const std::string& folderFinal,
                                              const std::string& path) {
     FileSystemPort& files = identity.files();
-    // Checked before anything is read: a link's target is never opened for reading.
-    if (identity.IsLinkBelow(folderFinal, path))
+    // One handle, opened without following a final link, gives the identity and the bytes; the
+    // file read must be the entry itself (a link Wine follows anyway has another final path).
+    std::optional<FileSystemPort::IdentifiedBytes> read = files.ReadFileIdentified(path, kMaxShortcutLength);
+    const auto folderParts = SplitFoldedPath(folderFinal);
+    const auto readParts = read ? SplitFoldedPath(read->identity.finalPath) : std::nullopt;
+    if (!read || (read->identity.attributes & file_attr::kReparsePoint) || !folderParts || !readParts ||
+        readParts->size() != folderParts->size() + 1 || !IsStrictlyBelow(*readParts, *folderParts))
         return std::nullopt;
-    const std::optional<FileIdentity> before = files.Identify(path);
-    if (!before || (before->attributes & (file_attr::kDirectory | file_attr::kReparsePoint)))
-        return std::nullopt;
-    std::optional<std::string> bytes = files.ReadFileUpTo(path, kMaxShortcutLength);
-    const std::optional<FileIdentity> after = bytes ? files.Identify(path) : std::nullopt;
-    if (!after || !IsSameFile(*before, *after) || !EqualsOrdinalIgnoreCase(before->finalPath, after->finalPath))
-        return std::nullopt;
-    return ShortcutFile{std::move(*bytes), *before};
+    return ShortcutFile{std::move(read->bytes), std::move(read->identity)};
 }
 
 std::vector<PlacedShortcut> ReadPlacedShortcuts(ObjectIdentity& identity,

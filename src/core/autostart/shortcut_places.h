@@ -47,9 +47,10 @@ struct ShortcutFile {
 // True when both identities are of one file (volume and file id).
 bool IsSameFile(const FileIdentity& a, const FileIdentity& b);
 
-// The .lnk at `path`, read only when it is a file directly below the folder whose final path
-// is `folderFinal` (not itself a link, not reached through one), at most kMaxShortcutLength
-// bytes, and still the same file once read. Nothing otherwise.
+// The .lnk at `path`, read through one handle opened without following a final link, taken only
+// when the file read lies directly below the folder whose final path is `folderFinal` (not
+// itself a link, not reached through one) and holds at most kMaxShortcutLength bytes. Nothing
+// otherwise.
 std::optional<ShortcutFile> ReadShortcutFile(ObjectIdentity& identity,
                                              const std::string& folderFinal,
                                              const std::string& path);

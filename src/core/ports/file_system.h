@@ -121,6 +121,25 @@ class FileSystemPort {
         (void)path;
         return std::nullopt;
     }
+    // At most `maxLength` bytes of the file at `path`, read through one handle opened without
+    // following a final link, and that handle's identity: the bytes are those of the object
+    // identified, whatever is put at the name meanwhile. Nothing when it cannot be opened or
+    // read, is a folder, or is longer.
+    struct IdentifiedBytes {
+        std::string bytes;
+        FileIdentity identity;
+    };
+    virtual std::optional<IdentifiedBytes> ReadFileIdentified(const std::string& path, uint64_t maxLength) {
+        const std::optional<FileIdentity> before = Identify(path);
+        if (!before || (before->attributes & file_attr::kDirectory))
+            return std::nullopt;
+        std::optional<std::string> bytes = ReadFileUpTo(path, maxLength);
+        const std::optional<FileIdentity> after = bytes ? Identify(path) : std::nullopt;
+        if (!after || after->volumeSerial != before->volumeSerial || after->fileIdHigh != before->fileIdHigh ||
+            after->fileIdLow != before->fileIdLow || after->finalPath != before->finalPath)
+            return std::nullopt;
+        return IdentifiedBytes{std::move(*bytes), *before};
+    }
     // The entries of `folder` (as FindEntries with "folder\*" gives them) read through one
     // handle opened on the folder itself, without following it when it is a link, and that
     // handle's final path (nothing when it cannot be read): the entries are those of the folder
