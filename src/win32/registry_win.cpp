@@ -147,16 +147,16 @@ bool RegistryWin::KeyOpens(RootKey root, const std::string& subkey, RegAccess ac
     return static_cast<bool>(Open(root, subkey, MaskOf(access)));
 }
 
-std::optional<RegValue> RegistryWin::QueryValue(RootKey root, const std::string& subkey, const std::string& name) {
-    UniqueRegKey key = Open(root, subkey, KEY_QUERY_VALUE);
-    if (!key)
-        return std::nullopt;
+namespace {
+
+// The value `name` of an open key; nothing when it is missing or cannot be read.
+std::optional<RegValue> ValueOf(HKEY key, const std::string& name) {
     std::wstring wideName = Widen(name);
     std::vector<BYTE> bytes(256);
     while (true) {
         DWORD type = REG_NONE;
         auto length = static_cast<DWORD>(bytes.size());
-        LONG rc = RegQueryValueExW(key.get(), wideName.c_str(), nullptr, &type, bytes.data(), &length);
+        LONG rc = RegQueryValueExW(key, wideName.c_str(), nullptr, &type, bytes.data(), &length);
         if (rc == ERROR_SUCCESS) {
             bytes.resize(std::min<size_t>(length, bytes.size()));
             return FromRegistry(type, bytes);
@@ -166,6 +166,25 @@ std::optional<RegValue> RegistryWin::QueryValue(RootKey root, const std::string&
             return std::nullopt;
         bytes.resize(std::min(kMaxValueLength, std::max<size_t>(length, bytes.size() * 2)));
     }
+}
+
+}  // namespace
+
+std::optional<RegValue> RegistryWin::QueryValue(RootKey root, const std::string& subkey, const std::string& name) {
+    UniqueRegKey key = Open(root, subkey, KEY_QUERY_VALUE);
+    if (!key)
+        return std::nullopt;
+    return ValueOf(key.get(), name);
+}
+
+std::vector<std::optional<RegValue>> RegistryWin::QueryValues(RootKey root,
+                                                              const std::string& subkey,
+                                                              const std::vector<std::string>& names) {
+    std::vector<std::optional<RegValue>> out(names.size());
+    UniqueRegKey key = Open(root, subkey, KEY_QUERY_VALUE);
+    for (size_t i = 0; key && i < names.size(); ++i)
+        out[i] = ValueOf(key.get(), names[i]);
+    return out;
 }
 
 bool RegistryWin::SetValue(RootKey root, const std::string& subkey, const std::string& name, const RegValue& value) {

@@ -16,6 +16,9 @@ class RegistryWin : public RegistryPort {
     // link). Writes and deletions of values open with KEY_SET_VALUE whatever the caller asked.
     bool KeyOpens(RootKey root, const std::string& subkey, RegAccess access) override;
     std::optional<RegValue> QueryValue(RootKey root, const std::string& subkey, const std::string& name) override;
+    std::vector<std::optional<RegValue>> QueryValues(RootKey root,
+                                                     const std::string& subkey,
+                                                     const std::vector<std::string>& names) override;
     bool SetValue(RootKey root, const std::string& subkey, const std::string& name, const RegValue& value) override;
     bool DeleteValue(RootKey root, const std::string& subkey, const std::string& name) override;
     // Never deletes a root: an empty subkey fails. A link key is deleted itself, never the key it

@@ -80,8 +80,11 @@ std::vector<AutostartEntry> AutostartEnumerator::Enumerate() {
 }
 
 AutostartEnumerator::Text AutostartEnumerator::ReadText(RootKey root, const std::string& key, const std::string& name) {
+    return TextOf(registry_.QueryValue(root, key, name));
+}
+
+AutostartEnumerator::Text AutostartEnumerator::TextOf(const std::optional<RegValue>& value) {
     Text text;
-    const std::optional<RegValue> value = registry_.QueryValue(root, key, name);
     if (!value)
         return text;
     text.present = true;
@@ -355,8 +358,11 @@ void AutostartEnumerator::ReadServices(std::vector<AutostartEntry>& out) {
         return;
     for (const std::string& name : *names) {
         const std::string key = std::string(kServicesKey) + "\\" + name;
-        const std::optional<RegValue> type = registry_.QueryValue(RootKey::LocalMachine, key, "Type");
-        const std::optional<RegValue> start = registry_.QueryValue(RootKey::LocalMachine, key, "Start");
+        // One open of the key for the values every service has.
+        const std::vector<std::optional<RegValue>> values =
+            registry_.QueryValues(RootKey::LocalMachine, key, {"Type", "Start", "ImagePath", "ServiceDll"});
+        const std::optional<RegValue>& type = values[0];
+        const std::optional<RegValue>& start = values[1];
         auto dword = [](const std::optional<RegValue>& value) -> std::optional<uint32_t> {
             if (!value || value->type != kRegDword || value->data.size() != 4)
                 return std::nullopt;
@@ -365,7 +371,7 @@ void AutostartEnumerator::ReadServices(std::vector<AutostartEntry>& out) {
         };
         const std::optional<uint32_t> typeNumber = dword(type);
         const std::optional<uint32_t> startNumber = dword(start);
-        Text image = ReadText(RootKey::LocalMachine, key, "ImagePath");
+        Text image = TextOf(values[2]);
         if (!typeNumber && !image.present)
             continue;  // not a service: a key some program keeps its own settings in
         const bool driver = typeNumber && (*typeNumber & 0x3) != 0;
@@ -392,7 +398,7 @@ void AutostartEnumerator::ReadServices(std::vector<AutostartEntry>& out) {
         entry.enabled = !startNumber || *startNumber != 4;
         out.push_back(entry);
         for (const std::string& dllKey : {key + "\\Parameters", key}) {
-            const Text dll = ReadText(RootKey::LocalMachine, dllKey, "ServiceDll");
+            const Text dll = dllKey == key ? TextOf(values[3]) : ReadText(RootKey::LocalMachine, dllKey, "ServiceDll");
             if (!dll.present)
                 continue;
             AutostartEntry hosted =

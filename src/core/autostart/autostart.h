@@ -101,6 +101,7 @@ class AutostartEnumerator {
         bool present = false;
     };
     Text ReadText(RootKey root, const std::string& key, const std::string& name);
+    static Text TextOf(const std::optional<RegValue>& value);
     AutostartEntry CommandEntry(const char* place,
                                 const std::string& location,
                                 const std::string& name,

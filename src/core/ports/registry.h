@@ -98,6 +98,17 @@ class RegistryPort {
     }
     // The current user's security identifier ("S-1-5-21-..."); "" when unknown.
     virtual std::string CurrentUserSid() { return {}; }
+    // Several values of one key, in the order of `names` (nothing for each that is missing), the
+    // key opened once.
+    virtual std::vector<std::optional<RegValue>> QueryValues(RootKey root,
+                                                             const std::string& subkey,
+                                                             const std::vector<std::string>& names) {
+        std::vector<std::optional<RegValue>> out;
+        out.reserve(names.size());
+        for (const std::string& name : names)
+            out.push_back(QueryValue(root, subkey, name));
+        return out;
+    }
     // Every value name of the key in index order ("" for the default value), or nothing when
     // the key does not open for reading. A key that is a link is read as itself.
     virtual std::optional<std::vector<std::string>> EnumValueNames(RootKey root, const std::string& subkey) {

@@ -6,6 +6,7 @@
 #include <map>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "core/database/persistence_kinds.h"
 #include "core/scan/scanner.h"
@@ -53,6 +54,23 @@ std::vector<StartReference> MatchStartReferences(const std::vector<autostart::Au
     std::vector<StartReference> out;
     if (found.empty())
         return out;
+    // A program whose size is none of the found files' is not one of them: its listing entry is
+    // read, which is far cheaper than opening it for its identity. Where a found file's size
+    // cannot be read, every program is opened.
+    auto sizeOf = [&files](const std::string& path) -> std::optional<uint64_t> {
+        std::vector<FindEntry> entry;
+        if (path.find_first_of("*?") != std::string::npos || !files.FindEntries(path, entry) || entry.size() != 1)
+            return std::nullopt;
+        return entry[0].size;
+    };
+    std::unordered_set<uint64_t> foundSizes;
+    bool bySize = true;
+    for (const auto& [key, row] : found) {
+        const std::optional<uint64_t> size = sizeOf(finds[row].foundAs->finalPath);
+        bySize = bySize && size.has_value();
+        if (size)
+            foundSizes.insert(*size);
+    }
     std::unordered_map<std::string, std::optional<IdKey>> opened;  // by folded program path
     std::unordered_map<std::string, bool> taken;                   // by type and object
     for (const autostart::AutostartEntry& entry : entries) {
@@ -61,6 +79,11 @@ std::vector<StartReference> MatchStartReferences(const std::vector<autostart::Au
         const std::string folded = FoldOrdinal(entry.program);
         auto known = opened.find(folded);
         if (known == opened.end()) {
+            std::optional<uint64_t> size = bySize ? sizeOf(entry.program) : std::nullopt;
+            if (size && !foundSizes.count(*size)) {
+                opened.emplace(folded, std::nullopt);
+                continue;
+            }
             std::optional<FileIdentity> identity = files.Identify(entry.program);
             std::optional<IdKey> key;
             if (identity)
