@@ -26,9 +26,11 @@ void Scanner::TestShortcutItem() {
         SetCaption(kScanningItem + text);
     }
     const size_t firstRow = state_.lstScanResult.size();
-    for (const autostart::PlacedShortcut& placed : *shortcuts_) {
+    // By number, each find built before Record: its yield runs events, which may end this walk.
+    for (size_t i = 0; shortcuts_ && i < shortcuts_->size(); ++i) {
         if (!state_.busy)
             return;
+        const autostart::PlacedShortcut& placed = (*shortcuts_)[i];
         if (!autostart::ShortcutHolds(placed.link, text))
             continue;
         Find find;

@@ -97,23 +97,30 @@ std::string StartupFolder() {
     return win32::Narrow(path);
 }
 
-// Starts the service and waits until the manager says it runs; the manager signals no event.
-bool StartAndWaitRunning(const std::string& name) {
+// The event the planted service sets once it reports running.
+constexpr const char* kServiceRunningEvent = "PelloraPersistenceSpyRunning";
+
+// Starts the service and waits for it to say it runs; a deadline passed is a failure with the
+// reason.
+::testing::AssertionResult StartAndWaitRunning(const std::string& name) {
+    HANDLE running = CreateEventA(nullptr, FALSE, FALSE, kServiceRunningEvent);
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    SC_HANDLE service =
-        manager ? OpenServiceW(manager, win32::Widen(name).c_str(), SERVICE_START | SERVICE_QUERY_STATUS) : nullptr;
-    bool running = service && StartServiceW(service, 0, nullptr);
-    const ULONGLONG deadline = GetTickCount64() + kServiceDeadlineMs;
-    SERVICE_STATUS status{};
-    while (running && QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_RUNNING) {
-        running = GetTickCount64() < deadline;
-        Sleep(50);
-    }
+    SC_HANDLE service = manager ? OpenServiceW(manager, win32::Widen(name).c_str(), SERVICE_START) : nullptr;
+    const bool started = service && StartServiceW(service, 0, nullptr);
+    const DWORD error = started ? ERROR_SUCCESS : GetLastError();
+    const DWORD waited = started && running ? WaitForSingleObject(running, kServiceDeadlineMs) : WAIT_FAILED;
     if (service)
         CloseServiceHandle(service);
     if (manager)
         CloseServiceHandle(manager);
-    return running && status.dwCurrentState == SERVICE_RUNNING;
+    if (running)
+        CloseHandle(running);
+    if (!started)
+        return ::testing::AssertionFailure() << name << " did not start (error " << error << ")";
+    if (waited != WAIT_OBJECT_0)
+        return ::testing::AssertionFailure()
+               << name << " did not say it runs within " << kServiceDeadlineMs / 1000 << " s";
+    return ::testing::AssertionSuccess();
 }
 
 class PersistenceWinTest : public ::testing::Test {
@@ -200,7 +207,7 @@ TEST_F(PersistenceWinTest, WhatStartsAFoundFileGoesWithItAndComesBackWithIt) {
     spy.name = kService;
     spy.displayName = "Pellora Persistence Spy";
     spy.description = "Planted by a test";
-    spy.imagePath = "\"" + program + "\" service " + kService;
+    spy.imagePath = "\"" + program + "\" service " + kService + " " + kServiceRunningEvent;
     ASSERT_TRUE(services.AddService(spy));
     ASSERT_TRUE(
         registry.CreateKey(RootKey::LocalMachine, std::string(kServicesKey) + "\\" + kService + "\\Parameters"));

@@ -6,8 +6,10 @@
 //   external_helper stubborn <n> <event> the same, but the windows ignore WM_CLOSE
 //   external_helper windowless           no window at all; runs until it is terminated
 //   external_helper sleep <ms> <file>    sleeps, then writes <file> and ends with exit code 3
-//   external_helper service <name>       a service of that name, started by the service manager:
-//                                        reports running, stops when asked to
+//   external_helper service <name> <event>
+//                                        a service of that name, started by the service manager:
+//                                        reports running, then sets the named event; stops when
+//                                        asked to
 #include <windows.h>
 
 #include <cstdlib>
@@ -61,6 +63,7 @@ int RunWindows(int count, const char* readyEvent, const char* windowsClosedEvent
 
 SERVICE_STATUS_HANDLE serviceStatus = nullptr;
 HANDLE serviceStop = nullptr;
+const char* serviceRunningEvent = nullptr;
 
 void ReportService(DWORD state) {
     SERVICE_STATUS status{};
@@ -83,11 +86,16 @@ void WINAPI ServiceMain(DWORD, char** argv) {
     if (!serviceStatus)
         return;
     ReportService(SERVICE_RUNNING);
+    if (HANDLE running = serviceRunningEvent ? OpenEventA(EVENT_MODIFY_STATE, FALSE, serviceRunningEvent) : nullptr) {
+        SetEvent(running);
+        CloseHandle(running);
+    }
     WaitForSingleObject(serviceStop, INFINITE);
     ReportService(SERVICE_STOPPED);
 }
 
-int RunService(char* name) {
+int RunService(char* name, const char* runningEvent) {
+    serviceRunningEvent = runningEvent;
     serviceStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     SERVICE_TABLE_ENTRYA table[] = {{name, ServiceMain}, {nullptr, nullptr}};
     return StartServiceCtrlDispatcherA(table) ? 0 : 4;
@@ -114,6 +122,6 @@ int main(int argc, char** argv) {
         return 3;
     }
     if (argc >= 3 && std::strcmp(argv[1], "service") == 0)
-        return RunService(argv[2]);
+        return RunService(argv[2], argc >= 4 ? argv[3] : nullptr);
     return 1;
 }
