@@ -34,11 +34,8 @@
 #include "win32/task_scheduler_win.h"
 
 // After the ports: windows.h defines Yield() as an empty macro.
-#include <shlobj.h>
-#include <shobjidl.h>
-
 #include "../external/external_test_support.h"
-#include "win32/com_win.h"
+#include "persistence_win_support.h"
 
 namespace pellora {
 namespace {
@@ -76,27 +73,6 @@ void PlantFile(const std::string& path, const std::string& bytes = "MZ spy") {
     CloseHandle(file);
 }
 
-// A shell link made by the shell itself, as an installer would make it.
-void PlantShortcut(const std::string& path, const std::string& target, const std::string& arguments) {
-    win32::ComScope com;
-    ASSERT_TRUE(com.ok());
-    win32::ComRef<IShellLinkW> link;
-    ASSERT_TRUE(
-        SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.OutVoid())));
-    link->SetPath(win32::Widen(target).c_str());
-    link->SetArguments(win32::Widen(arguments).c_str());
-    win32::ComRef<IPersistFile> file;
-    ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.OutVoid())));
-    ASSERT_TRUE(SUCCEEDED(file->Save(win32::Widen(path).c_str(), TRUE))) << path;
-}
-
-std::string StartupFolder() {
-    wchar_t path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_STARTUP | CSIDL_FLAG_CREATE, nullptr, 0, path)))
-        return {};
-    return win32::Narrow(path);
-}
-
 // The event the planted service sets once it reports running.
 constexpr const char* kServiceRunningEvent = "PelloraPersistenceSpyRunning";
 
@@ -126,18 +102,9 @@ constexpr const char* kServiceRunningEvent = "PelloraPersistenceSpyRunning";
 class PersistenceWinTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        CreateDirectoryW(win32::Widen(appFolder).c_str(), nullptr);
-        CreateDirectoryW(win32::Widen(appFolder + "\\Settings").c_str(), nullptr);
-        AppState& state = app.state();
-        state.appFolder = appFolder;
-        state.lstSettingsFile = DefaultSettingsLines("about:blank");
-        state.lstSettingsFile[2] = "1";  // home-page protector on: no home-page question
-        state.lstSettingsFile[9] = "1";  // custom scan
-        state.lstCustomScanSettings = {"0", "1", "1", "0", "1", "0", "0"};  // processes, registry, erase
-        state.lstScanInfoFile = DefaultScanInfoLines();
-        state.folders.windowsDir = system.WindowsDirectory();
-        state.folders.systemDir = system.SystemDirectory();
-        state.folders.cookies = scratch / "cookies";
+        // Processes, registry and automatic erase.
+        testing::PrepareCustomScan(app.state(), appFolder, system.WindowsDirectory(), system.SystemDirectory(),
+                                   scratch / "cookies", {"0", "1", "1", "0", "1", "0", "0"});
         CleanUp();
     }
     void TearDown() override { CleanUp(); }
@@ -149,7 +116,7 @@ class PersistenceWinTest : public ::testing::Test {
             (void)services.StopService(name, kServiceDeadlineMs);
             (void)services.DeleteService(name);
         }
-        DeleteFileW(win32::Widen(StartupFolder() + "\\Pellora Persistence Spy.lnk").c_str());
+        DeleteFileW(win32::Widen(testing::ShellFolderPath(CSIDL_STARTUP) + "\\Pellora Persistence Spy.lnk").c_str());
     }
 
     std::vector<std::string> Rows() {
@@ -220,8 +187,8 @@ TEST_F(PersistenceWinTest, WhatStartsAFoundFileGoesWithItAndComesBackWithIt) {
     hosted.name = kHostedService;
     hosted.imagePath = system.SystemDirectory() + "\\svchost.exe -k pellora";
     ASSERT_TRUE(services.AddService(hosted));
-    const std::string link = StartupFolder() + "\\Pellora Persistence Spy.lnk";
-    PlantShortcut(link, program, "--tray");
+    const std::string link = testing::ShellFolderPath(CSIDL_STARTUP) + "\\Pellora Persistence Spy.lnk";
+    ASSERT_TRUE(testing::SaveShellLink(link, program, "--tray"));
     const std::string linkBytes = ReadAllFile(link);
 
     app.state().lstDBaseFile = {"1.0", "path|" + program + "|Adware.Spy|",

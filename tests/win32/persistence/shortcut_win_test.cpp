@@ -25,22 +25,15 @@
 
 // After the ports: windows.h defines Yield() as an empty macro.
 #include <objidl.h>
-#include <shlobj.h>
-#include <shobjidl.h>
 
 #include "../external/external_test_support.h"
-#include "win32/com_win.h"
+#include "persistence_win_support.h"
 
 namespace pellora {
 namespace {
 
 using pellora::testing::FileExists;
 using pellora::testing::ScratchFolder;
-
-// The shell link class and the two interfaces used, as the shell registers them.
-const CLSID kShellLinkClass = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-const IID kShellLinkW = {0x000214F9, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-const IID kPersistFile = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 constexpr const char* kBrowserArguments =
     R"(--profile-directory="Profile 1" http://pellora-hijack.example/start --new-window)";
@@ -50,27 +43,15 @@ struct LinkView {
     std::string arguments;
 };
 
-bool SaveLink(const std::string& path, const std::string& target, const std::string& arguments) {
-    win32::ComScope com;
-    win32::ComRef<IShellLinkW> link;
-    if (!com.ok() ||
-        FAILED(CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, kShellLinkW, link.OutVoid())))
-        return false;
-    win32::ComRef<IPersistFile> file;
-    return SUCCEEDED(link->SetPath(win32::Widen(target).c_str())) &&
-           SUCCEEDED(link->SetArguments(win32::Widen(arguments).c_str())) &&
-           SUCCEEDED(link->QueryInterface(kPersistFile, file.OutVoid())) &&
-           SUCCEEDED(file->Save(win32::Widen(path).c_str(), TRUE));
-}
-
 // The link as the shell reads it.
 std::optional<LinkView> LoadLink(const std::string& path) {
     win32::ComScope com;
     win32::ComRef<IShellLinkW> link;
     win32::ComRef<IPersistFile> file;
     if (!com.ok() ||
-        FAILED(CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, kShellLinkW, link.OutVoid())) ||
-        FAILED(link->QueryInterface(kPersistFile, file.OutVoid())) ||
+        FAILED(CoCreateInstance(testing::kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, testing::kShellLinkW,
+                                link.OutVoid())) ||
+        FAILED(link->QueryInterface(testing::kPersistFile, file.OutVoid())) ||
         FAILED(file->Load(win32::Widen(path).c_str(), STGM_READ)))
         return std::nullopt;
     wchar_t target[MAX_PATH] = {};
@@ -80,26 +61,11 @@ std::optional<LinkView> LoadLink(const std::string& path) {
     return LinkView{win32::Narrow(target), win32::Narrow(arguments)};
 }
 
-std::string ShellFolder(int csidl) {
-    wchar_t path[MAX_PATH] = {};
-    return SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) ? win32::Narrow(path) : "";
-}
-
 class ShortcutWinTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        CreateDirectoryW(win32::Widen(appFolder).c_str(), nullptr);
-        CreateDirectoryW(win32::Widen(appFolder + "\\Settings").c_str(), nullptr);
-        AppState& state = app.state();
-        state.appFolder = appFolder;
-        state.lstSettingsFile = DefaultSettingsLines("about:blank");
-        state.lstSettingsFile[2] = "1";  // home-page protector on: no home-page question
-        state.lstSettingsFile[9] = "1";  // custom scan
-        state.lstCustomScanSettings = {"0", "0", "0", "0", "1", "0", "0"};  // automatic erase
-        state.lstScanInfoFile = DefaultScanInfoLines();
-        state.folders.windowsDir = system.WindowsDirectory();
-        state.folders.systemDir = system.SystemDirectory();
-        state.folders.cookies = scratch / "cookies";
+        testing::PrepareCustomScan(app.state(), appFolder, system.WindowsDirectory(), system.SystemDirectory(),
+                                   scratch / "cookies", {"0", "0", "0", "0", "1", "0", "0"});  // automatic erase
         CleanUp();
     }
     void TearDown() override { CleanUp(); }
@@ -111,8 +77,8 @@ class ShortcutWinTest : public ::testing::Test {
 
     ScratchFolder scratch{"shortcuts"};
     std::string appFolder = scratch / "app";
-    std::string browserLink = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Pellora Test Browser.lnk";
-    std::string toolLink = ShellFolder(CSIDL_STARTUP) + "\\Pellora Test Tool.lnk";
+    std::string browserLink = testing::ShellFolderPath(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Pellora Test Browser.lnk";
+    std::string toolLink = testing::ShellFolderPath(CSIDL_STARTUP) + "\\Pellora Test Tool.lnk";
     win32::RegistryWin registry;
     win32::FileSystemWin files;
     win32::ProcessesWin processes;
@@ -131,8 +97,8 @@ TEST_F(ShortcutWinTest, ABrowsersLinkIsRepairedAnotherDeletedAndBothComeBackByte
     const std::string tool = scratch / "tool\\tool.exe";
     for (const std::string& program : {chrome, tool})
         ASSERT_TRUE(files.WriteFileAtomic(program, "MZ"));
-    ASSERT_TRUE(SaveLink(browserLink, chrome, kBrowserArguments)) << browserLink;
-    ASSERT_TRUE(SaveLink(toolLink, tool, "--home http://PELLORA-HIJACK.example")) << toolLink;
+    ASSERT_TRUE(testing::SaveShellLink(browserLink, chrome, kBrowserArguments)) << browserLink;
+    ASSERT_TRUE(testing::SaveShellLink(toolLink, tool, "--home http://PELLORA-HIJACK.example")) << toolLink;
     const std::optional<std::string> browserBytes = files.ReadFile(browserLink);
     const std::optional<std::string> toolBytes = files.ReadFile(toolLink);
     ASSERT_TRUE(browserBytes && toolBytes);
