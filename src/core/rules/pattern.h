@@ -1,20 +1,29 @@
 // Hex strings and regular expressions of the rule language, compiled to a small program that
-// is matched in time linear in the data.
+// is matched without backtracking.
 //
-// Guarantees (stated as a contract, the way RE2 states its own):
+// Guarantees (a contract, the way RE2 states its own):
 //  - No backtracking. A pattern compiles to an NFA program of at most kMaxProgramSize
-//    instructions; matching simulates it breadth-first (a Pike VM), so every position of the
-//    data is visited at most once per program instruction for one start offset. A match never
-//    extends beyond kMaxMatchLength bytes from its start: the simulation stops there.
-//  - Refused, with a column and a reason: syntax errors, back-references and look-arounds
-//    (which the language does not have), a program larger than kMaxProgramSize (counted
-//    repetitions are expanded, so `(abc){1000}{1000}` is refused), nesting deeper than
-//    kMaxNesting, and a hex string without a single byte to anchor on.
-//  - Matches follow the language's documented semantics: for every start offset at most one
-//    match, whose length is decided by leftmost-first priorities (greedy quantifiers prefer
-//    more, lazy ones less, an alternation prefers its left branch). Every start offset that
-//    matches is reported, overlapping ones included.
-//  - `^` and `$` anchor at the start and the end of the data (the file), never at a line.
+//    instructions (counted repetitions and jumps are expanded); matching simulates every thread
+//    in lockstep (a Pike VM), so one run over n bytes costs at most O(n * program size) whatever
+//    the pattern: /(a*)*b/ over a megabyte of `a` is one pass, not an exponential search.
+//    Search() is one such run over the whole text. Finding the match at each possible start
+//    costs one run of at most kMaxMatchLength bytes per start.
+//  - The scan limit: a match spans at most kMaxMatchLength bytes (4096, as the language's
+//    reference tool gives a regular expression). A longer one is not found; this includes a
+//    hex string whose unbounded jump would have to cover more.
+//  - Refused, with a column where it applies and a reason: syntax errors, group options
+//    (`(?:`, `(?i)`; not part of the language), intervals beyond 32767 or empty (`{0}`), a
+//    program over kMaxProgramSize (`(a{1000}){1000}`), nesting deeper than kMaxNesting, a
+//    pattern whose shortest match exceeds the scan limit, and one that can only match empty.
+//  - Semantics as the language documents them: at most one match per start offset, its length
+//    given by leftmost-first priorities (greedy quantifiers prefer more, lazy ones less, an
+//    alternative its left branch, a hex jump the shortest span); an empty winning match is no
+//    match. Every start offset that matches is reported, overlapping ones included.
+//  - `^` and `$` anchor at the start and the end of the data (the file), never at a line; `.`
+//    excludes only the line feed, unless dotAll.
+//  - `wide`: every byte of the pattern is followed by a zero byte, `\b` looks at UTF-16LE
+//    characters. With `ascii` too, both forms are searched; where both match at one start the
+//    plain form's match is the one reported.
 #pragma once
 
 #include <cstddef>
@@ -51,19 +60,22 @@ inline constexpr size_t kMaxProgramSize = 50000;  // instructions in one compile
 inline constexpr size_t kMaxMatchLength = 4096;   // bytes a match may span from its start
 inline constexpr size_t kMaxNesting = 200;        // groups and alternatives inside each other
 
-struct Program;
+struct CompiledPattern;
 
 class Pattern {
   public:
     [[nodiscard]] static std::variant<Pattern, PatternError> CompileHex(std::string_view body);
     [[nodiscard]] static std::variant<Pattern, PatternError> CompileRegex(std::string_view body, RegexFlags flags);
 
-    // Every match contains one of these; empty: no usable atom (use MatchesAll).
+    // Every match contains one of these (1 to 4 bytes; 1 to 8 for the wide form, zero bytes
+    // included); empty: no usable atom, call MatchesAll instead.
     const std::vector<Atom>& Atoms() const { return atoms_; }
 
     using MatchSink = std::function<void(size_t start, size_t length)>;
-    // For a hit of Atoms()[atom] at offset `at` in `data`: every match (start, length) that
-    // contains this hit, each start once.
+    // For a hit of Atoms()[atom] at offset `at` in `data` (the whole file, for `^`, `$` and
+    // `\b`): every match (start, length) that contains this hit, each start once per call. Hits
+    // of several atoms, or of one atom twice inside a match, report that match again, always
+    // with the same length: keep one per start.
     void MatchesAround(std::span<const uint8_t> data, size_t atom, size_t at, const MatchSink& sink) const;
     // Every match in `data`, each start once (for a pattern without atoms).
     void MatchesAll(std::span<const uint8_t> data, const MatchSink& sink) const;
@@ -81,7 +93,7 @@ class Pattern {
   private:
     Pattern();
     std::vector<Atom> atoms_;
-    std::shared_ptr<const Program> program_;
+    std::shared_ptr<const CompiledPattern> compiled_;
 };
 
 }  // namespace pellora::rules
