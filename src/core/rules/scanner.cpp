@@ -31,7 +31,7 @@
 namespace pellora::rules {
 namespace {
 
-constexpr uint64_t kLoopBudget = 50'000'000;
+constexpr uint64_t kLoopBudget = 10'000'000;
 
 struct Match {
     size_t offset;
@@ -352,10 +352,17 @@ class Scan {
     Value ForIn(const Expr& e) {
         auto slot = size_t(e.value);
         uint64_t count = 0, total = 0;
+        auto quantifier = Quantifier(e.aux);
+        // all, any and none are decided by the first item that disagrees.
+        auto decided = [&] {
+            return (quantifier == Quantifier::All && count != total) ||
+                   ((quantifier == Quantifier::Any || quantifier == Quantifier::None) && count > 0);
+        };
         auto body = [&](Value v) {
             slots_[slot] = v;
             ++total;
             count += Eval(*e.kids[1]).True();
+            return !decided();
         };
         switch (e.iterable) {
             case Iterable::Range: {
@@ -365,15 +372,15 @@ class Scan {
                 for (int64_t i = lo.integer; i <= hi.integer; ++i) {
                     if (!Spend())
                         return {};
-                    body(Value::Int(i));
-                    if (i == INT64_MAX)
+                    if (!body(Value::Int(i)) || i == INT64_MAX)
                         break;
                 }
                 break;
             }
             case Iterable::List:
                 for (size_t k = 2; k < e.kids.size(); ++k)
-                    body(Eval(*e.kids[k]));
+                    if (!body(Eval(*e.kids[k])))
+                        break;
                 break;
             case Iterable::PeSections:
             case Iterable::PeDataDirectories:
@@ -387,7 +394,8 @@ class Scan {
                 for (size_t i = 0; i < n; ++i) {
                     if (!Spend())
                         return {};
-                    body(Value::Int(int64_t(i)));
+                    if (!body(Value::Int(int64_t(i))))
+                        break;
                 }
                 break;
             }
