@@ -221,5 +221,3 @@ BENCHMARK(BM_ListingMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace pellora
-
-BENCHMARK_MAIN();

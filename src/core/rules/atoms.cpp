@@ -66,12 +66,13 @@ int AtomQuality(std::string_view bytes, bool nocase) {
 }
 
 AtomWindow ChooseAtom(std::string_view bytes, bool nocase) {
-    if (bytes.size() <= kAtomLength)
+    size_t length = nocase ? kNocaseAtomLength : kAtomLength;
+    if (bytes.size() <= length)
         return AtomWindow{0, bytes.size()};
-    AtomWindow best{0, kAtomLength};
+    AtomWindow best{0, length};
     int bestScore = -1;
-    for (size_t offset = 0; offset + kAtomLength <= bytes.size(); ++offset) {
-        int score = AtomQuality(bytes.substr(offset, kAtomLength), nocase);
+    for (size_t offset = 0; offset + length <= bytes.size(); ++offset) {
+        int score = AtomQuality(bytes.substr(offset, length), nocase);
         if (score > bestScore) {
             bestScore = score;
             best.offset = offset;

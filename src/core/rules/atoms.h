@@ -6,7 +6,10 @@
 
 namespace pellora::rules {
 
-inline constexpr size_t kAtomLength = 4;
+// Atoms are at most this long; at most kNocaseAtomLength for nocase strings, each of whose letters
+// doubles the automaton's keywords.
+inline constexpr size_t kAtomLength = 8;
+inline constexpr size_t kNocaseAtomLength = 4;
 
 struct AtomWindow {
     size_t offset = 0;
@@ -15,7 +18,7 @@ struct AtomWindow {
 
 // A quality score for searching by `bytes`: higher is rarer in ordinary files.
 int AtomQuality(std::string_view bytes, bool nocase);
-// The best window of at most kAtomLength bytes inside `bytes` (the whole of it when shorter).
+// The best window of at most kAtomLength (nocase: kNocaseAtomLength) bytes inside `bytes`.
 AtomWindow ChooseAtom(std::string_view bytes, bool nocase);
 
 }  // namespace pellora::rules

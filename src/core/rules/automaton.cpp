@@ -34,6 +34,7 @@ bool IsLetter(unsigned char c) {
 }  // namespace
 
 void Automaton::Add(std::string_view bytes, bool nocase, uint32_t id) {
+    bytes = bytes.substr(0, kMaxKeywordLength);
     if (!nocase) {
         keywords_.push_back(Keyword{std::string(bytes), id});
         return;

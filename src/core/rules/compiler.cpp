@@ -42,7 +42,7 @@ namespace pellora::rules {
 namespace {
 
 constexpr size_t kMaxAutomatonStates = 4u << 20;
-constexpr size_t kDenseStates = 4096;
+constexpr size_t kDenseStates = 16384;
 
 struct Failure {
     size_t line = 0;
@@ -486,8 +486,8 @@ class Parser {
                     PendingAtom pending;
                     pending.bytes = atoms[a].bytes.substr(window.offset, window.length);
                     pending.nocase = atoms[a].nocase;
-                    pending.target =
-                        AtomTarget{index, static_cast<uint32_t>(window.offset), static_cast<uint32_t>(a), true};
+                    pending.target = AtomTarget{index, static_cast<uint32_t>(window.offset), static_cast<uint32_t>(a),
+                                                static_cast<uint16_t>(window.length), true};
                     context_.atoms.push_back(std::move(pending));
                 }
             }
@@ -530,7 +530,8 @@ class Parser {
             PendingAtom pending;
             pending.bytes = bytes.substr(window.offset, window.length);
             pending.nocase = nocase;
-            pending.target = AtomTarget{form, static_cast<uint32_t>(window.offset), 0, false};
+            pending.target =
+                AtomTarget{form, static_cast<uint32_t>(window.offset), 0, static_cast<uint16_t>(window.length), false};
             context_.atoms.push_back(std::move(pending));
             program.forms.push_back(LiteralForm{std::move(bytes), index, nocase, wide, (flags & kFullword) != 0});
         }

@@ -166,6 +166,7 @@ struct AtomTarget {
     uint32_t form = 0;      // literal form index, or string index for a pattern
     uint32_t position = 0;  // offset of the searched window inside the form or the pattern's atom
     uint32_t atom = 0;      // for a pattern: which of its atoms
+    uint16_t length = 0;    // of the searched window
     bool pattern = false;
 };
 

@@ -25,7 +25,6 @@
 #include <cstring>
 #include <optional>
 
-#include "core/rules/atoms.h"
 #include "core/rules/pe_file.h"
 
 namespace pellora::rules {
@@ -136,7 +135,7 @@ class Scan {
             if (full_[form.string])
                 return;
             size_t size = form.bytes.size();
-            size_t atom = std::min(size, kAtomLength);
+            size_t atom = target.length;
             if (end < atom + target.position)
                 return;
             size_t start = end - atom - target.position;
@@ -160,7 +159,7 @@ class Scan {
         if (full_[string])
             return;
         const Pattern& pattern = *program_.strings[string].pattern;
-        size_t atom = std::min(pattern.Atoms()[target.atom].bytes.size(), kAtomLength);
+        size_t atom = target.length;
         if (end < atom + target.position)
             return;
         size_t at = end - atom - target.position;
