@@ -1,9 +1,20 @@
 // A bounds-checked reader of the PE headers, section table and export directory, for the
-// rule language's `pe` module. It never reads outside the data it is given, caps every count a
-// file states (sections, exports, names) and follows no chain that could loop, so a truncated or
-// lying file yields what could be read, or nothing when the file is not PE at all.
+// rule language's `pe` module.
+//
+// Every read goes through one checked accessor, so a truncated or lying file yields what could
+// be read: a header field past the end is left zero, a name is cut at the end of the file, an
+// export table pointing outside the file is no exports. Counts the file states are capped
+// (kMaxPeSections sections, kMaxPeExports exports, kMaxPeNameLength bytes per name, 16 data
+// directories) and no chain is followed, so the work is bounded by those caps, never by the
+// file's claims. Nothing when the data has no DOS header, no PE signature or no file header.
+//
+// Fields as the language's `pe` module gives them: `number_of_sections` is the header's count
+// (the section list holds those within the caps and the file), `entry_point` is the file
+// offset of the entry point (no value when the address maps to no byte of the file), an export
+// whose address lies inside the export directory is a forwarder ("KERNELBASE.Sleep").
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -11,6 +22,10 @@
 #include <vector>
 
 namespace pellora::rules {
+
+inline constexpr size_t kMaxPeSections = 96;
+inline constexpr size_t kMaxPeExports = 65536;
+inline constexpr size_t kMaxPeNameLength = 1024;
 
 struct PeSection {
     std::string name;
