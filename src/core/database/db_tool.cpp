@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <map>
 
+#include "core/database/database_format.h"
+#include "core/database/database_rules.h"
 #include "core/database/database_trust.h"
 #include "core/database/item_parser.h"
 #include "core/database/key_format.h"
@@ -100,7 +102,7 @@ bool IsKnownTypeWord(ItemKind kind, const std::string& word) {
         case ItemKind::RegSearch:
             return true;
         case ItemKind::Unknown:
-            return word == "extension" || word == "hijack" || PersistenceKindOfLine(word) != PersistenceKind::None;
+            return word == "extension" || word == kRuleTypeWord || word == "hijack" || PersistenceKindOfLine(word) != PersistenceKind::None;
     }
     return false;
 }
@@ -210,7 +212,15 @@ bool LockDatabaseText(std::string_view plainUtf8, const CodePage& codePage, std:
         plainUtf8.remove_prefix(kUtf8Bom.size());
     std::string out;
     const std::vector<std::string> lines = SplitTextLines(plainUtf8, false);
+    // The trailer is the tool's own: one the text holds (an unlocked database's) is made anew.
+    std::vector<std::string> ansiLines;
+    if (lines.empty()) {
+        locked.clear();
+        return true;
+    }
     for (size_t n = 0; n < lines.size(); ++n) {
+        if (n > 0 && IsTrailerLine(lines[n]))
+            continue;
         std::string ansi;
         std::vector<size_t> columns;
         if (!LineToAnsi(lines[n], n + 1, codePage, ansi, columns, error))
@@ -224,7 +234,11 @@ bool LockDatabaseText(std::string_view plainUtf8, const CodePage& codePage, std:
         }
         out += *scrambled;
         out += "\r\n";
+        ansiLines.push_back(std::move(ansi));
     }
+    // Digits, letters and blanks: always scrambled.
+    out += *LockText(TrailerLine(ansiLines), kDatabaseKey);
+    out += "\r\n";
     locked = std::move(out);
     return true;
 }
@@ -263,6 +277,8 @@ std::vector<std::string> CheckDatabaseLines(const std::vector<std::string>& line
     for (size_t n = 1; n < lines.size(); ++n) {
         const std::string& line = lines[n];
         const std::string at = "line " + std::to_string(n + 1) + ": ";
+        if (IsTrailerLine(line) && n + 1 != lines.size())
+            problems.push_back(at + "a trailer line (\"@end ...\") counts only as the last line");
         if (line.starts_with(kSerialKeyword)) {
             if (n != 1)
                 problems.push_back(at + "a serial line counts only as line 2, right after the version line");
@@ -288,7 +304,7 @@ std::vector<std::string> CheckDatabaseLines(const std::vector<std::string>& line
             problems.push_back(at + "missing fields (type|object|category|comment URL, the URL may be empty)");
             continue;
         }
-        if (separators > 3)
+        if (separators > 3 && word != kRuleTypeWord)
             problems.push_back(at + "more than four fields (a field cannot hold \"|\")");
         CheckObject(kind, word, item.object(), problems, at);
         const std::string identity = (kind == ItemKind::Unknown ? word : std::to_string(static_cast<int>(kind))) + "|" +
@@ -296,6 +312,13 @@ std::vector<std::string> CheckDatabaseLines(const std::vector<std::string>& line
         auto [it, added] = seen.emplace(identity, n + 1);
         if (!added)
             problems.push_back(at + "duplicate of line " + std::to_string(it->second));
+    }
+    // Every rule the program would refuse, by its set, file and line (a malformed item by its line).
+    for (const rules::Refusal& refusal : CompileDatabaseRules(lines).refused) {
+        if (refusal.source == kRuleItemsSource)
+            problems.push_back("line " + std::to_string(refusal.line) + ": " + refusal.reason);
+        else
+            problems.push_back("rule refused: " + RefusalText(refusal));
     }
     return problems;
 }
@@ -402,6 +425,13 @@ int RunDbTool(const std::vector<std::string>& args, DbToolIo& io) {
             text.erase(0, kUtf8Bom.size());
         std::vector<std::string> lines = SplitTextLines(text, false);
         std::vector<std::string> problems = CheckDatabaseLines(lines);
+        if (locked) {
+            const DatabaseIntegrity integrity = CheckLockedDatabaseIntegrity(*input);
+            if (integrity.result == DatabaseIntegrity::Result::Damaged)
+                problems.insert(problems.begin(), "the database is refused: " + integrity.detail);
+            else if (integrity.result == DatabaseIntegrity::Result::Unchecked)
+                io.out += path + ": note: " + integrity.detail + "\n";
+        }
         for (const std::string& problem : problems)
             io.out += path + ": " + problem + "\n";
         if (problems.empty()) {
