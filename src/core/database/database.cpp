@@ -5,6 +5,7 @@
 #include "core/database/database_signature.h"
 #include "core/database/item_parser.h"
 #include "core/database/unlock.h"
+#include "core/settings/log_file.h"
 #include "core/settings/settings_files.h"
 
 namespace pellora {
@@ -73,6 +74,21 @@ void Database::Unlock() {
         line = system_.AnsiToUtf8(line);
     state_.contentRules = CompileDatabaseRules(table);
     state_.lstDBaseFile = std::move(table);
+    LogRefusedRules();
+}
+
+void Database::LogRefusedRules() {
+    const ContentRules& rules = state_.contentRules;
+    if (rules.refused.empty())
+        return;
+    std::vector<std::string> lines = {"Content rules of " + std::string(kDatabaseFileName) + ": " +
+                                      std::to_string(rules.items) + " items, " + std::to_string(rules.refused.size()) +
+                                      " refused"};
+    for (const rules::Refusal& refusal : rules.refused)
+        lines.push_back(kRefusedRuleLog + RefusalText(refusal));
+    state_.lstLog.insert(state_.lstLog.end(), lines.begin(), lines.end());
+    if (LoggingEnabled(state_))
+        AppendLogEntry(files_, system_, ui_, state_.appFolder, lines);
 }
 
 void Database::LoadAndApplyDatabase() {

@@ -25,6 +25,8 @@
 namespace pellora {
 
 inline constexpr const char* kDatabaseFileName = "DataBase.ref";
+// The log's line for each content rule a load refused, followed by "<set>/<file>:<line>: ...".
+inline constexpr const char* kRefusedRuleLog = "Content rule refused=";
 
 class Database {
   public:
@@ -60,6 +62,8 @@ class Database {
 
   private:
     void Unlock();
+    // Puts every rule the load refused in the log (and the log file when logging is on).
+    void LogRefusedRules();
     // Leaves the table empty and reports why the file was not loaded.
     void Refuse(uint32_t eventId, const std::string& why);
 

@@ -65,8 +65,8 @@ ContentRules CompileRuleItems(std::span<const RuleItem> items, std::vector<rules
     if (!sources.empty())
         result.set = rules::RuleSet::Compile(sources, refused);
     // A refusal's line is counted in the item's text; the file's own line is what a producer
-    // can look up. Sources of one file share a name: refusals come in the order of the sources
-    // (one per rule), so each is matched to the next item of its name.
+    // can look up. Sources of one file share a name: refusals come in the order of the sources,
+    // so each is matched to the next item of its name.
     size_t next = 0;
     for (rules::Refusal& refusal : refused) {
         size_t at = next;
@@ -76,7 +76,8 @@ ContentRules CompileRuleItems(std::span<const RuleItem> items, std::vector<rules
             result.refused.push_back(std::move(refusal));
             continue;
         }
-        next = at + 1;
+        // A refusal outside any rule (an import) may be followed by its rule's own.
+        next = refusal.rule.empty() ? at : at + 1;
         const auto [line, imports] = placement[at];
         if (line != 0)
             refusal.line = refusal.line > imports ? line + (refusal.line - 1 - imports) : line;
@@ -91,6 +92,12 @@ ContentRules CompileDatabaseRules(std::span<const std::string> lines) {
     std::vector<rules::Refusal> malformed;
     std::vector<RuleItem> items = RuleItemsOf(lines, malformed);
     return CompileRuleItems(items, std::move(malformed));
+}
+
+bool IsRuleFileName(std::string_view name) {
+    const size_t dot = name.rfind('.');
+    return dot != std::string_view::npos && dot > 0 &&
+           (EqualsIgnoreCase(name.substr(dot), ".yar") || EqualsIgnoreCase(name.substr(dot), ".yara"));
 }
 
 std::string RefusalText(const rules::Refusal& refusal) {

@@ -26,6 +26,9 @@ ContentRules CompileRuleItems(std::span<const RuleItem> items, std::vector<rules
 // RuleItemsOf, then CompileRuleItems.
 ContentRules CompileDatabaseRules(std::span<const std::string> lines);
 
+// True for the names of rule files: ending in ".yar" or ".yara" (any letter case).
+bool IsRuleFileName(std::string_view name);
+
 // "<source>:<line>: <rule>: <reason>" (the parts it has).
 std::string RefusalText(const rules::Refusal& refusal);
 

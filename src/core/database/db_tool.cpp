@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "core/database/database_format.h"
 #include "core/database/database_rules.h"
@@ -102,7 +103,8 @@ bool IsKnownTypeWord(ItemKind kind, const std::string& word) {
         case ItemKind::RegSearch:
             return true;
         case ItemKind::Unknown:
-            return word == "extension" || word == kRuleTypeWord || word == "hijack" || PersistenceKindOfLine(word) != PersistenceKind::None;
+            return word == "extension" || word == kRuleTypeWord || word == "hijack" ||
+                   PersistenceKindOfLine(word) != PersistenceKind::None;
     }
     return false;
 }
@@ -323,6 +325,43 @@ std::vector<std::string> CheckDatabaseLines(const std::vector<std::string>& line
     return problems;
 }
 
+std::string WithRuleItems(std::string_view plainUtf8,
+                          const std::string& set,
+                          const std::vector<std::pair<std::string, std::string>>& files,
+                          size_t& added,
+                          size_t& replaced) {
+    if (plainUtf8.starts_with(kUtf8Bom))
+        plainUtf8.remove_prefix(kUtf8Bom.size());
+    std::set<std::string> names;
+    for (const auto& [name, text] : files)
+        names.insert(name);
+    added = replaced = 0;
+    std::string out;
+    const std::vector<std::string> lines = SplitTextLines(plainUtf8, false);
+    for (size_t n = 0; n < lines.size(); ++n) {
+        if (n > 0 && IsTrailerLine(lines[n]))
+            continue;
+        if (n > 0 && IsRuleItemLine(lines[n])) {
+            std::optional<RuleItem> item = ParseRuleItem(lines[n]);
+            if (item && item->set == set && names.contains(item->source.substr(0, item->source.rfind(':')))) {
+                ++replaced;
+                continue;
+            }
+        }
+        out += lines[n] + "\n";
+    }
+    for (const auto& [name, text] : files) {
+        std::string_view body = text;
+        if (body.starts_with(kUtf8Bom))
+            body.remove_prefix(kUtf8Bom.size());
+        for (const rules::RuleText& rule : rules::RuleSet::SplitRules(body)) {
+            out += RuleItemLine({rule.text, set, name + ":" + std::to_string(rule.line)}) + "\n";
+            ++added;
+        }
+    }
+    return out;
+}
+
 namespace {
 
 const char kUsage[] =
@@ -346,15 +385,25 @@ const char kUsage[] =
     "                      KEY and write the signature to OUT (default FILE.sig), in the form\n"
     "                      \"openssl dgst -sha256 -sign KEY -out OUT FILE\" writes it. Publish it\n"
     "                      beside the database: the update fetches the database's address plus \".sig\".\n"
+    "  add-rules DB SET PATH...\n"
+    "                      Add the content rules of each PATH (a rule file, or a folder whose\n"
+    "                      .yar and .yara files below it are read) to the plain-text database DB\n"
+    "                      as items of the rule set SET, one item per rule: \"rule|<text>|SET|\n"
+    "                      <file>:<line>\" with line breaks, \"|\", \"%\" and bytes outside\n"
+    "                      printable ASCII written as %XX. The set's items from the same files are\n"
+    "                      replaced. Rules the program would refuse are named (file, line, reason).\n"
     "  --help              Show this text.\n"
     "\n"
     "check reports a missing version line, a misplaced or malformed serial line, unknown types,\n"
     "missing fields, unknown root key names, unknown folder variables, extension items whose\n"
     "object is no extension id, shortcut items whose text is blank, too long, holds a control\n"
-    "character or is in nearly every shortcut, and duplicate items, one per line as \"line N: ...\".\n"
+    "character or is in nearly every shortcut, duplicate items, rule items that are malformed, and\n"
+    "every content rule the program would refuse (\"rule refused: SET/FILE:LINE: rule NAME: reason\"),\n"
+    "one per line as \"line N: ...\". check --locked also proves the database whole by its trailer\n"
+    "line (\"@end items=N sha256=HEX\", written by lock), or says that it has none.\n"
     "\n"
-    "Exit codes: 0 done (check: no problems), 1 problems found or a file could not be read or\n"
-    "written, 2 wrong usage.\n";
+    "Exit codes: 0 done (check: no problems; add-rules: written, refused rules named), 1 problems\n"
+    "found or a file could not be read or written, 2 wrong usage.\n";
 
 int Usage(DbToolIo& io) {
     io.err += kUsage;
@@ -373,6 +422,59 @@ int Write(DbToolIo& io, const std::string& path, const std::string& bytes) {
         return 0;
     io.err += "pellora-db: cannot write " + path + "\n";
     return 1;
+}
+
+// The files of one PATH argument: a folder's rule files by their paths below it, a file by its name.
+bool ReadRuleFiles(DbToolIo& io, const std::string& path, std::vector<std::pair<std::string, std::string>>& files) {
+    std::optional<std::vector<std::string>> below = io.listRuleFiles ? io.listRuleFiles(path) : std::nullopt;
+    if (!below) {
+        std::optional<std::string> text = Read(io, path);
+        if (!text)
+            return false;
+        const size_t slash = path.find_last_of("\\/");
+        files.emplace_back(slash == std::string::npos ? path : path.substr(slash + 1), std::move(*text));
+        return true;
+    }
+    if (below->empty())
+        io.err += "pellora-db: no .yar or .yara file below " + path + "\n";
+    for (const std::string& name : *below) {
+        std::string native = name;
+        std::replace(native.begin(), native.end(), '/', '\\');
+        std::optional<std::string> text = Read(io, path + "\\" + native);
+        if (!text)
+            return false;
+        files.emplace_back(name, std::move(*text));
+    }
+    return true;
+}
+
+int AddRules(const std::vector<std::string>& args, DbToolIo& io) {
+    const std::string& databasePath = args[1];
+    const std::string& set = args[2];
+    if (set.empty() || set.find_first_of("/\\|%") != std::string::npos) {
+        io.err += "pellora-db: a rule set's name holds none of / \\ | %: " + set + "\n";
+        return 2;
+    }
+    std::optional<std::string> database = Read(io, databasePath);
+    if (!database)
+        return 1;
+    std::vector<std::pair<std::string, std::string>> files;
+    for (size_t i = 3; i < args.size(); ++i) {
+        if (!ReadRuleFiles(io, args[i], files))
+            return 1;
+    }
+    size_t added = 0, replaced = 0;
+    const std::string text = WithRuleItems(*database, set, files, added, replaced);
+    if (int code = Write(io, databasePath, text); code != 0)
+        return code;
+    io.out += databasePath + ": " + std::to_string(added) + " rules of the set " + set + " from " +
+              std::to_string(files.size()) + " files (" + std::to_string(replaced) + " items replaced)\n";
+    const std::string prefix = set + "/";
+    for (const rules::Refusal& refusal : CompileDatabaseRules(SplitTextLines(text, false)).refused) {
+        if (refusal.source.starts_with(prefix))
+            io.err += "pellora-db: rule refused: " + RefusalText(refusal) + "\n";
+    }
+    return 0;
 }
 
 }  // namespace
@@ -440,6 +542,8 @@ int RunDbTool(const std::vector<std::string>& args, DbToolIo& io) {
         }
         return 1;
     }
+    if (command == "add-rules" && args.size() >= 4)
+        return AddRules(args, io);
     if (command == "sign" && (args.size() == 3 || args.size() == 4)) {
         std::optional<std::string> keyText = Read(io, args[1]);
         std::optional<std::string> data = keyText ? Read(io, args[2]) : std::nullopt;

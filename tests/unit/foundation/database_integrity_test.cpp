@@ -3,6 +3,7 @@
 // items (escaping that survives the scrambling, what older readers see, refusals by file and line).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "core/database/database.h"
@@ -32,6 +33,15 @@ class IntegrityTest : public ::testing::Test {
         database.events = &fake.events;
         codePage.ansiToUtf8 = [this](std::string_view s) { return fake.system.AnsiToUtf8(s); };
         codePage.utf8ToAnsi = [this](std::string_view s) { return fake.system.Utf8ToAnsi(s); };
+        io.codePage = codePage;
+        io.readFile = [this](const std::string& p) -> std::optional<std::string> {
+            auto it = disk.find(p);
+            return it == disk.end() ? std::nullopt : std::optional<std::string>(it->second);
+        };
+        io.writeFile = [this](const std::string& p, const std::string& bytes) {
+            disk[p] = bytes;
+            return true;
+        };
     }
     std::string Lock(const std::string& plain) {
         std::string locked, error;
@@ -46,6 +56,8 @@ class IntegrityTest : public ::testing::Test {
     AppState state;
     Database database{state, fake.files, fake.system, fake.ui};
     CodePage codePage;
+    DbToolIo io;  // pellora-db over `disk`
+    std::map<std::string, std::string> disk;
     const std::string path = "C:\\Pellora\\DataBase.ref";
 };
 
@@ -135,13 +147,6 @@ TEST_F(IntegrityTest, AnOlderDatabaseWithoutReservedLinesLoadsAndSaysItCouldNotB
 }
 
 TEST_F(IntegrityTest, TheToolsCheckNamesTheDamage) {
-    DbToolIo io;
-    io.codePage = codePage;
-    std::map<std::string, std::string> disk;
-    io.readFile = [&disk](const std::string& p) -> std::optional<std::string> {
-        auto it = disk.find(p);
-        return it == disk.end() ? std::nullopt : std::optional<std::string>(it->second);
-    };
     const std::string whole = Lock(PlainDatabase(50));
     disk["whole.ref"] = whole;
     disk["cut.ref"] = whole.substr(0, whole.size() - 200);
@@ -184,25 +189,97 @@ TEST(RuleItems, EveryByteSurvivesEscapingAndTheScramblingAndOlderReadersSeeFourF
     EXPECT_FALSE(ParseRuleItem("rules|a|s|f:1"));
 }
 
-TEST(RuleItems, ARefusedRuleIsNamedByItsSetFileAndLineAndAMalformedItemByItsDatabaseLine) {
+TEST(RuleItems, TheLoadCompilesEverySetTogetherAndNamesEachRefusedRuleByItsSetFileAndLine) {
     const std::vector<std::string> lines = {
         "Rules 1",
-        RuleItemLine({"import \"math\"\nrule entropy_of_all { condition: math.entropy(0, filesize) > 7.9 }", "mine",
+        RuleItemLine({"rule first_rule : stealer { meta: description = \"Stealer.Test\" strings: $a = \"alpha\" "
+                      "condition: $a }",
+                      "one", "a.yar:3"}),
+        RuleItemLine({"import \"math\"\n\nrule entropy_of_all { condition: math.entropy(0, filesize) > 7.9 }", "two",
                       "packed/entropy.yar:40"}),
         "path|C:\\x.exe|Spy|",
-        "rule|not%ZZ|mine|a.yar:1",
+        RuleItemLine(
+            {"rule with_xor {\n strings:\n  $a = \"abc\" xor\n condition: $a }", "two", "packed/entropy.yar:52"}),
+        // A rule of another set may build on the first one's.
+        RuleItemLine({"rule second_rule { strings: $b = \"beta\" condition: $b and first_rule }", "two", "b.yar:1"}),
+        "rule|not%ZZ|two|a.yar:1",
     };
     const ContentRules rules = CompileDatabaseRules(lines);
-    EXPECT_EQ(rules.items, 2u);
+    EXPECT_EQ(rules.items, 5u);
     ASSERT_TRUE(rules.set);
-    ASSERT_EQ(rules.refused.size(), 2u);
-    EXPECT_EQ(rules.refused[0].source, kRuleItemsSource);
-    EXPECT_EQ(rules.refused[0].line, 4u);
-    EXPECT_EQ(rules.refused[1].source, "mine/packed/entropy.yar");
-    // The import line is the item's own; the rule's line is the file's.
-    EXPECT_EQ(rules.refused[1].line, 40u);
-    EXPECT_EQ(RefusalText(rules.refused[1]).rfind("mine/packed/entropy.yar:40: ", 0), 0u)
-        << RefusalText(rules.refused[1]);
+    std::vector<std::string> names;
+    for (const rules::RuleInfo& rule : rules.set->Rules())
+        names.push_back(rule.name + " " + rule.source + " " + rule.family);
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"first_rule one/a.yar Stealer.Test", "second_rule two/b.yar second_rule"}));
+    const std::string file = "xx alpha yy beta";
+    EXPECT_EQ(rules.set->Scan(std::span(reinterpret_cast<const uint8_t*>(file.data()), file.size())),
+              (std::vector<size_t>{0, 1}));
+
+    std::vector<std::string> refused;
+    for (const rules::Refusal& refusal : rules.refused)
+        refused.push_back(refusal.source + ":" + std::to_string(refusal.line) + " " + refusal.rule);
+    // The malformed item by its database line; the others by the line in their own file (the
+    // import put before a rule is the file's first line, the rule's own lines follow its start).
+    ASSERT_GE(refused.size(), 3u) << testing::PrintToString(refused);
+    EXPECT_EQ(refused.front(), "database:7 ");
+    EXPECT_NE(std::find(refused.begin(), refused.end(), "two/packed/entropy.yar:54 with_xor"), refused.end())
+        << testing::PrintToString(refused);
+    EXPECT_NE(std::find_if(refused.begin(), refused.end(),
+                           [](const std::string& r) { return r.starts_with("two/packed/entropy.yar:40"); }),
+              refused.end())
+        << testing::PrintToString(refused);
+}
+
+TEST_F(IntegrityTest, AddRulesStoresOneItemPerRuleReplacesTheSetsItemsOfTheSameFilesAndCheckNamesRefusals) {
+    io.listRuleFiles = [](const std::string& p) -> std::optional<std::vector<std::string>> {
+        if (p != "rules")
+            return std::nullopt;
+        return std::vector<std::string>{"sub/b.yar", "x.yara"};
+    };
+    disk["db.txt"] = "Rules 1\npath|C:\\x.exe|Spy|\n";
+    disk["rules\\sub\\b.yar"] =
+        "\xEF\xBB\xBFimport \"pe\"\r\n// two rules\r\nrule b_one { condition: pe.is_dll() }\r\n\r\nrule b_two {\r\n"
+        "  strings: $a = \"100%|\" condition: $a }\r\n";
+    disk["rules\\x.yara"] = "rule x_one {\n strings:\n  $a = \"x\" xor\n condition: $a\n}\n";
+    disk["single.yar"] = "rule s_one { condition: filesize < 10 }\n";
+    ASSERT_EQ(RunDbTool({"add-rules", "db.txt", "mine", "rules", "single.yar"}, io), 0) << io.err;
+    EXPECT_NE(io.out.find("4 rules of the set mine from 3 files (0 items replaced)"), std::string::npos) << io.out;
+    EXPECT_NE(io.err.find("rule refused: mine/x.yara:"), std::string::npos) << io.err;
+    std::vector<std::string> lines = SplitTextLines(disk["db.txt"], false);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[1], "path|C:\\x.exe|Spy|");
+    std::optional<RuleItem> b_two = ParseRuleItem(lines[3]);
+    ASSERT_TRUE(b_two);
+    EXPECT_EQ(b_two->set, "mine");
+    EXPECT_EQ(b_two->source, "sub/b.yar:5");
+    EXPECT_NE(b_two->text.find("import \"pe\""), std::string::npos);
+    EXPECT_NE(b_two->text.find("\"100%|\""), std::string::npos);
+    EXPECT_EQ(ParseRuleItem(lines[5])->source, "single.yar:1");
+
+    // The database locks, loads, and its rules work; the refused one is logged and counted.
+    Load(Lock(disk["db.txt"]));
+    ASSERT_EQ(database.Problem(), "");
+    EXPECT_EQ(state.contentRules.items, 4u);
+    EXPECT_EQ(state.contentRules.set->Rules().size(), 3u);
+    ASSERT_EQ(state.contentRules.refused.size(), 1u);
+    EXPECT_EQ(state.contentRules.refused[0].source, "mine/x.yara");
+    EXPECT_EQ(state.contentRules.refused[0].line, 3u);
+    EXPECT_NE(
+        std::find_if(state.lstLog.begin(), state.lstLog.end(),
+                     [](const std::string& line) { return line.starts_with("Content rule refused=mine/x.yara:3"); }),
+        state.lstLog.end());
+
+    // Check names the refused rule; adding the folder again replaces its items, keeps the file's.
+    EXPECT_EQ(RunDbTool({"check", "db.txt"}, io), 1);
+    EXPECT_NE(io.out.find("db.txt: rule refused: mine/x.yara:3: rule x_one: the xor modifier is not supported"),
+              std::string::npos)
+        << io.out;
+    disk["rules\\x.yara"] = "rule x_one { condition: true }\n";
+    ASSERT_EQ(RunDbTool({"add-rules", "db.txt", "mine", "rules"}, io), 0) << io.err;
+    EXPECT_EQ(SplitTextLines(disk["db.txt"], false).size(), 6u);
+    io.out.clear();
+    EXPECT_EQ(RunDbTool({"check", "db.txt"}, io), 0) << io.out;
 }
 
 }  // namespace
