@@ -83,6 +83,17 @@ constexpr const char* kInventoryFooter =
     "Exit codes: 0 no entry flagged, 1 some entry flagged (unsigned, user-writable, missing, database),\n"
     "2 error.";
 
+constexpr const char* kRulesFooter =
+    "match: compiles RULES (a rule file, or a folder whose .yar and .yara files below it are read together)\n"
+    "and matches them against every PATH (a file, or a folder walked below without following links), printing\n"
+    "\"<rule> <path>\" for each match; files over 64 MiB are skipped and named. Every refused rule is named on\n"
+    "standard error (file, line, reason); the others still match. --json FILE also writes the matches, the\n"
+    "refused rules and the files skipped as one UTF-8 JSON object.\n"
+    "list: the content rules of the reference database, one line a rule below a line per set, then the rules\n"
+    "the program refused (file, line, reason).\n"
+    "Exit codes: 0 every rule compiled, 1 some rule was refused, 2 error (unreadable rules or paths, no usable\n"
+    "reference database for list, a report that could not be written).";
+
 constexpr const char* kMainFooter =
     "Every command works on the application folder of this program, with the same settings,\n"
     "reference database, quarantine and log as Pellora.exe, which must not be running meanwhile.\n"
@@ -99,7 +110,8 @@ std::string OneLine(std::string text) {
 
 bool IsCommandWord(const std::string& word) {
     return word == "scan" || word == "remove" || word == "quarantine" || word == "ignore" || word == "settings" ||
-           word == "folders" || word == "update" || word == "secure-folder" || word == "inventory";
+           word == "folders" || word == "update" || word == "secure-folder" || word == "inventory" ||
+           word == "rules";
 }
 
 }  // namespace
@@ -117,7 +129,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     if (!args.empty() && !args[0].empty() && args[0][0] != '-' && !IsCommandWord(args[0])) {
         result.exitCode = kExitError;
         result.err = std::string(kProgram) + ": unknown command \"" + OneLine(args[0]) +
-                     "\" (commands: scan, remove, quarantine, ignore, settings, folders, update, inventory; see " +
+                     "\" (commands: scan, remove, quarantine, ignore, settings, folders, update, inventory, rules; see " +
                      kProgram + " --help)";
         return result;
     }
@@ -206,6 +218,14 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     inventory->add_flag("--all", options.inventoryAll, "Also list entries signed by the system's publisher");
     inventory->add_option("--json", options.jsonPath, "Write the entries as JSON to FILE")->type_name("FILE");
     inventory->add_option("--report", options.reportPath, "Write the plain-text report to FILE")->type_name("FILE");
+    CLI::App* rules = app.add_subcommand("rules", "Match content rules against files, or list the loaded ones");
+    rules->require_subcommand(1);
+    rules->footer(kRulesFooter);
+    CLI::App* rulesMatch = rules->add_subcommand("match", "Match a rule file or folder against files and folders");
+    rulesMatch->add_option("--json", options.jsonPath, kJsonHelp)->type_name("FILE");
+    rulesMatch->add_option("RULES", options.rulesPath, "Rule file, or folder of .yar/.yara files")->required();
+    rulesMatch->add_option("PATH", options.matchPaths, "Files and folders to match")->required();
+    CLI::App* rulesList = rules->add_subcommand("list", "List the content rules of the reference database by set");
     CLI::App* secure = app.add_subcommand("secure-folder", "Give an application folder its access list");
     secure->group("");
     secure->add_option("PATH", options.folderPath, "Folder")->required();
@@ -295,6 +315,15 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             return result;
         }
         options.command = Command::Inventory;
+    } else if (rulesMatch->parsed()) {
+        if (rulesMatch->count("--json") && options.jsonPath.empty()) {
+            result.exitCode = kExitError;
+            result.err = std::string(kProgram) + ": --json needs a file name";
+            return result;
+        }
+        options.command = Command::RulesMatch;
+    } else if (rulesList->parsed()) {
+        options.command = Command::RulesList;
     } else if (secure->parsed()) {
         options.command = Command::SecureFolder;
     }

@@ -33,6 +33,8 @@ enum class Command {
     // in the help; it runs before anything of the application folder is read).
     SecureFolder,
     Inventory,
+    RulesMatch,
+    RulesList,
 };
 
 struct Options {
@@ -52,6 +54,8 @@ struct Options {
     std::string folderPath;     // folders add/remove
     bool inventoryAll = false;  // inventory --all: entries signed by the system's publisher too
     std::string reportPath;     // inventory --report ("" writes none)
+    std::string rulesPath;                // rules match: a rule file or a folder of them
+    std::vector<std::string> matchPaths;  // rules match: the files and folders to match
 };
 
 struct ParseResult {

@@ -62,6 +62,10 @@ int CliRunner::Run(const Options& options) {
             return Folders(options);
         case Command::Inventory:
             return Inventory(options);
+        case Command::RulesMatch:
+            return RulesMatch(options);
+        case Command::RulesList:
+            return RulesList();
         case Command::SecureFolder:  // the entry point's, before any of this is built
             break;
     }

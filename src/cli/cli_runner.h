@@ -89,6 +89,9 @@ class CliRunner {
     int Folders(const Options& options);
     // inventory [--all] [--json FILE] [--report FILE] (cli_inventory.cpp).
     int Inventory(const Options& options);
+    // rules match [--json FILE] RULES PATH... and rules list (cli_rules.cpp).
+    int RulesMatch(const Options& options);
+    int RulesList();
 
     // The scan of both scanning commands, with the mode of the options for this run only.
     ScanSnapshot RunScan(const Options& options);

@@ -45,6 +45,8 @@ bool ChangesTheMachine(const Options& options) {
         case Command::IgnoreList:
         case Command::Settings:
         case Command::FoldersList:
+        case Command::RulesMatch:
+        case Command::RulesList:
             return false;
         default:
             return true;

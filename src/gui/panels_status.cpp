@@ -83,7 +83,7 @@ void StatusView::Refresh(View view) {
                                               &f.noInIgnoreList, &f.noQuarantined};
     for (int i = 0; i < kFigureCount; ++i) SetTextIfChanged(values_[i], *texts[i]);
     SetTextIfChanged(nextAutoScan_, f.nextAutoScanIn);
-    std::string warning = state().databaseProblemText;
+    std::string warning = state().databaseProblemText.empty() ? state().databaseNoteText : state().databaseProblemText;
     if (!state().unsafeFolderText.empty())
         warning += (warning.empty() ? "" : "\r\n\r\n") + state().unsafeFolderText;
     SetTextIfChanged(folderWarning_, warning);

@@ -1,5 +1,6 @@
 #include "fakes/fake_http.h"
 
+#include "core/database/database_format.h"
 #include "core/database/unlock.h"
 #include "core/settings/settings_files.h"
 #include "core/database/key_format.h"
@@ -178,12 +179,18 @@ std::string LockedDatabase(size_t length, const std::string& version, std::optio
         plain += "@serial " + std::to_string(*serial) + "\r\n";
     plain += "file|spy.exe|Test.Spyware|\r\n";
     size_t filler = 0;
-    while (plain.size() + 64 + 2 < length)
+    // A database with a serial ends in its trailer ("@end items=N sha256=" and 64 hex digits).
+    const size_t trailer = serial ? 11 + 8 + 64 + 2 + 4 : 0;
+    while (plain.size() + 64 + 2 + trailer < length)
         plain += "path|%ProgramsDir%\\Spy" + std::to_string(filler++) + "\\spy.exe|Test.Spyware|\r\n";
-    // The last line fills up to the length exactly (a comment).
-    plain += "#" + std::string(length - plain.size() - 3, 'z') + "\r\n";
+    std::vector<std::string> lines = SplitTextLines(plain, false);
+    const size_t trailerLength = serial ? TrailerLine(lines).size() + 2 : 0;
+    // The comment fills up to the length exactly.
+    lines.push_back("#" + std::string(length - plain.size() - trailerLength - 3, 'z'));
+    if (serial)
+        lines.push_back(TrailerLine(lines));
     std::string locked;
-    for (const std::string& line : SplitTextLines(plain, false))
+    for (const std::string& line : lines)
         locked += *LockText(line, kDatabaseKey) + "\r\n";
     return locked;
 }

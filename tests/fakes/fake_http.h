@@ -116,7 +116,7 @@ class FakeSignatures : public SignaturePort {
 std::string PublicKeyPem(std::string_view xy);
 
 // A locked database of exactly `length` bytes (at least 200) whose version line is `version`,
-// followed by "@serial N" when a serial is given.
+// followed by "@serial N" and ending in the trailer line when a serial is given.
 std::string LockedDatabase(size_t length, const std::string& version, std::optional<uint64_t> serial = std::nullopt);
 
 }  // namespace pellora::fakes

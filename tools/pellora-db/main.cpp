@@ -4,14 +4,19 @@
 #include <windows.h>
 // After windows.h, whose types it uses.
 #include <shellapi.h>
+// Undoes windows.h's macros that would rename the ports' methods; before any core header.
+#include "win32/file_system_win.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/database/db_tool.h"
+#include "core/scan/rule_files.h"
 #include "win32/encoding_win.h"
+#include "win32/file_system_win.h"
 #include "win32/signature_bcrypt.h"
 
 namespace {
@@ -58,6 +63,35 @@ void Print(FILE* stream, const std::string& text) {
     std::fflush(stream);
 }
 
+// Nothing to show and nothing to ask: the tool runs in a build.
+class SilentUi : public pellora::UiPort {
+  public:
+    void Yield() override {}
+    pellora::MsgAnswer Message(const std::string&, const std::string&, pellora::MsgButtons, pellora::MsgIcon) override {
+        return pellora::MsgAnswer::No;
+    }
+    void Changed(pellora::View) override {}
+    bool Unattended() override { return true; }
+};
+
+std::optional<std::vector<std::string>> ListRuleFiles(const std::string& path) {
+    pellora::win32::FileSystemWin files;
+    const std::optional<uint32_t> attributes = files.GetAttributes(path);
+    if (!attributes || !(*attributes & pellora::file_attr::kDirectory))
+        return std::nullopt;
+    SilentUi ui;
+    std::string base = path;
+    if (base.empty() || base.back() != '\\')
+        base += '\\';
+    std::vector<std::string> names;
+    for (std::string found : pellora::FilesBelow(files, ui, path, true)) {
+        found.erase(0, std::min(found.size(), base.size()));
+        std::replace(found.begin(), found.end(), '\\', '/');
+        names.push_back(std::move(found));
+    }
+    return names;
+}
+
 }  // namespace
 
 int main() {
@@ -75,6 +109,7 @@ int main() {
     io.codePage.utf8ToAnsi = [](std::string_view utf8) { return pellora::win32::Utf8ToAnsi(utf8); };
     io.readFile = ReadWholeFile;
     io.writeFile = WriteWholeFile;
+    io.listRuleFiles = ListRuleFiles;
     pellora::win32::SignatureBcrypt signatures;
     io.signP256 = [&signatures](std::string_view key, std::string_view data) { return signatures.SignP256(key, data); };
     const int code = pellora::RunDbTool(args, io);

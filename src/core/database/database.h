@@ -4,8 +4,11 @@
 // from the ANSI code page into UTF-8, the text form of the whole core.
 //
 // Before it is unlocked, the file is checked against the signature kept beside it
-// (core/database/database_signature.h); a database that fails is not loaded, and the status
-// panel's database line and Problem() say why.
+// (core/database/database_signature.h); once unlocked, against its trailer line
+// (core/database/database_format.h). A database that fails either is not loaded, and the status
+// panel's database line and Problem() say why; one of the older format without a trailer is
+// loaded, and state.databaseNoteText says that it could not be checked. The rule items are then
+// compiled into state.contentRules (core/database/database_rules.h).
 #pragma once
 
 #include <functional>
@@ -22,6 +25,8 @@
 namespace pellora {
 
 inline constexpr const char* kDatabaseFileName = "DataBase.ref";
+// The log's line for each content rule a load refused, followed by "<set>/<file>:<line>: ...".
+inline constexpr const char* kRefusedRuleLog = "Content rule refused=";
 
 class Database {
   public:
@@ -57,6 +62,10 @@ class Database {
 
   private:
     void Unlock();
+    // Puts every rule the load refused in the log (and the log file when logging is on).
+    void LogRefusedRules();
+    // Leaves the table empty and reports why the file was not loaded.
+    void Refuse(uint32_t eventId, const std::string& why);
 
     AppState& state_;
     FileSystemPort& files_;

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
+#include "core/database/database_format.h"
+#include "core/database/database_rules.h"
 #include "core/database/database_trust.h"
 #include "core/database/item_parser.h"
 #include "core/database/key_format.h"
@@ -100,7 +103,8 @@ bool IsKnownTypeWord(ItemKind kind, const std::string& word) {
         case ItemKind::RegSearch:
             return true;
         case ItemKind::Unknown:
-            return word == "extension" || word == "hijack" || PersistenceKindOfLine(word) != PersistenceKind::None;
+            return word == "extension" || word == kRuleTypeWord || word == "hijack" ||
+                   PersistenceKindOfLine(word) != PersistenceKind::None;
     }
     return false;
 }
@@ -210,7 +214,15 @@ bool LockDatabaseText(std::string_view plainUtf8, const CodePage& codePage, std:
         plainUtf8.remove_prefix(kUtf8Bom.size());
     std::string out;
     const std::vector<std::string> lines = SplitTextLines(plainUtf8, false);
+    // The trailer is the tool's own: one the text holds (an unlocked database's) is made anew.
+    std::vector<std::string> ansiLines;
+    if (lines.empty()) {
+        locked.clear();
+        return true;
+    }
     for (size_t n = 0; n < lines.size(); ++n) {
+        if (n > 0 && IsTrailerLine(lines[n]))
+            continue;
         std::string ansi;
         std::vector<size_t> columns;
         if (!LineToAnsi(lines[n], n + 1, codePage, ansi, columns, error))
@@ -224,7 +236,11 @@ bool LockDatabaseText(std::string_view plainUtf8, const CodePage& codePage, std:
         }
         out += *scrambled;
         out += "\r\n";
+        ansiLines.push_back(std::move(ansi));
     }
+    // Digits, letters and blanks: always scrambled.
+    out += *LockText(TrailerLine(ansiLines), kDatabaseKey);
+    out += "\r\n";
     locked = std::move(out);
     return true;
 }
@@ -263,6 +279,8 @@ std::vector<std::string> CheckDatabaseLines(const std::vector<std::string>& line
     for (size_t n = 1; n < lines.size(); ++n) {
         const std::string& line = lines[n];
         const std::string at = "line " + std::to_string(n + 1) + ": ";
+        if (IsTrailerLine(line) && n + 1 != lines.size())
+            problems.push_back(at + "a trailer line (\"@end ...\") counts only as the last line");
         if (line.starts_with(kSerialKeyword)) {
             if (n != 1)
                 problems.push_back(at + "a serial line counts only as line 2, right after the version line");
@@ -288,7 +306,7 @@ std::vector<std::string> CheckDatabaseLines(const std::vector<std::string>& line
             problems.push_back(at + "missing fields (type|object|category|comment URL, the URL may be empty)");
             continue;
         }
-        if (separators > 3)
+        if (separators > 3 && word != kRuleTypeWord)
             problems.push_back(at + "more than four fields (a field cannot hold \"|\")");
         CheckObject(kind, word, item.object(), problems, at);
         const std::string identity = (kind == ItemKind::Unknown ? word : std::to_string(static_cast<int>(kind))) + "|" +
@@ -297,7 +315,51 @@ std::vector<std::string> CheckDatabaseLines(const std::vector<std::string>& line
         if (!added)
             problems.push_back(at + "duplicate of line " + std::to_string(it->second));
     }
+    // Every rule the program would refuse, by its set, file and line (a malformed item by its line).
+    for (const rules::Refusal& refusal : CompileDatabaseRules(lines).refused) {
+        if (refusal.source == kRuleItemsSource)
+            problems.push_back("line " + std::to_string(refusal.line) + ": " + refusal.reason);
+        else
+            problems.push_back("rule refused: " + RefusalText(refusal));
+    }
     return problems;
+}
+
+std::string WithRuleItems(std::string_view plainUtf8,
+                          const std::string& set,
+                          const std::vector<std::pair<std::string, std::string>>& files,
+                          size_t& added,
+                          size_t& replaced) {
+    if (plainUtf8.starts_with(kUtf8Bom))
+        plainUtf8.remove_prefix(kUtf8Bom.size());
+    std::set<std::string> names;
+    for (const auto& [name, text] : files)
+        names.insert(name);
+    added = replaced = 0;
+    std::string out;
+    const std::vector<std::string> lines = SplitTextLines(plainUtf8, false);
+    for (size_t n = 0; n < lines.size(); ++n) {
+        if (n > 0 && IsTrailerLine(lines[n]))
+            continue;
+        if (n > 0 && IsRuleItemLine(lines[n])) {
+            std::optional<RuleItem> item = ParseRuleItem(lines[n]);
+            if (item && item->set == set && names.contains(item->source.substr(0, item->source.rfind(':')))) {
+                ++replaced;
+                continue;
+            }
+        }
+        out += lines[n] + "\n";
+    }
+    for (const auto& [name, text] : files) {
+        std::string_view body = text;
+        if (body.starts_with(kUtf8Bom))
+            body.remove_prefix(kUtf8Bom.size());
+        for (const rules::RuleText& rule : rules::RuleSet::SplitRules(body)) {
+            out += RuleItemLine({rule.text, set, name + ":" + std::to_string(rule.line)}) + "\n";
+            ++added;
+        }
+    }
+    return out;
 }
 
 namespace {
@@ -323,15 +385,25 @@ const char kUsage[] =
     "                      KEY and write the signature to OUT (default FILE.sig), in the form\n"
     "                      \"openssl dgst -sha256 -sign KEY -out OUT FILE\" writes it. Publish it\n"
     "                      beside the database: the update fetches the database's address plus \".sig\".\n"
+    "  add-rules DB SET PATH...\n"
+    "                      Add the content rules of each PATH (a rule file, or a folder whose\n"
+    "                      .yar and .yara files below it are read) to the plain-text database DB\n"
+    "                      as items of the rule set SET, one item per rule: \"rule|<text>|SET|\n"
+    "                      <file>:<line>\" with line breaks, \"|\", \"%\" and bytes outside\n"
+    "                      printable ASCII written as %XX. The set's items from the same files are\n"
+    "                      replaced. Rules the program would refuse are named (file, line, reason).\n"
     "  --help              Show this text.\n"
     "\n"
     "check reports a missing version line, a misplaced or malformed serial line, unknown types,\n"
     "missing fields, unknown root key names, unknown folder variables, extension items whose\n"
     "object is no extension id, shortcut items whose text is blank, too long, holds a control\n"
-    "character or is in nearly every shortcut, and duplicate items, one per line as \"line N: ...\".\n"
+    "character or is in nearly every shortcut, duplicate items, rule items that are malformed, and\n"
+    "every content rule the program would refuse (\"rule refused: SET/FILE:LINE: rule NAME: reason\"),\n"
+    "one per line as \"line N: ...\". check --locked also proves the database whole by its trailer\n"
+    "line (\"@end items=N sha256=HEX\", written by lock), or says that it has none.\n"
     "\n"
-    "Exit codes: 0 done (check: no problems), 1 problems found or a file could not be read or\n"
-    "written, 2 wrong usage.\n";
+    "Exit codes: 0 done (check: no problems; add-rules: written, refused rules named), 1 problems\n"
+    "found or a file could not be read or written, 2 wrong usage.\n";
 
 int Usage(DbToolIo& io) {
     io.err += kUsage;
@@ -350,6 +422,59 @@ int Write(DbToolIo& io, const std::string& path, const std::string& bytes) {
         return 0;
     io.err += "pellora-db: cannot write " + path + "\n";
     return 1;
+}
+
+// The files of one PATH argument: a folder's rule files by their paths below it, a file by its name.
+bool ReadRuleFiles(DbToolIo& io, const std::string& path, std::vector<std::pair<std::string, std::string>>& files) {
+    std::optional<std::vector<std::string>> below = io.listRuleFiles ? io.listRuleFiles(path) : std::nullopt;
+    if (!below) {
+        std::optional<std::string> text = Read(io, path);
+        if (!text)
+            return false;
+        const size_t slash = path.find_last_of("\\/");
+        files.emplace_back(slash == std::string::npos ? path : path.substr(slash + 1), std::move(*text));
+        return true;
+    }
+    if (below->empty())
+        io.err += "pellora-db: no .yar or .yara file below " + path + "\n";
+    for (const std::string& name : *below) {
+        std::string native = name;
+        std::replace(native.begin(), native.end(), '/', '\\');
+        std::optional<std::string> text = Read(io, path + "\\" + native);
+        if (!text)
+            return false;
+        files.emplace_back(name, std::move(*text));
+    }
+    return true;
+}
+
+int AddRules(const std::vector<std::string>& args, DbToolIo& io) {
+    const std::string& databasePath = args[1];
+    const std::string& set = args[2];
+    if (set.empty() || set.find_first_of("/\\|%") != std::string::npos) {
+        io.err += "pellora-db: a rule set's name holds none of / \\ | %: " + set + "\n";
+        return 2;
+    }
+    std::optional<std::string> database = Read(io, databasePath);
+    if (!database)
+        return 1;
+    std::vector<std::pair<std::string, std::string>> files;
+    for (size_t i = 3; i < args.size(); ++i) {
+        if (!ReadRuleFiles(io, args[i], files))
+            return 1;
+    }
+    size_t added = 0, replaced = 0;
+    const std::string text = WithRuleItems(*database, set, files, added, replaced);
+    if (int code = Write(io, databasePath, text); code != 0)
+        return code;
+    io.out += databasePath + ": " + std::to_string(added) + " rules of the set " + set + " from " +
+              std::to_string(files.size()) + " files (" + std::to_string(replaced) + " items replaced)\n";
+    const std::string prefix = set + "/";
+    for (const rules::Refusal& refusal : CompileDatabaseRules(SplitTextLines(text, false)).refused) {
+        if (refusal.source.starts_with(prefix))
+            io.err += "pellora-db: rule refused: " + RefusalText(refusal) + "\n";
+    }
+    return 0;
 }
 
 }  // namespace
@@ -402,6 +527,13 @@ int RunDbTool(const std::vector<std::string>& args, DbToolIo& io) {
             text.erase(0, kUtf8Bom.size());
         std::vector<std::string> lines = SplitTextLines(text, false);
         std::vector<std::string> problems = CheckDatabaseLines(lines);
+        if (locked) {
+            const DatabaseIntegrity integrity = CheckLockedDatabaseIntegrity(*input);
+            if (integrity.result == DatabaseIntegrity::Result::Damaged)
+                problems.insert(problems.begin(), "the database is refused: " + integrity.detail);
+            else if (integrity.result == DatabaseIntegrity::Result::Unchecked)
+                io.out += path + ": note: " + integrity.detail + "\n";
+        }
         for (const std::string& problem : problems)
             io.out += path + ": " + problem + "\n";
         if (problems.empty()) {
@@ -410,6 +542,8 @@ int RunDbTool(const std::vector<std::string>& args, DbToolIo& io) {
         }
         return 1;
     }
+    if (command == "add-rules" && args.size() >= 4)
+        return AddRules(args, io);
     if (command == "sign" && (args.size() == 3 || args.size() == 4)) {
         std::optional<std::string> keyText = Read(io, args[1]);
         std::optional<std::string> data = keyText ? Read(io, args[2]) : std::nullopt;

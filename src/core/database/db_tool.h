@@ -23,6 +23,9 @@ struct DbToolIo {
     CodePage codePage;
     std::function<std::optional<std::string>(const std::string& path)> readFile;
     std::function<bool(const std::string& path, const std::string& bytes)> writeFile;
+    // The rule files (IsRuleFileName) below the folder `path`, as paths relative to it with "/"
+    // between names, in name order, never through a link; nothing when `path` is no folder.
+    std::function<std::optional<std::vector<std::string>>(const std::string& path)> listRuleFiles;
     // ECDSA P-256 over SHA-256 with the raw private key X || Y || D; the raw signature r || s.
     std::function<std::optional<std::string>(std::string_view privateKey, std::string_view data)> signP256;
     std::string out;  // what the tool prints
@@ -47,6 +50,16 @@ std::string UnlockDatabaseText(std::string_view locked, const CodePage& codePage
 
 // Problems of the unlocked lines (entry 1 first), one message each, "line N: ...".
 std::vector<std::string> CheckDatabaseLines(const std::vector<std::string>& lines);
+
+// The plain-text database `plainUtf8` with the rules of `files` (name as stored in the items'
+// source field, and text) as rule items of `set`, one per rule, at its end: the set's items from
+// the same files are replaced, every other line is kept, and the trailer line goes (lock writes
+// it anew). `added` and `replaced` count the items.
+std::string WithRuleItems(std::string_view plainUtf8,
+                          const std::string& set,
+                          const std::vector<std::pair<std::string, std::string>>& files,
+                          size_t& added,
+                          size_t& replaced);
 
 // The tool's command line without the program name. Returns the exit code: 0 done and no
 // problems, 1 problems found or the command failed, 2 wrong usage.

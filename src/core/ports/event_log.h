@@ -24,6 +24,7 @@ inline constexpr uint32_t kProtectionOn = 1200;             // which protection
 inline constexpr uint32_t kProtectionOff = 1201;            // which protection
 inline constexpr uint32_t kFolderWritable = 1300;           // what others may change
 inline constexpr uint32_t kDatabaseSignatureFailed = 1301;  // why the database was not loaded
+inline constexpr uint32_t kDatabaseDamaged = 1302;          // why the database was not loaded
 }  // namespace event_id
 
 class EventLogPort {

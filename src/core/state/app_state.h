@@ -5,12 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "core/ports/file_system.h"
+#include "core/rules/rules.h"
 #include "core/state/string_table.h"
 
 namespace pellora {
@@ -145,6 +147,16 @@ inline constexpr int kScrollParkedLeft = -1250;
 inline constexpr int kScrollStep = 125;
 inline constexpr int16_t kFirstQuarantineNumber = 10000;
 
+// The content rules of the loaded reference database (core/database/database_rules.h).
+struct ContentRules {
+    // Compiled from every rule item of every set; never null once a database was loaded (an
+    // empty set when it holds no rule item).
+    std::shared_ptr<const rules::RuleSet> set = std::make_shared<const rules::RuleSet>();
+    // The rules refused, each with its "<set>/<source file>", line and reason.
+    std::vector<rules::Refusal> refused;
+    size_t items = 0;  // rule items in the database
+};
+
 struct AppState {
     std::string appFolder;  // folder of the executable, no trailing backslash
 
@@ -223,6 +235,11 @@ struct AppState {
     // While set, every scan is refused with that message: a scan without signatures would
     // report a clean machine.
     std::string databaseProblemText;
+    // Set after a load of a database that is used but that nothing proves whole (the older format,
+    // without a trailer line): shown on the status panel, never a reason to refuse a scan.
+    std::string databaseNoteText;
+    // Compiled at each load of the reference database; the scan takes it from here.
+    ContentRules contentRules;
 };
 
 // Line `index` of a settings list, or "" when the list is shorter.

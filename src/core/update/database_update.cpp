@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <new>
 
+#include "core/database/database_format.h"
 #include "core/database/database_signature.h"
 #include "core/settings/settings_files.h"
 #include "core/update/file_source.h"
@@ -223,6 +224,10 @@ std::string DatabaseUpdate::JudgeDatabase(const std::string& body,
     if (*serial <= installed)
         return "its serial " + std::to_string(*serial) + " is not above the installed database's serial " +
                std::to_string(installed);
+    // Every edition an update may install carries a serial, so its trailer line must prove it whole.
+    if (const DatabaseIntegrity integrity = CheckLockedDatabaseIntegrity(body);
+        integrity.result != DatabaseIntegrity::Result::Whole)
+        return "the file is damaged or incomplete: " + integrity.detail;
     keyName = *signer;
     signature_ = std::move(*signature);
     return "";
@@ -460,6 +465,12 @@ bool DatabaseUpdate::RollbackSteps(std::string& reason) {
     if (!check.Accepted()) {
         reason = check.detail;
         Log("Database rollback refused: " + reason);
+        return false;
+    }
+    // The previous one may be of the older format, which nothing proves whole; a damaged one never goes back.
+    if (const DatabaseIntegrity integrity = CheckLockedDatabaseIntegrity(*previous);
+        integrity.result == DatabaseIntegrity::Result::Damaged) {
+        reason = std::string(kBackupDatabaseFileName) + ": " + integrity.detail;
         return false;
     }
     const std::optional<std::string> previousSignature = ReadSignature(kBackupSignatureFileName);

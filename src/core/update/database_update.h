@@ -1,7 +1,8 @@
 // DatabaseUpdate: the update panel's logic (picFrmUpdate) and the downloader's listener. "Start
 // Update" downloads the database from the update address into DataBase.tmp with clsIFileDL and
 // installs it only when it is sound: status 200, as long as its Content-Length says, at least
-// 900,000 bytes, unlocking to a version line and a well-formed item, and signed (ECDSA P-256
+// 900,000 bytes, unlocking to a version line and a well-formed item, whole by its trailer line
+// (core/database/database_format.h), and signed (ECDSA P-256
 // over SHA-256, the detached signature at the same address plus ".sig") by a key of the
 // application folder's Keys folder. Anything else is refused and DataBase.ref stays as it was.
 //

@@ -47,6 +47,7 @@ TEST(EventMessagesTest, EveryEventRendersWithItsInsertsFromBothExecutables) {
         {event_id::kUpdateInstalled, 3},  {event_id::kUpdateRefused, 2},
         {event_id::kProtectionOn, 1},     {event_id::kProtectionOff, 1},
         {event_id::kFolderWritable, 1},   {event_id::kDatabaseSignatureFailed, 1},
+        {event_id::kDatabaseDamaged, 1},
     };
     for (const wchar_t* program : {L"Pellora.exe", L"pellora-cli.exe"}) {
         SCOPED_TRACE(testing::PrintToString(std::string(program, program + wcslen(program))));
