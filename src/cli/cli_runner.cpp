@@ -217,8 +217,8 @@ void CliRunner::QuarantineBeforeRemoval() {
         ResultRow row = state.lstScanResult[i];
         std::string kind = ToLowerAscii(row.type);
         // Every kind the quarantine can store: folders, keys and values as well as files.
-        const bool storable = kind == "cookie" || kind == "path" || kind == "file" || kind == "folder" ||
-                              kind == "regkey" || kind == "regval";
+        const bool storable =
+            IsFileRowType(kind) || kind == "cookie" || kind == "folder" || kind == "regkey" || kind == "regval";
         if (row.checked && storable) {
             // The user asked for a copy first: an object that could not be stored stays where
             // it is (and is reported as remaining) rather than going without one.

@@ -18,6 +18,9 @@ Json RowsJson(const std::vector<ResultRow>& rows) {
         // A shortcut row's object is the link; the text it holds says why it was found.
         if (!row.shortcutText.empty())
             item["text"] = row.shortcutText;
+        // A file found by its contents: the rules that matched it.
+        if (!row.contentRules.empty())
+            item["rule"] = row.contentRules;
         array.push_back(std::move(item));
     }
     return array;
@@ -83,6 +86,10 @@ std::string ReportJson(const ScanSnapshot& scan, const std::vector<ResultRow>* r
     report["stamp"] = scan.stamp;
     report["mode"] = mode.empty() ? Json(nullptr) : Json(mode);
     report["counters"] = std::move(counters);
+    report["content"] = Json{{"Files", scan.counters.contentFiles},
+                             {"Bytes", scan.counters.contentBytes},
+                             {"Cached", scan.counters.contentCached},
+                             {"TooLarge", scan.counters.contentTooLarge}};
     report["results"] = RowsJson(scan.results);
     report["irremovable"] = RowsJson(scan.irremovable);
     report["log"] = scan.log;

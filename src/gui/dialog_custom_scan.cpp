@@ -2,12 +2,13 @@
 
 #include <algorithm>
 
+#include "core/scan/content_scan.h"
 #include "core/settings/settings_editor.h"
 
 namespace pellora::gui {
 
 namespace {
-constexpr const wchar_t* kCaptions[7] = {
+constexpr const wchar_t* kCaptions[kCustomScanLineCount] = {
     L"Perform &Full Hard Disk Scan",
     L"Scan &Active Processes",
     L"Scan Windows &Registry",
@@ -15,6 +16,7 @@ constexpr const wchar_t* kCaptions[7] = {
     L"Automatically &Erase all detected objects",
     L"Perform Full Re&gistry Scan",
     L"Scan &Cookies",
+    L"Scan File C&ontents",
 };
 }  // namespace
 
@@ -22,7 +24,9 @@ void CustomScanDialog::OnInit() {
     const auto& lines = app_.state().lstCustomScanSettings;
     for (size_t i = 0; i < boxes_.size(); ++i) {
         boxes_[i] = AddCheck(kCaptions[i], kIdChkCustomScanSettings0 + static_cast<int>(i));
-        SendMessageW(boxes_[i], BM_SETCHECK, Line(lines, i) == "1" ? BST_CHECKED : BST_UNCHECKED, 0);
+        // The contents line reads as on unless it says "0" (a file from before it has none).
+        const bool on = i == kContentScanLine ? ContentScanOn(app_.state()) : Line(lines, i) == "1";
+        SendMessageW(boxes_[i], BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     ok_ = AddButton(L"&Ok", IDOK, true);
     cancel_ = AddButton(L"Cancel", IDCANCEL);

@@ -1,16 +1,19 @@
-// frmCustomScanSettings: the seven options of the custom scan (CustomScan.stg lines 0 to 6).
-// OK rebuilds the seven lines from the boxes and applies the settings.
+// frmCustomScanSettings: the options of the custom scan (CustomScan.stg lines 0 to 7: the
+// classic seven and "Scan File Contents"). OK rebuilds the lines from the boxes and applies the
+// settings.
 #pragma once
 
 #include <array>
 
 #include "gui/dialog_base.h"
+// After the window headers (gui/win.h), as every use of the ports.
+#include "core/settings/settings_editor.h"
 
 namespace pellora::gui {
 
 class CustomScanDialog : public DialogBase {
   public:
-    enum : int { kIdChkCustomScanSettings0 = 401 };  // ... + 6
+    enum : int { kIdChkCustomScanSettings0 = 401 };  // ... + 7
     explicit CustomScanDialog(App& app) : DialogBase(app, L"Custom Scan Settings") {}
 
   protected:
@@ -19,7 +22,7 @@ class CustomScanDialog : public DialogBase {
     bool OnOk() override;
 
   private:
-    std::array<HWND, 7> boxes_{};
+    std::array<HWND, kCustomScanLineCount> boxes_{};
     HWND ok_ = nullptr;
     HWND cancel_ = nullptr;
 };

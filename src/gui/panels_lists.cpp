@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include "gui/panels.h"
+// After the window headers (gui/win.h), as every use of the ports.
+#include "core/scan/scan_report.h"
 
 namespace pellora::gui {
 
@@ -24,7 +26,7 @@ std::string ResultText(const ResultRow* row, int column) {
         case 0: return row->type;
         case 1: return row->category;
         case 2: return row->object;
-        case 3: return row->comment;
+        case 3: return RowComment(*row);
         default: return {};
     }
 }

@@ -5,6 +5,8 @@
 #include <shobjidl.h>
 
 #include "gui/panels.h"
+// After the window headers (gui/win.h), as every use of the ports.
+#include "core/scan/scanner.h"
 
 namespace pellora::gui {
 
@@ -34,6 +36,8 @@ const char* Phase(const AppState& state, bool running) {
     if (operation.rfind("Enumerating Registry", 0) == 0) return "Listing the registry";
     if (operation.rfind("Listing IE Cookies", 0) == 0) return "Listing cookies";
     if (operation.rfind("Scanning_item", 0) == 0) return "Comparing with the database";
+    if (operation.rfind(kContentCaption, 0) == 0 || operation.rfind(kContentListingCaption, 0) == 0)
+        return "Scanning file contents";
     return "Preparing";
 }
 
@@ -234,7 +238,11 @@ void ScanProcView::RefreshDetails() {
     } else {
         const size_t listed = s.lstHDDItems.Count() + s.lstRegScan.Count() + s.lstCache.size();
         const size_t finds = s.lstScanResult.size() + s.lstIremovable.size();
-        SetTextIfChanged(details_, phase + "  \u00b7  " + std::to_string(listed) + " entries listed  \u00b7  " +
+        // The content phase counts the files and megabytes it has read.
+        const std::string amount = s.counters.contentFiles > 0 || phase == "Scanning file contents"
+                                       ? ContentProgressText(s.counters) + " read"
+                                       : std::to_string(listed) + " entries listed";
+        SetTextIfChanged(details_, phase + "  \u00b7  " + amount + "  \u00b7  " +
                                        Elapsed((running ? now : stoppedMs_) - startedMs_) + " elapsed  \u00b7  " +
                                        std::to_string(finds) + (finds == 1 ? " find" : " finds"));
     }

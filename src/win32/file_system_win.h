@@ -38,6 +38,7 @@ class FileSystemWin : public FileSystemPort {
     std::optional<std::string> FinalPath(const std::string& path) override;
     std::optional<FileIdentity> Identify(const std::string& path) override;
     std::optional<IdentifiedBytes> ReadFileIdentified(const std::string& path, uint64_t maxLength) override;
+    std::unique_ptr<ContentReader> OpenContent(const std::string& path) override;
     bool ListFolder(const std::string& folder,
                     std::vector<FindEntry>& out,
                     std::optional<std::string>& finalPath) override;

@@ -77,7 +77,7 @@ def check(what, got, want):
     if got != want:
         problems.append(f"{what}: got {got!r}, expected {want!r}")
 
-check("keys", list(report), ["schema", "machine", "stamp", "mode", "counters", "results", "irremovable", "log"])
+check("keys", list(report), ["schema", "machine", "stamp", "mode", "counters", "content", "results", "irremovable", "log"])
 check("schema", report["schema"], 2)
 # Wine's DNS host name is the machine's own.
 check("machine", report["machine"].lower(), socket.gethostname().split(".")[0].lower())

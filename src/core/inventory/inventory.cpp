@@ -146,11 +146,6 @@ std::string FileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 // What the loaded database names: full paths of `path` items (folder variables replaced), file
 // names of `file` items and the ids of `extension` items, each folded as Windows compares them.
 struct DatabaseNames {
@@ -295,20 +290,9 @@ std::vector<InventoryEntry> InventoryBuilder::Collect() {
     return out;
 }
 
-bool InventoryBuilder::UserWritable(const std::string& program) {
-    for (const std::string& path : {program, FolderOf(program)}) {
-        if (path.empty())
-            continue;
-        const auto entries = files_.ReadAccessList(path);
-        if (entries && BroadGroupThatMayChange(*entries))
-            return true;
-    }
-    return false;
-}
-
 InventoryBuilder::Verdict InventoryBuilder::Check(const std::string& program) {
     Verdict verdict;
-    verdict.userWritable = UserWritable(program);
+    verdict.userWritable = UsersMayChangeFile(files_, program);
     std::vector<FindEntry> found;
     // The program's own entry gives its size and write time; a name with wildcards is no file.
     if (program.find_first_of("*?") != std::string::npos || !files_.FindEntries(program, found) || found.size() != 1) {

@@ -120,7 +120,6 @@ class InventoryBuilder {
     };
     std::vector<InventoryEntry> Collect();
     Verdict Check(const std::string& program);
-    bool UserWritable(const std::string& program);
     void LoadCache(const std::string& path);
     void SaveCache(const std::string& path);
 

@@ -140,6 +140,27 @@ class FileSystemPort {
             return std::nullopt;
         return IdentifiedBytes{std::move(*bytes), *before};
     }
+    // A file opened to read its contents once, front to back: what it was when opened (identity,
+    // size, last write time) and its bytes read in order through the same handle.
+    struct OpenedFileInfo {
+        FileIdentity identity;
+        uint64_t size = 0;
+        uint64_t lastWriteTime = 0;  // as FindEntry::lastWriteTime
+    };
+    class ContentReader {
+      public:
+        virtual ~ContentReader() = default;
+        virtual const OpenedFileInfo& Info() const = 0;
+        // Appends up to `length` further bytes to `into`; false when the read fails. Fewer bytes
+        // than asked for only at the end of the file.
+        [[nodiscard]] virtual bool ReadMore(std::string& into, uint64_t length) = 0;
+    };
+    // Opens the file at `path` to read its contents: without following a final link (a link is
+    // refused, never read through), only a plain file on a disk (no folder, pipe or device, no
+    // network path). Nothing when it cannot be opened so. The default builds on Identify,
+    // FindEntries and ReadFile; the Windows adapter keeps one handle.
+    virtual std::unique_ptr<ContentReader> OpenContent(const std::string& path);
+
     // The entries of `folder` (as FindEntries with "folder\*" gives them) read through one
     // handle opened on the folder itself, without following it when it is a link, and that
     // handle's final path (nothing when it cannot be read): the entries are those of the folder

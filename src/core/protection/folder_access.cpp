@@ -85,4 +85,17 @@ std::optional<std::string> RegistryExportsFolder(FileSystemPort& files, const st
     return folder;
 }
 
+bool UsersMayChangeFile(FileSystemPort& files, const std::string& path) {
+    const size_t slash = path.find_last_of('\\');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    for (const std::string& object : {path, folder}) {
+        if (object.empty())
+            continue;
+        const auto entries = files.ReadAccessList(object);
+        if (entries && BroadGroupThatMayChange(*entries))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace pellora

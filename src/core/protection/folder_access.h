@@ -48,6 +48,11 @@ inline constexpr BroadGroup kBroadGroups[] = {
 // Everyone applies to every group). Nothing when none may.
 std::optional<std::string> BroadGroupThatMayChange(const std::vector<FileSystemPort::AccessEntry>& entries);
 
+// True when a broad group may change the file at `path` or the folder holding it (by
+// BroadGroupThatMayChange over each one's list): a standard user could then change the file and
+// put its write time back. A list that cannot be read does not count.
+bool UsersMayChangeFile(FileSystemPort& files, const std::string& path);
+
 // An object of the application folder that others may change.
 struct UnsafeObject {
     std::string path;

@@ -75,7 +75,7 @@ bool Quarantine::StoreResultRow(ResultRow row) {
         row.object = part->keyPath + "," + part->name;
         kind = "regval";
     }
-    bool fileKind = kind == "path" || kind == "file" || kind == "cookie";
+    bool fileKind = IsFileRowType(kind) || kind == "cookie";
     if (!fileKind && kind != "folder" && kind != "regkey" && kind != "regval")
         return false;
 

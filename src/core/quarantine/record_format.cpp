@@ -33,6 +33,8 @@ ObjectImage ImageOfRecordType(std::string_view type) {
         return kImageFolder;
     if (lower == "path")
         return kImageProgram;
+    if (lower == "content")
+        return kImageFile;
     if (lower == "regkey")
         return kImageRegKey;
     if (lower == "regval")

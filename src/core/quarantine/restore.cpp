@@ -48,8 +48,8 @@ bool SourceFits(const std::string& kind, const std::string& source) {
 }
 
 bool IsRestorableKind(const std::string& kind) {
-    return kind == "regkey" || kind == "regval" || kind == "folder" || kind == "path" || kind == "file" ||
-           kind == "cookie" || kind == "task" || kind == "service" || kind == "hosts" || kind == "shortcut";
+    return IsFileRowType(kind) || kind == "regkey" || kind == "regval" || kind == "folder" || kind == "cookie" ||
+           kind == "task" || kind == "service" || kind == "hosts" || kind == "shortcut";
 }
 
 bool SameObject(const FileIdentity& stored, const ResolvedObject& now) {

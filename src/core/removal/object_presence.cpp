@@ -59,7 +59,7 @@ Presence ObjectPresence(const ResultRow& row,
     const std::string kind = ToLowerAscii(row.type);
     if (kind == "cookie")
         return cookiesFolder.empty() ? Presence::Unknown : files.Probe(cookiesFolder + "\\" + row.object);
-    if (kind == "path" || kind == "file" || kind == "folder")
+    if (IsFileRowType(kind) || kind == "folder")
         return row.object.empty() ? Presence::Absent : PathPresence(files, row.object);
     if (kind == "regkey")
         return KeyPresence(registry, row.object);

@@ -20,8 +20,7 @@ namespace pellora {
 void RemovalRun::CheckStartReferences() {
     std::unordered_set<std::string> files;
     for (const ResultRow& row : state_.lstScanResult) {
-        const std::string type = ToLowerAscii(row.type);
-        if (row.checked && (type == "path" || type == "file"))
+        if (row.checked && IsFileRowType(row.type))
             files.insert(row.object);
     }
     bool changed = false;

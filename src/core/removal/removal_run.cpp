@@ -197,7 +197,7 @@ void RemovalRun::RemoveRow(const ResultRow& row) {
     std::string kind = ToLowerAscii(row.type);
     if (kind == "cookie") {
         RemoveCookie(row);
-    } else if (kind == "path" || kind == "file") {
+    } else if (IsFileRowType(kind)) {
         RemoveFile(row);
     } else if (kind == "folder") {
         RemoveFolder(row);
@@ -270,8 +270,9 @@ void RemovalRun::RemoveFile(const ResultRow& row) {
         Log("File not removed=" + object);
         return;
     }
+    // A file found by its contents may run under any name: its process is looked for by path.
     bool ended = false;
-    if (LastThreeLower(object) == "exe")
+    if (LastThreeLower(object) == "exe" || EqualsIgnoreCase(row.type, kContentRowType))
         ended = EndProcessOf(object);
     RemoveRegistrationsOf(object, checked);
     ports_.ui.Yield();

@@ -67,7 +67,8 @@ bool FileFinder::Walk(const std::string& folder,
                       const std::string& pattern,
                       bool subfolders,
                       bool stopWhenIdle,
-                      Add&& add) {
+                      Add&& add,
+                      int maxDepth) {
     // Depth first without recursion: a planted tree thousands of levels deep costs a frame of
     // this list per level, not a stack frame. A folder's own entries come before those of its
     // subfolders, and subfolders are entered in find order.
@@ -76,6 +77,7 @@ bool FileFinder::Walk(const std::string& folder,
         FoldedPath finalPath;  // folded once, for every subfolder's test
         std::vector<std::string> subfolders;
         size_t next = 0;
+        int level = 0;
     };
     std::optional<std::string> finalPath;
     auto folded = [&finalPath]() -> FoldedPath { return finalPath ? SplitFoldedPath(*finalPath) : std::nullopt; };
@@ -94,13 +96,14 @@ bool FileFinder::Walk(const std::string& folder,
     stack.push_back(std::move(first));
     while (!stack.empty()) {
         Frame& top = stack.back();
-        if (top.next >= top.subfolders.size()) {
+        if (top.next >= top.subfolders.size() || (maxDepth >= 0 && top.level >= maxDepth)) {
             stack.pop_back();
             if (!stack.empty())
                 ui_.Yield();
             continue;
         }
         Frame child;
+        child.level = top.level + 1;
         const std::string childPath = top.base + top.subfolders[top.next++];
         child.base = childPath + "\\";
         entries.clear();
@@ -129,6 +132,18 @@ void FileFinder::CollectFileNames(const std::string& folder,
             listedLength_ += entry.size;
     });
     ui_.Yield();
+}
+
+void FileFinder::VisitFiles(const std::string& folder,
+                            int depth,
+                            const std::function<void(const std::string& base, const FindEntry& entry)>& visit) {
+    Walk(
+        folder, "*.*", depth > 0, true,
+        [&](const std::string& base, const FindEntry& entry) {
+            if (!(entry.attributes & file_attr::kDirectory))
+                visit(base, entry);
+        },
+        depth);
 }
 
 void FileFinder::CollectFilePaths(const std::string& folder,

@@ -7,6 +7,7 @@
 // of recursing, so any depth is listed.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,13 @@ class FileFinder {
     // Appends full paths; stops at once when the busy flag is clear.
     void CollectFilePaths(const std::string& folder, const std::string& pattern, StringTable& target, bool subfolders);
 
+    // Calls `visit` with the folder (with its final backslash) and entry of every file of
+    // `folder` and of its subfolders down to `depth` levels below it (0: the folder's own files
+    // only), never entering a link; stops at once when the busy flag is clear.
+    void VisitFiles(const std::string& folder,
+                    int depth,
+                    const std::function<void(const std::string& base, const FindEntry& entry)>& visit);
+
     // Total size of the files listed by the last CollectFileNames call.
     uint64_t LastListedLength() const { return listedLength_; }
 
@@ -45,8 +53,14 @@ class FileFinder {
     // True when the subfolder listed at `childPath`, whose own handle has the final path
     // `child`, is the entry of its parent it was listed as, and not a link out of it.
     static bool IsWhereListed(const FoldedPath& parent, const std::string& childPath, const FoldedPath& child);
+    // `maxDepth`: the levels of subfolders entered below `folder` (-1: all).
     template <typename Add>
-    bool Walk(const std::string& folder, const std::string& pattern, bool subfolders, bool stopWhenIdle, Add&& add);
+    bool Walk(const std::string& folder,
+              const std::string& pattern,
+              bool subfolders,
+              bool stopWhenIdle,
+              Add&& add,
+              int maxDepth = -1);
 
     AppState& state_;
     FileSystemPort& files_;

@@ -47,8 +47,7 @@ std::vector<StartReference> MatchStartReferences(const std::vector<autostart::Au
                                                  FileSystemPort& files) {
     std::map<IdKey, size_t> found;
     for (size_t i = 0; i < finds.size(); ++i) {
-        const std::string type = ToLowerAscii(finds[i].type);
-        if ((type == "path" || type == "file") && finds[i].foundAs)
+        if (IsFileRowType(finds[i].type) && finds[i].foundAs)
             found.emplace(KeyOf(*finds[i].foundAs), i);
     }
     std::vector<StartReference> out;
@@ -198,8 +197,7 @@ std::optional<std::string> WithoutListPart(std::string_view text, std::string_vi
 void Scanner::RecordStartReferences() {
     bool anyFile = false;
     for (const ResultRow& row : state_.lstScanResult) {
-        const std::string type = ToLowerAscii(row.type);
-        anyFile = anyFile || ((type == "path" || type == "file") && row.foundAs);
+        anyFile = anyFile || (IsFileRowType(row.type) && row.foundAs);
     }
     if (!anyFile)
         return;

@@ -302,6 +302,7 @@ void Scanner::Record(Find find) {
     row.browserPlace = std::move(find.browserPlace);
     row.startsFile = std::move(find.startsFile);
     row.shortcutText = std::move(find.shortcutText);
+    row.contentRules = std::move(find.contentRules);
     row.foundAs = std::move(find.foundAs);
     if (!row.foundAs)
         TakeIdentity(row);

@@ -19,7 +19,15 @@ std::string ReportLine(const ResultRow& row, bool withCommentUrl) {
     std::string line = "     " + row.type + ":" + row.object + "   |" + row.category;
     if (withCommentUrl)
         line += "   |" + row.comment;
+    else if (!row.contentRules.empty())
+        line += "   |" + RowComment(row);
     return line;
+}
+
+std::string RowComment(const ResultRow& row) {
+    if (row.comment.empty() && !row.contentRules.empty())
+        return "Rule: " + row.contentRules;
+    return row.comment;
 }
 
 namespace {

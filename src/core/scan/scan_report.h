@@ -15,8 +15,12 @@ namespace pellora {
 std::string LogDateTime(ClockPort& clock, const LocalTime& time);
 // day-month-year-hour-minute-second, each in plain decimal without leading zeros.
 std::string ScanStamp(const LocalTime& time);
-// "     " type ":" object "   |" category, and "   |" comment URL for an irremovable row.
+// "     " type ":" object "   |" category, and "   |" comment URL for an irremovable row; a
+// "Content" row adds "   |Rule: <names>".
 std::string ReportLine(const ResultRow& row, bool withCommentUrl);
+// What the result list's comment column shows: the comment, or for a "Content" row the rules
+// that matched it ("Rule: <names>").
+std::string RowComment(const ResultRow& row);
 
 // Appends the report of lstScanResult and lstIremovable to lstLog and sets the scan stamp.
 void AddListedToLog(AppState& state, ClockPort& clock, UiPort& ui);

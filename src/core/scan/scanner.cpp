@@ -1,6 +1,7 @@
 #include "core/scan/scanner.h"
 
 #include "core/database/folder_variables.h"
+#include "core/scan/content_scan.h"
 #include "core/scan/process_listing.h"
 #include "core/scan/scan_events.h"
 #include "core/scan/scan_report.h"
@@ -217,6 +218,8 @@ void Scanner::SmartScan() {
     ListCookies();
     ScanDatabase(ScanPlan::Smart());
     ScanBrowsers();
+    if (state_.busy)
+        ScanContents(true, false);
 }
 
 void Scanner::CustomScan() {
@@ -237,6 +240,8 @@ void Scanner::CustomScan() {
         ListRegistry();
     ScanDatabase(plan);
     ScanBrowsers();
+    if (state_.busy && ContentScanOn(state_))
+        ScanContents(true, on(kFullDiskLine));
 }
 
 void Scanner::FileFolderScan() {
@@ -251,6 +256,8 @@ void Scanner::FileFolderScan() {
     }
     state_.lstHDDItems.ShrinkToFit();
     ScanDatabase(ScanPlan::FileFolder());
+    if (state_.busy && ContentScanOn(state_))
+        ScanContents(false, true);
 }
 
 void Scanner::EndScan() {

@@ -40,6 +40,15 @@
 
 namespace pellora {
 
+namespace rules {
+class RuleSet;
+}
+
+// "<files> files, <megabytes> MB" of the content phase so far, and the captions that phase shows.
+std::string ContentProgressText(const ScanCounters& counters);
+inline constexpr const char* kContentListingCaption = "Listing files to scan by content...";
+inline constexpr const char* kContentCaption = "Scanning file contents";
+
 inline constexpr const char* kScanningItem = "Scanning_item:_";
 // Settings.stg line of the scan mode: "0" smart, "1" custom, "2" file/folder.
 inline constexpr size_t kScanModeLine = 9;
@@ -133,6 +142,7 @@ class Scanner {
         // The found file a reference starts (ResultRow::startsFile).
         std::string startsFile;
         std::string shortcutText;  // ResultRow::shortcutText
+        std::string contentRules;  // ResultRow::contentRules
         // What the object was when it was read, when the test read it (else taken at the record).
         std::optional<FileIdentity> foundAs;
     };
@@ -149,6 +159,13 @@ class Scanner {
     void FileFolderScan();
     // The "extension" and "hijack" items against the browsers, read once (browser_scan.cpp).
     void ScanBrowsers();
+    // The content phase (content_scan.h, content_scanning.cpp): the smart scan's places, and/or
+    // the files of the hard-disk listing.
+    void ScanContents(bool places, bool listing);
+    void RecordContentFind(const std::string& path,
+                           const FileIdentity& identity,
+                           const std::vector<std::string>& names,
+                           const rules::RuleSet& rules);
     void EndScan();
     void LogLines(const std::string& text);
     // Records the autostart entries that start a file this scan found (persistence_matches.h).

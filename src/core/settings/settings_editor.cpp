@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/settings/settings_files.h"
 #include "core/util/text.h"
 
 namespace pellora {
@@ -71,6 +72,8 @@ const std::vector<SettingDef>& SettingDefs() {
         {"custom-erase", L::CustomScan, 4, K::Flag, nullptr},
         {"custom-full-registry", L::CustomScan, 5, K::Flag, nullptr},
         {"custom-cookies", L::CustomScan, 6, K::Flag, nullptr},
+        {"custom-contents", L::CustomScan, 7, K::Flag, nullptr},
+        {"content-size-limit", L::Settings, kContentLimitLine, K::Number, &kContentLimitField},
     };
     return defs;
 }
@@ -162,8 +165,13 @@ std::string SettingsEditor::Set(const SettingDef& setting, std::string_view valu
             break;
     }
     std::vector<std::string>& list = ListOf(setting.list);
-    if (setting.list == SettingList::CustomScan && list.size() < kCustomScanLineCount)
-        list.resize(kCustomScanLineCount, "0");
+    // Missing lines take their defaults, never "0": an older file has no content line, which
+    // reads as on.
+    if (setting.list == SettingList::CustomScan && list.size() < kCustomScanLineCount) {
+        const std::vector<std::string> defaults = DefaultCustomScanLines();
+        while (list.size() < kCustomScanLineCount)
+            list.push_back(defaults[list.size()]);
+    }
     SetLine(list, setting.line, std::move(line));
     applier_.ApplySettings();
     return "";

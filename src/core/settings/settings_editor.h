@@ -25,7 +25,11 @@ inline constexpr size_t kHomePageLine = 6;
 inline constexpr size_t kWindowTitleLine = 7;
 inline constexpr size_t kIntervalLine = 8;
 inline constexpr size_t kBackupsToKeepLine = 10;
-inline constexpr size_t kCustomScanLineCount = 7;
+// CustomScan.stg's lines: the classic seven, then "Scan file contents" (a reader of seven lines
+// reads the file as before).
+inline constexpr size_t kCustomScanLineCount = 8;
+// Settings.stg line of the content phase's size limit in MiB (after the classic eleven).
+inline constexpr size_t kContentLimitLine = 11;
 
 inline constexpr const char* kDefaultWindowTitle = "Microsoft Internet Explorer";
 
@@ -37,6 +41,8 @@ struct NumberField {
 };
 inline constexpr NumberField kIntervalField{kIntervalLine, 90000, "The interval between automatic scans"};
 inline constexpr NumberField kBackupsField{kBackupsToKeepLine, 99, "The number of registry backups to keep"};
+inline constexpr NumberField kContentLimitField{kContentLimitLine, 4096,
+                                                "The size limit of files scanned by content (MiB)"};
 
 // The field's text after one press of Up (`up`) or Down: text that is not a number counts as
 // 0; the value then moves by one unless it is at the limit (upper for Up, 0 for Down).
@@ -81,7 +87,7 @@ class SettingsEditor {
     void StoreHomePage(const std::string& homePage, const std::string& title);
     // The OK of the two number dialogs: false (nothing stored) unless the text passes CheckNumber.
     [[nodiscard]] bool StoreNumber(const NumberField& field, std::string_view text);
-    // frmCustomScanSettings's OK: the seven lines rebuilt from the boxes, then ApplySettings.
+    // frmCustomScanSettings's OK: the eight lines rebuilt from the boxes, then ApplySettings.
     void StoreCustomScan(const std::array<bool, kCustomScanLineCount>& boxes);
     // frmAddDir's OK: RemoveDuplicates, the list replaces lstSelectedFolders, then ApplySettings.
     void StoreSelectedFolders(std::vector<std::string> folders);

@@ -35,7 +35,7 @@ std::vector<std::string> DefaultSettingsLines(const std::string& homePage) {
 }
 
 std::vector<std::string> DefaultCustomScanLines() {
-    return {"0", "1", "1", "0", "0", "0", "1"};
+    return {"0", "1", "1", "0", "0", "0", "1", "1"};
 }
 
 std::string AppFilePath(const std::string& appFolder, const std::string& folderPath, const std::string& fileName) {

@@ -6,6 +6,11 @@
 
 namespace pellora {
 
+bool IsFileRowType(std::string_view type) {
+    const std::string kind = ToLowerAscii(type);
+    return kind == "path" || kind == "file" || kind == "content";
+}
+
 const std::string& Line(const std::vector<std::string>& list, size_t index) {
     static const std::string kEmpty;
     return index < list.size() ? list[index] : kEmpty;

@@ -50,7 +50,17 @@ struct ResultRow {
     std::string startsFile;
     // For a "shortcut" row (whose object is the .lnk's path): the item's text the link holds.
     std::string shortcutText;
+    // For a "Content" row (a file found by what it holds): the names of the content rules that
+    // matched it, ", " between them.
+    std::string contentRules;
 };
+
+// Row type of a file found by its contents.
+inline constexpr const char* kContentRowType = "Content";
+// True for the row types whose object is one file on disk, which the removal, the quarantine,
+// restore and the presence checks treat alike: "path" (a database item's path), "file" (a name
+// pattern's find) and "Content" (a file a content rule matched); in any letter case.
+bool IsFileRowType(std::string_view type);
 
 inline std::string ManualOnlyKey(const ResultRow& row) {
     return row.type + '\t' + row.object;
@@ -93,6 +103,12 @@ struct ScanCounters {
     int64_t regKeysIdentified = 0;    // lblRegKeysIdentified
     int64_t regValuesIdentified = 0;  // lblRegValuesIdentified
     int64_t runningProcesses = 0;     // lblRunningProcesses
+    // The content phase: files whose bytes were matched against the content rules (or whose
+    // verdict came from the cache), their bytes, and files left out for their size.
+    int64_t contentFiles = 0;
+    int64_t contentBytes = 0;
+    int64_t contentCached = 0;
+    int64_t contentTooLarge = 0;
 };
 
 // Special folders found at start-up; the registry-based ones keep the sentinels "Error"/"".

@@ -65,7 +65,7 @@ TEST_F(LifecycleTest, FirstStartCreatesExactlyTheFoldersAndDefaultFiles) {
     EXPECT_EQ(Content("\\Settings\\ScanInfo.stg"), "{never}\r\n0\r\n0");
     EXPECT_EQ(Content("\\Settings\\Settings.stg"),
               "0\r\n0\r\n0\r\n1\r\n0\r\n0\r\nhttp://home.example/\r\nMicrosoft Internet Explorer\r\n30\r\n0\r\n10");
-    EXPECT_EQ(Content("\\Settings\\CustomScan.stg"), "0\r\n1\r\n1\r\n0\r\n0\r\n0\r\n1");
+    EXPECT_EQ(Content("\\Settings\\CustomScan.stg"), "0\r\n1\r\n1\r\n0\r\n0\r\n0\r\n1\r\n1");
     EXPECT_EQ(Content("\\Settings\\IgnoreList.stg"), "");
     EXPECT_EQ(Content("\\Settings\\SelectedFolders.stg"), "");
     EXPECT_EQ(Content("\\DavEre.roz"), "");

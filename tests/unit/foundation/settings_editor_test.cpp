@@ -3,6 +3,7 @@
 // settings with their refusals (which change nothing).
 #include <gtest/gtest.h>
 
+#include "core/scan/content_scan.h"
 #include "core/settings/settings_editor.h"
 #include "fakes/fake_platform.h"
 
@@ -75,7 +76,7 @@ TEST_F(SettingsEditorTest, EverySettingHasAUniqueNameAndShowsItsLine) {
     std::set<std::string> names;
     for (const SettingDef& def : SettingDefs())
         EXPECT_TRUE(names.insert(def.name).second) << def.name;
-    EXPECT_EQ(names.size(), 19u);
+    EXPECT_EQ(names.size(), 21u);
     EXPECT_EQ(editor.Value(*FindSetting("backups-to-keep")), "10");
     EXPECT_EQ(editor.Value(*FindSetting("scan-mode")), "smart");
     EXPECT_EQ(editor.Value(*FindSetting("custom-cookies")), "1");
@@ -91,6 +92,9 @@ TEST_F(SettingsEditorTest, SetStoresCheckedValuesAndAppliesThem) {
     EXPECT_EQ(state.scanMode, 2);
     EXPECT_EQ(editor.Set(*FindSetting("custom-full-disk"), "on"), "");
     EXPECT_EQ(state.lstCustomScanSettings[0], "1");
+    // A file of seven lines (from before the contents line) gets that line's default, not "0".
+    EXPECT_EQ(state.lstCustomScanSettings[kContentScanLine], "1");
+    EXPECT_TRUE(ContentScanOn(state));
     EXPECT_EQ(editor.Set(*FindSetting("home-page"), "http://home.example/"), "");
     EXPECT_EQ(state.lstSettingsFile[6], "http://home.example/");
     EXPECT_EQ(editor.Set(*FindSetting("start-with-windows"), "1"), "");
@@ -125,8 +129,8 @@ TEST_F(SettingsEditorTest, DialogStoresKeepTheirLinesAndApplyWhereTheyShould) {
     EXPECT_EQ(state.lstSettingsFile[7], "My browser");
     EXPECT_EQ(applied, 0);
 
-    editor.StoreCustomScan({true, false, true, false, false, true, false});
-    EXPECT_EQ(state.lstCustomScanSettings, (Lines{"1", "0", "1", "0", "0", "1", "0"}));
+    editor.StoreCustomScan({true, false, true, false, false, true, false, false});
+    EXPECT_EQ(state.lstCustomScanSettings, (Lines{"1", "0", "1", "0", "0", "1", "0", "0"}));
     editor.StoreSelectedFolders({"C:\\a", "C:\\a", "D:\\b"});
     EXPECT_EQ(state.lstSelectedFolders, (Lines{"C:\\a", "D:\\b"}));
     EXPECT_EQ(applied, 2);

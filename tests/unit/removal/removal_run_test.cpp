@@ -4,6 +4,7 @@
 
 #include "core/app/navigation.h"
 #include "core/app/status_panel.h"
+#include "core/removal/object_presence.h"
 #include "core/removal/removal_run.h"
 #include "core/scan/process_listing.h"
 #include "core/util/text.h"
@@ -610,6 +611,38 @@ TEST_F(RemovalRunTest, EndsOnlyTheFirstProcessOfTheExactName) {
     EXPECT_TRUE(p.processes.IsRunning(12));
     EXPECT_TRUE(Logged("Process Killed=C:\\X\\app.exe"));
     EXPECT_EQ(LogFile().find("Process Killed=C:\\X\\tool.exe"), std::string::npos);
+}
+
+// A file found by its contents goes as a found file does, through the same paths: a process
+// running it (whatever its name) is ended first, it is stored first under automatic erase, it
+// is no longer present, and restore puts it back.
+TEST_F(RemovalRunTest, AContentFindIsEndedStoredRemovedAndRestoredAsAFile) {
+    const std::string path = "C:\\Users\\bob\\AppData\\Roaming\\svc.dat";
+    state.lstSettingsFile[9] = "1";
+    state.lstCustomScanSettings[4] = "1";
+    files.AddFile(path, "MZ stealer");
+    p.processes.processes.push_back({"svc.dat", 30, 0, true, path, 5});
+    ListActiveProcesses(state, p.processes);
+    AddRow(kContentRowType, path, false);
+    state.lstScanResult[0].foundAs = files.Identify(path);
+    state.lstScanResult[0].contentRules = "Stealer_Test";
+    const ResultRow row = state.lstScanResult[0];
+
+    run.cmdNextDelete_Click();
+
+    EXPECT_FALSE(p.processes.IsRunning(30));
+    EXPECT_TRUE(Logged("Process Killed=" + path));
+    EXPECT_TRUE(Logged("File deleted=" + path));
+    EXPECT_FALSE(files.Exists(path));
+    EXPECT_NE(Records().find("Content|"), std::string::npos);
+    EXPECT_EQ(ObjectPresence(row, state.folders.cookies, files, p.registry, {}), Presence::Absent);
+
+    quarantine.LoadToQuarantineList();
+    ASSERT_EQ(state.lstQuarantinedList.size(), 1u);
+    state.lstQuarantinedList[0].checked = true;
+    quarantine.cmdRestoreQuarantined();
+    EXPECT_EQ(files.Content(path), "MZ stealer");
+    EXPECT_EQ(ObjectPresence(row, state.folders.cookies, files, p.registry, {}), Presence::Present);
 }
 
 TEST_F(RemovalRunTest, AReusedProcessIdNeverEndsAnotherProgram) {
