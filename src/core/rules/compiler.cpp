@@ -120,6 +120,33 @@ bool IsKeyword(const std::string& word) {
     return kKeywords.count(word) != 0;
 }
 
+// Whether `expr` is false (or undefined) whenever no string of its rule matched, so that the
+// scanner can skip the rule on such a file. Conservative: false when unsure.
+bool NeedsMatch(const Expr& expr) {
+    switch (expr.op) {
+        case Op::Match:
+        case Op::MatchAt:
+        case Op::MatchIn:
+            return true;
+        case Op::And:
+            return NeedsMatch(*expr.kids[0]) || NeedsMatch(*expr.kids[1]);
+        case Op::Or:
+            return NeedsMatch(*expr.kids[0]) && NeedsMatch(*expr.kids[1]);
+        case Op::Of: {
+            if (expr.ofRules || expr.set.empty())
+                return false;
+            auto quantifier = Quantifier(expr.aux);
+            if (quantifier == Quantifier::Any || quantifier == Quantifier::All)
+                return true;
+            const Expr* quantity = expr.kids[0].get();
+            return (quantifier == Quantifier::Count || quantifier == Quantifier::Percent) && quantity &&
+                   quantity->op == Op::Int && quantity->value >= 1;
+        }
+        default:
+            return false;
+    }
+}
+
 std::unique_ptr<Expr> MakeExpr(Op op, int64_t value = 0) {
     auto expr = std::make_unique<Expr>();
     expr->op = op;
@@ -315,6 +342,7 @@ class Parser {
         if (!IsPunct("}"))
             Fail("expected \"}\" at the end of the condition, found " + Describe());
         rule.loopSlots = maxSlots_;
+        rule.needsMatch = NeedsMatch(*rule.condition);
         rule.usesPe = usesPe_;
         program.usesPe = program.usesPe || usesPe_;
         if (rule.info.family.empty())

@@ -159,6 +159,7 @@ struct CompiledRule {
     std::unique_ptr<Expr> condition;
     size_t loopSlots = 0;
     bool usesPe = false;
+    bool needsMatch = false;  // the condition is false whenever none of the rule's strings matched
 };
 
 // A hit of one automaton atom stands for one of these.

@@ -96,6 +96,8 @@ class Scan {
         verdicts_.assign(program_.rules.size(), 0);
         for (size_t r = 0; r < program_.rules.size(); ++r) {
             const CompiledRule& rule = program_.rules[r];
+            if (rule.needsMatch && !AnyMatch(rule))
+                continue;
             slots_.assign(rule.loopSlots, Value{});
             current_ = -1;
             bool verdict = Eval(*rule.condition).True();
@@ -107,6 +109,13 @@ class Scan {
     }
 
   private:
+    bool AnyMatch(const CompiledRule& rule) const {
+        for (uint32_t s = rule.firstString; s < rule.firstString + rule.stringCount; ++s)
+            if (!matches_[s].empty())
+                return true;
+        return false;
+    }
+
     static bool ByOffset(const Match& a, const Match& b) { return a.offset < b.offset; }
 
     void Add(uint32_t string, size_t start, size_t length) {

@@ -103,6 +103,9 @@ TEST(RuleConditions, CountsThresholdsAndSets) {
     EXPECT_TRUE(Holds("for 1 of ($s*) : (@[1] > 0)", "alpha bravo", strings));
     EXPECT_TRUE(Holds("for any i in (1..#s1) : (@s1[i] == 11)", "alpha alphaalpha", strings));
     EXPECT_TRUE(Holds("for all i in (1, 2, 3) : (i > 0) and for none i in (0..2) : (i > 5)", "", ""));
+    // Conditions that hold on a file where nothing matched.
+    EXPECT_TRUE(Holds("none of them and 0 of them and #s1 == 0 and not $x", "nothing", strings));
+    EXPECT_TRUE(Holds("for all of ($s*) : (not $) and ($s1 or filesize > 0)", "nothing", strings));
     // One past the last occurrence is undefined: the comparison is false either way round.
     EXPECT_FALSE(Holds("@s1[2] == 0 or not (@s1[2] == 0)", "alpha", strings));
 }
