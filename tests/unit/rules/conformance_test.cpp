@@ -207,6 +207,21 @@ TEST(RuleRefusals, HostileTextIsRefusedInBoundedTime) {
     EXPECT_EQ(Matching(*set, "x"), (std::vector<std::string>{"After"}));
 }
 
+TEST(RuleScan, MatchesOfAHostileFileAreCapped) {
+    // Every offset matches: the count stops at the cap per string, and the scan ends.
+    std::string file(1000100, 'a');
+    EXPECT_TRUE(Holds("#a == 1000000 and #b == 1000000", file, "$a = \"a\"\n$b = \"aa\""));
+    // Atoms hit everywhere and every verification is a near miss of a long string.
+    std::string unit = "xyz12345";
+    std::string periodic;
+    for (int i = 0; i < 500; ++i)
+        periodic += unit;
+    std::string hostile;
+    for (int i = 0; i < 1 << 20; ++i)
+        hostile += unit;
+    EXPECT_FALSE(Holds("$a", hostile, "$a = \"" + periodic + "!\" nocase"));
+}
+
 TEST(RuleSplit, EachRuleWithItsImports) {
     std::string file =
         "import \"pe\"\n// a comment\nrule A { condition: pe.is_dll() }\n\n"
