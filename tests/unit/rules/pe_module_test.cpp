@@ -110,6 +110,45 @@ TEST_F(WineImages, PeValuesGiveTheReferenceToolsVerdicts) {
     }
 }
 
+// Strings that occur in real code and data, counted, located and measured.
+const char kCountRules[] = R"(
+rule HexCount { strings: $h = { 48 89 5C 24 ?? } condition: #h > 10 }
+rule HexJump { strings: $h = { 48 8B ?? [2-6] E8 } condition: #h in (0..filesize \ 2) > 5 }
+rule HexAlternative { strings: $h = { 0F ( 84 | 85 ) ?? ?? 00 00 } condition: #h > 40 }
+rule RegexCount { strings: $r = /[A-Z][a-z]{3,}Ex?W/ condition: #r > 3 }
+rule RegexLength { strings: $r = /Wine[ -][a-z]+/ condition: !r[1] > 6 }
+rule Header { strings: $m = "builtin DLL" $d = "DOS mode" condition: $m in (0..0x60) and @d[1] > @m[1] and @d[1] < 0x100 }
+rule WideWord { strings: $w = "Microsoft" wide nocase fullword condition: #w >= 2 }
+rule AsciiWord { strings: $w = "wine" fullword condition: #w > 1 }
+rule Both { strings: $a = "kernel32" nocase $b = "ntdll" nocase condition: for all of them : (# > 0) }
+rule Threshold { strings: $s1 = "GetProcAddress" $s2 = "LoadLibrary" $s3 = "VirtualAlloc" $s4 = "HeapAlloc"
+    condition: 3 of them and not all of them }
+)";
+
+TEST_F(WineImages, CountsOffsetsAndLengthsAgreeWithTheReferenceTool) {
+    ASSERT_EQ(std::system("yara --version > /dev/null 2>&1"), 0) << "the reference tool `yara` is missing";
+    auto set = CompileOk(kCountRules);
+    const fs::path work = fs::temp_directory_path() / ("pellora-counts-" + std::to_string(::getpid()));
+    fs::create_directories(work / "files");
+    std::ofstream(work / "counts.yar") << kCountRules;
+    std::set<std::string> ours;
+    for (const fs::path& file : WineSample(5)) {
+        fs::copy_file(file, work / "files" / file.filename(), fs::copy_options::skip_existing);
+        for (const std::string& rule : Matching(*set, ReadText(file)))
+            ours.insert(rule + " " + file.filename().string());
+    }
+    std::string error;
+    std::set<std::string> theirs = ReferenceMatches({work / "counts.yar"}, work / "files", error);
+    fs::remove_all(work);
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(Missing(ours, theirs, "only ours") + Missing(theirs, ours, "only the reference's"), "");
+    for (const RuleInfo& rule : set->Rules()) {
+        size_t hits = std::count_if(theirs.begin(), theirs.end(),
+                                    [&](const std::string& m) { return m.rfind(rule.name + " ", 0) == 0; });
+        EXPECT_GT(hits, 0u) << rule.name;
+    }
+}
+
 TEST_F(WineImages, NoShippedRuleMatchesWinesOwnImages) {
     if (!fs::is_directory(DataDir() / "rules"))
         GTEST_SKIP() << "the data folder has no rules/";
