@@ -238,8 +238,9 @@ class Parser {
         context_.refusals->push_back(Refusal{source_.name, line, std::move(rule), std::move(reason)});
     }
 
-    // Continues at the first token after `afterLine` that starts a line and a rule or an import.
-    // Tokens, not lines, are skipped, so that a rule inside a comment is never taken for one.
+    // Continues at the next token that starts a rule or an import: the first such word that
+    // starts a line after `afterLine`, or that follows a `}` (rules written on one line). Tokens,
+    // not lines, are skipped, so that a rule inside a comment is never taken for one.
     void Resync(size_t afterLine) {
         inRule_ = false;
         std::string_view text = source_.text;
@@ -248,11 +249,15 @@ class Parser {
                 --pos;
             return pos == 0 || text[pos - 1] == '\n';
         };
+        bool afterClose = false;
+        bool first = true;
         while (cur_.kind != Tok::End) {
-            if (cur_.line > afterLine && cur_.kind == Tok::Ident &&
-                (cur_.text == "rule" || cur_.text == "private" || cur_.text == "global" || cur_.text == "import") &&
-                startsLine(cur_.begin))
+            bool starts = cur_.kind == Tok::Ident && (cur_.text == "rule" || cur_.text == "private" ||
+                                                      cur_.text == "global" || cur_.text == "import");
+            if (starts && ((cur_.line > afterLine && startsLine(cur_.begin)) || (afterClose && !first)))
                 return;
+            afterClose = cur_.kind == Tok::Punct && cur_.text == "}";
+            first = false;
             cur_ = lexer_.Next();
         }
     }

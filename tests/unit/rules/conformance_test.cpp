@@ -177,6 +177,15 @@ TEST(RuleRefusals, AFailingRuleIsNamedAndTheOthersKept) {
     EXPECT_EQ(refusals[2].rule, "UsesBad");
     EXPECT_NE(refusals[2].reason.find("refused rule Bad"), std::string::npos);
     EXPECT_EQ(Matching(*set, "one"), (std::vector<std::string>{"Good1", "Good2"}));
+
+    // Rules on one line: the one after a refused rule is still read.
+    refusals.clear();
+    Source line{"line.yar", "rule A { condition: $x } rule B { condition: true } rule C { condition: B }"};
+    set = RuleSet::Compile(std::span<const Source>(&line, 1), refusals);
+    ASSERT_EQ(set->Rules().size(), 2u) << Describe(refusals);
+    EXPECT_EQ(set->Rules()[0].name, "B");
+    ASSERT_EQ(refusals.size(), 1u);
+    EXPECT_EQ(refusals[0].rule, "A");
 }
 
 TEST(RuleRefusals, HostileTextIsRefusedInBoundedTime) {
