@@ -289,6 +289,9 @@ TEST(PatternAtoms, EveryMatchContainsAnAtomAndAtomsAreGood) {
         EXPECT_TRUE(atom.nocase);
     EXPECT_EQ(Find(alternatives, "JoHnx tesTx jonx"), (Matches{{0, 5}, {6, 5}}));
     EXPECT_TRUE(Regex("[a-z]+").Atoms().empty());
+    // Without atoms: every start of a run long enough.
+    EXPECT_EQ(Find(Regex("[a-f0-9]{4}"), "zz0a1bz12345", false), (Matches{{2, 4}, {7, 4}, {8, 4}}));
+    EXPECT_EQ(Find(Hex("4? ?? 5?"), "AxPAyQ", false), (Matches{{0, 3}, {3, 3}}));
     // Wide atoms carry the zero bytes.
     const Pattern wide = Regex("Plugins", {.wide = true, .ascii = false});
     ASSERT_EQ(wide.Atoms().size(), 1u);
