@@ -36,6 +36,7 @@ namespace {
 constexpr size_t kAsciiAtomLength = 4;
 constexpr size_t kWideAtomLength = 8;  // four UTF-16 characters
 constexpr size_t npos = static_cast<size_t>(-1);
+constexpr size_t kMaxPatternText = 4 * kMaxProgramSize;
 
 }  // namespace
 
@@ -196,6 +197,20 @@ bool FixedMatchAt(const Form& form, std::span<const uint8_t> data, size_t start)
     return true;
 }
 
+std::optional<size_t> FormMatchAt(const Form& form,
+                                  std::span<const uint8_t> data,
+                                  size_t start,
+                                  MachineMemory& memory) {
+    if (form.fixed)
+        return FixedMatchAt(form, data, start) ? std::optional<size_t>(form.fixedBytes.size()) : std::nullopt;
+    return Machine(form.forward, memory).MatchAt(data, start, start + kMaxMatchLength);
+}
+
+// Text this long cannot compile within the program limit; refused before it is parsed.
+PatternError TooLong() {
+    return PatternError{kMaxPatternText, "pattern text longer than " + std::to_string(kMaxPatternText) + " characters"};
+}
+
 }  // namespace
 
 Pattern::Pattern() = default;
@@ -206,6 +221,8 @@ Pattern& Pattern::operator=(Pattern&&) noexcept = default;
 Pattern::~Pattern() = default;
 
 std::variant<Pattern, PatternError> Pattern::CompileHex(std::string_view body) {
+    if (body.size() > kMaxPatternText)
+        return TooLong();
     PatternError error;
     std::optional<Node> tree = ParseHex(body, error);
     if (!tree)
@@ -219,6 +236,8 @@ std::variant<Pattern, PatternError> Pattern::CompileHex(std::string_view body) {
 }
 
 std::variant<Pattern, PatternError> Pattern::CompileRegex(std::string_view body, RegexFlags flags) {
+    if (body.size() > kMaxPatternText)
+        return TooLong();
     PatternError error;
     std::optional<Node> tree = ParseRegex(body, flags, error);
     if (!tree)
@@ -252,27 +271,33 @@ void Pattern::MatchesAround(std::span<const uint8_t> data, size_t atom, size_t a
     const size_t atomLength = atoms_[atom].bytes.size();
     if (at > data.size() || data.size() - at < atomLength)
         return;
+    BorrowedMemory memory;
+    // A later form's match gives way to the first form's at the same start, as in MatchesAll.
+    auto report = [&](size_t start, size_t length) {
+        if (place.form > 0) {
+            if (std::optional<size_t> first = FormMatchAt(compiled_->forms.front(), data, start, *memory))
+                length = *first;
+        }
+        sink(start, length);
+    };
     if (place.offset != npos) {
         if (at >= place.offset && FixedMatchAt(form, data, at - place.offset))
-            sink(at - place.offset, form.fixedBytes.size());
+            report(at - place.offset, form.fixedBytes.size());
         return;
     }
     const size_t endLow = at + atomLength;
     const size_t endHigh = at + std::max(form.holderMaxLength, atomLength);
     const size_t low = endLow > kMaxMatchLength ? endLow - kMaxMatchLength : 0;
-    BorrowedMemory memory;
     std::vector<size_t>& starts = (*memory).starts;
     starts.clear();
     Machine(form.reverseHolder, *memory).Starts(data, endLow, endHigh, low, starts);
     // Descending, possibly repeated (several ends can lead to one start).
     std::sort(starts.begin(), starts.end());
     starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
-    Machine forward(form.forward, *memory);
-    for (size_t start : starts) {
-        if (start > at)
-            break;
-        if (std::optional<size_t> length = forward.MatchAt(data, start, start + kMaxMatchLength))
-            sink(start, *length);
+    for (size_t i = 0; i < starts.size() && starts[i] <= at; ++i) {
+        const size_t start = starts[i];
+        if (std::optional<size_t> length = Machine(form.forward, *memory).MatchAt(data, start, start + kMaxMatchLength))
+            report(start, *length);
     }
 }
 

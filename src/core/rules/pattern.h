@@ -14,7 +14,8 @@
 //  - Refused, with a column where it applies and a reason: syntax errors, group options
 //    (`(?:`, `(?i)`; not part of the language), intervals beyond 32767 or empty (`{0}`), a
 //    program over kMaxProgramSize (`(a{1000}){1000}`), nesting deeper than kMaxNesting, a
-//    pattern whose shortest match exceeds the scan limit, and one that can only match empty.
+//    pattern whose shortest match exceeds the scan limit, one that can only match empty, and
+//    text over 200,000 characters (refused before it is parsed).
 //  - Semantics as the language documents them: at most one match per start offset, its length
 //    given by leftmost-first priorities (greedy quantifiers prefer more, lazy ones less, an
 //    alternative its left branch, a hex jump the shortest span); an empty winning match is no
