@@ -398,6 +398,9 @@ TEST(PatternOracle, SameMatchesAsTheReferenceTool) {
     cases.push_back(regex("(ab|ba)c", {.wide = true, .ascii = false}, "wide"));
     cases.push_back(regex("abc?", {.wide = true, .ascii = true}, "ascii wide"));
     cases.push_back(regex("b\\sa\\S", {}, "ascii"));
+    cases.push_back(regex("\\bab\\b", {.wide = true, .ascii = false}, "wide"));
+    cases.push_back(regex("[^a]b.c", {.wide = true, .ascii = false}, "wide"));
+    cases.push_back(regex("(a|b)\\Bc", {.nocase = true, .wide = true, .ascii = true}, "ascii wide nocase"));
     cases.push_back(regex("d\\d*a", {}, "ascii"));
     cases.push_back(hex("61 [0-2] 62"));
     cases.push_back(hex("61 ( 62 | 62 63 ) [1-3] 64"));
