@@ -2,23 +2,25 @@
 //
 // The scanner never looks for a whole string directly. It runs every file once through one
 // multi-pattern automaton (automaton.cpp) that knows a short piece of each string, its atom, and
-// verifies the whole string only where an atom occurs. The automaton's speed does not depend on
+// verifies the whole string only where an atom occurs. The automaton's speed hardly depends on
 // the atoms, but the number of verifications does: an atom that occurs everywhere (`\0\0\0\0`,
-// four spaces, `\xFF\xFF`) turns the scan into a string-by-string comparison at every offset.
-// So each string is searched by the window of at most four bytes that is least likely to occur
-// in ordinary files:
+// four spaces, `\xFF\xFF`, a common word) turns the scan into string-by-string comparisons.
+// So each string is searched by the window of its bytes least likely to occur in ordinary files:
 //
+//  - up to eight bytes long: a longer atom is rarer, and strings that share a word (dozens of
+//    rules contain "Content" or "Software\Microsoft") still get atoms of their own; a nocase
+//    string's atom has at most four bytes, since each letter doubles the automaton's keywords;
 //  - each byte earns points: zero bytes almost nothing (they fill padding, wide text and
-//    headers), the other common fillers (0xFF, 0x20, 0xCC, 0x90) little, letters of a nocase
-//    string a little less than other bytes (each stands for two);
-//  - distinct bytes earn a bonus, so `abab` loses to `abcd`, and a run of one byte loses most;
-//  - a longer window beats a shorter one whenever its extra byte is not a filler.
+//    headers), the other common fillers (0xFF, 0x20, 0xCC, 0x90, 0x01) little, the letters of a
+//    nocase string a little less than other bytes;
+//  - distinct bytes earn a bonus, and a window of one repeated byte loses half its score.
 //
-// Worked example: the wide string "cmd.exe" is the bytes `c\0m\0d\0.\0e\0x\0e\0`. Every window of
-// four bytes holds two zeros; `c\0m\0` scores 16+0+16+0 plus two distinct-byte bonuses... and so
-// do the others, so the first wins: hits of `c\0m\0` are rare outside wide text. For the hex
-// string `{ 00 00 00 00 E8 ?? ?? ?? ?? }` the pattern engine offers the literal `00 00 00 00 E8`,
-// whose windows `00 00 00 00` and `00 00 00 E8` score 0 and 16+bonus: the second is searched.
+// Worked example: the wide string "cmd.exe" is the 14 bytes `c\0m\0d\0.\0e\0x\0e\0`. Every window
+// of eight holds four zeros (4 points) and four characters (64 points), plus 4 per distinct byte:
+// `c\0m\0d\0.\0` has five distinct bytes and wins over `.\0e\0x\0e\0`, which has four. For the
+// ascii string "Software\\Microsoft\\Windows\\CurrentVersion\\Run" the first window
+// `Software` already has the highest score a window of letters can get, so it is kept; a
+// window holding a backslash would score the same and lose only by coming later.
 #include "core/rules/atoms.h"
 
 #include <array>

@@ -156,20 +156,6 @@ bool Automaton::Build(size_t maxStates, size_t denseStates) {
     return true;
 }
 
-uint32_t Automaton::SparseStep(uint32_t state, uint8_t byte) const {
-    while (state >= denseCount_) {
-        size_t index = state - denseCount_;
-        for (uint32_t i = sparseStart_[index]; i < sparseStart_[index + 1]; ++i) {
-            if (sparse_[i].first == byte)
-                return sparse_[i].second;
-            if (sparse_[i].first > byte)
-                break;
-        }
-        state = failure_[index];
-    }
-    return dense_[size_t{state} * 256 + byte];
-}
-
 size_t Automaton::Length() const {
     return (dense_.size() + sparseStart_.size() + failure_.size() + outputStart_.size() + outputs_.size()) *
                sizeof(uint32_t) +

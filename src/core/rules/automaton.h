@@ -11,8 +11,10 @@
 // The scanning loop's step must be inlined into it, whatever the compiler's size heuristics say.
 #if defined(__GNUC__)
 #define PELLORA_ALWAYS_INLINE [[gnu::always_inline]] inline
+#define PELLORA_NOINLINE [[gnu::noinline]]
 #else
 #define PELLORA_ALWAYS_INLINE inline
+#define PELLORA_NOINLINE
 #endif
 
 namespace pellora::rules {
@@ -51,17 +53,16 @@ class Automaton {
         const uint8_t* lane[4] = {bytes, bytes + from[1] - kLead, bytes + from[2] - kLead, bytes + from[3] - kLead};
         size_t common = quarter - kLead;
         uint32_t e0 = 0, e1 = 0, e2 = 0, e3 = 0;
+        const uint32_t* dense = dense_.data();
+        const uint32_t denseCount = denseCount_;
+        const uint8_t *lane0 = lane[0], *lane1 = lane[1], *lane2 = lane[2], *lane3 = lane[3];
         for (size_t n = 0; n < common; ++n) {
-            e0 = Next(e0, lane[0][n]);
-            e1 = Next(e1, lane[1][n]);
-            e2 = Next(e2, lane[2][n]);
-            e3 = Next(e3, lane[3][n]);
-            if ((e0 | e1 | e2 | e3) & 1u) [[unlikely]] {
-                Report(e0, n, from[0], onHit);
-                Report(e1, from[1] - kLead + n, from[1], onHit);
-                Report(e2, from[2] - kLead + n, from[2], onHit);
-                Report(e3, from[3] - kLead + n, from[3], onHit);
-            }
+            e0 = Next(dense, denseCount, e0, lane0[n]);
+            e1 = Next(dense, denseCount, e1, lane1[n]);
+            e2 = Next(dense, denseCount, e2, lane2[n]);
+            e3 = Next(dense, denseCount, e3, lane3[n]);
+            if ((e0 | e1 | e2 | e3) & 1u) [[unlikely]]
+                ReportLanes(e0, e1, e2, e3, n, from, onHit);
         }
         uint32_t entries[4] = {e0, e1, e2, e3};
         for (size_t k = 0; k < 4; ++k) {
@@ -80,11 +81,29 @@ class Automaton {
     static constexpr size_t kLaneMinimum = 1024;
 
     // The entry after `entry` (a state times 2, plus its has-output bit) on `byte`.
-    PELLORA_ALWAYS_INLINE uint32_t Next(uint32_t entry, uint8_t byte) const {
+    PELLORA_ALWAYS_INLINE uint32_t Next(const uint32_t* dense,
+                                        uint32_t denseCount,
+                                        uint32_t entry,
+                                        uint8_t byte) const {
         uint32_t state = entry >> 1;
-        if (state < denseCount_) [[likely]]
-            return dense_[(size_t{state} << 8) | byte];
+        if (state < denseCount) [[likely]]
+            return dense[(size_t{state} << 8) | byte];
         return SparseStep(state, byte);
+    }
+    // The lanes' reports, out of the scanning loop so that its states stay in registers.
+    template <class OnHit>
+    PELLORA_NOINLINE void ReportLanes(uint32_t e0,
+                                      uint32_t e1,
+                                      uint32_t e2,
+                                      uint32_t e3,
+                                      size_t n,
+                                      const size_t (&from)[4],
+                                      OnHit& onHit) const {
+        constexpr size_t kLead = kMaxKeywordLength - 1;
+        Report(e0, n, from[0], onHit);
+        Report(e1, from[1] - kLead + n, from[1], onHit);
+        Report(e2, from[2] - kLead + n, from[2], onHit);
+        Report(e3, from[3] - kLead + n, from[3], onHit);
     }
     template <class OnHit>
     PELLORA_ALWAYS_INLINE void Report(uint32_t entry, size_t i, size_t reportFrom, OnHit& onHit) const {
@@ -96,7 +115,7 @@ class Automaton {
     }
     template <class OnHit>
     PELLORA_ALWAYS_INLINE void Step(uint32_t& entry, uint8_t byte, size_t i, size_t reportFrom, OnHit& onHit) const {
-        entry = Next(entry, byte);
+        entry = Next(dense_.data(), denseCount_, entry, byte);
         Report(entry, i, reportFrom, onHit);
     }
 
@@ -106,7 +125,20 @@ class Automaton {
     };
     std::vector<Keyword> keywords_;
     // An entry is (target state * 2) | 1 when the target reports something.
-    uint32_t SparseStep(uint32_t state, uint8_t byte) const;
+    // Inlined too: a call inside the scanning loop would push its lane states out of registers.
+    PELLORA_ALWAYS_INLINE uint32_t SparseStep(uint32_t state, uint8_t byte) const {
+        while (state >= denseCount_) {
+            size_t index = state - denseCount_;
+            for (uint32_t i = sparseStart_[index]; i < sparseStart_[index + 1]; ++i) {
+                if (sparse_[i].first == byte)
+                    return sparse_[i].second;
+                if (sparse_[i].first > byte)
+                    break;
+            }
+            state = failure_[index];
+        }
+        return dense_[size_t{state} * 256 + byte];
+    }
 
     uint32_t denseCount_ = 0;                           // states 0 .. denseCount_-1 have a full row
     std::vector<uint32_t> dense_;                       // state * 256 + byte -> entry

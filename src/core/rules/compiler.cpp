@@ -120,6 +120,33 @@ bool IsKeyword(const std::string& word) {
     return kKeywords.count(word) != 0;
 }
 
+// Whether `expr` is false (or undefined) whenever no string of its rule matched, so that the
+// scanner can skip the rule on such a file. Conservative: false when unsure.
+bool NeedsMatch(const Expr& expr) {
+    switch (expr.op) {
+        case Op::Match:
+        case Op::MatchAt:
+        case Op::MatchIn:
+            return true;
+        case Op::And:
+            return NeedsMatch(*expr.kids[0]) || NeedsMatch(*expr.kids[1]);
+        case Op::Or:
+            return NeedsMatch(*expr.kids[0]) && NeedsMatch(*expr.kids[1]);
+        case Op::Of: {
+            if (expr.ofRules || expr.set.empty())
+                return false;
+            auto quantifier = Quantifier(expr.aux);
+            if (quantifier == Quantifier::Any || quantifier == Quantifier::All)
+                return true;
+            const Expr* quantity = expr.kids[0].get();
+            return (quantifier == Quantifier::Count || quantifier == Quantifier::Percent) && quantity &&
+                   quantity->op == Op::Int && quantity->value >= 1;
+        }
+        default:
+            return false;
+    }
+}
+
 std::unique_ptr<Expr> MakeExpr(Op op, int64_t value = 0) {
     auto expr = std::make_unique<Expr>();
     expr->op = op;
@@ -211,8 +238,9 @@ class Parser {
         context_.refusals->push_back(Refusal{source_.name, line, std::move(rule), std::move(reason)});
     }
 
-    // Continues at the first token after `afterLine` that starts a line and a rule or an import.
-    // Tokens, not lines, are skipped, so that a rule inside a comment is never taken for one.
+    // Continues at the next token that starts a rule or an import: the first such word that
+    // starts a line after `afterLine`, or that follows a `}` (rules written on one line). Tokens,
+    // not lines, are skipped, so that a rule inside a comment is never taken for one.
     void Resync(size_t afterLine) {
         inRule_ = false;
         std::string_view text = source_.text;
@@ -221,11 +249,15 @@ class Parser {
                 --pos;
             return pos == 0 || text[pos - 1] == '\n';
         };
+        bool afterClose = false;
+        bool first = true;
         while (cur_.kind != Tok::End) {
-            if (cur_.line > afterLine && cur_.kind == Tok::Ident &&
-                (cur_.text == "rule" || cur_.text == "private" || cur_.text == "global" || cur_.text == "import") &&
-                startsLine(cur_.begin))
+            bool starts = cur_.kind == Tok::Ident && (cur_.text == "rule" || cur_.text == "private" ||
+                                                      cur_.text == "global" || cur_.text == "import");
+            if (starts && ((cur_.line > afterLine && startsLine(cur_.begin)) || (afterClose && !first)))
                 return;
+            afterClose = cur_.kind == Tok::Punct && cur_.text == "}";
+            first = false;
             cur_ = lexer_.Next();
         }
     }
@@ -315,6 +347,7 @@ class Parser {
         if (!IsPunct("}"))
             Fail("expected \"}\" at the end of the condition, found " + Describe());
         rule.loopSlots = maxSlots_;
+        rule.needsMatch = NeedsMatch(*rule.condition);
         rule.usesPe = usesPe_;
         program.usesPe = program.usesPe || usesPe_;
         if (rule.info.family.empty())

@@ -36,6 +36,7 @@ namespace {
 constexpr size_t kAsciiAtomLength = 4;
 constexpr size_t kWideAtomLength = 8;  // four UTF-16 characters
 constexpr size_t npos = static_cast<size_t>(-1);
+constexpr size_t kMaxPatternText = 4 * kMaxProgramSize;
 
 }  // namespace
 
@@ -156,6 +157,36 @@ bool AddForm(const Node& tree,
     return true;
 }
 
+// One machine memory per thread, lent to one call at a time (a sink that scans again gets its
+// own).
+class BorrowedMemory {
+  public:
+    BorrowedMemory() : memory_(Lend()) {}
+    ~BorrowedMemory() {
+        if (memory_ == &Shared())
+            InUse() = false;
+    }
+    MachineMemory& operator*() { return *memory_; }
+
+  private:
+    static MachineMemory& Shared() {
+        thread_local MachineMemory memory;
+        return memory;
+    }
+    static bool& InUse() {
+        thread_local bool inUse = false;
+        return inUse;
+    }
+    MachineMemory* Lend() {
+        if (InUse())
+            return &own_;
+        InUse() = true;
+        return &Shared();
+    }
+    MachineMemory own_;
+    MachineMemory* memory_;
+};
+
 bool FixedMatchAt(const Form& form, std::span<const uint8_t> data, size_t start) {
     if (start > data.size() || data.size() - start < form.fixedBytes.size())
         return false;
@@ -164,6 +195,20 @@ bool FixedMatchAt(const Form& form, std::span<const uint8_t> data, size_t start)
             return false;
     }
     return true;
+}
+
+std::optional<size_t> FormMatchAt(const Form& form,
+                                  std::span<const uint8_t> data,
+                                  size_t start,
+                                  MachineMemory& memory) {
+    if (form.fixed)
+        return FixedMatchAt(form, data, start) ? std::optional<size_t>(form.fixedBytes.size()) : std::nullopt;
+    return Machine(form.forward, memory).MatchAt(data, start, start + kMaxMatchLength);
+}
+
+// Text this long cannot compile within the program limit; refused before it is parsed.
+PatternError TooLong() {
+    return PatternError{kMaxPatternText, "pattern text longer than " + std::to_string(kMaxPatternText) + " characters"};
 }
 
 }  // namespace
@@ -176,6 +221,8 @@ Pattern& Pattern::operator=(Pattern&&) noexcept = default;
 Pattern::~Pattern() = default;
 
 std::variant<Pattern, PatternError> Pattern::CompileHex(std::string_view body) {
+    if (body.size() > kMaxPatternText)
+        return TooLong();
     PatternError error;
     std::optional<Node> tree = ParseHex(body, error);
     if (!tree)
@@ -189,6 +236,8 @@ std::variant<Pattern, PatternError> Pattern::CompileHex(std::string_view body) {
 }
 
 std::variant<Pattern, PatternError> Pattern::CompileRegex(std::string_view body, RegexFlags flags) {
+    if (body.size() > kMaxPatternText)
+        return TooLong();
     PatternError error;
     std::optional<Node> tree = ParseRegex(body, flags, error);
     if (!tree)
@@ -222,25 +271,33 @@ void Pattern::MatchesAround(std::span<const uint8_t> data, size_t atom, size_t a
     const size_t atomLength = atoms_[atom].bytes.size();
     if (at > data.size() || data.size() - at < atomLength)
         return;
+    BorrowedMemory memory;
+    // A later form's match gives way to the first form's at the same start, as in MatchesAll.
+    auto report = [&](size_t start, size_t length) {
+        if (place.form > 0) {
+            if (std::optional<size_t> first = FormMatchAt(compiled_->forms.front(), data, start, *memory))
+                length = *first;
+        }
+        sink(start, length);
+    };
     if (place.offset != npos) {
         if (at >= place.offset && FixedMatchAt(form, data, at - place.offset))
-            sink(at - place.offset, form.fixedBytes.size());
+            report(at - place.offset, form.fixedBytes.size());
         return;
     }
     const size_t endLow = at + atomLength;
     const size_t endHigh = at + std::max(form.holderMaxLength, atomLength);
     const size_t low = endLow > kMaxMatchLength ? endLow - kMaxMatchLength : 0;
-    std::vector<size_t> starts;
-    Machine(form.reverseHolder).Starts(data, endLow, endHigh, low, starts);
+    std::vector<size_t>& starts = (*memory).starts;
+    starts.clear();
+    Machine(form.reverseHolder, *memory).Starts(data, endLow, endHigh, low, starts);
     // Descending, possibly repeated (several ends can lead to one start).
     std::sort(starts.begin(), starts.end());
     starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
-    Machine forward(form.forward);
-    for (size_t start : starts) {
-        if (start > at)
-            break;
-        if (std::optional<size_t> length = forward.MatchAt(data, start, start + kMaxMatchLength))
-            sink(start, *length);
+    for (size_t i = 0; i < starts.size() && starts[i] <= at; ++i) {
+        const size_t start = starts[i];
+        if (std::optional<size_t> length = Machine(form.forward, *memory).MatchAt(data, start, start + kMaxMatchLength))
+            report(start, *length);
     }
 }
 
@@ -250,17 +307,31 @@ void Pattern::MatchesAll(std::span<const uint8_t> data, const MatchSink& sink) c
     std::map<size_t, size_t> found;  // start -> length; the first form to match a start keeps it
     for (const Form& form : compiled_->forms) {
         if (form.fixed) {
-            for (size_t start = 0; start + form.fixedBytes.size() <= data.size(); ++start) {
+            const size_t length = form.fixedBytes.size();
+            const bool uniform = std::all_of(form.fixedBytes.begin(), form.fixedBytes.end(),
+                                             [&](const ByteSet& set) { return set == form.fixedBytes[0]; });
+            if (uniform) {
+                // /[a-f0-9]{168}/: a match starts wherever a run of the set is long enough.
+                size_t run = 0;
+                for (size_t pos = 0; pos < data.size(); ++pos) {
+                    run = form.fixedBytes[0].Has(data[pos]) ? run + 1 : 0;
+                    if (run >= length)
+                        found.emplace(pos + 1 - length, length);
+                }
+                continue;
+            }
+            for (size_t start = 0; start + length <= data.size(); ++start) {
                 if (FixedMatchAt(form, data, start))
-                    found.emplace(start, form.fixedBytes.size());
+                    found.emplace(start, length);
             }
             continue;
         }
+        BorrowedMemory memory;
         std::vector<size_t> starts;
-        Machine(form.reverseWhole).Starts(data, 0, data.size(), 0, starts);
+        Machine(form.reverseWhole, *memory).Starts(data, 0, data.size(), 0, starts);
         std::sort(starts.begin(), starts.end());
         starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
-        Machine forward(form.forward);
+        Machine forward(form.forward, *memory);
         for (size_t start : starts) {
             if (std::optional<size_t> length = forward.MatchAt(data, start, start + kMaxMatchLength))
                 found.emplace(start, *length);
@@ -273,7 +344,8 @@ void Pattern::MatchesAll(std::span<const uint8_t> data, const MatchSink& sink) c
 bool Pattern::Search(std::string_view text) const {
     if (!compiled_ || compiled_->forms.empty())
         return false;
-    return Machine(compiled_->forms.front().forward)
+    BorrowedMemory memory;
+    return Machine(compiled_->forms.front().forward, *memory)
         .Search(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 

@@ -9,12 +9,14 @@
 //    Search() is one such run over the whole text. Finding the match at each possible start
 //    costs one run of at most kMaxMatchLength bytes per start.
 //  - The scan limit: a match spans at most kMaxMatchLength bytes (4096, as the language's
-//    reference tool gives a regular expression). A longer one is not found; this includes a
-//    hex string whose unbounded jump would have to cover more.
+//    reference tool gives a regular expression). A longer one is not found. This includes a hex
+//    string whose unbounded jump (`[n-]`, `[-]`) would have to cover more, which the reference
+//    tool does find; no shipped rule has such a jump.
 //  - Refused, with a column where it applies and a reason: syntax errors, group options
 //    (`(?:`, `(?i)`; not part of the language), intervals beyond 32767 or empty (`{0}`), a
 //    program over kMaxProgramSize (`(a{1000}){1000}`), nesting deeper than kMaxNesting, a
-//    pattern whose shortest match exceeds the scan limit, and one that can only match empty.
+//    pattern whose shortest match exceeds the scan limit, one that can only match empty, and
+//    text over 200,000 characters (refused before it is parsed).
 //  - Semantics as the language documents them: at most one match per start offset, its length
 //    given by leftmost-first priorities (greedy quantifiers prefer more, lazy ones less, an
 //    alternative its left branch, a hex jump the shortest span); an empty winning match is no

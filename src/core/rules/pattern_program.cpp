@@ -184,42 +184,42 @@ Program CompileProgram(const Node& node) {
     return program;
 }
 
-Machine::Machine(const Program& program) : program_(program), mark_(program.insts.size(), 0) {
-    current_.pcs.reserve(program.insts.size());
-    next_.pcs.reserve(program.insts.size());
+Machine::Machine(const Program& program, MachineMemory& memory) : program_(program), memory_(memory) {
+    if (memory_.mark.size() < program.insts.size())
+        memory_.mark.resize(program.insts.size(), 0);
 }
 
 void Machine::NewGeneration(List& list) {
     list.pcs.clear();
-    if (++generation_ == 0) {
+    if (++memory_.generation == 0) {
         // After four billion steps the marks start again; only the list being built is live.
-        std::fill(mark_.begin(), mark_.end(), 0);
-        generation_ = 1;
+        std::fill(memory_.mark.begin(), memory_.mark.end(), 0);
+        memory_.generation = 1;
     }
-    list.generation = generation_;
+    list.generation = memory_.generation;
 }
 
 void Machine::Add(List& list, uint32_t pc, std::span<const uint8_t> data, size_t pos) {
-    stack_.clear();
-    stack_.push_back(pc);
-    while (!stack_.empty()) {
-        const uint32_t at = stack_.back();
-        stack_.pop_back();
-        if (mark_[at] == list.generation)
+    memory_.stack.clear();
+    memory_.stack.push_back(pc);
+    while (!memory_.stack.empty()) {
+        const uint32_t at = memory_.stack.back();
+        memory_.stack.pop_back();
+        if (memory_.mark[at] == list.generation)
             continue;
-        mark_[at] = list.generation;
+        memory_.mark[at] = list.generation;
         const Inst& inst = program_.insts[at];
         switch (inst.op) {
             case Inst::Op::kJump:
-                stack_.push_back(inst.x);
+                memory_.stack.push_back(inst.x);
                 break;
             case Inst::Op::kSplit:
-                stack_.push_back(inst.y);
-                stack_.push_back(inst.x);
+                memory_.stack.push_back(inst.y);
+                memory_.stack.push_back(inst.x);
                 break;
             case Inst::Op::kAssert:
                 if (AssertionHolds(inst.assertion, data, pos))
-                    stack_.push_back(at + 1);
+                    memory_.stack.push_back(at + 1);
                 break;
             default:
                 list.pcs.push_back(at);
@@ -237,20 +237,20 @@ bool Machine::Accepts(const Inst& inst, uint8_t b) const {
 std::optional<size_t> Machine::MatchAt(std::span<const uint8_t> data, size_t start, size_t limit) {
     limit = std::min(limit, data.size());
     std::optional<size_t> found;
-    NewGeneration(current_);
-    Add(current_, 0, data, start);
-    for (size_t pos = start; !current_.pcs.empty(); ++pos) {
-        NewGeneration(next_);
-        for (uint32_t pc : current_.pcs) {
+    NewGeneration(memory_.current);
+    Add(memory_.current, 0, data, start);
+    for (size_t pos = start; !memory_.current.pcs.empty(); ++pos) {
+        NewGeneration(memory_.next);
+        for (uint32_t pc : memory_.current.pcs) {
             const Inst& inst = program_.insts[pc];
             if (inst.op == Inst::Op::kMatch) {
                 found = pos - start;
                 break;  // every thread after this one has lower priority
             }
             if (pos < limit && Accepts(inst, data[pos]))
-                Add(next_, pc + 1, data, pos + 1);
+                Add(memory_.next, pc + 1, data, pos + 1);
         }
-        std::swap(current_, next_);
+        std::swap(memory_.current, memory_.next);
     }
     // An empty match is no match (as the language reports none for /a*?/).
     if (found == size_t{0})
@@ -266,42 +266,42 @@ void Machine::Starts(std::span<const uint8_t> data,
     endHigh = std::min(endHigh, data.size());
     if (endLow > endHigh)
         return;
-    NewGeneration(current_);
+    NewGeneration(memory_.current);
     for (size_t pos = endHigh;; --pos) {
         if (pos >= endLow)
-            Add(current_, 0, data, pos);
-        if (current_.pcs.empty() && pos < endLow)
+            Add(memory_.current, 0, data, pos);
+        if (memory_.current.pcs.empty() && pos < endLow)
             return;
-        NewGeneration(next_);
-        for (uint32_t pc : current_.pcs) {
+        NewGeneration(memory_.next);
+        for (uint32_t pc : memory_.current.pcs) {
             const Inst& inst = program_.insts[pc];
             if (inst.op == Inst::Op::kMatch) {
                 starts.push_back(pos);
             } else if (pos > low && Accepts(inst, data[pos - 1])) {
-                Add(next_, pc + 1, data, pos - 1);
+                Add(memory_.next, pc + 1, data, pos - 1);
             }
         }
-        std::swap(current_, next_);
+        std::swap(memory_.current, memory_.next);
         if (pos == low)
             return;
     }
 }
 
 bool Machine::Search(std::span<const uint8_t> data) {
-    NewGeneration(current_);
+    NewGeneration(memory_.current);
     for (size_t pos = 0;; ++pos) {
-        Add(current_, 0, data, pos);
-        NewGeneration(next_);
-        for (uint32_t pc : current_.pcs) {
+        Add(memory_.current, 0, data, pos);
+        NewGeneration(memory_.next);
+        for (uint32_t pc : memory_.current.pcs) {
             const Inst& inst = program_.insts[pc];
             if (inst.op == Inst::Op::kMatch)
                 return true;
             if (pos < data.size() && Accepts(inst, data[pos]))
-                Add(next_, pc + 1, data, pos + 1);
+                Add(memory_.next, pc + 1, data, pos + 1);
         }
         if (pos == data.size())
             return false;
-        std::swap(current_, next_);
+        std::swap(memory_.current, memory_.next);
     }
 }
 

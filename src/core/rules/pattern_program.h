@@ -44,10 +44,24 @@ size_t ProgramSizeOf(const Node& node, size_t limit);
 // The tree as a program; the caller has checked ProgramSizeOf against its limit.
 Program CompileProgram(const Node& node);
 
-// Reusable thread lists, sized for one program.
+// The thread lists a machine works in, kept from run to run (and from program to program: the
+// marks are generation numbers, so nothing needs clearing), so a run allocates nothing once the
+// lists have grown to the largest program seen.
+struct MachineMemory {
+    struct List {
+        std::vector<uint32_t> pcs;
+        uint32_t generation = 0;
+    };
+    std::vector<uint32_t> mark;  // generation in which each instruction was last added
+    uint32_t generation = 0;
+    std::vector<uint32_t> stack;
+    List current, next;
+    std::vector<size_t> starts;  // the caller's list of possible starts
+};
+
 class Machine {
   public:
-    explicit Machine(const Program& program);
+    Machine(const Program& program, MachineMemory& memory);
 
     // The length of the match starting at `start` that ends no later than `limit`; nothing
     // when there is none or the match that wins is empty.
@@ -61,19 +75,13 @@ class Machine {
     bool Search(std::span<const uint8_t> data);
 
   private:
-    struct List {
-        std::vector<uint32_t> pcs;
-        uint32_t generation = 0;
-    };
+    using List = MachineMemory::List;
     void Add(List& list, uint32_t pc, std::span<const uint8_t> data, size_t pos);
     bool Accepts(const Inst& inst, uint8_t b) const;
     void NewGeneration(List& list);
 
     const Program& program_;
-    std::vector<uint32_t> mark_;  // generation in which each instruction was last added
-    uint32_t generation_ = 0;
-    std::vector<uint32_t> stack_;
-    List current_, next_;
+    MachineMemory& memory_;
 };
 
 bool AssertionHolds(Assertion assertion, std::span<const uint8_t> data, size_t pos);

@@ -31,6 +31,14 @@ inline constexpr size_t kMaxConditionDepth = 128;        // nesting of a conditi
 inline constexpr size_t kMaxConditionNodes = 100000;     // nodes of one condition
 inline constexpr size_t kMaxLoopVariables = 16;          // nested loop variables in one condition
 inline constexpr size_t kMaxMatchesPerString = 1000000;  // matches kept per string and file
+inline constexpr size_t kMaxMatchesPerScan = 4000000;    // matches kept per file, all strings
+// Verification work per file, in bytes compared (a pattern's verification counts as
+// kPatternVerifyCost): kVerifyBytesPerByte per byte of the file plus kVerifyBytesBase. A hostile
+// file that would need more (atoms hitting everywhere, each a near miss of a long string) is
+// verified no further: its remaining hits are dropped.
+inline constexpr size_t kVerifyBytesPerByte = 64;
+inline constexpr size_t kVerifyBytesBase = size_t{64} << 20;
+inline constexpr size_t kPatternVerifyCost = 256;
 
 enum StringFlag : uint32_t {
     kAscii = 1u << 0,
@@ -159,6 +167,7 @@ struct CompiledRule {
     std::unique_ptr<Expr> condition;
     size_t loopSlots = 0;
     bool usesPe = false;
+    bool needsMatch = false;  // the condition is false whenever none of the rule's strings matched
 };
 
 // A hit of one automaton atom stands for one of these.

@@ -74,7 +74,11 @@ bool IsFullword(std::span<const uint8_t> data, size_t start, size_t length, bool
 class Scan {
   public:
     Scan(const CompiledRules& program, std::span<const uint8_t> data)
-        : program_(program), data_(data), matches_(program.strings.size()), full_(program.strings.size(), false) {}
+        : program_(program),
+          data_(data),
+          matches_(program.strings.size()),
+          full_(program.strings.size(), false),
+          work_(kVerifyBytesBase + kVerifyBytesPerByte * data.size()) {}
 
     std::vector<size_t> Run() {
         program_.automaton.Scan(data_, [this](uint32_t id, size_t end) { Hit(id, end); });
@@ -96,6 +100,8 @@ class Scan {
         verdicts_.assign(program_.rules.size(), 0);
         for (size_t r = 0; r < program_.rules.size(); ++r) {
             const CompiledRule& rule = program_.rules[r];
+            if (rule.needsMatch && !AnyMatch(rule))
+                continue;
             slots_.assign(rule.loopSlots, Value{});
             current_ = -1;
             bool verdict = Eval(*rule.condition).True();
@@ -107,13 +113,33 @@ class Scan {
     }
 
   private:
+    bool AnyMatch(const CompiledRule& rule) const {
+        for (uint32_t s = rule.firstString; s < rule.firstString + rule.stringCount; ++s)
+            if (!matches_[s].empty())
+                return true;
+        return false;
+    }
+
     static bool ByOffset(const Match& a, const Match& b) { return a.offset < b.offset; }
 
     void Add(uint32_t string, size_t start, size_t length) {
+        if (total_ >= kMaxMatchesPerScan)
+            return;
+        ++total_;
         auto& list = matches_[string];
         list.push_back(Match{start, length});
         if (list.size() >= kMaxMatchesPerString)
             full_[string] = true;
+    }
+
+    // Charges verification work; false once the file's budget is spent.
+    bool Spend(size_t cost) {
+        if (work_ < cost) {
+            work_ = 0;
+            return false;
+        }
+        work_ -= cost;
+        return true;
     }
 
     void AddPatternMatch(uint32_t string, size_t start, size_t length) {
@@ -139,7 +165,7 @@ class Scan {
             if (end < atom + target.position)
                 return;
             size_t start = end - atom - target.position;
-            if (start + size > data_.size())
+            if (start + size > data_.size() || !Spend(size))
                 return;
             const auto* want = reinterpret_cast<const uint8_t*>(form.bytes.data());
             const uint8_t* have = data_.data() + start;
@@ -163,6 +189,8 @@ class Scan {
         if (end < atom + target.position)
             return;
         size_t at = end - atom - target.position;
+        if (!Spend(kPatternVerifyCost))
+            return;
         pattern.MatchesAround(data_, target.atom, at,
                               [&](size_t start, size_t length) { AddPatternMatch(string, start, length); });
     }
@@ -313,7 +341,7 @@ class Scan {
                 int64_t outer = current_;
                 uint64_t count = 0;
                 for (uint32_t index : e.set) {
-                    if (!Spend())
+                    if (!SpendIteration())
                         break;
                     current_ = index;
                     count += Eval(*e.kids[1]).True();
@@ -341,7 +369,7 @@ class Scan {
         return {};
     }
 
-    bool Spend() {
+    bool SpendIteration() {
         if (budget_ == 0)
             return false;
         --budget_;
@@ -369,7 +397,7 @@ class Scan {
                 if (lo.kind != Value::Integer || hi.kind != Value::Integer)
                     return {};
                 for (int64_t i = lo.integer; i <= hi.integer; ++i) {
-                    if (!Spend())
+                    if (!SpendIteration())
                         return {};
                     if (!body(Value::Int(i)) || i == INT64_MAX)
                         break;
@@ -391,7 +419,7 @@ class Scan {
                            : e.iterable == Iterable::PeDataDirectories ? pe->dataDirectories.size()
                                                                        : pe->exports.size();
                 for (size_t i = 0; i < n; ++i) {
-                    if (!Spend())
+                    if (!SpendIteration())
                         return {};
                     if (!body(Value::Int(int64_t(i))))
                         break;
@@ -638,6 +666,8 @@ class Scan {
     std::vector<Value> slots_;
     int64_t current_ = -1;
     uint64_t budget_ = kLoopBudget;
+    size_t work_;
+    size_t total_ = 0;
     bool peRead_ = false;
     std::optional<PeFile> pe_;
 };

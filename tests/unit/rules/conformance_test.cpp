@@ -103,6 +103,9 @@ TEST(RuleConditions, CountsThresholdsAndSets) {
     EXPECT_TRUE(Holds("for 1 of ($s*) : (@[1] > 0)", "alpha bravo", strings));
     EXPECT_TRUE(Holds("for any i in (1..#s1) : (@s1[i] == 11)", "alpha alphaalpha", strings));
     EXPECT_TRUE(Holds("for all i in (1, 2, 3) : (i > 0) and for none i in (0..2) : (i > 5)", "", ""));
+    // Conditions that hold on a file where nothing matched.
+    EXPECT_TRUE(Holds("none of them and 0 of them and #s1 == 0 and not $x", "nothing", strings));
+    EXPECT_TRUE(Holds("for all of ($s*) : (not $) and ($s1 or filesize > 0)", "nothing", strings));
     // One past the last occurrence is undefined: the comparison is false either way round.
     EXPECT_FALSE(Holds("@s1[2] == 0 or not (@s1[2] == 0)", "alpha", strings));
 }
@@ -174,6 +177,15 @@ TEST(RuleRefusals, AFailingRuleIsNamedAndTheOthersKept) {
     EXPECT_EQ(refusals[2].rule, "UsesBad");
     EXPECT_NE(refusals[2].reason.find("refused rule Bad"), std::string::npos);
     EXPECT_EQ(Matching(*set, "one"), (std::vector<std::string>{"Good1", "Good2"}));
+
+    // Rules on one line: the one after a refused rule is still read.
+    refusals.clear();
+    Source line{"line.yar", "rule A { condition: $x } rule B { condition: true } rule C { condition: B }"};
+    set = RuleSet::Compile(std::span<const Source>(&line, 1), refusals);
+    ASSERT_EQ(set->Rules().size(), 2u) << Describe(refusals);
+    EXPECT_EQ(set->Rules()[0].name, "B");
+    ASSERT_EQ(refusals.size(), 1u);
+    EXPECT_EQ(refusals[0].rule, "A");
 }
 
 TEST(RuleRefusals, HostileTextIsRefusedInBoundedTime) {
@@ -202,6 +214,21 @@ TEST(RuleRefusals, HostileTextIsRefusedInBoundedTime) {
     EXPECT_EQ(refused, (std::vector<std::string>{"Deep", "Many", "Long", "Nots"})) << Describe(refusals);
     // The endless loop compiles, and its scan stops at the loop budget: undefined, no match.
     EXPECT_EQ(Matching(*set, "x"), (std::vector<std::string>{"After"}));
+}
+
+TEST(RuleScan, MatchesOfAHostileFileAreCapped) {
+    // Every offset matches: the count stops at the cap per string, and the scan ends.
+    std::string file(1000100, 'a');
+    EXPECT_TRUE(Holds("#a == 1000000 and #b == 1000000", file, "$a = \"a\"\n$b = \"aa\""));
+    // Atoms hit everywhere and every verification is a near miss of a long string.
+    std::string unit = "xyz12345";
+    std::string periodic;
+    for (int i = 0; i < 500; ++i)
+        periodic += unit;
+    std::string hostile;
+    for (int i = 0; i < 1 << 20; ++i)
+        hostile += unit;
+    EXPECT_FALSE(Holds("$a", hostile, "$a = \"" + periodic + "!\" nocase"));
 }
 
 TEST(RuleSplit, EachRuleWithItsImports) {

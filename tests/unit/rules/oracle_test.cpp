@@ -3,7 +3,6 @@
 // get the same verdicts from both.
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -137,35 +136,13 @@ TEST_F(ReferenceTool, SameVerdictsOnFilesMadeOfTheShippedRulesStrings) {
             ours.insert(rule + " " + name);
     }
 
-    std::string command = "yara -w -r";
+    std::vector<fs::path> ruleFiles;
     for (const Source& source : sources)
-        command += " '" + (DataDir() / source.name).string() + "'";
-    command += " '" + folder_.string() + "' 2>&1";
-    std::set<std::string> theirs;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char line[4096];
-    while (std::fgets(line, sizeof line, pipe)) {
-        std::string text(line);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-            text.pop_back();
-        size_t space = text.find(' ');
-        ASSERT_NE(space, std::string::npos) << text;
-        theirs.insert(text.substr(0, space) + " " + fs::path(text.substr(space + 1)).filename().string());
-    }
-    ASSERT_EQ(::pclose(pipe), 0);
-
-    std::vector<std::string> onlyOurs, onlyTheirs;
-    std::set_difference(ours.begin(), ours.end(), theirs.begin(), theirs.end(), std::back_inserter(onlyOurs));
-    std::set_difference(theirs.begin(), theirs.end(), ours.begin(), ours.end(), std::back_inserter(onlyTheirs));
-    auto join = [](const std::vector<std::string>& lines) {
-        std::string text;
-        for (size_t i = 0; i < lines.size() && i < 40; ++i)
-            text += "  " + lines[i] + "\n";
-        return text;
-    };
-    EXPECT_TRUE(onlyOurs.empty()) << onlyOurs.size() << " matches only ours:\n" << join(onlyOurs);
-    EXPECT_TRUE(onlyTheirs.empty()) << onlyTheirs.size() << " matches only the reference's:\n" << join(onlyTheirs);
+        ruleFiles.push_back(DataDir() / source.name);
+    std::string error;
+    std::set<std::string> theirs = ReferenceMatches(ruleFiles, folder_, error);
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(Missing(ours, theirs, "only ours") + Missing(theirs, ours, "only the reference's"), "");
     EXPECT_GT(theirs.size(), 1000u);
     std::cout << files.size() << " files, " << theirs.size() << " matches agreed\n";
 }

@@ -219,6 +219,7 @@ TEST(PatternRegex, NocaseWideAndBoth) {
     // Both forms: the plain form wins a start both match.
     const Pattern both = Regex("(Chrome|Edge)[0-9]", {.wide = true, .ascii = true});
     EXPECT_EQ(Find(both, "Edge1 " + Wide("Chrome2")), (Matches{{0, 5}, {6, 14}}));
+    EXPECT_EQ(Find(Regex("B|x", {.wide = true, .ascii = true}), std::string("x\0B\0", 4)), (Matches{{0, 1}, {2, 1}}));
     // \b between UTF-16 characters.
     EXPECT_EQ(Find(Regex("\\bab", {.wide = true, .ascii = false}), Wide("ab cab")), (Matches{{0, 4}}));
     EXPECT_EQ(Find(Regex("(shell|reg)fuc", {.nocase = true, .wide = true, .ascii = false}), Wide("SHELLfuc")),
@@ -226,7 +227,7 @@ TEST(PatternRegex, NocaseWideAndBoth) {
 }
 
 TEST(PatternRegex, MalformedOrTooLargeIsRefused) {
-    const std::pair<const char*, const char*> cases[] = {
+    const std::pair<std::string, const char*> cases[] = {
         {"", "empty"},
         {"(ab", "unclosed group"},
         {"ab)", "unbalanced"},
@@ -242,6 +243,7 @@ TEST(PatternRegex, MalformedOrTooLargeIsRefused) {
         {"(((((a{1000}){1000}){1000})))", "too large"},
         {"x.{5000}", "scan limit"},
         {"^$", "only empty"},
+        {std::string(300000, 'a'), "text longer"},
     };
     for (const auto& [body, reason] : cases) {
         auto result = Pattern::CompileRegex(body, {});
@@ -257,7 +259,7 @@ TEST(PatternRegex, MalformedOrTooLargeIsRefused) {
 
 TEST(PatternRegex, PathologicalPatternsStayLinear) {
     // Each of these takes exponential time in a backtracking matcher; here one pass per start.
-    const std::string as(1 << 20, 'a');
+    const std::string as(1 << 16, 'a');
     for (const char* body : {"(a*)*b", "(a|a)*c", "(a+)+$b"}) {
         const Pattern pattern = Regex(body);
         EXPECT_FALSE(pattern.Search(as)) << body;
@@ -289,6 +291,9 @@ TEST(PatternAtoms, EveryMatchContainsAnAtomAndAtomsAreGood) {
         EXPECT_TRUE(atom.nocase);
     EXPECT_EQ(Find(alternatives, "JoHnx tesTx jonx"), (Matches{{0, 5}, {6, 5}}));
     EXPECT_TRUE(Regex("[a-z]+").Atoms().empty());
+    // Without atoms: every start of a run long enough.
+    EXPECT_EQ(Find(Regex("[a-f0-9]{4}"), "zz0a1bz12345", false), (Matches{{2, 4}, {7, 4}, {8, 4}}));
+    EXPECT_EQ(Find(Hex("4? ?? 5?"), "AxPAyQ", false), (Matches{{0, 3}, {3, 3}}));
     // Wide atoms carry the zero bytes.
     const Pattern wide = Regex("Plugins", {.wide = true, .ascii = false});
     ASSERT_EQ(wide.Atoms().size(), 1u);
@@ -393,6 +398,9 @@ TEST(PatternOracle, SameMatchesAsTheReferenceTool) {
     cases.push_back(regex("(ab|ba)c", {.wide = true, .ascii = false}, "wide"));
     cases.push_back(regex("abc?", {.wide = true, .ascii = true}, "ascii wide"));
     cases.push_back(regex("b\\sa\\S", {}, "ascii"));
+    cases.push_back(regex("\\bab\\b", {.wide = true, .ascii = false}, "wide"));
+    cases.push_back(regex("[^a]b.c", {.wide = true, .ascii = false}, "wide"));
+    cases.push_back(regex("(a|b)\\Bc", {.nocase = true, .wide = true, .ascii = true}, "ascii wide nocase"));
     cases.push_back(regex("d\\d*a", {}, "ascii"));
     cases.push_back(hex("61 [0-2] 62"));
     cases.push_back(hex("61 ( 62 | 62 63 ) [1-3] 64"));

@@ -1,9 +1,13 @@
 // Helpers of the rule engine's tests: the shipped rule sets, one-rule compiles, scans of text.
 #pragma once
 
+#include <stdio.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -71,6 +75,49 @@ inline std::vector<std::string> Matching(const RuleSet& set, std::string_view da
 inline bool Matches(const std::string& rule, std::string_view data) {
     auto set = CompileOk(rule);
     return !Matching(*set, data).empty();
+}
+
+// The reference tool's matches (`<rule> <file name>`) of the rule files over `target` (a file or
+// a folder, walked), or nothing with `error` set when it fails.
+inline std::set<std::string> ReferenceMatches(const std::vector<std::filesystem::path>& ruleFiles,
+                                              const std::filesystem::path& target,
+                                              std::string& error) {
+    std::string command = "yara -w -r";
+    for (const auto& file : ruleFiles)
+        command += " '" + file.string() + "'";
+    command += " '" + target.string() + "' 2>&1";
+    std::set<std::string> matches;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        error = "cannot run the reference tool";
+        return {};
+    }
+    char line[4096];
+    std::string output;
+    while (std::fgets(line, sizeof line, pipe)) {
+        std::string text(line);
+        output += text;
+        text.erase(text.find_last_not_of("\r\n") + 1);
+        size_t space = text.find(' ');
+        if (space != std::string::npos)
+            matches.insert(text.substr(0, space) + " " +
+                           std::filesystem::path(text.substr(space + 1)).filename().string());
+    }
+    if (::pclose(pipe) != 0) {
+        error = "the reference tool failed: " + output.substr(0, 2000);
+        return {};
+    }
+    return matches;
+}
+
+// The lines of `a` missing from `b`, at most 40, one per line.
+inline std::string Missing(const std::set<std::string>& a, const std::set<std::string>& b, const std::string& label) {
+    std::string text;
+    size_t count = 0;
+    for (const std::string& line : a)
+        if (!b.count(line) && count++ < 40)
+            text += "  " + label + ": " + line + "\n";
+    return text;
 }
 
 }  // namespace pellora::rules::test

@@ -1,0 +1,1 @@
+rule A { strings: $a = { 4D 5A [0-
