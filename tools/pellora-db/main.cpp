@@ -16,7 +16,6 @@
 #include "core/database/db_tool.h"
 #include "core/scan/rule_files.h"
 #include "win32/encoding_win.h"
-#include "win32/file_system_win.h"
 #include "win32/signature_bcrypt.h"
 
 namespace {

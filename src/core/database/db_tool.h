@@ -33,7 +33,8 @@ struct DbToolIo {
 };
 
 // Scrambles a UTF-8 plain-text database: one line per line (CR LF or LF ends a line), each
-// followed by CR LF. Fails with a message naming the line and column of the first character
+// followed by CR LF, with "@serial 0" as line 2 when the text has no reserved line, and the
+// trailer line (core/database/database_format.h) at the end. Fails with a message naming the line and column of the first character
 // that unlocking would not give back (outside the code page, or shifted out of the byte range
 // or onto a line end).
 [[nodiscard]] bool LockDatabaseText(std::string_view plainUtf8,
