@@ -1,5 +1,5 @@
-// pellora-db: the database producer's tool (lock, unlock, check, sign; see --help). The work is done
-// by the portable core (core/database/db_tool.h); this file only reaches the Windows command
+// pellora-db: the database producer's tool (lock, unlock, check, sign, add-rules; see --help). The
+// work is done by the portable core (core/database/db_tool.h); this file only reaches the Windows command
 // line, files and code page.
 #include <windows.h>
 // After windows.h, whose types it uses.

@@ -1,6 +1,6 @@
 // The database producer's tool behind pellora-db: lock a plain-text database into the scrambled
-// form the program reads (DataBase.ref), unlock one back to plain text, and check the items of
-// a database for mistakes the program would pass over in silence. Plain text is UTF-8; the
+// form the program reads (DataBase.ref), unlock one back to plain text, check the items of a
+// database for mistakes the program would pass over in silence, and add content rules to it. Plain text is UTF-8; the
 // scrambled file holds the ANSI code page's bytes, which is what the program unlocks. Files and
 // the code page are reached through DbToolIo, so the tool runs the same natively and on Windows.
 #pragma once
