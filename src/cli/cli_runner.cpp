@@ -89,6 +89,8 @@ bool CliRunner::StartUp(bool needDatabase) {
         Fail(std::string("no reference database ") + kDatabaseFileName + " in " + app_.state().appFolder);
         return false;
     }
+    if (!app_.state().databaseNoteText.empty())
+        err_.Write(std::string(kProgram) + ": " + app_.state().databaseNoteText + "\n");
     if (needDatabase) {
         // A scan without signatures would report a clean machine: that is never the answer.
         if (std::string problem = app_.database().Problem(); !problem.empty()) {

@@ -24,7 +24,7 @@ cp "$work/app/DataBase.ref" "$starter"
 
 serve="$work/serve"
 mkdir -p "$serve"
-# A locked database of exactly $1 bytes with version line $2 and serial ${4:-5}, at
+# A locked database of exactly $1 bytes (its trailer line included) with version line $2 and serial ${4:-5}, at
 # $serve/$3/members/DataBase.ref.
 make_database() {
     local dir="$serve/$3/members"
@@ -34,10 +34,12 @@ import sys
 size, version, out, serial = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
 text = version + "\r\n@serial " + serial + "\r\nfile|e2e-update-spy.exe|Test.Spyware|\r\n"
 n = 0
-while len(text) + 80 < size:
+while len(text) + 180 < size:
     text += "path|%%ProgramsDir%%\\E2eSpy%d\\spy.exe|Test.Spyware|\r\n" % n
     n += 1
-text += "#" + "z" * (size - len(text) - 3) + "\r\n"
+# pellora-db lock adds the trailer "@end items=N sha256=" and 64 hex digits.
+trailer = len("@end items=%d sha256=" % (n + 1)) + 64 + 2
+text += "#" + "z" * (size - len(text) - 3 - trailer) + "\r\n"
 open(out, "w", newline="").write(text)
 PY
     "$run" "$work/app/pellora-db.exe" lock "$(winpath "$work/plain.txt")" "$(winpath "$dir/DataBase.ref")" \

@@ -1,5 +1,5 @@
-// pellora-db: the database producer's tool (lock, unlock, check, sign; see --help). The work is done
-// by the portable core (core/database/db_tool.h); this file only reaches the Windows command
+// pellora-db: the database producer's tool (lock, unlock, check, sign, add-rules; see --help). The
+// work is done by the portable core (core/database/db_tool.h); this file only reaches the Windows command
 // line, files and code page.
 #include <windows.h>
 // After windows.h, whose types it uses.
@@ -16,7 +16,6 @@
 #include "core/database/db_tool.h"
 #include "core/scan/rule_files.h"
 #include "win32/encoding_win.h"
-#include "win32/file_system_win.h"
 #include "win32/signature_bcrypt.h"
 
 namespace {

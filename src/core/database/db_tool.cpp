@@ -213,7 +213,15 @@ bool LockDatabaseText(std::string_view plainUtf8, const CodePage& codePage, std:
     if (plainUtf8.starts_with(kUtf8Bom))
         plainUtf8.remove_prefix(kUtf8Bom.size());
     std::string out;
-    const std::vector<std::string> lines = SplitTextLines(plainUtf8, false);
+    std::vector<std::string> lines = SplitTextLines(plainUtf8, false);
+    // A reserved line near the top: a database cut short anywhere after it still shows that it
+    // should end in a trailer, and is never taken for one of the older format.
+    const bool reserved =
+        std::any_of(lines.begin() + std::min<size_t>(lines.size(), 1), lines.end(),
+                    [](const std::string& line) { return line.starts_with('@') && !IsTrailerLine(line); });
+    const bool inserted = !lines.empty() && !reserved;
+    if (inserted)
+        lines.insert(lines.begin() + 1, std::string(kSerialKeyword) + " 0");
     // The trailer is the tool's own: one the text holds (an unlocked database's) is made anew.
     std::vector<std::string> ansiLines;
     if (lines.empty()) {
@@ -223,14 +231,15 @@ bool LockDatabaseText(std::string_view plainUtf8, const CodePage& codePage, std:
     for (size_t n = 0; n < lines.size(); ++n) {
         if (n > 0 && IsTrailerLine(lines[n]))
             continue;
+        const size_t lineNumber = inserted && n > 0 ? n : n + 1;  // in the text given
         std::string ansi;
         std::vector<size_t> columns;
-        if (!LineToAnsi(lines[n], n + 1, codePage, ansi, columns, error))
+        if (!LineToAnsi(lines[n], lineNumber, codePage, ansi, columns, error))
             return false;
         size_t bad = 0;
         std::optional<std::string> scrambled = LockText(ansi, kDatabaseKey, &bad);
         if (!scrambled) {
-            error = Refusal(n + 1, columns[bad], codePage.ansiToUtf8(ansi.substr(bad, 1)),
+            error = Refusal(lineNumber, columns[bad], codePage.ansiToUtf8(ansi.substr(bad, 1)),
                             "cannot be scrambled at this position");
             return false;
         }

@@ -1,6 +1,6 @@
 // The database producer's tool behind pellora-db: lock a plain-text database into the scrambled
-// form the program reads (DataBase.ref), unlock one back to plain text, and check the items of
-// a database for mistakes the program would pass over in silence. Plain text is UTF-8; the
+// form the program reads (DataBase.ref), unlock one back to plain text, check the items of a
+// database for mistakes the program would pass over in silence, and add content rules to it. Plain text is UTF-8; the
 // scrambled file holds the ANSI code page's bytes, which is what the program unlocks. Files and
 // the code page are reached through DbToolIo, so the tool runs the same natively and on Windows.
 #pragma once
@@ -33,7 +33,8 @@ struct DbToolIo {
 };
 
 // Scrambles a UTF-8 plain-text database: one line per line (CR LF or LF ends a line), each
-// followed by CR LF. Fails with a message naming the line and column of the first character
+// followed by CR LF, with "@serial 0" as line 2 when the text has no reserved line, and the
+// trailer line (core/database/database_format.h) at the end. Fails with a message naming the line and column of the first character
 // that unlocking would not give back (outside the code page, or shifted out of the byte range
 // or onto a line end).
 [[nodiscard]] bool LockDatabaseText(std::string_view plainUtf8,

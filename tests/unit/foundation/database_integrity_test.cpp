@@ -100,6 +100,15 @@ TEST_F(IntegrityTest, ADatabaseCutShortOrOverwrittenIsRefusedAtLoadWithTheReason
     EXPECT_NE(state.status.dbaseVersion.find("Not loaded"), std::string::npos);
     ASSERT_EQ(fake.events.Of(event_id::kDatabaseDamaged).size(), 1u);
 
+    // A database locked without a serial gets "@serial 0": cut anywhere after its second line, it
+    // is never taken for one of the older format.
+    const std::string unnumbered = Lock("Unnumbered 1\npath|C:\\spy.exe|Spy|\nfile|x.exe|Spy|\n");
+    EXPECT_EQ(SplitTextLines(UnlockDatabaseText(unnumbered, codePage), false)[1], "@serial 0");
+    for (size_t cut : {10, 60, 100}) {
+        Load(unnumbered.substr(0, unnumbered.size() - cut));
+        EXPECT_NE(database.Problem().find("trailer line"), std::string::npos) << cut << database.Problem();
+    }
+
     // Cut at a line end: every line left is whole, the trailer is still missing.
     Load(whole.substr(0, whole.rfind("\r\n", whole.size() / 2) + 2));
     EXPECT_NE(database.Problem(), "");

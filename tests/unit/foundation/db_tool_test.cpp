@@ -47,13 +47,14 @@ TEST_F(DbToolTest, LockThenUnlockGivesThePlainTextBack) {
     disk["db.txt"] = "\xEF\xBB\xBF" + plain;
     ASSERT_EQ(Run({"lock", "db.txt", "db.ref"}), 0) << io.err;
     const std::string& locked = disk["db.ref"];
-    // The four lines and the trailer.
-    EXPECT_EQ(std::count(locked.begin(), locked.end(), '\n'), 5);
+    // The four lines, a serial line and the trailer.
+    EXPECT_EQ(std::count(locked.begin(), locked.end(), '\n'), 6);
     EXPECT_EQ(locked.find("Starter"), std::string::npos);
     ASSERT_EQ(Run({"unlock", "db.ref", "back.txt"}), 0);
-    EXPECT_EQ(disk["back.txt"].substr(0, disk["back.txt"].rfind("@end items=2 sha256=")),
-              "Starter 1.0\n# caf\xC3\xA9 comment\npath|%WinDir%\\bad.exe|Adware.X|\nregval|HKEY_CURRENT_USER\\"
-              "Software\\X,Run Me|Y|http://example.org/remove\n");
+    EXPECT_EQ(
+        disk["back.txt"].substr(0, disk["back.txt"].rfind("@end items=2 sha256=")),
+        "Starter 1.0\n@serial 0\n# caf\xC3\xA9 comment\npath|%WinDir%\\bad.exe|Adware.X|\nregval|HKEY_CURRENT_USER\\"
+        "Software\\X,Run Me|Y|http://example.org/remove\n");
     EXPECT_EQ(Run({"check", "--locked", "db.ref"}), 0) << io.out;
 }
 

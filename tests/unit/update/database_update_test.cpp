@@ -95,7 +95,6 @@ TEST_F(DatabaseUpdateTest, RefusesEveryUnsoundDownload) {
     }
 }
 
-
 TEST_F(DatabaseUpdateTest, KeepsTheSignatureBesideTheDatabaseAndChecksItAtEveryLoad) {
     // The installer's database has no signature file: it loads.
     app.database().LoadAndApplyDatabase();
@@ -229,6 +228,37 @@ TEST_F(DatabaseUpdateTest, AnUpgradeKeepsTheNewerOfTheInstalledAndTheReleasesDat
     EXPECT_TRUE(fake.files.Content(kRef) == release10);
     EXPECT_FALSE(fake.files.Exists(kSig));
     EXPECT_EQ(app.state().lstDBaseFile.at(0), "Release 10");
+}
+
+TEST_F(DatabaseUpdateTest, ADownloadThatIsNotWholeIsRefusedEvenWhenItsSignatureVerifies) {
+    // Signed as served: the producer's own copy was damaged before it was signed.
+    const std::string whole = MakeDatabase(960000, "Whole 2", 2);
+    std::string overwritten = whole;
+    for (size_t i = whole.size() / 2; i < whole.size() / 2 + 1000; ++i) {
+        if (overwritten[i] != '\r' && overwritten[i] != '\n')
+            overwritten[i] = 'Q';
+    }
+    const std::string withoutTrailer = whole.substr(0, whole.rfind("\r\n", whole.size() - 3) + 2);
+    const struct {
+        const char* name;
+        std::string body;
+        const char* reason;
+    } cases[] = {
+        {"cut short", whole.substr(0, 930000), "its trailer line"},
+        {"overwritten", overwritten, "does not match the digest"},
+        {"no trailer line", withoutTrailer, "its trailer line is missing"},
+    };
+    for (const auto& c : cases) {
+        Serve(c.body);
+        update.cmdUpdateNow_Click();
+        ExpectRefused(c.name);
+        EXPECT_NE(update.LastReason().find("the file is damaged or incomplete: "), std::string::npos)
+            << c.name << ": " << update.LastReason();
+        EXPECT_NE(update.LastReason().find(c.reason), std::string::npos) << c.name << ": " << update.LastReason();
+    }
+    Serve(whole);
+    update.cmdUpdateNow_Click();
+    EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Installed) << update.LastReason();
 }
 
 TEST_F(DatabaseUpdateTest, InstallsOnlyALaterEdition) {
