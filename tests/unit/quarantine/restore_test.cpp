@@ -22,7 +22,8 @@ TEST_F(QuarantineTest, AFailedWriteBackKeepsRecordAndPayload) {
 
     ASSERT_TRUE(p.files.WriteFileAtomic("C:\\Dir\\a.exe", "MZ changed"));
     p.files.Lock("C:\\Dir\\a.exe");  // the copy back is refused, though replacing is agreed to
-    p.ui.answers = {MsgAnswer::Yes};
+    // Folders come back first: the missing parent is not created, the file is to be replaced.
+    p.ui.answers = {MsgAnswer::No, MsgAnswer::Yes};
     p.files.DeleteFile("C:\\Gone\\Bad\\x.txt");
     p.files.RemoveDirectory("C:\\Gone\\Bad");
     p.files.RemoveDirectory("C:\\Gone");  // the parent folder is gone
