@@ -13,8 +13,6 @@ namespace pellora::cli {
 namespace {
 
 constexpr const char* kProgram = "pellora-cli";
-// CustomScan.stg line of "Automatically Erase all detected objects".
-constexpr size_t kAutomaticEraseLine = 4;
 
 }  // namespace
 
@@ -210,29 +208,12 @@ int CliRunner::Scan(const Options& options) {
 // ---- removal -----------------------------------------------------------------------------------
 
 void CliRunner::QuarantineBeforeRemoval() {
-    AppState& state = app_.state();
-    // Under automatic erase the removal run stores these rows itself, just before each goes.
-    if (Line(state.lstSettingsFile, kScanModeLine) == "1" &&
-        Line(state.lstCustomScanSettings, kAutomaticEraseLine) == "1")
-        return;
-    for (size_t i = 0; i < state.lstScanResult.size(); ++i) {
-        ResultRow row = state.lstScanResult[i];
-        std::string kind = ToLowerAscii(row.type);
-        // Every kind the quarantine can store: folders, keys and values as well as files.
-        const bool storable =
-            IsFileRowType(kind) || kind == "cookie" || kind == "folder" || kind == "regkey" || kind == "regval";
-        if (row.checked && storable) {
-            // The user asked for a copy first: an object that could not be stored stays where
-            // it is (and is reported as remaining) rather than going without one.
-            if (!app_.quarantine().QuarantineResultRow(row)) {
-                if (i < state.lstScanResult.size())
-                    state.lstScanResult[i].checked = false;
-                state.lstLog.push_back("Not quarantined=" + row.object);
-                ui_.Changed(View::Log);
-            }
-        }
-        ui_.Yield();
-    }
+    // The removal run stores each row just before it goes, once the row's own checks have
+    // passed, as automatic erase has it do: the quarantine answers which kinds it can store and
+    // how (storable_kinds.h), and a row that cannot be stored stays where it is and is reported
+    // as remaining. Stored earlier, a row the run then leaves (protected, manual-only, changed
+    // since the scan) would sit in the package as an object that never went.
+    app_.removalRun().StoreEveryRowFirst(true);
 }
 
 void CliRunner::TakeNewLogLines() {
@@ -374,7 +355,8 @@ int CliRunner::QuarantineRestoreOrDelete(const Options& options) {
         app_.quarantine().cmdDeleteQuarantined();
     }
 
-    // Both commands list the packages afresh at their end: what is still listed stayed.
+    // Both commands list the packages afresh at their end: what is still listed stayed. A
+    // package counts as restored only when the restore put back every record it held.
     int code = kExitClean;
     for (const std::string& name : names) {
         const QuarantinePackageRow* left = nullptr;
@@ -382,13 +364,31 @@ int CliRunner::QuarantineRestoreOrDelete(const Options& options) {
             if (row.name == name)
                 left = &row;
         }
-        if (!left) {
+        const Quarantine::PackageRestore* outcome = nullptr;
+        for (const Quarantine::PackageRestore& restored : app_.quarantine().LastRestore()) {
+            if (restored.package == name)
+                outcome = &restored;
+        }
+        const bool whole = restore ? !left && outcome && outcome->Whole() : !left;
+        if (whole) {
             Print("Package " + name + (restore ? " restored." : " deleted."));
             continue;
         }
         code = kExitFound;
-        Print("Package " + name + (restore ? " not fully restored: " : " not fully deleted: ") + left->itemCount +
-              " items (" + left->sizeText + ") left.");
+        if (!restore) {
+            Print("Package " + name + " not fully deleted: " + left->itemCount + " items (" + left->sizeText +
+                  ") left.");
+            continue;
+        }
+        const size_t back = outcome ? outcome->restored.size() : 0;
+        const size_t recorded = outcome ? outcome->records : 0;
+        Print("Package " + name + " not fully restored: " + std::to_string(back) + " of " + std::to_string(recorded) +
+              " objects put back" +
+              (left ? ", " + left->itemCount + " items (" + left->sizeText + ") kept in quarantine." : "."));
+        if (outcome) {
+            for (const auto& [object, why] : outcome->notRestored)
+                Print("  Not restored: " + object + " (" + why + ")");
+        }
     }
     return code;
 }

@@ -174,6 +174,19 @@ MsgAnswer FakeUi::Message(const std::string& text, const std::string& title, Msg
     return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
 }
 
+bool KeyNameRegedit(FakeFileSystem& files, FakeRegistry& registry, const std::string& line) {
+    std::vector<std::string> arguments = SplitCommandLine(line);
+    if (arguments.size() == 4 && arguments[1] == "/e") {
+        if (registry.HasKey(arguments[3]))
+            files.AddFile(arguments[2], "[" + arguments[3] + "]");
+    } else if (arguments.size() == 4 && arguments[1] == "/c") {
+        std::string content = files.Content(arguments[3]);
+        if (content.size() > 2)
+            registry.AddKey(content.substr(1, content.size() - 2));
+    }
+    return true;
+}
+
 std::vector<std::string> SplitCommandLine(const std::string& line) {
     std::vector<std::string> arguments;
     size_t at = 0;

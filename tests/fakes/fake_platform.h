@@ -169,6 +169,10 @@ bool WildcardMatch(const std::string& pattern, const std::string& name);
 // (an argument with a blank in double quotes, no quote inside).
 std::vector<std::string> SplitCommandLine(const std::string& line);
 
+// A registry editor that keeps only key names: an export ("regedit /e FILE KEY") writes
+// "[KEY]" when the key is there, an import ("regedit /c FILE") creates the key named in it.
+bool KeyNameRegedit(FakeFileSystem& files, FakeRegistry& registry, const std::string& line);
+
 // ---- processes -----------------------------------------------------------------------------
 class FakeProcesses : public ProcessPort {
   public:

@@ -85,8 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                        Below(find.where.path, R"(C:\Program Files)"));
     }
     // Every find is a row place that reads back as written; an edit planned on a profile file
-    // stores and reads back, and its undo gives back the tree it was planned from (or the pref
-    // again).
+    // stores and reads back, and its undo gives back the tree it was planned from (a prefs file
+    // byte for byte, the pref set again).
     auto checkEdit = [&](const RowPlace& place) {
         const std::optional<RowPlace> decoded = DecodeRowPlace(EncodeRowPlace(place));
         FUZZ_CHECK(decoded && decoded->where.Describe() == place.where.Describe());
@@ -102,6 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::optional<std::string> undone = UndoEdit(*edit, edit->after);
         FUZZ_CHECK(undone.has_value());
         if (edit->prefs) {
+            // Into the file it was planned from, every line goes back where it stood.
+            FUZZ_CHECK(*undone == bytes);
             bool back = false;
             for (const UserPref& pref : ParseUserPrefs(*undone))
                 back = back || (pref.name == place.where.pref && pref.value == place.value);

@@ -381,7 +381,7 @@ std::optional<PlannedEdit> PlanEdit(const RowPlace& place, const std::string& by
     edit.before = bytes;
     if (place.where.kind == Place::Kind::Pref) {
         edit.prefs = true;
-        edit.after = WithoutPref(bytes, place.where.pref, place.value, edit.lines);
+        edit.after = WithoutPref(bytes, place.where.pref, place.value, edit.lines, edit.places);
         gone = edit.lines.empty();
         return gone ? std::nullopt : std::optional<PlannedEdit>(std::move(edit));
     }
@@ -442,6 +442,9 @@ std::string EncodeEditPayload(const PlannedEdit& edit) {
     for (const PlannedEdit::Member& member : edit.members)
         json["members"].push_back({{"path", member.path}, {"value", member.value}});
     json["lines"] = edit.lines;
+    json["places"] = OrderedJson::array();
+    for (const LinePlace& place : edit.places)
+        json["places"].push_back({{"index", place.index}, {"previous", place.previous}, {"next", place.next}});
     return WriteOrderedJson(json, false);
 }
 
@@ -481,19 +484,30 @@ std::optional<PlannedEdit> DecodeEditPayload(std::string_view text) {
             return std::nullopt;
         edit.lines.push_back(line.get<std::string>());
     }
+    // Payloads from before places were kept have none: their lines go where a changed file's would.
+    if (const OrderedJson* places = MemberAt(j, {"places"}); places && places->is_array()) {
+        for (const OrderedJson& place : *places) {
+            const OrderedJson* index = MemberAt(place, {"index"});
+            const OrderedJson* previous = MemberAt(place, {"previous"});
+            const OrderedJson* next = MemberAt(place, {"next"});
+            if (!index || !index->is_number_unsigned() || !previous || !previous->is_string() || !next ||
+                !next->is_string())
+                return std::nullopt;
+            edit.places.push_back(
+                LinePlace{index->get<size_t>(), previous->get<std::string>(), next->get<std::string>()});
+        }
+        if (edit.places.size() != edit.lines.size())
+            return std::nullopt;
+    }
     return edit;
 }
 
-std::optional<std::string> UndoEdit(const PlannedEdit& edit, const std::string& bytes) {
+std::optional<std::string> UndoEdit(const PlannedEdit& edit, const std::string& bytes, bool* moved) {
     if (edit.prefs) {
-        std::string text = bytes;
-        for (const std::string& line : edit.lines) {
-            if (text.find(line) != std::string::npos)
-                continue;
-            if (!text.empty() && text.back() != '\n')
-                text += "\n";
-            text += line;
-        }
+        bool elsewhere = false;
+        std::optional<std::string> text = WithPrefLinesBack(bytes, edit.lines, edit.places, elsewhere);
+        if (moved)
+            *moved = elsewhere;
         return text;
     }
     OrderedRead json = ReadOrderedJson(bytes);

@@ -84,6 +84,7 @@ struct PlannedEdit {
     };
     std::vector<Member> members;     // JSON members taken out, in order (restore puts them back in reverse)
     std::vector<std::string> lines;  // prefs lines taken out
+    std::vector<LinePlace> places;   // where each stood (none in payloads from before they were kept)
 };
 // The edit that removes the row's find from `bytes` (the file's content), or why there is none:
 // the member or pref is no longer there (`gone` set), or the file cannot be read as its kind.
@@ -94,8 +95,9 @@ std::optional<std::string> PlanValueEdit(const RowPlace& place, const std::strin
 // The payload of a quarantined edit and back.
 std::string EncodeEditPayload(const PlannedEdit& edit);
 std::optional<PlannedEdit> DecodeEditPayload(std::string_view text);
-// `bytes` with what the edit took out put back; nothing when it cannot be put back.
-std::optional<std::string> UndoEdit(const PlannedEdit& edit, const std::string& bytes);
+// `bytes` with what the edit took out put back; nothing when it cannot be put back. `moved` is
+// set when a prefs line went back elsewhere than it stood (the lines around it changed).
+std::optional<std::string> UndoEdit(const PlannedEdit& edit, const std::string& bytes, bool* moved = nullptr);
 
 // Whether the find of a row is still there (used for what remains after a removal).
 Presence PlacePresence(const RowPlace& place, FileSystemPort& files, RegistryPort& registry);

@@ -199,16 +199,102 @@ bool LineSets(std::string_view line, std::string_view pref, std::string_view val
 std::string WithoutPref(std::string_view text,
                         std::string_view pref,
                         std::string_view value,
-                        std::vector<std::string>& removed) {
+                        std::vector<std::string>& removed,
+                        std::vector<LinePlace>& places) {
     std::string kept;
     kept.reserve(text.size());
+    size_t index = 0;
+    std::string_view previous;
+    // A line taken out waits for the next line that stays, its `next`.
+    size_t waiting = places.size();
     ForEachLine(text, [&](std::string_view line) {
-        if (LineSets(line, pref, value))
+        if (LineSets(line, pref, value)) {
             removed.emplace_back(line);
-        else
+            places.push_back(LinePlace{index, std::string(previous), ""});
+        } else {
+            for (; waiting < places.size(); ++waiting)
+                places[waiting].next = std::string(line);
             kept.append(line);
+        }
+        previous = line;
+        ++index;
     });
     return kept;
+}
+
+namespace {
+
+std::vector<std::string_view> LinesOf(std::string_view text) {
+    std::vector<std::string_view> lines;
+    ForEachLine(text, [&lines](std::string_view line) { lines.push_back(line); });
+    return lines;
+}
+
+size_t PrefCount(std::string_view text) {
+    return ParseUserPrefs(text).size();
+}
+
+// `text` with `line` inserted before line `at` (or at the end).
+std::string Inserted(const std::vector<std::string_view>& lines, size_t at, std::string_view line) {
+    std::string out;
+    for (size_t i = 0; i <= lines.size(); ++i) {
+        if (i == at)
+            out.append(line);
+        if (i < lines.size())
+            out.append(lines[i]);
+    }
+    return out;
+}
+
+// The places tried when a line cannot go back where it stood: before each of the first lines that
+// set a pref (one inside a comment that another line opened fails the check below), then the
+// file's start, where no comment can be open.
+constexpr size_t kPrefLinesTried = 8;
+
+}  // namespace
+
+std::optional<std::string> WithPrefLinesBack(std::string_view original,
+                                             const std::vector<std::string>& lines,
+                                             const std::vector<LinePlace>& places,
+                                             bool& moved) {
+    std::string text(original);
+    for (size_t n = 0; n < lines.size(); ++n) {
+        const std::string& line = lines[n];
+        if (line.empty() || text.find(line) != std::string::npos)
+            continue;
+        const std::vector<std::string_view> current = LinesOf(text);
+        if (n < places.size()) {
+            const LinePlace& place = places[n];
+            const size_t at = place.index;
+            if (at <= current.size() && (at == 0 ? place.previous.empty() : current[at - 1] == place.previous) &&
+                (at == current.size() ? place.next.empty() : current[at] == place.next)) {
+                text = Inserted(current, at, line);
+                continue;
+            }
+        }
+        // Elsewhere, the line ends with its own line end so that it does not run into the next.
+        const std::string own = line.back() == '\n' ? line : line + "\n";
+        const size_t wanted = PrefCount(text) + PrefCount(own);
+        std::vector<size_t> candidates;
+        for (size_t i = 0; i < current.size() && candidates.size() < kPrefLinesTried; ++i) {
+            if (!ParseUserPrefs(current[i]).empty())
+                candidates.push_back(i);
+        }
+        candidates.push_back(0);
+        bool placed = false;
+        for (size_t at : candidates) {
+            std::string back = Inserted(current, at, own);
+            if (PrefCount(back) >= wanted) {
+                text = std::move(back);
+                placed = true;
+                break;
+            }
+        }
+        if (!placed)
+            return std::nullopt;
+        moved = true;
+    }
+    return text;
 }
 
 }  // namespace pellora::browsers

@@ -47,10 +47,29 @@ MemberPath TrackedPreference(const MemberPath& member);
 // The MAC members that protect `preference` (see above).
 std::vector<MemberPath> MacPaths(const MemberPath& preference);
 
-// A prefs.js / user.js without the lines that set `pref` to `value`; `removed` receives them.
+// Where a line taken out of a prefs file stood: its number in the file (from 0), the line before
+// it and the first line after it that stayed (each with its line end; "" at the file's start or
+// end). Lines taken out are put back there while those neighbours are unchanged.
+struct LinePlace {
+    size_t index = 0;
+    std::string previous;
+    std::string next;
+};
+
+// A prefs.js / user.js without the lines that set `pref` to `value`; `removed` receives them and
+// `places` where each stood.
 std::string WithoutPref(std::string_view text,
                         std::string_view pref,
                         std::string_view value,
-                        std::vector<std::string>& removed);
+                        std::vector<std::string>& removed,
+                        std::vector<LinePlace>& places);
+// `text` with `lines` put back, each at its place while the lines around it are unchanged (byte
+// for byte the file it was taken from), otherwise before the first line that sets a pref, where
+// no comment can be open and the browser reads it; `moved` is set then. A line already in the
+// file is not put back twice. Nothing when a line would not be read where it can go.
+std::optional<std::string> WithPrefLinesBack(std::string_view text,
+                                             const std::vector<std::string>& lines,
+                                             const std::vector<LinePlace>& places,
+                                             bool& moved);
 
 }  // namespace pellora::browsers

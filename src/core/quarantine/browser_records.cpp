@@ -2,10 +2,11 @@
 // is stored as a row of that kind (an ExtensionSettings value whole, with every entry it held).
 // A member of a profile file (Preferences, Secure Preferences, extensions.json, policies.json) or
 // a pref line of prefs.js / user.js is stored as a "BrowserEdit" record: type, payload `N.qit`
-// (JSON: the file, the members with their paths and values, or the lines), the file as source
+// (JSON: the file, the members with their paths and values, or the lines and where they stood),
+// the file as source
 // and, as the fourth field, the identity of the folder holding it. Readers that do not know the
 // type list it and skip it as a record they cannot restore. Restore puts the members back into
-// the same JSON objects (the lines at the end of the prefs file) only while the file is still
+// the same JSON objects (the lines where they stood, see WithPrefLinesBack) only while the file is still
 // that profile's file: its folder reached without a link and still the recorded folder, the file
 // a plain file directly in it; and only while the browser is closed.
 #include "core/browsers/browser_rows.h"
@@ -121,7 +122,8 @@ bool Quarantine::RestoreBrowserEdit(const std::string& packageName,
         return false;
     }
     std::optional<std::string> now = ports_.files.ReadFileUpTo(record.source, browsers::kMaxProfileFileLength);
-    std::optional<std::string> restored = now ? browsers::UndoEdit(*edit, *now) : std::nullopt;
+    bool moved = false;
+    std::optional<std::string> restored = now ? browsers::UndoEdit(*edit, *now, &moved) : std::nullopt;
     if (!restored) {
         RefuseDestination(record, "the profile file cannot be read as it was");
         return false;
@@ -129,6 +131,8 @@ bool Quarantine::RestoreBrowserEdit(const std::string& packageName,
     if (!ports_.files.WriteFileAtomic(record.source, *restored) ||
         ports_.files.ReadFileUpTo(record.source, browsers::kMaxProfileFileLength) != restored)
         return false;
+    if (moved)
+        movedLines_.push_back(kMovedPrefLog + record.source);
     RemoveStoreFile(payload);
     RemoveStoreFile(package + "\\" + DigestFileName(*number));
     RemoveStoreFile(package + "\\" + recordName);

@@ -3,6 +3,8 @@
 // host with their offsets. The payload is those bytes with their digest; restore registers the
 // task again with exactly that definition and creates the service again (each only where none
 // of its name is now, and never one of Windows' own), and puts the lines back where they were.
+#include <algorithm>
+
 #include "core/autostart/autostart.h"
 #include "core/autostart/hosts_file.h"
 #include "core/autostart/scheduled_task.h"
@@ -55,8 +57,11 @@ bool Quarantine::WriteBackTask(const std::string& payload, const std::string& pa
         return false;
     ScheduledTasks tasks(*ports_.tasks, ports_.files, ports_.system.SystemDirectory());
     if (tasks.TaskPresence(path) != Presence::Absent) {
+        // The same definition registered there already: the task is back.
+        if (tasks.Definition(path) == definition)
+            return true;
         Log("     Not restored, a task is there: " + path);
-        return false;
+        return NotRestored("another task of that name is there");
     }
     return ports_.tasks->RegisterTask(path, *definition) && tasks.TaskPresence(path) == Presence::Present;
 }
@@ -81,8 +86,11 @@ bool Quarantine::WriteBackService(const std::string& payload, const std::string&
     if (!record || !EqualsOrdinalIgnoreCase(record->config.name, name))
         return false;
     if (ports_.services->ProbeService(name) != Presence::Absent) {
+        // The same configuration there already: the service is back.
+        if (ports_.services->Configuration(name) == record->config)
+            return true;
         Log("     Not restored, a service is there: " + name);
-        return false;
+        return NotRestored("another service of that name is there");
     }
     if (!ports_.services->AddService(record->config))
         return false;
@@ -113,6 +121,11 @@ bool Quarantine::WriteBackHostsLines(const std::string& payload) {
     const std::optional<std::string> text = ports_.files.ReadFileUpTo(path, autostart::kMaxHostsLength);
     if (!text)
         return false;
+    // Every line at its place already (they were never taken out): nothing to write.
+    if (std::all_of(lines->begin(), lines->end(), [&text](const HostsLine& line) {
+            return line.offset <= text->size() && text->compare(line.offset, line.bytes.size(), line.bytes) == 0;
+        }))
+        return true;
     const std::string restored = WithLinesBack(*text, *lines);
     return ports_.files.WriteFileAtomic(path, restored) &&
            ports_.files.ReadFileUpTo(path, autostart::kMaxHostsLength) == restored;

@@ -19,6 +19,7 @@
 #include "core/ports/ports.h"
 #include "core/quarantine/quarantine_store.h"
 #include "core/quarantine/record_format.h"
+#include "core/quarantine/storable_kinds.h"
 #include "core/removal/file_operations.h"
 #include "core/removal/protected_objects.h"
 #include "core/scan/file_finder.h"
@@ -35,14 +36,10 @@ inline constexpr const char* kRestoreReplaceQuestion = "This file is there again
 inline constexpr const char* kRestoreReplaceQuestionTail = "Replace it with the quarantined copy?";
 inline constexpr const char* kRestoreCreateFolderQuestion = "This folder no longer exists:";
 inline constexpr const char* kRestoreCreateFolderQuestionTail = "Create it to restore the quarantined copy?";
-inline constexpr const char* kChangedPayloadMessage =
-    "The quarantined copy has changed since it was stored and is not restored:";
 inline constexpr const char* kDamagedRecordLog = "     Damaged quarantine record skipped: ";
 inline constexpr const char* kChangedPayloadLog = "     Changed quarantine copy not restored: ";
 // Restore writes a file or folder only into the folder it was taken from, reached without any
 // link on the way, and imports a stored key only when the export stays inside that key.
-inline constexpr const char* kUnsafeDestinationMessage =
-    "This object is not restored: the place it would be written to is not the place it came from.";
 inline constexpr const char* kUnsafeDestinationLog = "     Not restored, unsafe destination: ";
 inline constexpr const char* kForeignExportLog = "     Not restored, the stored export reaches outside its key: ";
 // After a restore: one line per record, in the log, the log file (when logging is on) and, for
@@ -51,6 +48,8 @@ inline constexpr const char* kRestoreLogHeading = "Restore started on ";
 inline constexpr const char* kRestoredLog = "     Restored: ";
 inline constexpr const char* kNotRestoredLog = "     Not restored: ";
 inline constexpr const char* kNotRestoredMessage = "These objects were not restored and stay in quarantine:";
+inline constexpr const char* kMovedPrefLog =
+    "     Put back before the first preference, the lines around it having changed: ";
 inline constexpr const char* kLinkLeftOutLog =
     "     Link not quarantined (only what a folder itself holds is stored): ";
 // Passes of the level-by-level deletion of a package or a folder copy.
@@ -80,6 +79,8 @@ class Quarantine {
     // Stores one result row in the current package without touching the object. True only when
     // the row is of a kind that is stored and both its payload and its record were written.
     [[nodiscard]] bool QuarantineResultRow(ResultRow row);
+    // Whether a row of this kind can be stored at all (storable_kinds.h: the one answer).
+    [[nodiscard]] static bool CanStore(const ResultRow& row);
     // Stores the edit that takes a browser row's find out of a profile file (a "BrowserEdit"
     // record: the file, the identity of its folder, the members or lines taken out).
     [[nodiscard]] bool QuarantineBrowserEdit(const ResultRow& row, const browsers::PlannedEdit& edit);
@@ -93,8 +94,22 @@ class Quarantine {
     // Writes back every object of the checked packages, then rebuilds the list.
     void cmdRestoreQuarantined();
 
+    // What the last restore did with each package it was asked for: how many records the package
+    // held, the objects put back and those that stayed, with why. A package is restored only
+    // when every record came back.
+    struct PackageRestore {
+        std::string package;
+        size_t records = 0;
+        std::vector<std::string> restored;
+        std::vector<std::pair<std::string, std::string>> notRestored;  // object, why
+        bool Whole() const { return notRestored.empty() && restored.size() == records; }
+    };
+    const std::vector<PackageRestore>& LastRestore() const { return restores_; }
+
   private:
     bool StoreResultRow(ResultRow row);
+    // A file, cookie, folder, key or value row stored as that object.
+    bool StoreObject(const ResultRow& row, StoredForm form);
     // Holds `running_` for the life of one command.
     struct RunningGuard {
         explicit RunningGuard(bool& flag) : flag_(flag) { flag_ = true; }
@@ -121,13 +136,16 @@ class Quarantine {
                             const QuarantineRecord& record);
 
     void RestorePackage(const std::string& packageName);
+    // The package's record names in the order they are restored: folders first, outer before
+    // inner, then the others as listed.
+    std::vector<std::string> RestoreOrder(const std::string& packageName, const std::vector<std::string>& recordNames);
     // `object` receives what the record names (its name when the record cannot be read);
     // whyNot_ why it did not come back.
     bool RestoreRecord(const std::string& packageName, const std::string& recordName, std::string& object);
     // Keeps the first reason a record is not restored for; false.
     bool NotRestored(std::string why);
-    // The restore's lines (restored_, notRestored_) in the log and the log file, and the message
-    // of what did not come back.
+    // The restore's lines (restores_) in the log and the log file, and the one message that
+    // names what did not come back.
     void ReportRestore();
     bool WriteBackKey(const std::string& payload, const std::string& keyPath);
     bool WriteBackValue(const std::string& packageName, const QuarantineRecord& record);
@@ -148,7 +166,15 @@ class Quarantine {
     // the record names one). A missing folder is created, once the user agrees, only where its
     // nearest existing folder passed and not in a place ProtectedObjects::CreationRefusal guards.
     // Every refusal is shown and logged.
-    std::optional<ResolvedObject> DestinationFolder(const std::string& folder, const QuarantineRecord& record);
+    // A folder this restore put back where none was follows its new identity: records from
+    // inside it are written there. With `otherFolder`, a folder that is cleanly reached but is
+    // not the recorded one is returned with the flag set instead of refused, so that an object
+    // already there byte for byte can count as back without anything being written.
+    std::optional<ResolvedObject> DestinationFolder(const std::string& folder,
+                                                    const QuarantineRecord& record,
+                                                    bool* otherFolder = nullptr);
+    // True when `folder` is, or lies below, a folder this restore put back and still is it.
+    bool InsideRecreatedFolder(const ResolvedObject& folder);
     void RefuseDestination(const QuarantineRecord& record, const std::string& reason);
     bool Ask(const std::string& question, const std::string& path, const std::string& tail);
     void Log(const std::string& line);
@@ -192,8 +218,12 @@ class Quarantine {
     // loop meanwhile is ignored instead of working on the same package twice.
     bool running_ = false;
     std::string whyNot_;
-    std::vector<std::string> restored_;
-    std::vector<std::pair<std::string, std::string>> notRestored_;  // object, why
+    std::vector<PackageRestore> restores_;
+    // Folders the running restore created by putting a folder copy back: their final path and
+    // identity.
+    std::vector<FileIdentity> recreated_;
+    // Lines of a restore that put something back elsewhere than it stood, for its log.
+    std::vector<std::string> movedLines_;
 };
 
 }  // namespace pellora

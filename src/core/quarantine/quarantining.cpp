@@ -3,6 +3,7 @@
 #include "core/quarantine/quarantine.h"
 
 #include "core/quarantine/copy_folder.h"
+#include "core/quarantine/storable_kinds.h"
 #include "core/quarantine/tree_walk.h"
 #include "core/removal/external_commands.h"
 #include "core/scan/persistence_matches.h"
@@ -54,34 +55,50 @@ bool Quarantine::QuarantineResultRow(ResultRow row) {
     return true;
 }
 
-bool Quarantine::StoreResultRow(ResultRow row) {
-    std::string kind = ToLowerAscii(row.type);
-    if (browsers::IsBrowserRowType(kind))
-        return QuarantineBrowserRow(row);
-    if (kind == "task")
-        return QuarantineTask(row);
-    if (kind == "service")
-        return QuarantineService(row);
-    if (kind == "hosts")
-        return QuarantineHostsLines(row);
-    if (kind == "shortcut")
-        return QuarantineShortcut(row);
-    if (kind == "regpart") {
-        // One element of a list value: the whole value is stored, and restore puts it back.
-        std::optional<ListPart> part = ParseListPart(row.object);
-        if (!part)
-            return false;
-        row.type = "RegVal";
-        row.object = part->keyPath + "," + part->name;
-        kind = "regval";
-    }
-    bool fileKind = IsFileRowType(kind) || kind == "cookie";
-    if (!fileKind && kind != "folder" && kind != "regkey" && kind != "regval")
-        return false;
+bool Quarantine::CanStore(const ResultRow& row) {
+    return StorableRowKind(row.type) != nullptr;
+}
 
+bool Quarantine::StoreResultRow(ResultRow row) {
+    const StorableKind* kind = StorableRowKind(row.type);
+    if (!kind)
+        return false;
+    switch (kind->form) {
+        case StoredForm::BrowserPlace:
+            return QuarantineBrowserRow(row);
+        case StoredForm::Task:
+            return QuarantineTask(row);
+        case StoredForm::Service:
+            return QuarantineService(row);
+        case StoredForm::HostsLines:
+            return QuarantineHostsLines(row);
+        case StoredForm::Shortcut:
+            return QuarantineShortcut(row);
+        case StoredForm::ListPart: {
+            // One element of a list value: the whole value is stored, and restore puts it back.
+            std::optional<ListPart> part = ParseListPart(row.object);
+            if (!part)
+                return false;
+            row.type = "RegVal";
+            row.object = part->keyPath + "," + part->name;
+            return StoreObject(row, StoredForm::Value);
+        }
+        case StoredForm::File:
+        case StoredForm::Folder:
+        case StoredForm::Key:
+        case StoredForm::Value:
+            return StoreObject(row, kind->form);
+        case StoredForm::BrowserEdit:
+            break;
+    }
+    return false;
+}
+
+bool Quarantine::StoreObject(const ResultRow& row, StoredForm form) {
+    const bool folder = form == StoredForm::Folder;
     // A value is read before anything is written: one that cannot be read is not quarantined.
     std::optional<RegValue> value;
-    if (kind == "regval") {
+    if (form == StoredForm::Value) {
         size_t comma = row.object.find(',');
         if (comma == std::string::npos)
             return false;
@@ -101,7 +118,7 @@ bool Quarantine::StoreResultRow(ResultRow row) {
     std::string payload = package + "\\" + record.storedItem;
 
     bool stored = false;
-    if (kind == "folder") {
+    if (folder) {
         record.source = WithoutTrailingBackslashes(row.object);
         size_t slash = record.source.rfind('\\');
         std::string name = slash == std::string::npos ? std::string() : record.source.substr(slash + 1);
@@ -111,11 +128,11 @@ bool Quarantine::StoreResultRow(ResultRow row) {
     } else {
         // A payload left behind without its record would make the shell ask before replacing it.
         RemoveStoreFile(payload);
-        if (fileKind) {
-            if (kind == "cookie")
+        if (form == StoredForm::File) {
+            if (EqualsIgnoreCase(row.type, "cookie"))
                 record.source = state_.folders.cookies + "\\" + row.object;
             stored = StoreFile(record.source, payload);
-        } else if (kind == "regkey") {
+        } else if (form == StoredForm::Key) {
             stored = StoreKey(row.object, payload);
         } else {
             stored = store_.SaveLineToFile(record.storedItem, EncodeSavedValue(*value));
@@ -123,17 +140,16 @@ bool Quarantine::StoreResultRow(ResultRow row) {
     }
 
     // The folder the object is taken from, so that restore writes it back into that folder only.
-    if (stored && kind != "regkey" && kind != "regval") {
+    if (stored && form != StoredForm::Key && form != StoredForm::Value) {
         std::optional<FileIdentity> parent = ports_.files.Identify(ParentFolderOf(record.source));
         if (parent)
             record.parentIdentity = FormatFolderIdentity(*parent);
     }
-    if (stored && StoreDigest(n, payload, kind == "folder") &&
-        store_.SaveLineToFile(n + ".qnf", FormatRecord(record))) {
+    if (stored && StoreDigest(n, payload, folder) && store_.SaveLineToFile(n + ".qnf", FormatRecord(record))) {
         ports_.ui.Yield();
         return true;
     }
-    if (kind == "folder") {
+    if (folder) {
         std::string holder = package + "\\" + n;
         if (IsFolder(ports_.files, holder)) {
             DeleteTreeInPasses(holder);

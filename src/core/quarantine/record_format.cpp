@@ -6,6 +6,7 @@
 #include <charconv>
 
 #include "core/database/item_parser.h"
+#include "core/quarantine/storable_kinds.h"
 #include "core/util/text.h"
 
 namespace pellora {
@@ -26,28 +27,8 @@ QuarantineRecord ParseRecord(std::string text) {
 }
 
 ObjectImage ImageOfRecordType(std::string_view type) {
-    std::string lower = ToLowerAscii(type);
-    if (lower == "file")
-        return kImageFile;
-    if (lower == "folder")
-        return kImageFolder;
-    if (lower == "path")
-        return kImageProgram;
-    if (lower == "content")
-        return kImageFile;
-    if (lower == "regkey")
-        return kImageRegKey;
-    if (lower == "regval")
-        return kImageRegVal;
-    if (lower == "cookie")
-        return kImageCookie;
-    if (lower == kBrowserEditRecordType)
-        return kImageFile;
-    if (lower == "task" || lower == "hosts" || lower == "shortcut")
-        return kImageFile;  // kept as a definition, the hosts file's lines or a link's bytes
-    if (lower == "service")
-        return kImageRegKey;  // kept as its configuration and its keys' values
-    return kImageNone;
+    const StorableKind* kind = RestorableRecordKind(type);
+    return kind ? kind->image : kImageNone;
 }
 
 bool IsSafeStoredItem(std::string_view item, bool folderCopy) {

@@ -15,9 +15,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/state/app_state.h"
 #include "core/ports/file_system.h"
 #include "core/ports/registry.h"
+#include "core/state/app_state.h"
 
 namespace pellora {
 
@@ -43,7 +43,8 @@ QuarantineRecord ParseRecord(std::string text);
 std::string FormatFolderIdentity(const FileIdentity& folder);
 std::optional<FileIdentity> ParseFolderIdentity(std::string_view text);
 
-// The result-list image of a record type compared in lower case; kImageNone for an unknown type.
+// The contents view's image of a record type (storable_kinds.h); kImageNone for a type no
+// restore knows.
 ObjectImage ImageOfRecordType(std::string_view type);
 
 // True for a stored item that names a place inside the package: not empty, not absolute, no

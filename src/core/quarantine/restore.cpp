@@ -3,6 +3,8 @@
 // file. A package left empty is removed, and one that still holds something stays listed.
 #include "core/quarantine/quarantine.h"
 
+#include <algorithm>
+
 #include "core/autostart/hosts_file.h"
 #include "core/autostart/scheduled_task.h"
 #include "core/database/persistence_kinds.h"
@@ -29,27 +31,25 @@ bool IsAbsolutePath(const std::string& path) {
 }
 
 // True when the source location is of the form its kind restores to.
-bool SourceFits(const std::string& kind, const std::string& source) {
-    if (kind == "task")
-        return IsTaskPath(source) && !IsWindowsTask(source);
-    if (kind == "service")
-        return IsServiceName(source) && !IsWindowsServiceName(source);
-    if (kind == "hosts")
-        return IsHostName(source);
-    if (kind == "shortcut")
-        return IsAbsolutePath(source) && EndsWith(ToLowerAscii(source), ".lnk");
-    if (kind == "regkey")
-        return IsKeyPathForm(source);
-    if (kind == "regval") {
-        size_t comma = source.find(',');
-        return comma != std::string::npos && IsKeyPathForm(source.substr(0, comma));
+bool SourceFits(const StorableKind& kind, const std::string& source) {
+    switch (kind.form) {
+        case StoredForm::Task:
+            return IsTaskPath(source) && !IsWindowsTask(source);
+        case StoredForm::Service:
+            return IsServiceName(source) && !IsWindowsServiceName(source);
+        case StoredForm::HostsLines:
+            return IsHostName(source);
+        case StoredForm::Shortcut:
+            return IsAbsolutePath(source) && EndsWith(ToLowerAscii(source), ".lnk");
+        case StoredForm::Key:
+            return IsKeyPathForm(source);
+        case StoredForm::Value: {
+            size_t comma = source.find(',');
+            return comma != std::string::npos && IsKeyPathForm(source.substr(0, comma));
+        }
+        default:
+            return IsAbsolutePath(source);
     }
-    return IsAbsolutePath(source);
-}
-
-bool IsRestorableKind(const std::string& kind) {
-    return IsFileRowType(kind) || kind == "regkey" || kind == "regval" || kind == "folder" || kind == "cookie" ||
-           kind == "task" || kind == "service" || kind == "hosts" || kind == "shortcut";
 }
 
 bool SameObject(const FileIdentity& stored, const ResolvedObject& now) {
@@ -91,8 +91,8 @@ void Quarantine::cmdRestoreQuarantined() {
     RunningGuard guard(running_);
     // The protected folders as they are now: the special folders are found after start.
     guard_.Refresh();
-    restored_.clear();
-    notRestored_.clear();
+    restores_.clear();
+    recreated_.clear();
     for (const std::string& name : CheckedPackages())
         RestorePackage(name);
     ReportRestore();
@@ -100,26 +100,55 @@ void Quarantine::cmdRestoreQuarantined() {
     ports_.ui.Yield();
 }
 
+std::vector<std::string> Quarantine::RestoreOrder(const std::string& packageName,
+                                                  const std::vector<std::string>& recordNames) {
+    // Folders first, outer before inner: an object stored from inside a folder that is stored
+    // too comes back into the folder this restore puts back, never before it.
+    std::vector<std::pair<size_t, std::string>> folders;
+    std::vector<std::string> others;
+    for (const std::string& recordName : recordNames) {
+        if (!IsRecordName(recordName))
+            continue;
+        std::string text;
+        const QuarantineRecord record = store_.LoadLineFromFile(packageName + "\\" + recordName, text)
+                                            ? ParseRecord(std::move(text))
+                                            : QuarantineRecord{};
+        const StorableKind* kind = RestorableRecordKind(record.type);
+        if (kind && kind->form == StoredForm::Folder)
+            folders.emplace_back(std::count(record.source.begin(), record.source.end(), '\\'), recordName);
+        else
+            others.push_back(recordName);
+    }
+    std::stable_sort(folders.begin(), folders.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> order;
+    for (auto& [depth, name] : folders)
+        order.push_back(std::move(name));
+    order.insert(order.end(), others.begin(), others.end());
+    return order;
+}
+
 void Quarantine::RestorePackage(const std::string& packageName) {
     if (packageName.empty())
         return;
+    restores_.push_back(PackageRestore{packageName, 0, {}, {}});
     std::string package = store_.PackageFolder(packageName);
     std::optional<uint32_t> attributes = ports_.files.GetAttributes(package);
-    if (!attributes || !(*attributes & file_attr::kDirectory) || IsLink(ports_.files, package))
+    if (!attributes || !(*attributes & file_attr::kDirectory) || IsLink(ports_.files, package)) {
+        restores_.back().notRestored.emplace_back(packageName, "the package is not a folder of the store");
         return;
+    }
 
     state_.lstQuarBuffer.clear();
     finder_.CollectFileNames(package, "*.qnf", state_.lstQuarBuffer, false);
-    std::vector<std::string> recordNames = state_.lstQuarBuffer;
+    const std::vector<std::string> recordNames = RestoreOrder(packageName, state_.lstQuarBuffer);
+    restores_.back().records = recordNames.size();
     for (const std::string& recordName : recordNames) {
-        if (IsRecordName(recordName)) {
-            std::string object = packageName + "\\" + recordName;
-            whyNot_.clear();
-            if (RestoreRecord(packageName, recordName, object)) {
-                restored_.push_back(object);
-            } else {
-                notRestored_.emplace_back(object, whyNot_.empty() ? "it could not be put back" : whyNot_);
-            }
+        std::string object = packageName + "\\" + recordName;
+        whyNot_.clear();
+        if (RestoreRecord(packageName, recordName, object)) {
+            restores_.back().restored.push_back(object);
+        } else {
+            restores_.back().notRestored.emplace_back(object, whyNot_.empty() ? "it could not be put back" : whyNot_);
         }
         ports_.ui.Yield();
     }
@@ -134,24 +163,31 @@ bool Quarantine::NotRestored(std::string why) {
 }
 
 void Quarantine::ReportRestore() {
-    if (restored_.empty() && notRestored_.empty())
-        return;
     std::vector<std::string> lines;
-    lines.push_back(kRestoreLogHeading + LogDateTime(ports_.clock, ports_.clock.Now()));
-    for (const std::string& object : restored_)
-        lines.push_back(kRestoredLog + object);
     std::string message = kNotRestoredMessage;
-    for (const auto& [object, why] : notRestored_) {
-        lines.push_back(kNotRestoredLog + object + " (" + why + ")");
-        message += "\n\n" + object + "\n" + why;
+    bool left = false;
+    for (const PackageRestore& restore : restores_) {
+        for (const std::string& object : restore.restored)
+            lines.push_back(kRestoredLog + object);
+        for (const auto& [object, why] : restore.notRestored) {
+            lines.push_back(kNotRestoredLog + object + " (" + why + ")");
+            message += "\n\n" + object + "\n" + why;
+            left = true;
+        }
     }
+    lines.insert(lines.begin(), movedLines_.begin(), movedLines_.end());
+    movedLines_.clear();
+    if (lines.empty())
+        return;
+    lines.insert(lines.begin(), kRestoreLogHeading + LogDateTime(ports_.clock, ports_.clock.Now()));
     state_.lstLog.insert(state_.lstLog.end(), lines.begin(), lines.end());
     ports_.ui.Changed(View::Log);
     if (LoggingEnabled(state_))
         AppendLogEntry(ports_.files, ports_.system, ports_.ui, state_.appFolder, lines);
-    // A restore is never part of an automatic scan; the console prints an OK message to standard
-    // error without waiting, which is where its user reads why.
-    if (!notRestored_.empty())
+    // One message for the whole restore, never one box per object. A restore is never part of
+    // an automatic scan; the console prints an OK message to standard error without waiting,
+    // which is where its user reads why.
+    if (left)
         ports_.ui.Message(message, kAppTitle, MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
@@ -162,17 +198,18 @@ bool Quarantine::RestoreRecord(const std::string& packageName, const std::string
     QuarantineRecord record = ParseRecord(std::move(text));
     if (!record.source.empty())
         object = record.source;
-    std::string kind = ToLowerAscii(record.type);
-    if (kind == kBrowserEditRecordType)
+    const StorableKind* kind = RestorableRecordKind(record.type);
+    if (kind && kind->form == StoredForm::BrowserEdit)
         return RestoreBrowserEdit(packageName, recordName, record);
-    bool folderCopy = kind == "folder";
+    bool folderCopy = kind && kind->form == StoredForm::Folder;
     std::optional<std::string> number = RecordNumber(recordName);
     // A damaged record is passed over with a line in the log: it must neither lead the
     // clean-up outside its package or to another record's payload, nor stop the restore.
-    if (!number || !IsRestorableKind(kind) || !IsOwnPayload(record.storedItem, *number, folderCopy) ||
-        !SourceFits(kind, record.source) || !PayloadInsidePackage(packageName, record.storedItem)) {
+    if (!number || !kind || !IsOwnPayload(record.storedItem, *number, folderCopy) ||
+        !SourceFits(*kind, record.source) || !PayloadInsidePackage(packageName, record.storedItem)) {
         Log(kDamagedRecordLog + packageName + "\\" + recordName);
-        return NotRestored("its record is damaged or names a copy outside its package");
+        return NotRestored(kind ? "its record is damaged or names a copy outside its package"
+                                : "no restore knows its kind (" + record.type + ")");
     }
     if (!PayloadUnchanged(packageName, *number, record, folderCopy))
         return NotRestored("the quarantined copy has changed since it was stored");
@@ -180,28 +217,37 @@ bool Quarantine::RestoreRecord(const std::string& packageName, const std::string
     std::string package = store_.PackageFolder(packageName);
     std::string payload = package + "\\" + record.storedItem;
     bool written = false;
-    if (kind == "regkey") {
-        written = WriteBackKey(payload, record.source);
-    } else if (kind == "regval") {
-        written = WriteBackValue(packageName, record);
-    } else if (kind == "task") {
-        written = WriteBackTask(payload, record.source);
-    } else if (kind == "service") {
-        written = WriteBackService(payload, record.source);
-    } else if (kind == "hosts") {
-        written = WriteBackHostsLines(payload);
-    } else if (kind == "shortcut") {
-        written = WriteBackShortcut(payload, record);
-    } else if (folderCopy) {
-        written = WriteBackFolder(payload, record);
-    } else {
-        written = WriteBackFile(payload, record);
+    switch (kind->form) {
+        case StoredForm::Key:
+            written = WriteBackKey(payload, record.source);
+            break;
+        case StoredForm::Value:
+            written = WriteBackValue(packageName, record);
+            break;
+        case StoredForm::Task:
+            written = WriteBackTask(payload, record.source);
+            break;
+        case StoredForm::Service:
+            written = WriteBackService(payload, record.source);
+            break;
+        case StoredForm::HostsLines:
+            written = WriteBackHostsLines(payload);
+            break;
+        case StoredForm::Shortcut:
+            written = WriteBackShortcut(payload, record);
+            break;
+        case StoredForm::Folder:
+            written = WriteBackFolder(payload, record);
+            break;
+        default:
+            written = WriteBackFile(payload, record);
+            break;
     }
     ports_.ui.Yield();
     if (!written) {
-        if (kind == "regkey")
+        if (kind->form == StoredForm::Key)
             return NotRestored("the registry editor did not import it, or the key read back differs from the copy");
-        if (kind == "regval")
+        if (kind->form == StoredForm::Value)
             return NotRestored("the value could not be written, or reads back differently");
         return NotRestored("it could not be written back, or the written copy differs from the stored one");
     }
@@ -260,9 +306,8 @@ bool Quarantine::PayloadUnchanged(const std::string& packageName,
         PayloadDigest(store_.PackageFolder(packageName) + "\\" + record.storedItem, folderCopy);
     if (stored && now && TrimSpaces(*stored) == *now)
         return true;
+    // Named, with the others left, in the restore's one message.
     Log(kChangedPayloadLog + record.source);
-    ports_.ui.Message(std::string(kChangedPayloadMessage) + "\n\n" + record.source, kAppTitle, MsgButtons::Ok,
-                      MsgIcon::Error);
     return false;
 }
 
@@ -276,13 +321,28 @@ void Quarantine::Log(const std::string& line) {
 }
 
 void Quarantine::RefuseDestination(const QuarantineRecord& record, const std::string& reason) {
+    // Named, with the reason, in the restore's one message.
     (void)NotRestored("unsafe destination: " + reason);
     Log(kUnsafeDestinationLog + record.source + " (" + reason + ")");
-    ports_.ui.Message(std::string(kUnsafeDestinationMessage) + "\n\n" + record.source + "\n\n" + reason, kAppTitle,
-                      MsgButtons::Ok, MsgIcon::Error);
 }
 
-std::optional<ResolvedObject> Quarantine::DestinationFolder(const std::string& folder, const QuarantineRecord& record) {
+bool Quarantine::InsideRecreatedFolder(const ResolvedObject& folder) {
+    const std::string path = FoldOrdinal(folder.finalPath);
+    for (const FileIdentity& recreated : recreated_) {
+        const std::string root = FoldOrdinal(recreated.finalPath);
+        if (path != root && !StartsWith(path, root + "\\"))
+            continue;
+        // Still that folder: not replaced since it was put back.
+        std::optional<ResolvedObject> now = guard_.identity().Resolve(recreated.finalPath);
+        if (now && SameObject(recreated, *now) && SamePath(now->finalPath, recreated.finalPath))
+            return true;
+    }
+    return false;
+}
+
+std::optional<ResolvedObject> Quarantine::DestinationFolder(const std::string& folder,
+                                                            const QuarantineRecord& record,
+                                                            bool* otherFolder) {
     ObjectIdentity& identity = guard_.identity();
     // The drive or share, then each name below it, checked one step at a time: a step counts
     // only when the system reaches it directly below the step before (no junction, symbolic
@@ -341,6 +401,14 @@ std::optional<ResolvedObject> Quarantine::DestinationFolder(const std::string& f
         std::optional<FileIdentity> stored = ParseFolderIdentity(record.parentIdentity);
         if (stored && SameObject(*stored, *current) && SamePath(stored->finalPath, current->finalPath))
             return current;
+        // The folder a folder record of this restore brought back in its old place: what was
+        // stored from inside it goes back into it.
+        if (stored && SamePath(stored->finalPath, current->finalPath) && InsideRecreatedFolder(*current))
+            return current;
+        if (otherFolder) {
+            *otherFolder = true;
+            return current;
+        }
         RefuseDestination(record, "not the folder the object was taken from: " + folder);
         return std::nullopt;
     }
@@ -396,8 +464,6 @@ bool Quarantine::WriteBackKey(const std::string& payload, const std::string& key
     if (foreign) {
         (void)NotRestored("the stored export reaches outside its key: " + *foreign);
         Log(kForeignExportLog + keyPath + " (" + *foreign + ")");
-        ports_.ui.Message(std::string(kUnsafeDestinationMessage) + "\n\n" + keyPath + "\n\n" + *foreign, kAppTitle,
-                          MsgButtons::Ok, MsgIcon::Error);
         return false;
     }
     std::string temp = store_.TempExportFile();
@@ -475,8 +541,12 @@ bool Quarantine::WriteBackFolder(const std::string& payload, const QuarantineRec
     if (!CopyFolderInto(ports_.shell, ports_.files, payload, parent))
         return false;
     std::optional<ResolvedObject> copied;
-    return !StepIsLink(guard_.identity(), folder->finalPath, destination, copied) &&
-           TreeHoldsCopy(ports_.files, ports_.ui, payload, destination);
+    if (StepIsLink(guard_.identity(), folder->finalPath, destination, copied) ||
+        !TreeHoldsCopy(ports_.files, ports_.ui, payload, destination))
+        return false;
+    if (there == Presence::Absent)
+        recreated_.push_back(copied->Identity());
+    return true;
 }
 
 bool Quarantine::WriteBackFile(const std::string& payload, const QuarantineRecord& record, bool replaceWithoutAsking) {
@@ -484,13 +554,24 @@ bool Quarantine::WriteBackFile(const std::string& payload, const QuarantineRecor
     std::string parent = ParentFolderOf(source);
     if (!IsFile(payload) || parent.empty())
         return false;
-    std::optional<ResolvedObject> folder = DestinationFolder(parent, record);
+    bool otherFolder = false;
+    std::optional<ResolvedObject> folder = DestinationFolder(parent, record, &otherFolder);
     if (!folder)
         return false;
     ObjectIdentity& identity = guard_.identity();
     Presence there = ports_.files.Probe(source);
     if (there == Presence::Unknown)
         return false;
+    if (otherFolder) {
+        // Not the folder it was taken from: nothing is written there. The object counts as back
+        // only when that file, reached without a link, holds the stored bytes already.
+        std::optional<ResolvedObject> file;
+        if (there == Presence::Present && !StepIsLink(identity, folder->finalPath, source, file) &&
+            !(file->attributes & file_attr::kDirectory) && SameFileContent(ports_.files, payload, source))
+            return true;
+        RefuseDestination(record, "not the folder the object was taken from: " + parent);
+        return false;
+    }
     if (there == Presence::Present) {
         std::optional<ResolvedObject> file;
         if (StepIsLink(identity, folder->finalPath, source, file)) {

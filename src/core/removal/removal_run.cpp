@@ -183,13 +183,14 @@ void RemovalRun::LeaveManualOnlyRows() {
 }
 
 bool RemovalRun::QuarantineFirst(const ResultRow& row) {
-    if (!AutomaticErase())
+    if (!AutomaticErase() && !storeEveryRowFirst_)
         return true;
     if (services_.quarantine.QuarantineResultRow(row))
         return true;
-    // Automatic erase promises a copy before every cookie and file it deletes: without one the
-    // object stays, so nothing the user may want back is lost.
-    Log("Not quarantined=" + row.object);
+    // A copy was promised before every object goes: without one the object stays, so nothing
+    // the user may want back is lost.
+    Log("Not quarantined=" + row.object +
+        (Quarantine::CanStore(row) ? "" : " (the quarantine cannot store a " + row.type + ")"));
     return false;
 }
 
@@ -200,7 +201,7 @@ void RemovalRun::RemoveRow(const ResultRow& row) {
     } else if (IsFileRowType(kind)) {
         RemoveFile(row);
     } else if (kind == "folder") {
-        RemoveFolder(row);
+        RemoveFolder(row, true);
     } else if (kind == "regval" || kind == "regkey") {
         // A link put on the way since the scan would lead the deletion to another key.
         const std::string keyPath = kind == "regval" ? row.object.substr(0, row.object.find(',')) : row.object;
@@ -209,15 +210,11 @@ void RemovalRun::RemoveRow(const ResultRow& row) {
                 " (not the key that was found)");
             return;
         }
-        // What starts a found file is stored before it goes, as the file is.
-        if (!row.startsFile.empty() && !QuarantineFirst(row)) {
-            Log("Registry value not removed=" + row.object);
-            return;
-        }
+        // Stored before it goes, once its checks have passed, as a file is.
         if (kind == "regval")
-            RemoveValue(row.object);
+            RemoveValue(row.object, &row);
         else
-            RemoveKey(row.object);
+            RemoveKey(row.object, &row);
     } else if (browsers::IsBrowserRowType(kind)) {
         RemoveBrowserRow(row);
     } else if (kind == "regpart") {
@@ -400,7 +397,7 @@ void RemovalRun::DeleteOneFile(const std::string& path,
     Log(std::string(what) + " not removed=" + object);
 }
 
-void RemovalRun::RemoveFolder(const ResultRow& row) {
+void RemovalRun::RemoveFolder(const ResultRow& row, bool storeFirst) {
     const std::string& object = row.object;
     if (auto reason = guard_.FolderRefusal(object)) {
         Log(SkippedLine(object, *reason));
@@ -416,6 +413,10 @@ void RemovalRun::RemoveFolder(const ResultRow& row) {
     auto attributes = files.GetAttributes(object);
     if (!attributes || !(*attributes & file_attr::kDirectory)) {
         Log("Folder not found=" + object);
+        return;
+    }
+    if (storeFirst && !QuarantineFirst(row)) {
+        Log("Folder not removed=" + object);
         return;
     }
     // A folder row that is itself a link: listing it would walk the link's target, so only
@@ -480,7 +481,7 @@ void RemovalRun::RemoveFolder(const ResultRow& row) {
         Log("Folder not removed=" + object);
 }
 
-void RemovalRun::RemoveValue(const std::string& object) {
+void RemovalRun::RemoveValue(const std::string& object, const ResultRow* storeFirst) {
     size_t comma = object.find(',');
     std::string keyPath = comma == std::string::npos ? object : object.substr(0, comma);
     if (comma == std::string::npos || !IsWellFormedKeyPath(keyPath)) {
@@ -496,6 +497,10 @@ void RemovalRun::RemoveValue(const std::string& object) {
         Log("Registry value not found=" + object);
         return;
     }
+    if (storeFirst && !QuarantineFirst(*storeFirst)) {
+        Log("Registry value not removed=" + object);
+        return;
+    }
     services_.registry.DeleteValue(keyPath, name);
     if (ValuePresence(ports_.registry, keyPath, name) != Presence::Absent) {
         Log("Registry value not removed=" + object);
@@ -505,7 +510,7 @@ void RemovalRun::RemoveValue(const std::string& object) {
     Log("Registry value deleted=" + object);
 }
 
-void RemovalRun::RemoveKey(const std::string& object) {
+void RemovalRun::RemoveKey(const std::string& object, const ResultRow* storeFirst) {
     if (auto reason = guard_.KeyRefusal(object)) {
         Log(SkippedLine(object, *reason));
         return;
@@ -524,6 +529,11 @@ void RemovalRun::RemoveKey(const std::string& object) {
     if (state_.lstRegScan.Empty()) {
         // Nothing listed: the key is missing, or it does not open for writing.
         Log((exists(object) ? "Registry key not removed=" : "Registry key not found=") + object);
+        return;
+    }
+    if (storeFirst && !QuarantineFirst(*storeFirst)) {
+        state_.lstRegScan.Clear();
+        Log("Registry key not removed=" + object);
         return;
     }
     // Each key is listed before the keys below it, so from the last row up every key goes

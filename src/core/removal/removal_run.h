@@ -86,6 +86,9 @@ class RemovalRun {
 
     void cmdNextDelete_Click();
     bool Running() const { return running_; }
+    // Every row of the next runs is stored in the quarantine just before it goes, as under
+    // automatic erase, and stays when it cannot be stored (the console's remove --quarantine).
+    void StoreEveryRowFirst(bool on) { storeEveryRowFirst_ = on; }
 
   private:
     void Run();
@@ -97,7 +100,8 @@ class RemovalRun {
     // Unchecks, with a log line each, the rows no automatic run may remove.
     void LeaveManualOnlyRows();
 
-    // Under automatic erase, stores a cookie, path or file row before it is deleted.
+    // Under automatic erase, or when every row is to be stored first, stores the row before it
+    // goes; false (with a log line) when it could not be stored, and the object then stays.
     [[nodiscard]] bool QuarantineFirst(const ResultRow& row);
     void RemoveRow(const ResultRow& row);
     void RemoveCookie(const ResultRow& row);
@@ -109,9 +113,11 @@ class RemovalRun {
     // Removes what registers the file as a COM server (never by running the file's own code),
     // each entry quarantined first under automatic erase.
     void RemoveRegistrationsOf(const std::string& object, const std::optional<ResolvedObject>& checked);
-    void RemoveFolder(const ResultRow& row);
-    void RemoveValue(const std::string& object);
-    void RemoveKey(const std::string& object);
+    // `storeFirst`: the row is stored (QuarantineFirst) once its checks have passed, just before
+    // anything goes; callers that stored it already leave it false.
+    void RemoveFolder(const ResultRow& row, bool storeFirst = false);
+    void RemoveValue(const std::string& object, const ResultRow* storeFirst = nullptr);
+    void RemoveKey(const std::string& object, const ResultRow* storeFirst = nullptr);
     // Clears the attributes and deletes the file, and logs and counts the outcome.
     // `checked`: the object the protection check saw (or else the scan found), when it could be
     // opened; only that object is deleted.
@@ -160,6 +166,7 @@ class RemovalRun {
     ProtectedObjects guard_;
     ComRegistrations registrations_;
     bool running_ = false;
+    bool storeEveryRowFirst_ = false;
     BrowserCloser closer_;
 };
 

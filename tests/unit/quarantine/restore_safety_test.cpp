@@ -150,9 +150,8 @@ TEST_F(RestoreSafetyTest, AChangedPayloadIsRefusedWithAMessage) {
     EXPECT_FALSE(p.files.Exists("C:\\Dir\\a.exe"));
     EXPECT_FALSE(p.files.Exists("C:\\Dir\\Bad"));
     EXPECT_FALSE(p.registry.Value("HKEY_CURRENT_USER\\Software\\Example", "V"));
-    ASSERT_EQ(p.ui.messages.size(), 4u);
-    EXPECT_EQ(p.ui.messages[0].text, std::string(kChangedPayloadMessage) + "\n\nC:\\Dir\\a.exe");
-    EXPECT_NE(p.ui.messages[3].text.find("C:\\Dir\\a.exe\nthe quarantined copy has changed since it was stored"),
+    ASSERT_EQ(p.ui.messages.size(), 1u);
+    EXPECT_NE(p.ui.messages[0].text.find("C:\\Dir\\a.exe\nthe quarantined copy has changed since it was stored"),
               std::string::npos);
     EXPECT_EQ(state.lstQuarantinedList.at(0).itemCount, "3");
     EXPECT_TRUE(Logged(kChangedPayloadLog));

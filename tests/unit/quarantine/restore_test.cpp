@@ -1,6 +1,7 @@
 #include "quarantine_fixture.h"
 
 #include "core/removal/external_commands.h"
+#include "core/util/text.h"
 
 namespace pellora::testing {
 namespace {
@@ -22,7 +23,8 @@ TEST_F(QuarantineTest, AFailedWriteBackKeepsRecordAndPayload) {
 
     ASSERT_TRUE(p.files.WriteFileAtomic("C:\\Dir\\a.exe", "MZ changed"));
     p.files.Lock("C:\\Dir\\a.exe");  // the copy back is refused, though replacing is agreed to
-    p.ui.answers = {MsgAnswer::Yes};
+    // Folders come back first: the missing parent is not created, the file is to be replaced.
+    p.ui.answers = {MsgAnswer::No, MsgAnswer::Yes};
     p.files.DeleteFile("C:\\Gone\\Bad\\x.txt");
     p.files.RemoveDirectory("C:\\Gone\\Bad");
     p.files.RemoveDirectory("C:\\Gone");  // the parent folder is gone
@@ -117,6 +119,71 @@ TEST_F(QuarantineTest, TreesDeeperThanThePassLimitKeepTheirDeepestLevels) {
     EXPECT_TRUE(p.files.Exists(InPackage("10000\\Bad")));
     ASSERT_EQ(state.lstQuarantinedList.size(), 1u);
     EXPECT_EQ(state.lstQuarantinedList[0].itemCount, "0");
+}
+
+}  // namespace
+}  // namespace pellora::testing
+
+namespace pellora::testing {
+namespace {
+
+// A folder and a file inside it, stored by one package: the folder comes back first (whatever
+// the records' order), and the file follows the folder the restore re-created instead of being
+// refused as "not the folder it was taken from". A file already back byte for byte in another
+// folder than the recorded one counts as restored, so a package left by an older restore is not
+// stuck for ever; one with other bytes is refused without anything written.
+TEST_F(QuarantineTest, AFileInsideAFolderTheRestorePutsBackFollowsItAndOneAlreadyBackCounts) {
+    const std::string gator = "C:\\Program Files\\Gator";
+    const std::string name = "6-12-2026-9-5-7";
+    p.files.AddFile(gator + "\\gator.exe", "MZ gator");
+    AddRow("path", gator + "\\gator.exe");
+    AddRow("folder", gator);
+    quarantine.cmdQuarantineSelected();
+    auto removeGator = [&] {
+        p.files.DeleteFile(gator + "\\gator.exe");
+        p.files.RemoveDirectory(gator);
+    };
+    removeGator();
+    p.ui.messages.clear();
+
+    CheckPackage(name);
+    quarantine.cmdRestoreQuarantined();
+    EXPECT_EQ(p.files.Content(gator + "\\gator.exe"), "MZ gator");
+    ASSERT_EQ(quarantine.LastRestore().size(), 1u);
+    EXPECT_TRUE(quarantine.LastRestore()[0].Whole())
+        << ::testing::PrintToString(quarantine.LastRestore()[0].notRestored);
+    EXPECT_TRUE(state.lstQuarantinedList.empty());
+    EXPECT_TRUE(p.ui.messages.empty());
+
+    // The state an older restore left: the folder back under a new identity (the record names
+    // another folder at that path), the file's record still in the package.
+    state.lstScanResult.clear();
+    AddRow("path", gator + "\\gator.exe");
+    quarantine.cmdQuarantineSelected();
+    p.files.AddFolder("C:\\Elsewhere");
+    FileIdentity old = *p.files.Identify("C:\\Elsewhere");
+    old.finalPath = gator;
+    for (const std::string& path : p.files.Tree(kPackage)) {
+        if (EndsWith(path, ".qnf")) {
+            QuarantineRecord record = ParseRecord(p.files.Content(path));
+            record.parentIdentity = FormatFolderIdentity(old);
+            ASSERT_TRUE(p.files.WriteFileAtomic(path, FormatRecord(record)));
+        }
+    }
+    ASSERT_TRUE(p.files.WriteFileAtomic(gator + "\\gator.exe", "another gator"));
+    p.ui.messages.clear();
+    CheckPackage(name);
+    quarantine.cmdRestoreQuarantined();
+    EXPECT_EQ(p.files.Content(gator + "\\gator.exe"), "another gator");
+    ASSERT_EQ(state.lstQuarantinedList.size(), 1u);
+    ASSERT_EQ(p.ui.messages.size(), 1u);  // one message, no box of its own for the refusal
+    EXPECT_NE(p.ui.messages[0].text.find("not the folder the object was taken from"), std::string::npos);
+
+    ASSERT_TRUE(p.files.WriteFileAtomic(gator + "\\gator.exe", "MZ gator"));
+    CheckPackage(name);
+    quarantine.cmdRestoreQuarantined();
+    EXPECT_TRUE(quarantine.LastRestore()[0].Whole());
+    EXPECT_TRUE(state.lstQuarantinedList.empty());
 }
 
 }  // namespace

@@ -143,9 +143,7 @@ class RemovalRunTest : public ::testing::Test {
     SettingsFiles settings{state, files, p.system, p.ui};
     StatusPanel status{state, p.system, p.ui, finder};
     Navigation navigation{state, ports, status};
-    RemovalRun run{state,
-                   ports,
-                   {finder, fileOps, ender, registry, regScan, quarantine, scanner, settings}};
+    RemovalRun run{state, ports, {finder, fileOps, ender, registry, regScan, quarantine, scanner, settings}};
 };
 
 TEST_F(RemovalRunTest, DeclinedConfirmationChangesNothing) {
@@ -218,7 +216,7 @@ TEST_F(RemovalRunTest, EmptyResultsStillCountTheScanAndLoggingOffDropsTheLog) {
     EXPECT_TRUE(state.lstLog.empty());
 }
 
-TEST_F(RemovalRunTest, AutomaticEraseChecksAllAndQuarantinesFileRowsOnly) {
+TEST_F(RemovalRunTest, AutomaticEraseChecksAllAndQuarantinesEveryRowFirst) {
     state.lstSettingsFile[9] = "1";
     state.lstCustomScanSettings[4] = "1";
     state.lstSettingsFile[2] = "0";
@@ -239,8 +237,10 @@ TEST_F(RemovalRunTest, AutomaticEraseChecksAllAndQuarantinesFileRowsOnly) {
     EXPECT_EQ(files.Content(package + "10000.qit"), "cookie");
     EXPECT_EQ(files.Content(package + "10002.qit"), "exe");
     EXPECT_TRUE(files.Exists(package + "10002.qnf"));
-    EXPECT_FALSE(files.Exists(package + "10003.qnf"));  // folders and registry rows are not quarantined
-    ASSERT_EQ(p.ui.messages.size(), 1u);                // only the home-page question
+    // Folders and registry rows too: automatic erase stores every kind the quarantine can.
+    EXPECT_EQ(files.Content(package + "10003\\SpyDir\\x.txt"), "");
+    EXPECT_EQ(files.Content(package + "10004.qit"), "String|1");
+    ASSERT_EQ(p.ui.messages.size(), 1u);  // only the home-page question
     EXPECT_EQ(p.ui.messages[0].title, "Reset homepage?");
     EXPECT_TRUE(p.processes.commands.empty());  // the library is not asked to unregister itself
     EXPECT_TRUE(files.Tree("C:\\Spy").empty());

@@ -61,7 +61,9 @@ class CliTest : public ::testing::Test {
         fp.files.AddFolder(kApp);
         fp.files.AddFolder("C:\\out");
         fp.files.AddFolder("C:\\WINDOWS");
-        fp.processes.onRun = [this](const std::string& line) { return FakeRegedit(line); };
+        fp.processes.onRun = [this](const std::string& line) {
+            return fakes::KeyNameRegedit(fp.files, fp.registry, line);
+        };
         fp.registry.AddString(kShellFoldersKey, "Cookies", kCookies);
         fp.registry.AddString(kCurrentVersionKey, "ProgramFilesDir", "C:\\Program Files");
         fp.registry.AddString(kHomePageKeyPath, "Start Page", "http://hijacked.example/");
@@ -94,20 +96,6 @@ class CliTest : public ::testing::Test {
         std::string locked, error;
         ASSERT_TRUE(LockDatabaseText(plain, codePage, locked, error)) << error;
         fp.files.AddFile(std::string(kApp) + "\\DataBase.ref", locked);
-    }
-
-    // Exports write the key's name into the file; imports create the key named in it.
-    bool FakeRegedit(const std::string& line) {
-        std::vector<std::string> arguments = fakes::SplitCommandLine(line);
-        if (arguments.size() == 4 && arguments[1] == "/e") {
-            if (fp.registry.HasKey(arguments[3]))
-                fp.files.AddFile(arguments[2], "[" + arguments[3] + "]");
-        } else if (arguments.size() == 4 && arguments[1] == "/c") {
-            std::string content = fp.files.Content(arguments[3]);
-            if (content.size() > 2)
-                fp.registry.AddKey(content.substr(1, content.size() - 2));
-        }
-        return true;
     }
 
     void WriteSettingsFile(const std::string& name, const std::string& bytes) {
