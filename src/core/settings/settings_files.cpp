@@ -154,7 +154,7 @@ void SettingsFiles::NoteSave(const std::string& fileName, const std::string& pat
     for (const std::string& name : unsaved_)
         text += (text.empty() ? "" : ", ") + name;
     state_.settingsSaveProblemText =
-        text.empty() ? std::string() : "Settings not saved: " + text + " could not be written (see the log).";
+        text.empty() ? std::string() : "Settings not saved: " + text + " could not be written.";
     ui_.Changed(View::StatusFigures);
 }
 
