@@ -99,6 +99,8 @@ class RemovalRun {
     void AddToRemoved(size_t count);
     // Unchecks, with a log line each, the rows no automatic run may remove.
     void LeaveManualOnlyRows();
+    // Drops the irremovable rows whose objects are gone (taken with another row of the run).
+    void LeavePresentIrremovable();
 
     // Under automatic erase, or when every row is to be stored first, stores the row before it
     // goes; false (with a log line) when it could not be stored, and the object then stays.
@@ -168,6 +170,7 @@ class RemovalRun {
     bool running_ = false;
     bool storeEveryRowFirst_ = false;
     BrowserCloser closer_;
+    std::vector<std::string> removedFolders_;  // folder rows this run has removed
 };
 
 }  // namespace pellora

@@ -256,6 +256,9 @@ struct AppState {
     std::string databaseNoteText;
     // Compiled at each load of the reference database; the scan takes it from here.
     ContentRules contentRules;
+    // Set while a settings file could not be written at its last save (which files, and that the
+    // changes to them are not stored), shown on the status panel; cleared once they are written.
+    std::string settingsSaveProblemText;
 };
 
 // Line `index` of a settings list, or "" when the list is shorter.
