@@ -37,7 +37,7 @@ MainWindow::MainWindow(App& app, GuiCommands& commands, GuiUi& ui)
       handling_(*this, ui, [this] {
           if (commands_.SaveData) commands_.SaveData();
       }) {
-    context_.showSelectionMenu = [this](CheckedList list) { ShowSelectionMenu(list); };
+    context_.showSelectionMenu = [this](CheckedList list, POINT at) { ShowSelectionMenu(list, at); };
 }
 
 MainWindow::~MainWindow() {
@@ -236,13 +236,11 @@ void MainWindow::OnCommand(int id, int code) {
     }
 }
 
-void MainWindow::ShowSelectionMenu(CheckedList list) {
+void MainWindow::ShowSelectionMenu(CheckedList list, POINT at) {
     HMENU menu = CreatePopupMenu();
-    AppendMenuW(menu, MF_STRING, kIdMnuSelectAll, L"Select All");
-    AppendMenuW(menu, MF_STRING, kIdMnuSelectNone, L"Select None");
-    AppendMenuW(menu, MF_STRING, kIdMnuSelectInverse, L"Inverse Selection");
-    POINT at;
-    GetCursorPos(&at);
+    AppendMenuW(menu, MF_STRING, kIdMnuSelectAll, L"Select &All\tCtrl+A");
+    AppendMenuW(menu, MF_STRING, kIdMnuSelectNone, L"Select &None");
+    AppendMenuW(menu, MF_STRING, kIdMnuSelectInverse, L"&Inverse Selection");
     int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
     DestroyMenu(menu);
     if (!chosen || !commands_.select) return;

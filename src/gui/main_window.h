@@ -80,7 +80,7 @@ private:
     void SetTimerRunning(TimerId id, bool running, UINT intervalMs);
     void OnCommand(int id, int code);
     void OnDpiChanged(int dpi, const RECT* suggested);
-    void ShowSelectionMenu(CheckedList list);
+    void ShowSelectionMenu(CheckedList list, POINT at);
     void OnSize();
     void DrawTitle(const DRAWITEMSTRUCT& item);
     bool AddIcon();

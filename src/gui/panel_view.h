@@ -26,8 +26,8 @@ struct PanelContext {
     Fonts& fonts;
     HIMAGELIST objectImages = nullptr;
     HIMAGELIST quarantineImages = nullptr;
-    // Shows the selection menu of a check-box list at the mouse position.
-    std::function<void(CheckedList)> showSelectionMenu;
+    // Shows the selection menu of a check-box list at a point of the screen.
+    std::function<void(CheckedList, POINT)> showSelectionMenu;
 };
 
 class PanelView : public WindowBase {

@@ -108,18 +108,20 @@ class ListPanelView : public PanelView {
 public:
     using PanelView::PanelView;
     VirtualList& list() { return list_; }
+    HWND caption() const { return caption_; }
     bool OnNotify(NMHDR* header, LRESULT& result) override { return list_.OnNotify(header, result); }
 
 protected:
-    void OnLayout(int width, int height) override;
-    void LayoutList(int width, int height);
+  // The list fills the panel between an optional caption line and the buttons.
+  void OnLayout(int width, int height) override;
 
-    enum class Images { None, Object, Quarantine };
+  enum class Images { None, Object, Quarantine };
 
-    VirtualList list_;
-    Images images_ = Images::None;
-    std::vector<HWND> leftButtons_;
-    std::vector<HWND> rightButtons_;
+  HWND caption_ = nullptr;
+  VirtualList list_;
+  Images images_ = Images::None;
+  std::vector<HWND> leftButtons_;
+  std::vector<HWND> rightButtons_;
 };
 
 // picFrmScanResult: lstScanResult and its three commands.
@@ -163,8 +165,10 @@ public:
     explicit QuarantinedView(PanelContext& context) : ListPanelView(Panel::Quarantined, context) {}
     void Refresh(View view) override;
     bool OnCommand(int id, int code) override;
+    // Enter opens the highlighted package, as a double click does.
+    int DefaultButton() const override { return kIdCmdViewData; }
 
-protected:
+  protected:
     void CreateControls() override;
 };
 

@@ -40,6 +40,15 @@ void BindResultRows(VirtualList& list, std::vector<ResultRow>& rows) {
     };
 }
 
+// The selection menu of a check-box list at a point, and Ctrl+A for its "Select All".
+void BindSelectionMenu(VirtualList& list, PanelContext& context, CheckedList which) {
+    list.onContextMenu = [&context, which](POINT at) { context.showSelectionMenu(which, at); };
+    list.onSelectAll = [&context, which] {
+        if (context.commands.select)
+            context.commands.select(which, Selection::All);
+    };
+}
+
 void Enable(HWND control, bool enabled) {
     if (control && (IsWindowEnabled(control) != FALSE) != enabled) EnableWindow(control, enabled);
 }
@@ -50,24 +59,24 @@ void ListPanelView::OnLayout(int width, int height) {
     // The image lists are made for the DPI, so they are taken again with every new layout.
     if (images_ == Images::Object) list_.SetImageList(context_.objectImages);
     if (images_ == Images::Quarantine) list_.SetImageList(context_.quarantineImages);
-    LayoutList(width, height);
-    list_.Rescale(context_.fonts.dpi());
-}
-
-void ListPanelView::LayoutList(int width, int height) {
-    const int margin = Margin();
+    int top = Margin();
+    if (caption_) {
+        Place(caption_, Margin(), top, width - 2 * Margin(), LineHeight());
+        top += LineHeight() + S(8);
+    }
     const int buttonsTop = PlaceButtonRow(leftButtons_, rightButtons_, width, height);
-    Place(list_.hwnd(), margin, margin, width - 2 * margin, buttonsTop - S(10) - margin);
+    Place(list_.hwnd(), Margin(), top, width - 2 * Margin(), buttonsTop - S(10) - top);
+    list_.Rescale(context_.fonts.dpi());
 }
 
 // ---- results -------------------------------------------------------------------------------
 
 void ScanResultView::CreateControls() {
     list_.Create(hwnd_, kIdLstScanResult, true,
-                 {{L"Type", 70, kTypeWords}, {L"Category", 110}, {L"Object", 300}, {L"Comment", 120}});
+                 {{L"Type", 0, kTypeWords}, {L"Category"}, {L"Object", 0, nullptr, true}, {L"Comment"}});
     images_ = Images::Object;
     BindResultRows(list_, state().lstScanResult);
-    list_.onRightClick = [this] { context_.showSelectionMenu(CheckedList::ScanResult); };
+    BindSelectionMenu(list_, context_, CheckedList::ScanResult);
     leftButtons_ = {AddButton(L"&Quarantines selected", kIdCmdQuarantineSelected),
                     AddButton(L"Add selected to &Ignore List", kIdCmdIgnoreSelected)};
     rightButtons_ = {AddButton(L"&Next", kIdCmdNextDelete)};
@@ -96,7 +105,7 @@ bool ScanResultView::OnCommand(int id, int) {
 
 void IremovableView::CreateControls() {
     list_.Create(hwnd_, kIdLstIremovable, true,
-                 {{L"Type", 70, kTypeWords}, {L"Category", 110}, {L"Object", 240}, {L"Comment URL", 180}});
+                 {{L"Type", 0, kTypeWords}, {L"Category"}, {L"Object", 0, nullptr, true}, {L"Comment URL"}});
     images_ = Images::Object;
     BindResultRows(list_, state().lstIremovable);
     leftButtons_ = {AddButton(L"Add selected to &Ignore List", kIdCmdIgnoreIremovable)};
@@ -120,11 +129,11 @@ bool IremovableView::OnCommand(int id, int) {
 
 void IgnoreListView::CreateControls() {
     list_.Create(hwnd_, kIdLstIgnoreList, true,
-                 {{L"Type", 70, kTypeWords}, {L"Category", 110}, {L"Object", 300}, {L"Comment", 120}});
+                 {{L"Type", 0, kTypeWords}, {L"Category"}, {L"Object", 0, nullptr, true}, {L"Comment"}});
     BindResultRows(list_, state().lstIgnoreList);
     // Entries of the ignore list carry no image.
     list_.image = nullptr;
-    list_.onRightClick = [this] { context_.showSelectionMenu(CheckedList::IgnoreList); };
+    BindSelectionMenu(list_, context_, CheckedList::IgnoreList);
     rightButtons_ = {AddButton(L"&Delete Selected", kIdCmdDeleteSelected)};
 }
 
@@ -142,7 +151,8 @@ bool IgnoreListView::OnCommand(int id, int) {
 // ---- quarantine packages -------------------------------------------------------------------
 
 void QuarantinedView::CreateControls() {
-    list_.Create(hwnd_, kIdLstQuarantinedList, true, {{L"Package name", 220}, {L"Size", 120}, {L"Items in package", 130}});
+    list_.Create(hwnd_, kIdLstQuarantinedList, true,
+                 {{L"Package name", 0, nullptr, true}, {L"Size"}, {L"Items in package"}});
     images_ = Images::Quarantine;
     auto& rows = state().lstQuarantinedList;
     list_.text = [&rows](size_t i, int column) -> std::string {
@@ -157,7 +167,7 @@ void QuarantinedView::CreateControls() {
     };
     list_.onFocus = [this](int row) { state().highlightedPackage = row; };
     list_.onDoubleClick = [this] { Run(commands().cmdViewData_Click); };
-    list_.onRightClick = [this] { context_.showSelectionMenu(CheckedList::QuarantineList); };
+    BindSelectionMenu(list_, context_, CheckedList::QuarantineList);
     leftButtons_ = {AddButton(L"&View Contents", kIdCmdViewData)};
     rightButtons_ = {AddButton(L"&Restore Selected", kIdCmdRestoreQuarantined),
                      AddButton(L"&Delete Selected", kIdCmdDeleteQuarantined)};
@@ -183,21 +193,27 @@ bool QuarantinedView::OnCommand(int id, int) {
 // ---- package contents ----------------------------------------------------------------------
 
 void QItemsView::CreateControls() {
+    // Which package is open; the list is the next stop of the keyboard.
+    caption_ = AddLabel("", -1, SS_ENDELLIPSIS);
+    MarkBold(caption_);
     list_.Create(hwnd_, kIdLstQuarantinedItems, false,
-                 {{L"Type", 80, kTypeWords}, {L"Item Name", 160}, {L"Original Path", 340}});
+                 {{L"Type", 0, kTypeWords}, {L"Item Name"}, {L"Original Path", 0, nullptr, true}});
     images_ = Images::Object;
     auto& rows = state().lstQuarantinedItems;
     list_.text = [&rows](size_t i, int column) -> std::string {
         const QuarantinedItemRow* row = RowAt(rows, i);
         if (!row) return {};
-        return column == 0 ? row->type : column == 1 ? row->storedItem : column == 2 ? row->source : std::string();
+        return column == 0 ? row->type : column == 1 ? row->storedItem : column == 2 ? row->place : std::string();
     };
     list_.image = [&rows](size_t i) { return i < rows.size() ? rows[i].image : 0; };
     rightButtons_ = {AddButton(L"&Back", kIdCmdBack)};
 }
 
 void QItemsView::Refresh(View view) {
-    if (view == View::QuarantineItems) list_.SetCount(state().lstQuarantinedItems.size());
+    if (view != View::QuarantineItems)
+        return;
+    SetTextIfChanged(caption_, state().quarantineItemsCaption);
+    list_.SetCount(state().lstQuarantinedItems.size());
 }
 
 bool QItemsView::OnCommand(int id, int) {

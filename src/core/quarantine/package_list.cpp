@@ -6,6 +6,7 @@
 
 #include "core/quarantine/copy_folder.h"
 #include "core/quarantine/tree_walk.h"
+#include "core/scan/scan_report.h"
 #include "core/util/text.h"
 
 namespace pellora {
@@ -48,6 +49,14 @@ void Quarantine::LoadToQuarantineList() {
     ports_.ui.Changed(View::StatusFigures);
 }
 
+std::string Quarantine::PackageCaption(const std::string& packageName, size_t items) {
+    std::string caption = "Package " + packageName;
+    // A package is named by the end of its scan.
+    if (std::optional<LocalTime> made = ParseScanStamp(packageName))
+        caption += " (scan of " + LogDateTime(ports_.clock, *made) + ")";
+    return caption + ": " + std::to_string(items) + (items == 1 ? " item" : " items");
+}
+
 void Quarantine::cmdViewData() {
     int row = state_.highlightedPackage;
     if (row < 0 || static_cast<size_t>(row) >= state_.lstQuarantinedList.size())
@@ -67,11 +76,14 @@ void Quarantine::cmdViewData() {
             QuarantineRecord record = ParseRecord(std::move(text));
             ObjectImage image = ImageOfRecordType(record.type);
             if (image != kImageNone) {
-                items.push_back(QuarantinedItemRow{record.type, image, record.storedItem, record.source});
+                std::string place = OriginalPlace(record);
+                items.push_back(
+                    QuarantinedItemRow{record.type, image, record.storedItem, record.source, std::move(place)});
             }
         }
         ports_.ui.Yield();
     }
+    state_.quarantineItemsCaption = PackageCaption(packageName, items.size());
     state_.lstQuarantinedItems = std::move(items);
     ports_.ui.Changed(View::QuarantineItems);
     if (hooks.showQItems) {

@@ -199,6 +199,8 @@ class Quarantine {
 
     // Names of the checked rows of lstQuarantinedList, taken before any event can rebuild it.
     std::vector<std::string> CheckedPackages() const;
+    // "Package <name> (scan of <date and time>): N items", the date where the name is a stamp.
+    std::string PackageCaption(const std::string& packageName, size_t items);
     // Takes a folder tree down in up to kDeletePasses passes of DeleteListedItems; the folder
     // itself stays for the caller. A link is never entered.
     void DeleteTreeInPasses(const std::string& folder);

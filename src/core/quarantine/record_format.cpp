@@ -26,6 +26,17 @@ QuarantineRecord ParseRecord(std::string text) {
     return QuarantineRecord{std::move(fields[0]), std::move(fields[1]), std::move(fields[2]), std::move(fields[3])};
 }
 
+std::string OriginalPlace(const QuarantineRecord& record) {
+    const std::string lower = ToLowerAscii(record.type);
+    if (lower == "service")
+        return "service " + record.source;
+    if (lower == "task")
+        return "scheduled task " + record.source;
+    if (lower == "hosts")
+        return "hosts file: " + record.source;
+    return record.source;
+}
+
 ObjectImage ImageOfRecordType(std::string_view type) {
     const StorableKind* kind = RestorableRecordKind(type);
     return kind ? kind->image : kImageNone;

@@ -43,6 +43,10 @@ QuarantineRecord ParseRecord(std::string text);
 std::string FormatFolderIdentity(const FileIdentity& folder);
 std::optional<FileIdentity> ParseFolderIdentity(std::string_view text);
 
+// Where a record's object was, for people: the source, named by its kind where the source is
+// only a name ("service X", "scheduled task \X", "hosts file: host").
+std::string OriginalPlace(const QuarantineRecord& record);
+
 // The contents view's image of a record type (storable_kinds.h); kImageNone for a type no
 // restore knows.
 ObjectImage ImageOfRecordType(std::string_view type);

@@ -15,6 +15,29 @@ std::string ScanStamp(const LocalTime& time) {
            std::to_string(time.hour) + "-" + std::to_string(time.minute) + "-" + std::to_string(time.second);
 }
 
+std::optional<LocalTime> ParseScanStamp(std::string_view stamp) {
+    int fields[6] = {};
+    size_t field = 0;
+    size_t digits = 0;
+    for (char c : stamp) {
+        if (c == '-') {
+            if (digits == 0 || ++field == 6)
+                return std::nullopt;
+            digits = 0;
+        } else if (c >= '0' && c <= '9' && digits < 4 && !(digits == 1 && fields[field] == 0)) {
+            fields[field] = fields[field] * 10 + (c - '0');
+            ++digits;
+        } else {
+            return std::nullopt;  // not a digit, a leading zero or a number too long
+        }
+    }
+    LocalTime time{fields[2], fields[1], fields[0], fields[3], fields[4], fields[5]};
+    if (field != 5 || digits == 0 || time.year < 1000 || time.month < 1 || time.month > 12 || time.day < 1 ||
+        time.day > 31 || time.hour > 23 || time.minute > 59 || time.second > 59)
+        return std::nullopt;
+    return time;
+}
+
 std::string ReportLine(const ResultRow& row, bool withCommentUrl) {
     std::string line = "     " + row.type + ":" + row.object + "   |" + row.category;
     if (withCommentUrl)

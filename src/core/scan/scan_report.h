@@ -3,7 +3,9 @@
 // the quarantine package of this scan. Also the date-and-time text of the scan's log lines.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/state/app_state.h"
 #include "core/ports/clock.h"
@@ -15,6 +17,8 @@ namespace pellora {
 std::string LogDateTime(ClockPort& clock, const LocalTime& time);
 // day-month-year-hour-minute-second, each in plain decimal without leading zeros.
 std::string ScanStamp(const LocalTime& time);
+// The time a scan stamp (a package's name) was taken; nothing for a name that is not a stamp.
+std::optional<LocalTime> ParseScanStamp(std::string_view stamp);
 // "     " type ":" object "   |" category, and "   |" comment URL for an irremovable row; a
 // "Content" row adds "   |Rule: <names>".
 std::string ReportLine(const ResultRow& row, bool withCommentUrl);

@@ -87,6 +87,9 @@ struct QuarantinedItemRow {
     int image = kImageNone;
     std::string storedItem;
     std::string source;
+    // Where the object was, as the window shows it: the source, named by its kind where the
+    // source is only a name (a service, a scheduled task, a host of the hosts file).
+    std::string place;
 };
 
 enum class Panel { Status, Settings, ScanPrep, ScanProc, ScanResult, Iremovable, Ignored, Quarantined, QItems, Update };
@@ -216,6 +219,8 @@ struct AppState {
     std::vector<QuarantinePackageRow> lstQuarantinedList;
     int highlightedPackage = -1;  // row of lstQuarantinedList with the focus, -1 for none
     std::vector<QuarantinedItemRow> lstQuarantinedItems;
+    // Above lstQuarantinedItems: the package shown, its date and the number of its items.
+    std::string quarantineItemsCaption;
 
     SpecialFolders folders;
 

@@ -1,5 +1,7 @@
 #include "quarantine_fixture.h"
 
+#include "core/scan/scan_report.h"
+
 namespace pellora::testing {
 namespace {
 
@@ -49,8 +51,54 @@ TEST_F(QuarantineTest, ContentsShowKnownRecordsWithTheirIcons) {
     EXPECT_EQ(state.lstQuarantinedItems[0].image, kImageCookie);
     EXPECT_EQ(state.lstQuarantinedItems[0].storedItem, "10000.qit");
     EXPECT_EQ(state.lstQuarantinedItems[0].source, "C:\\Cookies\\user@ads.txt");
+    EXPECT_EQ(state.lstQuarantinedItems[0].place, "C:\\Cookies\\user@ads.txt");
     EXPECT_EQ(state.lstQuarantinedItems[1].image, kImageRegVal);
     EXPECT_EQ(state.panel, Panel::QItems);
+}
+
+// The contents say which package is open, from when, and where each object was: a source that
+// is only a name says what kind of place it names.
+TEST_F(QuarantineTest, ContentsNameThePackageItsScanAndEachObjectsPlace) {
+    p.files.AddFile(InPackage("10000.qnf"),
+                    "path|10000.qit|C:\\Bad\\bad.exe|00000001:" + std::string(32, '0') + ":C:\\Bad");
+    p.files.AddFile(InPackage("10001.qnf"), "service|10001.qit|BadService");
+    p.files.AddFile(InPackage("10002.qnf"), "task|10002.qit|\\Bad Updater");
+    p.files.AddFile(InPackage("10003.qnf"), "hosts|10003.qit|ads.example");
+    p.files.AddFile("C:\\Pellora\\Quarantine\\readme.txt", "loose");
+    p.files.AddFile("C:\\Pellora\\Quarantine\\6-12-2026-9-05-7\\10000.qnf", "path|10000.qit|C:\\x.exe");
+    quarantine.LoadToQuarantineList();
+    ASSERT_EQ(state.lstQuarantinedList.size(), 3u);
+    auto view = [this](const std::string& name) {
+        state.highlightedPackage = -1;
+        for (size_t i = 0; i < state.lstQuarantinedList.size(); ++i) {
+            if (state.lstQuarantinedList[i].name == name)
+                state.highlightedPackage = static_cast<int>(i);
+        }
+        quarantine.cmdViewData();
+    };
+
+    view("6-12-2026-9-5-7");
+    EXPECT_EQ(state.quarantineItemsCaption, "Package 6-12-2026-9-5-7 (scan of 06/12/2026  09:05:07): 4 items");
+    std::vector<std::string> places;
+    for (const QuarantinedItemRow& row : state.lstQuarantinedItems)
+        places.push_back(row.place);
+    EXPECT_EQ(places, (std::vector<std::string>{"C:\\Bad\\bad.exe", "service BadService",
+                                                "scheduled task \\Bad Updater", "hosts file: ads.example"}));
+    EXPECT_EQ(state.lstQuarantinedItems[1].storedItem, "10001.qit");
+
+    // Names that are not a scan's stamp (a leading zero, a stray file) are shown without a date.
+    view("6-12-2026-9-05-7");
+    EXPECT_EQ(state.quarantineItemsCaption, "Package 6-12-2026-9-05-7: 1 item");
+    view("readme.txt");
+    EXPECT_EQ(state.quarantineItemsCaption, "Package readme.txt: 0 items");
+    for (const char* stamp :
+         {"", "6-12-2026-9-5", "6-12-2026-9-5-7-1", "6-13-2026-9-5-7", "0-12-2026-9-5-7", "6-12-2026-24-5-7",
+          "6-12-2026-9-60-7", "6-12-26-9-5-7", "6-12-2026--5-7", "6-12-2026-9-5-7a", "6-12-20261-9-5-7"}) {
+        EXPECT_FALSE(ParseScanStamp(stamp)) << stamp;
+    }
+    std::optional<LocalTime> made = ParseScanStamp("31-1-1999-23-59-0");
+    ASSERT_TRUE(made);
+    EXPECT_EQ(ScanStamp(*made), "31-1-1999-23-59-0");
 }
 
 TEST_F(QuarantineTest, DeletingCheckedPackagesRemovesThemWhole) {

@@ -15,6 +15,15 @@ std::wstring WithoutMnemonic(std::wstring text) {
     return text;
 }
 
+MSG KeyMessage(HWND target, UINT message, WPARAM key) {
+    MSG msg{};
+    msg.hwnd = target;
+    msg.message = message;
+    msg.wParam = key;
+    msg.lParam = message == WM_SYSCHAR ? (1 << 29) : 0;  // Alt held
+    return msg;
+}
+
 MainWindowTest::MainWindowTest() {
     ui.messageHook = [this](const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon) {
         messages.push_back({text, title, buttons, icon});

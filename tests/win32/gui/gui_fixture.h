@@ -105,6 +105,9 @@ bool LooksPainted(const ScreenPixels& shot, const ScreenPixels* before);
 // shows the window's client area painted, or a generous deadline passes; returns the last shot.
 ScreenPixels WaitForPaintedOnXServer(HWND hwnd, const ScreenPixels* before, const std::function<void()>& pump);
 
+// A key's message to `target`, as the queue would deliver it (WM_SYSCHAR with Alt held).
+MSG KeyMessage(HWND target, UINT message, WPARAM key);
+
 // The text of a control with its mnemonic marker removed.
 std::wstring WithoutMnemonic(std::wstring text);
 

@@ -370,15 +370,6 @@ TEST_F(MainWindowTest, WizardButtonsRunTheScanAndShowItsResults) {
 namespace pellora::gui::testing {
 namespace {
 
-MSG KeyMessage(HWND target, UINT message, WPARAM key) {
-    MSG msg{};
-    msg.hwnd = target;
-    msg.message = message;
-    msg.wParam = key;
-    msg.lParam = message == WM_SYSCHAR ? (1 << 29) : 0;  // Alt held
-    return msg;
-}
-
 TEST_F(MainWindowTest, KeyboardReachesTheControls) {
     app.navigation().ShowStatus();
     Settle();

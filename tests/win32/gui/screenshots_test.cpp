@@ -44,10 +44,14 @@ void FillSampleState(AppState& state) {
         {"readme.txt", "210 bytes", "0", false},
     };
     state.lstQuarantinedItems = {
-        {"cookie", kImageCookie, "10000.qit", "C:\\Users\\me\\Cookies\\user@ads.example[1].txt"},
-        {"regval", kImageRegVal, "10001.qit", "HKEY_CURRENT_USER\\Software\\CoolSearch,Start"},
-        {"folder", kImageFolder, "10002", "C:\\Program Files\\BonziBuddy"},
+        {"cookie", kImageCookie, "10000.qit", "C:\\Users\\me\\Cookies\\user@ads.example[1].txt",
+         "C:\\Users\\me\\Cookies\\user@ads.example[1].txt"},
+        {"regval", kImageRegVal, "10001.qit", "HKEY_CURRENT_USER\\Software\\CoolSearch,Start",
+         "HKEY_CURRENT_USER\\Software\\CoolSearch,Start"},
+        {"folder", kImageFolder, "10002\\BonziBuddy", "C:\\Program Files\\BonziBuddy", "C:\\Program Files\\BonziBuddy"},
+        {"service", kImageRegKey, "10003.qit", "BonziService", "service BonziService"},
     };
+    state.quarantineItemsCaption = "Package 5-12-2026-10-14-33 (scan of 05/12/2026  10:14:33): 4 items";
 }
 
 TEST_F(MainWindowTest, ScreenshotsOfEveryPanel) {
