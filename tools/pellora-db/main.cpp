@@ -12,6 +12,7 @@
 
 #include "core/database/db_tool.h"
 #include "win32/encoding_win.h"
+#include "win32/library_loading.h"
 #include "win32/signature_bcrypt.h"
 
 namespace {
@@ -61,6 +62,7 @@ void Print(FILE* stream, const std::string& text) {
 }  // namespace
 
 int main() {
+    pellora::win32::LoadLibrariesFromSystemOnly();
     SetConsoleOutputCP(CP_UTF8);
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
