@@ -17,6 +17,9 @@ Unicode true
 Target amd64-unicode
 ManifestSupportedOS all
 RequestExecutionLevel admin
+; The stub's manifest then names version 6 of the common controls, which the system takes from its
+; side-by-side store instead of looking for COMCTL32.dll beside the setup program.
+XPStyle on
 SetCompressor /SOLID lzma
 ; No file times in the installer: two builds of the same commit give the same bytes.
 SetDateSave off
@@ -141,13 +144,23 @@ Section "Pellora" SecMain
     ; Before any file is written, whatever folder was chosen: only Administrators and SYSTEM may
     ; change it (Users read and run), nothing inherited, for the folder and all below it. The
     ; elevated program, its logon task and its keys live there. The step runs from a copy of the
-    ; console program in the installer's own temporary folder, never from the folder it secures.
-    InitPluginsDir
-    SetOutPath "$PLUGINSDIR"
-    File "/oname=$PLUGINSDIR\pellora-cli.exe" "${STAGE_DIR}\pellora-cli.exe"
+    ; console program in a folder of its own below the program files folder, where only
+    ; administrators may write: never from the folder it secures, nor from $PLUGINSDIR in the
+    ; user's temporary folder, where the user could replace it or put a library beside it.
+    StrCpy $1 "$PROGRAMFILES64\Pellora Setup Step"
+    RMDir /r "$1"
     CreateDirectory "$INSTDIR"
-    ExecWait '"$PLUGINSDIR\pellora-cli.exe" secure-folder "$INSTDIR"' $0
-    Delete "$PLUGINSDIR\pellora-cli.exe"
+    ClearErrors
+    CreateDirectory "$1"
+    SetOutPath "$1"
+    File "/oname=$1\pellora-cli.exe" "${STAGE_DIR}\pellora-cli.exe"
+    ${If} ${Errors}
+        StrCpy $0 2
+    ${Else}
+        ExecWait '"$1\pellora-cli.exe" secure-folder "$INSTDIR"' $0
+    ${EndIf}
+    SetOutPath "$INSTDIR"
+    RMDir /r "$1"
     ${If} $0 != 0
         MessageBox MB_OK|MB_ICONSTOP "Setup could not restrict who may change $INSTDIR. Choose another folder." /SD IDOK
         SetErrorLevel 2

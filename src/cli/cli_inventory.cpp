@@ -34,9 +34,7 @@ int CliRunner::Inventory(const Options& options) {
     header.machine = ports_.system.ComputerName();
     if (!options.inventoryAll) {
         const size_t before = entries.size();
-        std::erase_if(entries, [](const inventory::InventoryEntry& entry) {
-            return inventory::IsOsSigned(entry) && !inventory::IsFlagged(entry);
-        });
+        std::erase_if(entries, [](const inventory::InventoryEntry& entry) { return inventory::MayBeHidden(entry); });
         header.hidden = before - entries.size();
     }
     inventory::SortFlaggedFirst(entries);

@@ -18,6 +18,7 @@
 // Windows headers last: they turn port method names (DeleteFile, ...) into macros.
 #include "gui/single_instance.h"
 #include "win32/encoding_win.h"
+#include "win32/library_loading.h"
 
 using namespace pellora;
 
@@ -90,6 +91,7 @@ std::string FullPath(const std::string& path) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    win32::LoadLibrariesFromSystemOnly();
     HandleOutput out(STD_OUTPUT_HANDLE);
     HandleOutput err(STD_ERROR_HANDLE);
 
@@ -147,7 +149,8 @@ int wmain(int argc, wchar_t** argv) {
         return cli::kExitError;
     }
     // Like a private key others may read: the fix is the user's, the refusal ours.
-    if (std::optional<UnsafeObject> unsafe = FindUnsafeApplicationObject(platform.files, folder)) {
+    if (std::optional<UnsafeObject> unsafe =
+            FindUnsafeApplicationObject(platform.files, folder, platform.system.SystemDirectory())) {
         err.Write("pellora-cli: " + UnsafeFolderText(*unsafe, folder) + "\n");
         if (cli::ChangesTheMachine(*parsed.options)) {
             // Refused before start-up, which would otherwise report it.

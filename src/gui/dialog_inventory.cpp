@@ -1,6 +1,8 @@
 #include "gui/dialog_inventory.h"
 
 #include "core/inventory/inventory_actions.h"
+// After the window headers dialog_inventory.h brings.
+#include <shlobj.h>
 
 namespace pellora::gui {
 namespace {
@@ -182,24 +184,22 @@ void InventoryDialog::OpenFocusedFolder() {
         return;
     }
     // The folder's owner may swap it for a program at any moment: the shell's "open" on that name
-    // would run it, with this program's rights. The system's own Explorer, named by its full path,
-    // shows the entry's program (or the folder) selected in its folder and never opens it.
+    // would run it, with this program's rights. The shell is handed an item list (parsed from the
+    // path, never a command line a quote or comma in the name could split) and asked to show the
+    // entry's program (or the folder) selected in its folder; nothing is opened or run.
     const std::string& program = entries_[static_cast<size_t>(row)].program;
     const std::string shown = program.empty() ? folder : program;
-    wchar_t windows[MAX_PATH];
-    const UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return;
-    const std::wstring explorer = std::wstring(windows, length) + L"\\explorer.exe";
-    std::wstring command = L"\"" + explorer + L"\" /select,\"" + W(shown) + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (CreateProcessW(explorer.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                       &info)) {
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    PIDLIST_ABSOLUTE item = nullptr;
+    if (SUCCEEDED(SHParseDisplayName(W(shown).c_str(), nullptr, &item, 0, nullptr)) && item) {
+        // With no children named, the item is selected in its parent folder.
+        SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
+        CoTaskMemFree(item);
+    } else {
+        Tell("The folder cannot be shown.", MsgIcon::Information);
     }
+    if (SUCCEEDED(com))
+        CoUninitialize();
 }
 
 void InventoryDialog::RemoveChecked() {

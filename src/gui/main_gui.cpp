@@ -9,13 +9,16 @@
 #include "gui/single_instance.h"
 #include "gui/splash_window.h"
 #include "gui/wiring.h"
+#include "win32/library_loading.h"
 
 using namespace pellora;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    win32::LoadLibrariesFromSystemOnly();
     // Before anything else, so that a second copy ends without touching a file or the tray.
     gui::SingleInstance instance;
-    if (instance.anotherRunning()) return 0;
+    if (instance.anotherRunning())
+        return 0;
 
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
@@ -56,8 +59,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     splash.Close();
 
     MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) ui.Dispatch(message);
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        ui.Dispatch(message);
     splash.Close();
-    if (icon) DestroyIcon(icon);
+    if (icon)
+        DestroyIcon(icon);
     return static_cast<int>(message.wParam);
 }

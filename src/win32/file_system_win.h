@@ -46,6 +46,9 @@ class FileSystemWin : public FileSystemPort {
     bool IsSystemProtectedFile(const std::string& path) override;
     // advapi32's security descriptors (file_access_win.cpp).
     std::optional<std::vector<AccessEntry>> ReadAccessList(const std::string& path) override;
+    std::optional<std::string> ReadOwner(const std::string& path) override;
+    bool IsRemoteDrive(char letter) override;
+    std::optional<std::string> ReadLinkTarget(const std::string& path) override;
     bool SetAccessList(const std::string& path, const std::string& sddl) override;
     CheckedWrite CopyIntoFolderIfSame(const std::string& from,
                                       const std::string& folder,

@@ -3,7 +3,9 @@
 // never wait on it). A file without an embedded signature is looked up in the system's
 // catalogs by its hash (SHA-256 catalogs first where the system has them, then SHA-1) and the
 // catalog's signature is verified for it. The signer is the leaf certificate of the first
-// signer's chain.
+// signer's chain. Revocation is checked over the whole chain from the system's cache only: a
+// signer known to be revoked is untrusted ("revoked"), one without a cached answer keeps its
+// verdict with the note "revocation unknown".
 #include "win32/trust_win.h"
 
 #include <windows.h>
@@ -30,15 +32,19 @@ std::string CodeText(LONG code) {
     return buffer;
 }
 
-// The verdict of one WinVerifyTrust call on `data` (whose state is closed again here).
-FileTrust Verify(WINTRUST_DATA& data) {
+// The verdict of one WinVerifyTrust call on `data` (whose state is closed again here), and the
+// call's own answer.
+FileTrust VerifyOnce(WINTRUST_DATA& data, DWORD revocation, LONG& status) {
     GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
     data.cbStruct = sizeof data;
     data.dwUIChoice = WTD_UI_NONE;
-    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.fdwRevocationChecks = revocation;
     data.dwStateAction = WTD_STATEACTION_VERIFY;
+    data.hWVTStateData = nullptr;
+    // Revocation is asked of what the system already holds (its cache of lists and answers);
+    // nothing is fetched from the network.
     data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL | WTD_SAFER_FLAG;
-    const LONG status = WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    status = WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
     const DWORD lastError = GetLastError();
 
     FileTrust trust;
@@ -65,7 +71,6 @@ FileTrust Verify(WINTRUST_DATA& data) {
         case CERT_E_UNTRUSTEDTESTROOT:
         case CERT_E_CHAINING:
         case CERT_E_EXPIRED:
-        case CERT_E_REVOKED:
         case CERT_E_UNTRUSTEDCA:
         case TRUST_E_EXPLICIT_DISTRUST:
         case TRUST_E_SUBJECT_NOT_TRUSTED:
@@ -93,6 +98,25 @@ FileTrust Verify(WINTRUST_DATA& data) {
     }
     data.dwStateAction = WTD_STATEACTION_CLOSE;
     WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    return trust;
+}
+
+// The verdict with revocation checked along the whole chain from the system's cache. Without a
+// cached answer (the usual case) the verdict is the one without revocation, noted; only a
+// signer known to be revoked makes the file untrusted.
+FileTrust Verify(WINTRUST_DATA& data) {
+    LONG status = 0;
+    FileTrust trust = VerifyOnce(data, WTD_REVOKE_WHOLECHAIN, status);
+    if (status == CERT_E_REVOKED || status == static_cast<LONG>(CRYPT_E_REVOKED)) {
+        trust.status = TrustStatus::Untrusted;
+        trust.problem = "revoked";
+        return trust;
+    }
+    if (status == CERT_E_REVOCATION_FAILURE || status == static_cast<LONG>(CRYPT_E_REVOCATION_OFFLINE) ||
+        status == static_cast<LONG>(CRYPT_E_NO_REVOCATION_CHECK)) {
+        trust = VerifyOnce(data, WTD_REVOKE_NONE, status);
+        trust.problem = trust.problem.empty() ? "revocation unknown" : trust.problem + "; revocation unknown";
+    }
     return trust;
 }
 

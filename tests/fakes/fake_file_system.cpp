@@ -79,6 +79,7 @@ bool FakeFileSystem::HasChildren(const std::string& path) const {
 }
 
 bool FakeFileSystem::FindEntries(const std::string& pattern, std::vector<FindEntry>& out) {
+    touched.push_back(pattern);
     size_t slash = pattern.rfind('\\');
     if (slash == std::string::npos)
         return false;
@@ -105,6 +106,7 @@ bool FakeFileSystem::FindEntries(const std::string& pattern, std::vector<FindEnt
 }
 
 std::optional<uint32_t> FakeFileSystem::GetAttributes(const std::string& path) {
+    touched.push_back(path);
     const Node* node = Get(path);
     if (!node || BelowDenied(path))
         return std::nullopt;
@@ -179,6 +181,7 @@ void FakeFileSystem::DenyAccess(const std::string& folder) {
 }
 
 std::optional<std::string> FakeFileSystem::ReadFile(const std::string& path) {
+    touched.push_back(path);
     const Node* node = Get(path);
     if (!node || node->folder || BelowDenied(path))
         return std::nullopt;
@@ -351,6 +354,20 @@ void FakeFileSystem::AddFolderLinkTo(const std::string& path, const std::string&
     links_[KeyOf(path)] = {target, junction};
 }
 
+bool FakeFileSystem::IsRemoteDrive(char letter) {
+    for (char drive : remoteDrives)
+        if ((drive | 0x20) == (letter | 0x20))
+            return true;
+    return false;
+}
+
+std::optional<std::string> FakeFileSystem::ReadLinkTarget(const std::string& path) {
+    auto link = links_.find(KeyOf(path));
+    if (link == links_.end() || !link->second.second)
+        return std::nullopt;
+    return link->second.first;
+}
+
 bool FakeFileSystem::IsSystemProtectedFile(const std::string& path) {
     for (const std::string& guarded : systemProtected) {
         if (KeyOf(guarded) == KeyOf(path))
@@ -360,6 +377,7 @@ bool FakeFileSystem::IsSystemProtectedFile(const std::string& path) {
 }
 
 std::optional<std::vector<FileSystemPort::AccessEntry>> FakeFileSystem::ReadAccessList(const std::string& path) {
+    touched.push_back(path);
     if (!Get(path))
         return std::nullopt;
     for (const std::string& unreadable : unreadableAccess) {
@@ -375,6 +393,20 @@ std::optional<std::vector<FileSystemPort::AccessEntry>> FakeFileSystem::ReadAcce
                                     {true, "S-1-5-32-545", 0x1200a9, false}};
 }
 
+std::optional<std::string> FakeFileSystem::ReadOwner(const std::string& path) {
+    if (!Get(path))
+        return std::nullopt;
+    for (const std::string& unreadable : unreadableAccess) {
+        if (KeyOf(unreadable) == KeyOf(path))
+            return std::nullopt;
+    }
+    for (const auto& [object, owner] : owners) {
+        if (KeyOf(object) == KeyOf(path))
+            return owner;
+    }
+    return std::string("S-1-5-32-544");
+}
+
 bool FakeFileSystem::SetAccessList(const std::string& path, const std::string& sddl) {
     accessListsSet.emplace_back(path, sddl);
     if (failSetAccess || !Get(path))
@@ -384,6 +416,7 @@ bool FakeFileSystem::SetAccessList(const std::string& path, const std::string& s
 }
 
 std::optional<FileIdentity> FakeFileSystem::Identify(const std::string& input) {
+    touched.push_back(input);
     std::string path = input;
     std::replace(path.begin(), path.end(), '/', '\\');
     for (const char* prefix : {"\\\\?\\", "\\\\.\\"}) {

@@ -87,6 +87,8 @@ class FakeFileSystem : public FileSystemPort {
     // An object's list is what a test gave it (accessEntries), else that of a folder installed
     // as it should be (Administrators and SYSTEM full control, Users read and execute).
     std::optional<std::vector<AccessEntry>> ReadAccessList(const std::string& path) override;
+    // An object's owner is what a test gave it (owners), else Administrators.
+    std::optional<std::string> ReadOwner(const std::string& path) override;
     // Recorded in accessListsSet; the object's list then reads as the installer's.
     bool SetAccessList(const std::string& path, const std::string& sddl) override;
 
@@ -96,6 +98,13 @@ class FakeFileSystem : public FileSystemPort {
     // (Unix) link is listed as a plain folder.
     void AddFolderLinkTo(const std::string& path, const std::string& target, bool junction);
     std::vector<std::string> systemProtected;  // what the system's file protection guards
+    // Drives the system reports as remote ("Z"), and the target a marked link names.
+    std::string remoteDrives;
+    bool IsRemoteDrive(char letter) override;
+    std::optional<std::string> ReadLinkTarget(const std::string& path) override;
+    // Every path asked about through GetAttributes, Identify, FindEntries, ReadFile, ReadFileUpTo
+    // and ReadAccessList, in order (a test sees what was touched).
+    std::vector<std::string> touched;
 
     // Test helpers. AddFile and AddFolder create missing parent folders.
     void AddFile(const std::string& path, const std::string& bytes = "", uint32_t attributes = file_attr::kArchive);
@@ -116,6 +125,7 @@ class FakeFileSystem : public FileSystemPort {
 
     bool failWrites = false;                                          // simulates a full disk
     std::map<std::string, std::vector<AccessEntry>> accessEntries;    // by path as written
+    std::map<std::string, std::string> owners;                        // by path as written
     std::vector<std::string> unreadableAccess;                        // paths whose list cannot be read
     std::vector<std::pair<std::string, std::string>> accessListsSet;  // (path, sddl)
     bool failSetAccess = false;

@@ -16,6 +16,7 @@
 #include "core/database/db_tool.h"
 #include "core/scan/rule_files.h"
 #include "win32/encoding_win.h"
+#include "win32/library_loading.h"
 #include "win32/signature_bcrypt.h"
 
 namespace {
@@ -94,6 +95,7 @@ std::optional<std::vector<std::string>> ListRuleFiles(const std::string& path) {
 }  // namespace
 
 int main() {
+    pellora::win32::LoadLibrariesFromSystemOnly();
     SetConsoleOutputCP(CP_UTF8);
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);

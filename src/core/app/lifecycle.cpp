@@ -60,7 +60,11 @@ StartupResult Lifecycle::Form_Load() {
     Step();
 
     CheckSettings();
-    if (std::optional<UnsafeObject> unsafe = FindUnsafeApplicationObject(ports_.files, state_.appFolder)) {
+    // Where the system folder's owner is not one of the system's usual SIDs (under Wine, the one
+    // user), the log says once that its grants are taken as the system's.
+    auto log = [this](const std::string& line) { state_.lstLog.push_back(line); };
+    if (std::optional<UnsafeObject> unsafe =
+            FindUnsafeApplicationObject(ports_.files, state_.appFolder, ports_.system.SystemDirectory(), log)) {
         state_.unsafeFolderText = UnsafeFolderText(*unsafe, state_.appFolder);
         state_.lstLog.push_back(state_.unsafeFolderText);
         ReportEvent(ports_.events, event_id::kFolderWritable, EventLevel::Error, {state_.unsafeFolderText});

@@ -2,6 +2,7 @@
 
 #include "core/autostart/shortcut.h"
 #include "core/autostart/task_definition.h"
+#include "core/identity/network_path.h"
 #include "core/util/case_fold.h"
 #include "core/util/text.h"
 
@@ -45,15 +46,38 @@ std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
 }
 
+void TakeResolved(AutostartEntry& entry, const ResolvedCommand& resolved) {
+    entry.program = resolved.program;
+    entry.arguments = resolved.arguments;
+    entry.exists = resolved.exists;
+    entry.hosts = resolved.hosts;
+    entry.payload = resolved.payload;
+    entry.payloadText = resolved.payloadText;
+}
+
+// A place on another machine: named, with itself as the program (never there), never read.
+AutostartEntry NetworkPlace(const char* place, const std::string& path) {
+    AutostartEntry entry;
+    entry.place = place;
+    entry.location = path;
+    entry.program = path;
+    return entry;
+}
+
 }  // namespace
 
 ResolveContext SystemResolveContext(FileSystemPort& files, SystemPort& system) {
     ResolveContext context;
     context.expand = [&system](const std::string& text) { return system.ExpandEnvironment(text); };
-    context.fileExists = [&files](const std::string& path) {
+    // Nothing on another machine is asked about: the question alone would connect to it.
+    auto network = std::make_shared<NetworkPaths>(files);
+    context.fileExists = [&files, network](const std::string& path) {
+        if (network->IsNetwork(path))
+            return false;
         const std::optional<uint32_t> attributes = files.GetAttributes(path);
         return attributes && !(*attributes & file_attr::kDirectory);
     };
+    context.isNetwork = [network](const std::string& path) { return network->IsNetwork(path); };
     context.systemDirectory = system.SystemDirectory();
     context.windowsDirectory = system.WindowsDirectory();
     return context;
@@ -118,9 +142,7 @@ AutostartEntry AutostartEnumerator::CommandEntry(const char* place,
     entry.problem = text.problem;
     if (!text.value.empty()) {
         const ResolvedCommand resolved = ResolveCommand(text.value, context_);
-        entry.program = resolved.program;
-        entry.arguments = resolved.arguments;
-        entry.exists = resolved.exists;
+        TakeResolved(entry, resolved);
         if (entry.problem.empty())
             entry.problem = resolved.problem;
     }
@@ -201,6 +223,11 @@ void AutostartEnumerator::ReadStartupFolders(std::vector<AutostartEntry>& out) {
 }
 
 void AutostartEnumerator::ReadStartupFolder(const std::string& folder, std::vector<AutostartEntry>& out) {
+    // A user may move their Startup folder onto a share: it is named, never listed.
+    if (context_.isNetwork && context_.isNetwork(folder)) {
+        out.push_back(NetworkPlace(place::kStartup, folder));
+        return;
+    }
     std::vector<FindEntry> entries;
     std::optional<std::string> finalPath;
     if (!files_.ListFolder(folder, entries, finalPath))
@@ -243,9 +270,7 @@ void AutostartEnumerator::ReadStartupFolder(const std::string& folder, std::vect
             entry.problem = "shortcut names no file path";
         } else {
             const ResolvedCommand resolved = ResolveCommand(entry.command, context_);
-            entry.program = resolved.program;
-            entry.arguments = resolved.arguments;
-            entry.exists = resolved.exists;
+            TakeResolved(entry, resolved);
             entry.problem = resolved.problem;
         }
         out.push_back(std::move(entry));
@@ -341,9 +366,7 @@ void AutostartEnumerator::ReadTaskFile(const std::string& path,
         } else {
             const ResolvedCommand resolved =
                 ResolveCommand(Quoted(command) + (action.arguments.empty() ? "" : " " + action.arguments), context_);
-            entry.program = resolved.program;
-            entry.arguments = resolved.arguments;
-            entry.exists = resolved.exists;
+            TakeResolved(entry, resolved);
             entry.problem = resolved.problem;
         }
         out.push_back(std::move(entry));
@@ -622,6 +645,10 @@ void AutostartEnumerator::ReadHosts(std::vector<AutostartEntry>& out) {
     if (!database.value.empty() && database.problem.empty())
         folder = system_.ExpandEnvironment(database.value);
     const std::string path = folder + "\\hosts";
+    if (context_.isNetwork && context_.isNetwork(path)) {
+        out.push_back(NetworkPlace(place::kHosts, path));
+        return;
+    }
     const std::optional<uint32_t> attributes = files_.GetAttributes(path);
     if (!attributes)
         return;

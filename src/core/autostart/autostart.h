@@ -61,6 +61,11 @@ struct AutostartEntry {
     bool exists = false;  // whether `program` is an existing file
     bool enabled = true;  // false for a disabled task or service
     std::string problem;  // "" or what is wrong with the stored data
+    // The script or proxy hosts on the way to `program`, outermost first (see ResolvedCommand),
+    // and what the innermost one is given to run.
+    std::vector<std::string> hosts;
+    HostPayload payload = HostPayload::Program;
+    std::string payloadText;
 };
 
 // Resolving as the running system does: its environment, its folders, its files.

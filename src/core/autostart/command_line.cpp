@@ -1,7 +1,9 @@
 #include "core/autostart/command_line.h"
 
+#include "core/database/key_format.h"
 #include "core/util/case_fold.h"
 #include "core/util/text.h"
+#include "core/util/utf16.h"
 
 namespace pellora::autostart {
 
@@ -55,6 +57,9 @@ std::string FindProgram(const std::string& name, const ResolveContext& context, 
             add(context.systemDirectory + "\\" + name);
         if (!context.windowsDirectory.empty())
             add(context.windowsDirectory + "\\" + name);
+        // Windows PowerShell's folder is on the system's search path too.
+        if (!context.systemDirectory.empty())
+            add(context.systemDirectory + "\\WindowsPowerShell\\v1.0\\" + name);
     } else {
         add(name);
     }
@@ -193,46 +198,313 @@ std::string_view AfterStart(std::string_view inner) {
     return rest;
 }
 
+void Resolve(std::string_view line, const ResolveContext& context, ResolvedCommand& out, int depth);
+
+// ---- script and proxy hosts ----------------------------------------------------------------
+
+constexpr std::string_view kScriptHosts[] = {"powershell", "pwsh",     "mshta",    "wscript", "cscript",
+                                             "cmd",        "rundll32", "regsvr32", "msiexec", "conhost",
+                                             "bitsadmin",  "certutil", "forfiles", "schtasks"};
+
+bool IsOption(std::string_view arg) {
+    return !arg.empty() && (arg.front() == '-' || arg.front() == '/');
+}
+
+// "http://x", "https://x", "ftp://x", "file://x", "\\?\UNC\..." is left to the path judgement.
+bool IsUrl(std::string_view text) {
+    const size_t scheme = text.find("://");
+    if (scheme == std::string_view::npos || scheme == 0)
+        return false;
+    for (size_t i = 0; i < scheme; ++i) {
+        const char c = text[i];
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!letter && !(i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')))
+            return false;
+    }
+    return true;
+}
+
+// Script in the text itself: mshta's and rundll32's "javascript:" and "vbscript:" forms.
+bool IsInlineScheme(std::string_view text) {
+    return StartsWithOrdinalIgnoreCase(text, "javascript:") || StartsWithOrdinalIgnoreCase(text, "vbscript:") ||
+           StartsWithOrdinalIgnoreCase(text, "about:");
+}
+
+// Whether `name` (an option without its dash) is an abbreviation of `full` at least `least` long.
+bool Abbreviates(std::string_view name, std::string_view full, size_t least) {
+    return name.size() >= least && name.size() <= full.size() && EqualsIgnoreCase(full.substr(0, name.size()), name);
+}
+
+// What a host resolves to: the host itself, given no file to run.
+void HostRuns(ResolvedCommand& out, const Split& host, HostPayload payload, std::string_view text) {
+    out.program = host.program;
+    out.exists = host.found;
+    out.arguments = std::string(TrimBlanks(host.rest));
+    out.payload = payload;
+    out.payloadText = std::string(TrimBlanks(text));
+}
+
+// What a host resolves to: a file it runs (a script, a library, a package).
+void HostRunsFile(ResolvedCommand& out,
+                  const Split& host,
+                  const ResolveContext& context,
+                  const std::string& file,
+                  std::string_view arguments,
+                  std::string_view defaultExtension) {
+    if (IsUrl(file))
+        return HostRuns(out, host, HostPayload::Url, file);
+    const std::string found = FindProgram(file, context, defaultExtension);
+    out.program = found.empty() ? file : found;
+    out.exists = !found.empty();
+    out.arguments = std::string(TrimBlanks(arguments));
+    out.payload = HostPayload::Program;
+}
+
+std::string DecodePowerShell(std::string_view base64) {
+    const std::optional<std::string> bytes = Base64Decode(base64);
+    if (!bytes || bytes->size() % 2 != 0)
+        return "(not decodable) " + std::string(base64);
+    return Utf16LeToUtf8(*bytes);
+}
+
+bool PowerShellTakesValue(std::string_view name) {
+    struct Option {
+        std::string_view full;
+        size_t least;
+    };
+    static constexpr Option kValued[] = {
+        {"executionpolicy", 2},
+        {"ep", 2},
+        {"windowstyle", 1},
+        {"version", 1},
+        {"psconsolefile", 2},
+        {"inputformat", 2},
+        {"if", 2},
+        {"outputformat", 1},
+        {"of", 2},
+        {"configurationname", 4},
+        {"workingdirectory", 2},
+        {"wd", 2},
+        {"settingsfile", 2},
+        {"custompipename", 2},
+        {"encodedarguments", 8},
+        {"ea", 2},
+    };
+    for (const Option& option : kValued)
+        if (Abbreviates(name, option.full, option.least))
+            return true;
+    return false;
+}
+
+void ResolvePowerShell(const Split& host, bool pwsh, const ResolveContext& context, ResolvedCommand& out) {
+    const std::vector<CommandArgument> args = SplitArguments(host.rest);
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i].value;
+        const std::string_view after = i + 1 < args.size() ? host.rest.substr(args[i + 1].begin) : std::string_view();
+        if (!IsOption(arg) || arg == "-") {
+            // Windows PowerShell takes what follows as a command, PowerShell 7 as a script file.
+            if (pwsh)
+                return HostRunsFile(out, host, context, std::string(arg), after, "");
+            return HostRuns(out, host, HostPayload::Inline, host.rest.substr(args[i].begin));
+        }
+        std::string_view name = arg.substr(1);
+        if (!name.empty() && name.front() == '-')
+            name.remove_prefix(1);
+        if (EqualsIgnoreCase(name, "e") || EqualsIgnoreCase(name, "ec") || Abbreviates(name, "encodedcommand", 3)) {
+            HostRuns(out, host, HostPayload::Encoded, "");
+            out.payloadText = i + 1 < args.size() ? DecodePowerShell(args[i + 1].value) : std::string();
+            return;
+        }
+        if (Abbreviates(name, "file", 1)) {
+            if (i + 1 < args.size())
+                return HostRunsFile(out, host, context, args[i + 1].value,
+                                    i + 2 < args.size() ? host.rest.substr(args[i + 2].begin) : std::string_view(), "");
+            return HostRuns(out, host, HostPayload::Inline, "");
+        }
+        if (Abbreviates(name, "command", 1))
+            return HostRuns(out, host, HostPayload::Inline, after);
+        if (PowerShellTakesValue(name))
+            ++i;
+    }
+    HostRuns(out, host, HostPayload::Inline, "");
+}
+
+// cmd's command text runs more than one program when it holds an operator outside quotes.
+bool HoldsOperator(std::string_view text) {
+    bool quoted = false;
+    for (char c : text) {
+        if (c == '"')
+            quoted = !quoted;
+        else if (!quoted && (c == '&' || c == '|' || c == '<' || c == '>'))
+            return true;
+    }
+    return false;
+}
+
+void ResolveInner(std::string_view inner, const ResolveContext& context, ResolvedCommand& out, int depth) {
+    const std::string innerLine(TrimBlanks(inner));
+    if (innerLine.empty()) {
+        out.payload = HostPayload::Inline;
+        return;
+    }
+    Resolve(innerLine, context, out, depth + 1);
+}
+
+// The value of the first option named `option` ("/c", "/tr"), or nothing.
+std::optional<std::string> OptionValue(const std::vector<CommandArgument>& args, std::string_view option) {
+    for (size_t i = 0; i + 1 < args.size(); ++i)
+        if (IsOption(args[i].value) && EqualsIgnoreCase(std::string_view(args[i].value).substr(1), option.substr(1)))
+            return args[i + 1].value;
+    return std::nullopt;
+}
+
+bool AnyUrl(const std::vector<CommandArgument>& args, std::string& url) {
+    for (const CommandArgument& arg : args) {
+        std::string_view value = arg.value;
+        const size_t colon = value.find(':');
+        // "/i:http://x" carries the address after its option.
+        if (IsOption(value) && colon != std::string_view::npos && IsUrl(value.substr(colon + 1)))
+            value = value.substr(colon + 1);
+        if (IsUrl(value)) {
+            url = std::string(value);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Follows a script or proxy host to what it runs. False when `split` names no such host.
+bool ResolveHost(const Split& split, const ResolveContext& context, ResolvedCommand& out, int depth) {
+    const std::string_view base = FileNameOf(split.program);
+    bool known = false;
+    for (std::string_view host : kScriptHosts)
+        known = known || NameIs(base, host);
+    if (!known)
+        return false;
+    out.hosts.push_back(split.program);
+    const std::vector<CommandArgument> args = SplitArguments(split.rest);
+    std::string url;
+    if (NameIs(base, "powershell") || NameIs(base, "pwsh")) {
+        ResolvePowerShell(split, NameIs(base, "pwsh"), context, out);
+    } else if (NameIs(base, "mshta")) {
+        const std::string_view text = args.empty() ? std::string_view() : split.rest.substr(args[0].begin);
+        if (args.empty())
+            HostRuns(out, split, HostPayload::Inline, "");
+        else if (IsUrl(args[0].value))
+            HostRuns(out, split, HostPayload::Url, args[0].value);
+        else if (IsInlineScheme(args[0].value))
+            HostRuns(out, split, HostPayload::Inline, text);
+        else
+            HostRunsFile(out, split, context, args[0].value, "", ".hta");
+    } else if (NameIs(base, "wscript") || NameIs(base, "cscript")) {
+        size_t i = 0;
+        while (i < args.size() && StartsWith(args[i].value, "//"))
+            ++i;
+        if (i < args.size())
+            HostRunsFile(out, split, context, args[i].value,
+                         i + 1 < args.size() ? split.rest.substr(args[i + 1].begin) : std::string_view(), "");
+        else
+            HostRuns(out, split, HostPayload::Inline, "");
+    } else if (NameIs(base, "cmd")) {
+        std::string_view inner;
+        if (!CmdInner(split.rest, inner)) {
+            HostRuns(out, split, HostPayload::Inline, split.rest);
+        } else {
+            inner = TrimBlanks(inner);
+            // cmd takes the quotes off a line that opens with one and ends with one.
+            if (inner.size() >= 2 && inner.front() == '"' && inner.back() == '"' &&
+                inner.find('"', 1) != inner.size() - 1)
+                inner = inner.substr(1, inner.size() - 2);
+            inner = AfterStart(inner);
+            if (HoldsOperator(inner))
+                HostRuns(out, split, HostPayload::Inline, inner);
+            else
+                ResolveInner(inner, context, out, depth);
+        }
+    } else if (NameIs(base, "rundll32")) {
+        std::string_view after;
+        const std::string library(TrimBlanks(RundllLibrary(split.rest, after)));
+        if (library.empty() || IsInlineScheme(library))
+            HostRuns(out, split, HostPayload::Inline, split.rest);
+        else if (AnyUrl(SplitArguments(after), url))
+            HostRuns(out, split, HostPayload::Url, url);
+        else
+            HostRunsFile(out, split, context, library, after, ".dll");
+    } else if (NameIs(base, "regsvr32") || NameIs(base, "msiexec")) {
+        const bool msi = NameIs(base, "msiexec");
+        const CommandArgument* file = nullptr;
+        for (const CommandArgument& arg : args)
+            if (!file && !IsOption(arg.value) && arg.value.find('=') == std::string::npos)
+                file = &arg;
+        if (AnyUrl(args, url))
+            HostRuns(out, split, HostPayload::Url, url);
+        else if (file)
+            HostRunsFile(out, split, context, file->value, "", msi ? ".msi" : ".dll");
+        else
+            HostRuns(out, split, HostPayload::Inline, split.rest);
+    } else if (NameIs(base, "conhost")) {
+        size_t i = 0;
+        while (i < args.size() &&
+               (StartsWith(args[i].value, "--") || StartsWithOrdinalIgnoreCase(args[i].value, "0x"))) {
+            const std::string_view option = args[i].value;
+            const bool valued = option == "--width" || option == "--height" || option == "--signal" ||
+                                option == "--server" || option == "--feature";
+            i += valued ? 2 : 1;
+        }
+        if (i < args.size())
+            ResolveInner(split.rest.substr(args[i].begin), context, out, depth);
+        else
+            HostRuns(out, split, HostPayload::Inline, "");
+    } else if (NameIs(base, "forfiles") || NameIs(base, "schtasks")) {
+        const std::optional<std::string> inner = OptionValue(args, NameIs(base, "forfiles") ? "/c" : "/tr");
+        if (inner)
+            ResolveInner(*inner, context, out, depth);
+        else
+            HostRuns(out, split, HostPayload::Inline, split.rest);
+    } else {  // bitsadmin, certutil
+        size_t notify = 0;
+        while (notify < args.size() && !EqualsIgnoreCase(args[notify].value, "/SetNotifyCmdLine"))
+            ++notify;
+        if (AnyUrl(args, url))
+            HostRuns(out, split, HostPayload::Url, url);
+        else if (NameIs(base, "bitsadmin") && notify + 2 < args.size())
+            HostRunsFile(out, split, context, args[notify + 2].value,
+                         notify + 3 < args.size() ? split.rest.substr(args[notify + 3].begin) : std::string_view(),
+                         ".exe");
+        else
+            HostRuns(out, split, HostPayload::Inline, split.rest);
+    }
+    if (out.host.empty())
+        out.host = split.program;
+    return true;
+}
+
 void Resolve(std::string_view line, const ResolveContext& context, ResolvedCommand& out, int depth) {
     Split split = SplitProgram(line, context, ".exe");
     if (split.program.empty()) {
         out.problem = "no program";
         return;
     }
-    if (depth < kMaxHostDepth && NameIs(split.program, "rundll32")) {
-        std::string_view after;
-        const std::string library(TrimBlanks(RundllLibrary(split.rest, after)));
-        if (!library.empty()) {
-            out.host = split.program;
-            const std::string found = FindProgram(library, context, ".dll");
-            out.program = found.empty() ? library : found;
-            out.exists = !found.empty();
-            out.arguments = std::string(TrimBlanks(after));
-            return;
-        }
-    }
-    std::string_view inner;
-    if (depth < kMaxHostDepth && NameIs(split.program, "cmd") && CmdInner(split.rest, inner)) {
-        inner = TrimBlanks(inner);
-        // cmd takes the quotes off a line that opens with one and ends with one.
-        if (inner.size() >= 2 && inner.front() == '"' && inner.back() == '"' && inner.find('"', 1) != inner.size() - 1)
-            inner = inner.substr(1, inner.size() - 2);
-        inner = AfterStart(inner);
-        if (!inner.empty()) {
-            const std::string host = split.program;
-            const std::string innerLine(inner);
-            Resolve(innerLine, context, out, depth + 1);
-            if (out.host.empty())
-                out.host = host;
-            return;
-        }
-    }
+    if (depth < kMaxHostDepth && ResolveHost(split, context, out, depth))
+        return;
     out.program = split.program;
     out.exists = split.found;
     out.arguments = std::string(TrimBlanks(split.rest));
 }
 
 }  // namespace
+
+bool IsScriptHost(std::string_view program) {
+    const std::string_view base = FileNameOf(program);
+    for (std::string_view host : kScriptHosts)
+        if (NameIs(base, host))
+            return true;
+    return false;
+}
+
+std::string ScriptOrProgram(const ResolvedCommand& resolved) {
+    return resolved.payload == HostPayload::Program ? resolved.program : std::string();
+}
 
 std::vector<std::string> SplitCommandLine(std::string_view s) {
     std::vector<std::string> args;

@@ -5,7 +5,9 @@
 // quote). ResolveCommand finds the file a command starts the way the system would start it:
 // environment variables expanded, the unquoted "C:\Program Files\x y.exe" form tried blank by
 // blank as CreateProcess does, bare names looked up in System32 and the Windows folder, and the
-// rundll32 and "cmd /c" forms followed to the program they run. Everything is pure and bounded:
+// script and proxy hosts (PowerShell, mshta, wscript, cmd, rundll32, regsvr32, msiexec, ...)
+// followed to the script or program they run, or to the inline script, address or encoded
+// command they are given. Everything is pure and bounded:
 // the file system is only asked whether candidates exist, hostile input never throws.
 #pragma once
 
@@ -38,8 +40,18 @@ struct ResolveContext {
     std::function<std::string(const std::string&)> expand;
     // Whether a file (not a folder) is at the path; when empty nothing exists.
     std::function<bool(const std::string&)> fileExists;
+    // Whether a path leads to another machine (never opened there); when empty none does.
+    std::function<bool(const std::string&)> isNetwork;
     std::string systemDirectory;   // "C:\Windows\System32"
     std::string windowsDirectory;  // "C:\Windows"
+};
+
+// What a script or proxy host is given to run.
+enum class HostPayload {
+    Program,  // a file: a script, a library, a package, a program (ResolvedCommand::program)
+    Inline,   // script text on the command line, or nothing (an interactive shell)
+    Url,      // an address on another machine
+    Encoded,  // PowerShell's -EncodedCommand (base64 of UTF-16LE)
 };
 
 struct ResolvedCommand {
@@ -50,7 +62,22 @@ struct ResolvedCommand {
     std::string host;
     bool exists = false;  // whether `program` is an existing file
     std::string problem;  // why nothing could be resolved ("" when something was)
+    // Every script or proxy host on the way, outermost first ("cmd /c powershell ..." gives both).
+    std::vector<std::string> hosts;
+    // What the innermost host runs. For Inline, Url and Encoded, `program` is that host itself and
+    // `payloadText` the script text, the address or the decoded command.
+    HostPayload payload = HostPayload::Program;
+    std::string payloadText;
 };
+
+// Whether the program is one of the script and proxy hosts (by its file name: PowerShell and
+// pwsh, mshta, wscript, cscript, cmd, rundll32, regsvr32, msiexec, conhost, bitsadmin, certutil,
+// forfiles, schtasks).
+bool IsScriptHost(std::string_view program);
+
+// The script or program a resolved command runs: its program, or a script host's script or
+// library; "" when it runs no file (inline script, an address, an encoded command).
+std::string ScriptOrProgram(const ResolvedCommand& resolved);
 
 ResolvedCommand ResolveCommand(std::string_view command, const ResolveContext& context);
 

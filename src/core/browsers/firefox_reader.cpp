@@ -5,6 +5,7 @@
 #include "core/browsers/bounded_json.h"
 #include "core/browsers/firefox_files.h"
 #include "core/browsers/reader_support.h"
+#include "core/identity/network_path.h"
 #include "core/identity/object_identity.h"
 #include "core/util/case_fold.h"
 #include "core/util/text.h"
@@ -28,7 +29,8 @@ void BrowserReader::ReadFirefox(const BrowserInfo& browser, BrowserInventory& ou
         std::optional<Listing> folder;
         if (profile.isRelative) {
             folder = WalkDown(root, profile.path);
-        } else if (IsPlainAbsolutePath(profile.path) && SplitFoldedPath(profile.path)->size() > 1) {
+        } else if (IsPlainAbsolutePath(profile.path) && SplitFoldedPath(profile.path)->size() > 1 &&
+                   !NetworkPaths(files_).IsNetwork(profile.path)) {
             // Anyone who can write profiles.ini can name any folder; what matters is that the
             // folder named is the one read: not a link, and reached without one on the way.
             const std::optional<uint32_t> attributes = files_.GetAttributes(profile.path);

@@ -10,7 +10,6 @@
 #include "core/browsers/browser_reader.h"
 #include "core/database/folder_variables.h"
 #include "core/database/item_parser.h"
-#include "core/protection/folder_access.h"
 #include "core/util/case_fold.h"
 #include "core/util/text.h"
 
@@ -141,6 +140,11 @@ std::optional<TrustStatus> StatusFromCode(const std::string& code) {
     return std::nullopt;
 }
 
+void AddNote(InventoryEntry& entry, const std::string& note) {
+    if (!note.empty())
+        entry.note = entry.note.empty() ? note : entry.note + "; " + note;
+}
+
 std::string FileNameOf(const std::string& path) {
     const size_t slash = path.find_last_of('\\');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -191,7 +195,11 @@ bool NamedAsExecutable(const std::string& path) {
 }
 
 bool IsFlagged(const InventoryEntry& entry) {
-    return (entry.flags & flag::kIgnored) == 0 && entry.flags != 0;
+    return (entry.flags & flag::kIgnored) == 0 && (entry.flags & ~flag::kScriptHost) != 0;
+}
+
+bool MayBeHidden(const InventoryEntry& entry) {
+    return IsOsSigned(entry) && !IsFlagged(entry) && (!(entry.flags & flag::kScriptHost) || entry.systemHost);
 }
 
 bool IsOsSigned(const InventoryEntry& entry) {
@@ -216,6 +224,12 @@ std::vector<std::string> FlagNames(uint32_t flags) {
         names.emplace_back("database");
     if (flags & flag::kIgnored)
         names.emplace_back("ignored");
+    if (flags & flag::kNetwork)
+        names.emplace_back("network");
+    if (flags & flag::kScriptHost)
+        names.emplace_back("script-host");
+    if (flags & flag::kEncoded)
+        names.emplace_back("encoded");
     return names;
 }
 
@@ -294,6 +308,9 @@ std::vector<InventoryEntry> InventoryBuilder::Collect() {
         entry.exists = found.exists;
         entry.enabled = found.enabled;
         entry.note = std::move(found.problem);
+        entry.hosts = std::move(found.hosts);
+        entry.payload = found.payload;
+        entry.payloadText = std::move(found.payloadText);
         out.push_back(std::move(entry));
     }
     ReadNetworkSettings(registry_, out);
@@ -301,9 +318,65 @@ std::vector<InventoryEntry> InventoryBuilder::Collect() {
     return out;
 }
 
+bool InventoryBuilder::Cacheable(const std::string& program) const {
+    const std::string folded = FoldOrdinal(program);
+    for (const std::string& folder : cachedFolders_)
+        if (StartsWith(folded, folder))
+            return true;
+    return false;
+}
+
+const InventoryBuilder::Verdict& InventoryBuilder::CheckOnce(const std::string& program) {
+    const std::string folded = FoldOrdinal(program);
+    auto done = checked_.find(folded);
+    if (done == checked_.end())
+        done = checked_.emplace(folded, Check(program)).first;
+    return done->second;
+}
+
+void InventoryBuilder::JudgeHosts(InventoryEntry& entry, NetworkPaths& network) {
+    if (entry.hosts.empty())
+        return;
+    entry.flags |= flag::kScriptHost;
+    using autostart::HostPayload;
+    switch (entry.payload) {
+        case HostPayload::Url:
+            entry.flags |= flag::kNetwork;
+            AddNote(entry, "network address " + entry.payloadText + ", not checked");
+            break;
+        case HostPayload::Encoded:
+            entry.flags |= flag::kEncoded;
+            AddNote(entry, "encoded command: " + entry.payloadText);
+            break;
+        case HostPayload::Inline:
+            AddNote(entry, entry.payloadText.empty() ? "script host without a script" : "inline script");
+            break;
+        case HostPayload::Program:
+            break;
+    }
+    // The system's own copy: in System32 (or below it, as Windows PowerShell is) or SysWOW64,
+    // signed by the system's publisher, and no user may change it.
+    const std::string system = FoldOrdinal(system_.SystemDirectory()) + "\\";
+    const std::string wow = FoldOrdinal(system_.WindowsDirectory() + "\\SysWOW64\\");
+    bool own = entry.payload == HostPayload::Program && system.size() > 1;
+    for (const std::string& host : entry.hosts) {
+        const std::string folded = FoldOrdinal(host);
+        if (!own || network.IsNetwork(host) || !(StartsWith(folded, system) || StartsWith(folded, wow))) {
+            own = false;
+            break;
+        }
+        const Verdict& verdict = CheckOnce(host);
+        InventoryEntry judged;
+        judged.signature = verdict.status;
+        judged.signer = verdict.signer;
+        own = IsOsSigned(judged) && !verdict.userWritable;
+    }
+    entry.systemHost = own;
+}
+
 InventoryBuilder::Verdict InventoryBuilder::Check(const std::string& program) {
     Verdict verdict;
-    verdict.userWritable = UsersMayChangeFile(files_, program);
+    verdict.userWritable = writeAccess_->WhoMayChangeFile(program).has_value();
     std::vector<FindEntry> found;
     // The program's own entry gives its size and write time; a name with wildcards is no file.
     if (program.find_first_of("*?") != std::string::npos || !files_.FindEntries(program, found) || found.size() != 1) {
@@ -332,9 +405,10 @@ InventoryBuilder::Verdict InventoryBuilder::Check(const std::string& program) {
     if (const std::optional<FileIdentity> identity = files_.Identify(program))
         key = Hex(identity->volumeSerial) + ":" + Hex(identity->fileIdHigh) + ":" + Hex(identity->fileIdLow) + ":" +
               Hex(file.size) + ":" + Hex(file.lastWriteTime);
-    // A user who may write the file can change it and put its write time back: such a file's
-    // verdict is never taken from the cache.
-    if (!key.empty() && !verdict.userWritable) {
+    // A user who may write the file can change it and put its write time back: only a file of
+    // the system's folders that no user may change keeps its verdict in the cache.
+    const bool cacheable = !key.empty() && !verdict.userWritable && Cacheable(program);
+    if (cacheable) {
         auto cached = cache_.find(key);
         if (cached != cache_.end()) {
             ++cachedCount;
@@ -352,7 +426,7 @@ InventoryBuilder::Verdict InventoryBuilder::Check(const std::string& program) {
     const VersionText version = trust_.ReadVersionText(program);
     verdict.company = version.company;
     verdict.description = version.description;
-    if (!key.empty() && verdict.status != TrustStatus::Unchecked)
+    if (cacheable && verdict.status != TrustStatus::Unchecked)
         used_[key] = verdict;
     return verdict;
 }
@@ -398,6 +472,15 @@ std::vector<InventoryEntry> InventoryBuilder::Build(const AppState& state) {
     verifiedCount = 0;
     cachedCount = 0;
     checked_.clear();
+    writeAccess_ =
+        std::make_unique<WriteAccess>(files_, system_.SystemDirectory(), ProfilesFolder(registry_, system_), onLog);
+    cachedFolders_.clear();
+    for (const std::string& folder :
+         {system_.WindowsDirectory(), system_.ExpandEnvironment("%ProgramFiles%"),
+          system_.ExpandEnvironment("%ProgramFiles(x86)%"), system_.ExpandEnvironment("%ProgramW6432%")}) {
+        if (folder.size() >= 3 && folder[1] == ':' && folder.find('%') == std::string::npos)
+            cachedFolders_.push_back(FoldOrdinal(folder.back() == '\\' ? folder : folder + "\\"));
+    }
     const std::string cachePath = state.appFolder + "\\" + kCacheFileName;
     LoadCache(cachePath);
     const DatabaseNames database = ReadDatabaseNames(state);
@@ -410,6 +493,7 @@ std::vector<InventoryEntry> InventoryBuilder::Build(const AppState& state) {
     }
 
     std::vector<InventoryEntry> entries = Collect();
+    NetworkPaths network(files_);
     for (size_t i = 0; i < entries.size(); ++i) {
         InventoryEntry& entry = entries[i];
         if (entry.place == place::kBrowserExtension) {
@@ -419,20 +503,21 @@ std::vector<InventoryEntry> InventoryBuilder::Build(const AppState& state) {
         }
         if (!entry.program.empty()) {
             const std::string folded = FoldOrdinal(entry.program);
-            if (!entry.exists) {
+            JudgeHosts(entry, network);
+            if (network.IsNetwork(entry.program)) {
+                // Opening it would make this elevated program authenticate to whoever named it.
+                entry.flags |= flag::kNetwork;
+                AddNote(entry, kNetworkPathNote);
+            } else if (!entry.exists) {
                 entry.flags |= flag::kMissing;
             } else {
-                auto done = checked_.find(folded);
-                if (done == checked_.end())
-                    done = checked_.emplace(folded, Check(entry.program)).first;
-                const Verdict& verdict = done->second;
+                const Verdict& verdict = CheckOnce(entry.program);
                 entry.signature = verdict.status;
                 entry.signer = verdict.signer;
                 entry.company = verdict.company;
                 entry.description = verdict.description;
                 entry.notProgram = verdict.notProgram;
-                if (!verdict.note.empty())
-                    entry.note = entry.note.empty() ? verdict.note : entry.note + "; " + verdict.note;
+                AddNote(entry, verdict.note);
                 if (verdict.status != TrustStatus::Signed)
                     entry.flags |= flag::kUnsigned;
                 if (verdict.userWritable)

@@ -8,9 +8,11 @@
 // adapter, and the browsers' extensions and policies. Each program is checked once per run
 // through the trust port; the verdicts are kept in a cache in the application folder keyed by
 // the file's identity (volume and file id), size and last-write time, so an unchanged machine
-// is listed again without checking a signature. A program that a standard user may write (or
-// whose folder they may write) is always checked again: such a user can put back a file's
-// write time, not its identity. A file over 512 MiB is never hashed; its entry says so.
+// is listed again without checking a signature. Only programs below the Windows folder and the
+// program files folders that no standard user may change (WriteAccess) are cached; every
+// other program is checked every time: its user can put back a file's write time. A file over
+// 512 MiB is never hashed; its entry says so. Nothing on another machine is opened
+// (NetworkPaths): such an entry is flagged `network`.
 //
 // Flags name what a person should look at: `unsigned` (no valid, trusted signature: unsigned,
 // untrusted, bad, or not checked), `user-writable`, `missing`, `database` (the reference
@@ -21,14 +23,18 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/autostart/command_line.h"
+#include "core/identity/network_path.h"
 #include "core/ports/file_system.h"
 #include "core/ports/registry.h"
 #include "core/ports/system.h"
 #include "core/ports/trust.h"
 #include "core/ports/ui.h"
+#include "core/protection/write_access.h"
 #include "core/state/app_state.h"
 
 namespace pellora::inventory {
@@ -49,6 +55,9 @@ inline constexpr uint32_t kUserWritable = 2;
 inline constexpr uint32_t kMissing = 4;
 inline constexpr uint32_t kDatabase = 8;
 inline constexpr uint32_t kIgnored = 16;
+inline constexpr uint32_t kNetwork = 32;     // on another machine (or an address): never opened
+inline constexpr uint32_t kScriptHost = 64;  // run by a script or proxy host (never hidden)
+inline constexpr uint32_t kEncoded = 128;    // PowerShell given an encoded command
 }  // namespace flag
 
 // Largest file whose signature is checked.
@@ -78,17 +87,30 @@ struct InventoryEntry {
     // The program is there but is no program: smaller than any executable, or without the
     // executable header its name promises. Its signature is not checked (it has none to check).
     bool notProgram = false;
+    // Run by script or proxy hosts that are all the system's own copies (in its folders, signed
+    // by its publisher, no user may change them), given a file to run.
+    bool systemHost = false;
+    // What resolving the command found (see autostart::ResolvedCommand); not reported as such.
+    std::vector<std::string> hosts;
+    autostart::HostPayload payload = autostart::HostPayload::Program;
+    std::string payloadText;
 };
 
 // Whether the file's name says it is a Windows executable (.exe, .dll, .sys, ...).
 bool NamedAsExecutable(const std::string& path);
-// Flags a person should look at (any but `ignored`), and the entry is not ignored.
+
+// Flags a person should look at (any but `ignored` and `script-host`), and the entry is not
+// ignored.
 bool IsFlagged(const InventoryEntry& entry);
+// Whether the report may leave the entry out: signed by the system's publisher, not flagged, and
+// not run by a script host unless that host is the system's own and runs a file.
+bool MayBeHidden(const InventoryEntry& entry);
 // Signed, trusted, by the operating system's publisher.
 bool IsOsSigned(const InventoryEntry& entry);
 // Flagged entries first, otherwise in listing order.
 void SortFlaggedFirst(std::vector<InventoryEntry>& entries);
-// "unsigned", "user-writable", ... in flag order.
+// "unsigned", "user-writable", "missing", "database", "ignored", "network", "script-host",
+// "encoded", in that order.
 std::vector<std::string> FlagNames(uint32_t flags);
 // "signed", "untrusted", "unsigned", "bad"; "" for Unchecked.
 std::string SignatureName(TrustStatus status);
@@ -106,6 +128,8 @@ class InventoryBuilder {
 
     // Called after each entry is checked, with the entries done and the total.
     std::function<void(size_t done, size_t total)> onProgress;
+    // Hears a line for the program's log (once: whose grants are taken as the system's own).
+    std::function<void(const std::string&)> onLog;
 
     // Every entry, in listing order, checked and flagged against the loaded database, the
     // special folders and the ignore list of `state`. The cache is read from and written to
@@ -128,6 +152,7 @@ class InventoryBuilder {
     };
     std::vector<InventoryEntry> Collect();
     Verdict Check(const std::string& program);
+    bool Cacheable(const std::string& program) const;
     void LoadCache(const std::string& path);
     void SaveCache(const std::string& path);
 
@@ -139,6 +164,10 @@ class InventoryBuilder {
     std::map<std::string, Verdict> cache_;    // by identity key, as read
     std::map<std::string, Verdict> used_;     // by identity key, kept for the next run
     std::map<std::string, Verdict> checked_;  // by folded program path, this run
+    std::unique_ptr<WriteAccess> writeAccess_;
+    std::vector<std::string> cachedFolders_;  // folded, with a final backslash
+    const Verdict& CheckOnce(const std::string& program);
+    void JudgeHosts(InventoryEntry& entry, NetworkPaths& network);
 };
 
 // Proxy, auto-configuration and DNS settings, as entries (no program).

@@ -27,6 +27,9 @@ bool AddToIgnoreList(AppState& state, const InventoryEntry& entry) {
 }
 
 std::string FolderToOpen(const InventoryEntry& entry) {
+    // A folder on another machine is never opened, not even to look at it.
+    if (entry.flags & flag::kNetwork)
+        return {};
     if (!entry.program.empty())
         return FolderOfPath(entry.program);
     if (entry.place == autostart::place::kStartup)

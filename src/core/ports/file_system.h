@@ -194,6 +194,19 @@ class FileSystemPort {
         SetAttributes(path, now->attributes);
         return CheckedDelete::Failed;
     }
+    // Whether the system reports the drive of `letter` as remote (a mapped share). Only the
+    // drive's type is asked: nothing on it is opened.
+    virtual bool IsRemoteDrive(char letter) {
+        (void)letter;
+        return false;
+    }
+    // The path a symbolic link or junction at `path` names, read from the link itself and never
+    // followed ("\\server\share\x", "C:\x", or relative to the link's folder as stored).
+    // Nothing when `path` is no such link or it cannot be read.
+    virtual std::optional<std::string> ReadLinkTarget(const std::string& path) {
+        (void)path;
+        return std::nullopt;
+    }
     // True when the system's file protection guards the file.
     virtual bool IsSystemProtectedFile(const std::string& path) {
         (void)path;
@@ -213,6 +226,11 @@ class FileSystemPort {
     // (which lets everyone do everything) is reported as one entry allowing Everyone all rights.
     // Nothing when the list cannot be read.
     virtual std::optional<std::vector<AccessEntry>> ReadAccessList(const std::string& path) {
+        (void)path;
+        return std::nullopt;
+    }
+    // The SID of the object's owner in string form ("S-1-5-32-544"); nothing when it cannot be read.
+    virtual std::optional<std::string> ReadOwner(const std::string& path) {
         (void)path;
         return std::nullopt;
     }

@@ -2,12 +2,13 @@
 // folder: its programs (the logon task starts Pellora.exe with the highest rights), the signing
 // keys in Keys, the database, the quarantine packages. A folder that standard users may write
 // hands them all of that, so the installer gives the folder an access list of its own, and every
-// start checks that the folder and those objects still let no broad group of users write them.
+// start checks that the folder and those objects still let no one but the system write them.
 // The lists are kept here in the system's security descriptor string form and applied through
 // FileSystemPort::SetAccessList; the check reads them back through ReadAccessList.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,38 +32,23 @@ inline constexpr const char* kRegistryExportsFolder = "Registry Exports";
 inline constexpr uint32_t kChangingRights =
     0x0002u | 0x0004u | 0x0040u | 0x00010000u | 0x00040000u | 0x00080000u | 0x10000000u | 0x40000000u;
 
-// The broad groups whose write access makes an object unsafe, as (SID, name).
-struct BroadGroup {
-    const char* sid;
-    const char* name;
-};
-inline constexpr BroadGroup kBroadGroups[] = {
-    {"S-1-1-0", "Everyone"},
-    {"S-1-5-32-545", "Users"},
-    {"S-1-5-11", "Authenticated Users"},
-    {"S-1-5-4", "Interactive"},
-};
-
-// The name of the first broad group that `entries` let change the object, taking the entries
-// in their order (a deny entry before an allow entry takes those rights away; a deny for
-// Everyone applies to every group). Nothing when none may.
-std::optional<std::string> BroadGroupThatMayChange(const std::vector<FileSystemPort::AccessEntry>& entries);
-
-// True when a broad group may change the file at `path` or the folder holding it (by
-// BroadGroupThatMayChange over each one's list): a standard user could then change the file and
-// put its write time back. A list that cannot be read does not count.
-bool UsersMayChangeFile(FileSystemPort& files, const std::string& path);
-
 // An object of the application folder that others may change.
 struct UnsafeObject {
     std::string path;
-    std::string group;  // the group that may write it; "" when its access list could not be read
+    // Who may write it ("Users", a SID, "its owner S-..."); "" when its owner or access list
+    // could not be read.
+    std::string group;
 };
 
 // Checks the folder itself, Pellora.exe, pellora-cli.exe, Keys and each file in it, DataBase.ref,
-// DataBase.bak and Quarantine (the ones that are there) and answers the first that a broad group
-// may change, or whose list cannot be read. Nothing when all are safe.
-std::optional<UnsafeObject> FindUnsafeApplicationObject(FileSystemPort& files, const std::string& appFolder);
+// DataBase.bak and Quarantine (the ones that are there) and answers the first that anyone but
+// the system may change (WriteAccess: an owner or an allow entry with kChangingRights for a SID
+// that is not the system's), or whose owner or list cannot be read. Nothing when all are safe.
+// `systemDirectory` (System32) tells whose grants are the system's own.
+std::optional<UnsafeObject> FindUnsafeApplicationObject(FileSystemPort& files,
+                                                        const std::string& appFolder,
+                                                        const std::string& systemDirectory,
+                                                        std::function<void(const std::string&)> log = {});
 
 // One line saying what is wrong and how to put it right.
 std::string UnsafeFolderText(const UnsafeObject& object, const std::string& appFolder);

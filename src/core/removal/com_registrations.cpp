@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/identity/network_path.h"
 #include "core/util/case_fold.h"
 #include "core/util/text.h"
 
@@ -136,7 +137,9 @@ void ComRegistrations::IndexClasses(RootKey root, const std::string& classesKey)
 bool ComRegistrations::IsServerOf(const Server& server,
                                   const std::optional<std::vector<std::string>>& foundParts,
                                   const std::optional<ResolvedObject>& found) {
-    if (found) {
+    // A server on another machine (any user may register one) is never opened: the spelling
+    // decides.
+    if (found && !NetworkPaths(identity_.files()).IsNetwork(server.path)) {
         if (auto object = identity_.Resolve(server.path))
             return object->SameObject(*found);
     }

