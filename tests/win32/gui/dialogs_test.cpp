@@ -88,6 +88,10 @@ TEST_F(DialogTest, EveryDialogOpensFromItsCommandWithItsTitleAndLines) {
                                                   BM_GETCHECK, 0, 0),
                                      on ? BST_CHECKED : BST_UNCHECKED);
                        }
+                       // A file from before the contents line has none: the box reads as on.
+                       EXPECT_EQ(SendMessageW(d.Control(CustomScanDialog::kIdChkCustomScanSettings0 + 7),
+                                              BM_GETCHECK, 0, 0),
+                                 BST_CHECKED);
                    }),
               1);
     state.lstSelectedFolders = {"C:\\windows", "C:\\users"};
@@ -182,7 +186,7 @@ TEST_F(DialogTest, NumberOkRefusesAnythingButAWholeNumberInRangeAndStaysOpen) {
     EXPECT_EQ(state.lstSettingsFile[8], "90000");
 }
 
-TEST_F(DialogTest, CustomScanOkRebuildsTheSevenLinesAndAppliesTheSettings) {
+TEST_F(DialogTest, CustomScanOkRebuildsTheEightLinesAndAppliesTheSettings) {
     state.lstCustomScanSettings = {"0", "1"};  // short list from a damaged file
     state.lstSettingsFile[9] = "1";            // applied by the dialog's OK
     Open(Panel::ScanPrep, kIdCmdCustomizeScan, [&](DialogBase& d) {
@@ -197,7 +201,7 @@ TEST_F(DialogTest, CustomScanOkRebuildsTheSevenLinesAndAppliesTheSettings) {
         SendMessageW(d.Control(CustomScanDialog::kIdChkCustomScanSettings0 + 5), BM_CLICK, 0, 0);
         PressKey(d.hwnd(), d.Control(CustomScanDialog::kIdChkCustomScanSettings0 + 6), VK_RETURN);  // Enter = OK
     });
-    EXPECT_EQ(state.lstCustomScanSettings, (Lines{"1", "1", "0", "0", "0", "1", "0"}));
+    EXPECT_EQ(state.lstCustomScanSettings, (Lines{"1", "1", "0", "0", "0", "1", "0", "1"}));
     EXPECT_EQ(state.scanMode, 1);
     EXPECT_EQ(SendMessageW(window.panel(Panel::ScanPrep)->Control(kIdOptScanMode1), BM_GETCHECK, 0, 0), BST_CHECKED);
 }
