@@ -312,6 +312,7 @@ TEST_F(CliTest, RemoveWithQuarantineStoresEveryKindAndRestoreBringsEachBack) {
     fp.registry.AddString(winlogon, "Userinit", R"(C:\WINDOWS\system32\userinit.exe,)" + evil + ",");
     const std::string startsEvil = "<Task><Actions><Exec><Command>" + evil + "</Command></Exec></Actions></Task>";
     tasks.tasks[FoldOrdinal(R"(\Bad\Starter)")] = startsEvil;
+    fp.files.AddFile(R"(C:\WINDOWS\system32\Tasks\Bad\Starter)", startsEvil);
     tasks.tasks[FoldOrdinal(R"(\Bad\Listed)")] = "<Task>listed</Task>";
     ServiceConfig service;
     service.name = "BadSvc";
