@@ -8,6 +8,7 @@
 #include "core/autostart/scheduled_task.h"
 #include "core/autostart/shortcut_places.h"
 #include "core/browsers/browser_rows.h"
+#include "core/scan/persistence_matches.h"
 #include "core/settings/registry_access.h"
 #include "core/util/text.h"
 
@@ -93,6 +94,19 @@ Presence ObjectPresence(const ResultRow& row,
         if (!text)
             return Presence::Unknown;
         return LinesMapping(*text, row.object).empty() ? Presence::Absent : Presence::Present;
+    }
+    if (kind == "regpart") {
+        // One element of a list value: present while the value still holds it.
+        const std::optional<ListPart> part = ParseListPart(row.object);
+        if (!part)
+            return Presence::Present;
+        auto [root, subkey] = SplitKeyQuietly(part->keyPath);
+        const std::optional<RegValue> value =
+            root == RootKey::None ? std::nullopt : registry.QueryValue(root, subkey, part->name);
+        if (!value)
+            return ValuePresence(registry, part->keyPath, part->name);
+        return WithoutListPart(value->data, part->part, ListSeparators(part->name)) ? Presence::Present
+                                                                                    : Presence::Absent;
     }
     // A kind the removal run does not know is never removed.
     return Presence::Present;

@@ -22,6 +22,9 @@
 #include "core/settings/apply_settings.h"
 #include "core/settings/settings_files.h"
 #include "fakes/fake_platform.h"
+#include "fakes/fake_services.h"
+#include "fakes/fake_tasks.h"
+#include "unit/autostart/link_builder.h"
 #include "win32/encoding_win.h"
 
 namespace pellora::cli {
@@ -117,6 +120,8 @@ class CliTest : public ::testing::Test {
         }
         ConsoleUi ui(err, fp.clock, false);
         Ports ports{*registryPort, fp.files, fp.processes, fp.shell, fp.clock, fp.system, ui};
+        ports.tasks = &tasks;
+        ports.services = &services;
         CliRunner runner(ports, ui, out, err);
         runner.StopOnInterrupt(&interrupt);
         return runner.Run(*parsed.options);
@@ -132,6 +137,8 @@ class CliTest : public ::testing::Test {
     }
 
     fakes::FakePlatform fp;
+    fakes::FakeTaskScheduler tasks;
+    fakes::FakeServices services{fp.registry, fp.files};
     std::atomic<bool> interrupt{false};
     RegistryPort* registryPort = &fp.registry;
     StringOutput out;
@@ -363,6 +370,79 @@ TEST_F(CliTest, RemoveWithQuarantineKeepsWhatCouldNotBeStored) {
     // Keys and values are stored too, so without a package they stay as well.
     EXPECT_TRUE(fp.registry.HasKey(kKey));
     EXPECT_NE(std::find(remaining.begin(), remaining.end(), std::string(kKey)), remaining.end());
+}
+
+// Every kind a removal takes goes to the package first and comes back with one restore: a found
+// program with what starts it (a Run value, a task, a Startup shortcut, one element of Winlogon
+// Userinit), a listed task and service, a hosts line and a link that is not a browser's. A
+// restore that cannot put everything back says so, names what stayed and why, and keeps it.
+TEST_F(CliTest, RemoveWithQuarantineStoresEveryKindAndRestoreBringsEachBack) {
+    const std::string winlogon = R"(HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\Winlogon)";
+    const std::string run = R"(HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Run)";
+    const std::string startup = R"(C:\Users\bob\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\Startup)";
+    const std::string hosts = R"(C:\WINDOWS\system32\drivers\etc\hosts)";
+    fp.system.environment["APPDATA"] = R"(C:\Users\bob\AppData\Roaming)";
+    fp.files.AddFile(R"(C:\WINDOWS\system32\userinit.exe)", "MZ");
+    fp.registry.AddString(run, "Updater", "\"" + evil + "\" /tray");
+    fp.registry.AddString(winlogon, "Userinit", R"(C:\WINDOWS\system32\userinit.exe,)" + evil + ",");
+    const std::string startsEvil = "<Task><Actions><Exec><Command>" + evil + "</Command></Exec></Actions></Task>";
+    tasks.tasks[FoldOrdinal(R"(\Bad\Starter)")] = startsEvil;
+    fp.files.AddFile(R"(C:\WINDOWS\system32\Tasks\Bad\Starter)", startsEvil);
+    tasks.tasks[FoldOrdinal(R"(\Bad\Listed)")] = "<Task>listed</Task>";
+    ServiceConfig service;
+    service.name = "BadSvc";
+    service.imagePath = R"(C:\Program Files\Bad\svc.exe)";
+    fp.files.AddFile(R"(C:\Program Files\Bad\svc.exe)", "MZ svc");
+    services.Add(service);
+    fp.files.AddFile(hosts, "127.0.0.1 localhost\r\n0.0.0.0 bad.example\r\n");
+    autostart::test_links::LinkSpec spec;
+    spec.basePath = R"(C:\Program Files\Bad\)";
+    spec.suffix = "evil.exe";
+    fp.files.AddFile(startup + R"(\Bad.lnk)", autostart::test_links::BuildLink(spec));
+    spec.basePath = R"(C:\Tools\)";
+    spec.suffix = "viewer.exe";
+    spec.arguments = std::string("http://deals.bad.example/");
+    fp.files.AddFile(R"(C:\Tools\viewer.exe)", "MZ viewer");
+    fp.files.AddFile(startup + R"(\Deals.lnk)", autostart::test_links::BuildLink(spec));
+    WriteDatabase({"path|%ProgramsDir%\\Bad\\evil.exe|Adware.Evil|", R"(task|\Bad\Listed|Adware.Evil|)",
+                   "service|BadSvc|Adware.Evil|", "hosts|bad.example|Hijack.Hosts|",
+                   "shortcut|deals.bad.example|Adware.Links|"});
+    auto machine = [&] {
+        std::vector<std::string> state;
+        for (const std::string& path : {evil, hosts, startup + R"(\Bad.lnk)", startup + R"(\Deals.lnk)"})
+            state.push_back(fp.files.Exists(path) ? fp.files.Content(path) : "(gone)");
+        for (const auto& [key, name] : {std::pair{run, "Updater"}, std::pair{winlogon, "Userinit"}})
+            state.push_back(fp.registry.Value(key, name) ? fp.registry.Value(key, name)->data : "(gone)");
+        for (const char* task : {R"(\Bad\Starter)", R"(\Bad\Listed)"})
+            state.push_back(tasks.TaskDefinition(task).value_or("(gone)"));
+        state.push_back(services.Configuration("BadSvc") ? services.Configuration("BadSvc")->imagePath : "(gone)");
+        return state;
+    };
+    const std::vector<std::string> before = machine();
+
+    ASSERT_EQ(Run({"remove", "--mode", "smart", "--quarantine"}), kExitClean) << out.text() << err.text();
+    std::vector<std::string> after = machine();
+    after[1] = after[1].find("bad.example") == std::string::npos ? "(gone)" : after[1];
+    after[5] = after[5].find("evil.exe") == std::string::npos ? "(gone)" : after[5];
+    EXPECT_EQ(after, std::vector<std::string>(before.size(), "(gone)")) << out.text();
+    ASSERT_EQ(Run({"quarantine", "list"}), kExitClean);
+    const std::string package = out.text().substr(0, out.text().find('\t'));
+    // The file, the Run value, the Startup shortcut, the task that starts it, Userinit (whole),
+    // the listed task, the service, the hosts line and the other link.
+    EXPECT_EQ(Lines(out.text()).at(0).substr(Lines(out.text()).at(0).rfind('\t') + 1), "9");
+
+    // A task of that name put there meanwhile keeps its place: the restore says what stayed.
+    tasks.tasks[FoldOrdinal(R"(\Bad\Listed)")] = "<Task>the user's own</Task>";
+    EXPECT_EQ(Run({"quarantine", "restore", package}), kExitFound);
+    EXPECT_NE(out.text().find("Package " + package + " not fully restored: 8 of 9 objects put back"), std::string::npos)
+        << out.text();
+    EXPECT_NE(out.text().find("  Not restored: \\Bad\\Listed (another task of that name is there)"), std::string::npos)
+        << out.text();
+
+    tasks.tasks.erase(FoldOrdinal(R"(\Bad\Listed)"));
+    EXPECT_EQ(Run({"quarantine", "restore", package}), kExitClean) << out.text() << err.text();
+    EXPECT_EQ(out.text(), "Package " + package + " restored.\n");
+    EXPECT_EQ(machine(), before);
 }
 
 // The registry as the fixture's, except that reading one value stands for a Ctrl+C.
