@@ -303,8 +303,8 @@ bool VirtualList::OnListMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
             if (!tip_ || header->hwndFrom != tip_ || header->code != TTN_GETDISPINFOW)
                 return false;
             auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
-            buffer_ = CutText(tipRow_, tipColumn_);
-            info->lpszText = buffer_.data();
+            tipText_ = CutText(tipRow_, tipColumn_);
+            info->lpszText = tipText_.data();
             info->szText[0] = L'\0';
             info->hinst = nullptr;
             return true;

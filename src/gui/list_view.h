@@ -96,6 +96,7 @@ public:
     std::vector<int> wanted_;  // each column's widest text with its margins
     int tipRow_ = -1;
     int tipColumn_ = -1;
+    std::wstring tipText_;  // the tip's text, apart from the cells' (the list may paint meanwhile)
     std::wstring buffer_;
 };
 
