@@ -4,7 +4,10 @@
 # copy of it, an unsigned copy in a folder every user may write, a missing program and one the
 # database names; a RunOnce value, an image debugger, a Startup folder file, a disabled service,
 # a disabled scheduled task, a hosts line, a proxy and an adapter's DNS servers are planted as
-# well. The report and the JSON are compared with golden files (the planted entries,
+# well, and Run values that hand script hosts an encoded command, inline script and a script in
+# the user's profile, and one that runs a program on a share (Wine serves \\server\share from the
+# prefix's dosdevices\unc\server\share): each is listed, flagged, without --all, and the file on
+# the share is never opened (Wine's file trace names no path there). The report and the JSON are compared with golden files (the planted entries,
 # with this run's names and the date put back to placeholders); a second run takes every
 # verdict from the cache.
 # Arguments: the staged application folder and the build folder.
@@ -24,6 +27,7 @@ hosts="$drive_c/windows/system32/drivers/etc/hosts"
 serviceKey="HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\$tag"
 taskFile="$drive_c/windows/system32/tasks/$tag"
 startupFile=""
+scriptFile=""
 cleanup_run_values() {
     "$run" reg delete "$serviceKey" /f </dev/null >/dev/null 2>&1 || true
     rm -f "$taskFile"
@@ -35,7 +39,8 @@ cleanup_run_values() {
     "$run" reg delete "$internetKey" /v ProxyServer /f </dev/null >/dev/null 2>&1 || true
     [ -f "$work/hosts.saved" ] && cp "$work/hosts.saved" "$hosts"
     [ -n "$startupFile" ] && rm -f "$startupFile"
-    for value in Signed Altered Plain Gone Listed; do
+    rm -rf "$WINEPREFIX/dosdevices/unc/server/share/$tag.exe" "$scriptFile"
+    for value in Signed Altered Plain Gone Listed Enc Hta Vbs Share; do
         "$run" reg delete "$runKey" /v "$tag$value" /f </dev/null >/dev/null 2>&1 || true
     done
     cleanup
@@ -109,6 +114,16 @@ cp "$build/e2e-testkit.exe" "$startupFile"
 chmod 644 "$startupFile"
 [ -f "$hosts" ] && cp "$hosts" "$work/hosts.saved" || : >"$work/hosts.saved"
 printf '10.9.8.7 %s.example\r\n' "$tag" >>"$hosts"
+# Script hosts and a share. The encoded command is "Start-Process calc" in UTF-16LE.
+reg_add "$runKey" /v "${tag}Enc" /d "powershell -w hidden -enc UwB0AGEAcgB0AC0AUAByAG8AYwBlAHMAcwAgAGMAYQBsAGMA"
+reg_add "$runKey" /v "${tag}Hta" /d "mshta \"javascript:close()\""
+appdata=$("$run" cmd /c echo %APPDATA% </dev/null | tr -d '\r')
+scriptFile="$("$run" winepath -u "$appdata" </dev/null | tr -d '\r')/$tag.vbs"
+printf 'WScript.Echo 1\r\n' >"$scriptFile"
+reg_add "$runKey" /v "${tag}Vbs" /t REG_EXPAND_SZ /d "wscript %APPDATA%\\$tag.vbs"
+mkdir -p "$WINEPREFIX/dosdevices/unc/server/share"
+cp "$build/e2e-testkit.exe" "$WINEPREFIX/dosdevices/unc/server/share/$tag.exe"
+reg_add "$runKey" /v "${tag}Share" /d "\\\\server\\share\\$tag.exe"
 write_database "path|$W\\Listed\\listed.exe|Adware.Listed|"
 
 # The planted entries of a report or JSON, with this run's names and the date as placeholders.
@@ -152,10 +167,21 @@ print(re.sub(r"\\\\users\\\\[^\\\\]*\\\\", r"\\\\users\\\\@USER@\\\\", text, fla
 PY
 diff -u "$golden/inventory.json" "$work/inventory.normalised" || fail "JSON differs from its golden file"
 
-# An unchanged machine: every verdict but the one of the program others may write comes from the cache.
+# An unchanged machine: the programs of the system's folders come from the cache; the planted
+# programs outside them (Signed, Altered, Open, Listed, the Startup file, the script) are
+# checked again, as every program a user may change is.
 cli inventory
 expect_status 1 "inventory, second run"
-grep -q "^pellora-cli: 1 signatures checked" "$work/err.txt" || fail "second run: $(cat "$work/err.txt")"
+grep -q "^pellora-cli: 6 signatures checked" "$work/err.txt" || fail "second run: $(cat "$work/err.txt")"
+grep -q "^pellora-cli: 6 signatures checked, 0 taken" "$work/err.txt" && fail "second run took nothing from the cache"
+
+# Nothing on the share is opened: Wine's file trace names every file the program opens (the
+# planted signed program is there) and none below dosdevices\unc.
+WINEDEBUG=trace+file cli inventory
+expect_status 1 "inventory, traced"
+grep -qi "Signed.tool.exe" "$work/err.txt" || fail "the file trace names no file the inventory opened"
+{ grep -i 'unc[\\/]*server[\\/]*share' "$work/err.txt" || true; } | head -3 >"$work/share.txt"
+[ -s "$work/share.txt" ] && fail "the inventory reached the share: $(cat "$work/share.txt")"
 
 # --all lists as much as the default or more; refused command lines are exit code 2.
 cli inventory --all

@@ -27,6 +27,9 @@ std::string JoinFlags(uint32_t flags) {
 // What "(...)" after the program says about it: missing, not a program, not checked, or its
 // signature's verdict with the signer.
 std::string ProgramState(const InventoryEntry& entry) {
+    // A program on another machine is never looked at: whether it exists is not known.
+    if (!entry.exists && (entry.flags & flag::kNetwork))
+        return "not checked";
     if (!entry.exists)
         return "missing";
     if (entry.notProgram)
@@ -58,7 +61,10 @@ constexpr const char* kLegend =
     "       not a program, not checked; (disabled): Windows does not start the entry\n"
     "  { }  why the entry is flagged, beyond the state: unsigned (no valid trusted signature),\n"
     "       user-writable (a standard user may change the program or its folder), missing, database\n"
-    "       (the reference database names it), ignored (on the ignore list: not counted as flagged)\n"
+    "       (the reference database names it), network (on another machine: never opened), script-host\n"
+    "       (run by a script or proxy host; the program shown is what the host runs), encoded (an\n"
+    "       encoded command, shown decoded in the note), ignored (on the ignore list: not counted as\n"
+    "       flagged; script-host alone does not count either)\n"
     "  < >  a note: what could not be checked, or what is wrong with the entry's data\n"
     "  ?    a control character of the stored text\n";
 
