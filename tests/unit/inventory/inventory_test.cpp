@@ -319,7 +319,7 @@ TEST_F(InventoryTest, OnlyProgramsOfTheSystemsFoldersThatNoUserMayChangeKeepThei
                         "ProfilesDirectory", R"(%SystemDrive%\Users)");
     system_.environment["SYSTEMDRIVE"] = "C:";
     const std::string copy = R"(C:\Users\ann\AppData\Roaming\ctfmon.exe)";
-    files_.AddFile(copy, "mz");
+    files_.AddFile(copy, "MZ");
     trust_.Sign(copy, TrustStatus::Signed, "Microsoft Windows");
     registry_.AddString(kUserRun, "Copy", copy);
     // A program whose owner is the user, below Program Files; one whose folder lets users delete.

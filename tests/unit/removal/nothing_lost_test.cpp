@@ -9,6 +9,7 @@
 #include <set>
 
 #include "core/quarantine/storable_kinds.h"
+#include "core/rules/rules.h"
 #include "unit/removal/persistence_fixture.h"
 
 namespace pellora {
@@ -35,6 +36,11 @@ class NothingLostTest : public PersistenceTest {
 
         p.files.AddFile(R"(C:\Evil\Toolbar\bar.dll)", "MZ bar");
         p.files.AddFile(R"(C:\Evil\Setup.tmp)", "setup");
+        // A program found by what it holds (the custom scan reads the disk's programs).
+        p.files.AddFile(R"(C:\Evil\wallet.exe)", "MZ ... steal-the-wallet-files ...");
+        std::vector<rules::Refusal> refused;
+        const rules::Source source{"test.yar", "rule Stealer { strings: $a = \"steal-the-wallet-files\" condition: $a }"};
+        state.contentRules.set = rules::RuleSet::Compile(std::span<const rules::Source>(&source, 1), refused);
         p.files.AddFile(std::string(state.folders.cookies) + R"(\bob@evil.example[1].txt)", "cookie");
         p.registry.AddString(std::string(kKeyRow) + R"(\Deep)", "Data", "deep");
         p.registry.AddString(kValueKey, "Loader", "evil.exe");
