@@ -10,6 +10,8 @@ namespace pellora::cli {
 namespace {
 
 constexpr const char* kProgram = "pellora-cli";
+// The commands a user may type, as the refusals name them.
+constexpr const char* kCommandList = "scan, remove, quarantine, ignore, settings, folders, update, inventory";
 
 const std::vector<std::pair<std::string, std::string>> kModes = {{"smart", "0"}, {"custom", "1"}, {"folders", "2"}};
 
@@ -21,9 +23,11 @@ constexpr const char* kScanFooter =
     "and folders the selected folders, as in the window.\n"
     "Prints the scan panel's counters, then one line per result and per irremovable object in the\n"
     "log's format (\"     type:object   |category\", irremovable ones followed by \"   |URL\").\n"
-    "The JSON report holds stamp, mode, counters, results, irremovable and log.\n"
+    "The JSON report holds schema (the report layout's version), machine (the computer's name), stamp,\n"
+    "mode, counters, results, irremovable and log.\n"
     "With --quarantine every result is stored in the quarantine package named by this scan's stamp.\n"
     "--folder PATH (repeatable) scans those folders in the folders mode; the saved list stays as it is.\n"
+    "The folders mode with no folder chosen (none selected, no --folder) is refused with exit code 2.\n"
     "Exit codes: 0 nothing found, 1 something found, 2 error (no reference database, a result that\n"
     "could not be quarantined, a report that could not be written).";
 
@@ -31,7 +35,8 @@ constexpr const char* kRemoveFooter =
     "Scans as \"scan\" does, then removes every result without asking and prints the removal's\n"
     "log lines; the log file and the statistics are written as by the window. The home-page\n"
     "question is answered by --reset-homepage (otherwise No). The JSON report is the scan's, its\n"
-    "log the whole log of the run, plus \"remaining\": the results still on the system.\n"
+    "log the whole log of the run, plus \"remaining\": every object still on the system after the run,\n"
+    "irremovable ones included, each once; \"irremovable\" lists only those still there.\n"
     "Exit codes: 0 every result removed (or nothing found), 1 something found that is still there\n"
     "(including irremovable objects, which are never removed), 2 error.";
 
@@ -114,11 +119,16 @@ std::string ModeWord(const std::string& scanModeLine) {
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     ParseResult result;
+    if (args.empty()) {
+        result.exitCode = kExitError;
+        result.err = std::string(kProgram) + ": a command is needed (commands: " + kCommandList + "; see " + kProgram +
+                     " --help)";
+        return result;
+    }
     if (!args.empty() && !args[0].empty() && args[0][0] != '-' && !IsCommandWord(args[0])) {
         result.exitCode = kExitError;
         result.err = std::string(kProgram) + ": unknown command \"" + OneLine(args[0]) +
-                     "\" (commands: scan, remove, quarantine, ignore, settings, folders, update, inventory; see " +
-                     kProgram + " --help)";
+                     "\" (commands: " + kCommandList + "; see " + kProgram + " --help)";
         return result;
     }
 
@@ -151,7 +161,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     CLI::App* remove = app.add_subcommand("remove", "Scan, then remove everything found");
     addScanOptions(remove);
     remove->add_flag("--quarantine", options.quarantine,
-                     "Quarantine the cookie, path and file results before they are removed");
+                     "Quarantine every result (files, folders, cookies, registry keys and values) before it is "
+                     "removed; one that cannot be stored is not removed");
     remove->add_flag("--reset-homepage", options.resetHomePage,
                      "Answer Yes to resetting the browser home page after the removal");
     remove->footer(kRemoveFooter);

@@ -5,7 +5,9 @@
 #include "cli/machine_name.h"
 #include "core/removal/object_presence.h"
 #include "core/scan/scan_report.h"
+#include "core/settings/log_file.h"
 #include "core/settings/settings_editor.h"
+#include "core/util/case_fold.h"
 #include "core/util/text.h"
 
 namespace pellora::cli {
@@ -160,6 +162,13 @@ bool CliRunner::FoldersExist(const Options& options) {
             return false;
         }
     }
+    // A folders scan of no folder would look at nothing and report a clean machine.
+    const std::string mode = options.scanModeLine.value_or(Line(app_.state().lstSettingsFile, kScanModeLine));
+    if (mode == "2" && options.folders.empty() && app_.state().lstSelectedFolders.empty()) {
+        Fail(std::string("the folders scan has no folder to scan: choose some with \"") + kProgram +
+             " folders add PATH\" or --folder PATH");
+        return false;
+    }
     return true;
 }
 
@@ -192,6 +201,9 @@ int CliRunner::Scan(const Options& options) {
         }
     }
     RestoreMode();
+    // Recorded as the window records its scans (there, with the removal run that follows).
+    if (LoggingEnabled(app_.state()))
+        AppendLogEntry(ports_.files, ports_.system, ui_, app_.state().appFolder, scan.log);
 
     PrintLines(CounterLines(scan.counters));
     PrintLines(RowLines(scan));
@@ -277,11 +289,22 @@ int CliRunner::Remove(const Options& options) {
     capturingLog_ = false;
     ui_.ClearProgress();
 
+    // What is still there, each object once: results the run did not remove and irremovable
+    // objects (never removed, unless they went with another row).
     std::vector<ResultRow> remaining;
-    for (const ResultRow& row : scan.results) {
-        if (StillPresent(row))
-            remaining.push_back(row);
+    std::vector<ResultRow> irremovable;
+    std::set<std::pair<std::string, std::string>> listed;
+    for (const std::vector<ResultRow>* rows : {&scan.results, &scan.irremovable}) {
+        for (const ResultRow& row : *rows) {
+            if (!StillPresent(row))
+                continue;
+            if (rows == &scan.irremovable)
+                irremovable.push_back(row);
+            if (listed.emplace(ToLowerAscii(row.type), FoldOrdinal(row.object)).second)
+                remaining.push_back(row);
+        }
     }
+    scan.irremovable = std::move(irremovable);
     // The run saved the settings with this run's mode and folders in them; the saved ones come
     // back.
     if (savedMode_ || savedFolders_) {
@@ -293,7 +316,7 @@ int CliRunner::Remove(const Options& options) {
     PrintLines(CounterLines(scan.counters));
     PrintLines(RowLines(scan));
     PrintLines(capturedLog_);
-    int code = remaining.empty() && scan.irremovable.empty() ? kExitClean : kExitFound;
+    int code = remaining.empty() ? kExitClean : kExitFound;
     if (!options.jsonPath.empty() && !WriteJson(options.jsonPath, ReportJson(scan, &remaining)))
         code = kExitError;
     return code;
@@ -421,7 +444,9 @@ int CliRunner::SettingsSet(const Options& options) {
         Fail(refusal);
         return kExitError;
     }
-    app_.settingsFiles().SaveData();
+    // A value that did not reach the file is not set: the message says which file failed.
+    if (!app_.settingsFiles().SaveDataAsked())
+        return kExitError;
     Print(std::string(setting->name) + "=" + editor.Value(*setting));
     return kExitClean;
 }
@@ -450,7 +475,7 @@ int CliRunner::Folders(const Options& options) {
         // The folder dialog's list: one copy of a folder however often it is added.
         bool listed = false;
         for (const std::string& folder : chosen)
-            listed = listed || EqualsIgnoreCase(folder, path);
+            listed = listed || EqualsOrdinalIgnoreCase(folder, path);
         if (!listed)
             InsertSorted(chosen, path);
     } else {
@@ -459,7 +484,8 @@ int CliRunner::Folders(const Options& options) {
             std::string trimmed = folder;
             while (trimmed.size() > 3 && trimmed.back() == '\\')
                 trimmed.pop_back();
-            return EqualsIgnoreCase(trimmed, path);
+            // Letter case as Windows compares names, for every script ("ÉMILE" is "Émile").
+            return EqualsOrdinalIgnoreCase(trimmed, path);
         });
         if (chosen.size() == before) {
             Fail("the folder " + path + " is not in the list (see " + kProgram + " folders list)");
@@ -468,7 +494,8 @@ int CliRunner::Folders(const Options& options) {
     }
     SettingsEditor editor(app_.state(), app_.settingsApplier());
     editor.StoreSelectedFolders(std::move(chosen));
-    app_.settingsFiles().SaveData();
+    if (!app_.settingsFiles().SaveDataAsked())
+        return kExitError;
     PrintLines(folders);
     return kExitClean;
 }

@@ -93,7 +93,8 @@ class CliRunner {
     // The scan of both scanning commands, with the mode of the options for this run only.
     ScanSnapshot RunScan(const Options& options);
     void SetModeForRun(const Options& options);
-    // Every --folder names an existing folder (else a message).
+    // Every --folder names an existing folder, and a folders scan has a folder to scan (else a
+    // message).
     bool FoldersExist(const Options& options);
     void RestoreMode();
     // Stores the cookie, path and file results before the removal deletes them, unless the

@@ -25,12 +25,19 @@ namespace {
 
 // Set by the first Ctrl+C, which the console delivers on a thread of its own.
 std::atomic<bool> gInterrupted{false};
+// The command's HTTP adapter: a request that waits for a server ends at the first Ctrl+C, since
+// the command's own thread is inside the request and would only see the flag afterwards.
+std::atomic<win32::HttpWinInet*> gHttp{nullptr};
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT)
         return FALSE;
     // The first press stops a scan as "Abort" does; a second one ends the program as usual.
-    return gInterrupted.exchange(true) ? FALSE : TRUE;
+    if (gInterrupted.exchange(true))
+        return FALSE;
+    if (win32::HttpWinInet* http = gHttp.load())
+        http->Interrupt();
+    return TRUE;
 }
 
 // Standard output or error: UTF-16 to a console, so that any name shows; UTF-8 bytes to a
@@ -152,6 +159,7 @@ int wmain(int argc, wchar_t** argv) {
     Ports ports = platform.PortsWith(ui);
     cli::CliRunner runner(ports, ui, out, err);
     runner.StopOnInterrupt(&gInterrupted);
+    gHttp = &platform.http;
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     int code = cli::kExitError;
     try {
@@ -159,6 +167,7 @@ int wmain(int argc, wchar_t** argv) {
     } catch (const std::bad_alloc&) {
         err.Write("pellora-cli: out of memory; the command was stopped.\n");
     }
+    gHttp = nullptr;
     if (auto hint = cli::ElevationHint(parsed.options->command, code, cli::ProcessIsElevated()))
         err.Write(*hint + "\n");
     return code;

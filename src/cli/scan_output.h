@@ -13,7 +13,7 @@
 namespace pellora::cli {
 
 // The version of the JSON report's layout: raised whenever a field changes its meaning or goes.
-inline constexpr int kReportSchema = 2;
+inline constexpr int kReportSchema = 3;
 
 struct ScanSnapshot {
     std::string machine;  // the computer's name

@@ -162,7 +162,7 @@ void InventoryDialog::AddCheckedToIgnoreList() {
     }
     if (!added)
         return;
-    app_.settingsFiles().SaveData();
+    (void)app_.settingsFiles().SaveDataAsked();
     app_.ignoreList().LoadIgnoredToList();
     app_.ports().ui.Changed(View::IgnoreList);
     app_.statusPanel().StatusInfoDisplay();

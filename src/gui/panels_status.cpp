@@ -84,8 +84,9 @@ void StatusView::Refresh(View view) {
     for (int i = 0; i < kFigureCount; ++i) SetTextIfChanged(values_[i], *texts[i]);
     SetTextIfChanged(nextAutoScan_, f.nextAutoScanIn);
     std::string warning = state().databaseProblemText;
-    if (!state().unsafeFolderText.empty())
-        warning += (warning.empty() ? "" : "\r\n\r\n") + state().unsafeFolderText;
+    for (const std::string* more : {&state().unsafeFolderText, &state().settingsSaveProblemText}) {
+        if (!more->empty()) warning += (warning.empty() ? "" : "\r\n\r\n") + *more;
+    }
     SetTextIfChanged(folderWarning_, warning);
 }
 

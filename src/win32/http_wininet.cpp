@@ -9,6 +9,11 @@
 // After windows.h, whose types it uses.
 #include <wininet.h>
 
+#include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "win32/encoding_win.h"
@@ -35,10 +40,110 @@ std::optional<std::string> QueryText(InternetHandle request, DWORD what, size_t 
     return Narrow(std::wstring_view(buffer.data(), length / sizeof(wchar_t)));
 }
 
+// One call handed to the worker: shared with it, so that a worker that outlives its caller (a
+// call given up) still writes into memory of its own.
+struct WorkerCall {
+    std::function<bool()> call;
+    bool succeeded = false;
+    HANDLE done = nullptr;
+    ~WorkerCall() {
+        if (done)
+            CloseHandle(done);
+    }
+};
+
 }  // namespace
+
+// The thread the waiting calls run on, one call at a time. Shared with the thread: a worker stuck
+// in a call that was given up is left to end on its own, and the next call gets a new worker.
+struct HttpWinInet::Worker {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::shared_ptr<WorkerCall> next;
+    bool quit = false;
+
+    static void Run(std::shared_ptr<Worker> worker) {
+        for (;;) {
+            std::shared_ptr<WorkerCall> work;
+            {
+                std::unique_lock<std::mutex> lock(worker->mutex);
+                worker->wake.wait(lock, [&] { return worker->quit || worker->next; });
+                if (!worker->next)
+                    return;
+                work = std::move(worker->next);
+            }
+            work->succeeded = work->call();
+            SetEvent(work->done);
+        }
+    }
+    void Quit() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            quit = true;
+        }
+        wake.notify_one();
+    }
+};
+
+HttpWinInet::HttpWinInet(uint32_t waitMs, uint64_t deadlineMs)
+    : waitMs_(waitMs), deadlineMs_(deadlineMs), interrupt_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+HttpWinInet::~HttpWinInet() {
+    if (worker_)
+        worker_->Quit();
+    if (interrupt_)
+        CloseHandle(interrupt_);
+}
+
+void HttpWinInet::Interrupt() {
+    if (interrupt_)
+        SetEvent(interrupt_);
+}
 
 bool HttpWinInet::PastDeadline() const {
     return GetTickCount64() > deadline_;
+}
+
+bool HttpWinInet::GivenUp(InternetHandle handle) {
+    return stopped_ || closed_.count(handle) || !interrupt_ || WaitForSingleObject(interrupt_, 0) == WAIT_OBJECT_0;
+}
+
+bool HttpWinInet::Guarded(InternetHandle handle, std::function<bool()> call) {
+    if (GivenUp(handle) || PastDeadline())
+        return false;
+    auto work = std::make_shared<WorkerCall>();
+    work->call = std::move(call);
+    work->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!work->done)
+        return false;
+    if (!worker_) {
+        auto worker = std::make_shared<Worker>();
+        try {
+            std::thread(Worker::Run, worker).detach();
+        } catch (const std::system_error&) {
+            return false;
+        }
+        worker_ = std::move(worker);
+    }
+    {
+        std::lock_guard<std::mutex> lock(worker_->mutex);
+        worker_->next = work;
+    }
+    worker_->wake.notify_one();
+    const uint64_t now = GetTickCount64();
+    const uint64_t end = std::min<uint64_t>(now + waitMs_, deadline_);
+    const DWORD wait = static_cast<DWORD>(std::min<uint64_t>(end > now ? end - now : 0, INFINITE - 1));
+    HANDLE events[2] = {work->done, interrupt_};
+    if (WaitForMultipleObjects(2, events, FALSE, wait) == WAIT_OBJECT_0)
+        return work->succeeded;
+    // Given up: closing the handle ends the call (the worker returns when the platform lets
+    // it, into its own memory, and then ends), and nothing more is asked of this server.
+    stopped_ = true;
+    closed_.insert(handle);
+    InternetCloseHandle(H(handle));
+    worker_->Quit();
+    worker_.reset();
+    return false;
 }
 
 InternetHandle HttpWinInet::Open(const std::string& userAgent, InternetAccess access, const std::string& proxy) {
@@ -55,6 +160,7 @@ InternetHandle HttpWinInet::Open(const std::string& userAgent, InternetAccess ac
         return 0;
     }
     deadline_ = GetTickCount64() + deadlineMs_;
+    stopped_ = false;
     return Id(internet);
 }
 
@@ -97,21 +203,24 @@ InternetHandle HttpWinInet::OpenRequest(InternetHandle connection,
 }
 
 bool HttpWinInet::SendRequest(InternetHandle request) {
-    if (PastDeadline())
-        return false;
-    return HttpSendRequestW(H(request), nullptr, 0, nullptr, 0) != FALSE;
+    // The HEAD request's handles were made without the time-outs: the guard is all that bounds it.
+    return Guarded(request, [request] { return HttpSendRequestW(H(request), nullptr, 0, nullptr, 0) != FALSE; });
 }
 
 std::optional<std::string> HttpWinInet::QueryRawHeaders(InternetHandle request, size_t bufferChars) {
+    if (closed_.count(request))
+        return std::nullopt;
     return QueryText(request, HTTP_QUERY_RAW_HEADERS_CRLF, bufferChars);
 }
 
 std::optional<std::string> HttpWinInet::QueryStatusCode(InternetHandle request) {
+    if (closed_.count(request))
+        return std::nullopt;
     return QueryText(request, HTTP_QUERY_STATUS_CODE, 32);
 }
 
 InternetHandle HttpWinInet::OpenUrl(InternetHandle internet, const std::string& url) {
-    if (PastDeadline())
+    if (PastDeadline() || GivenUp(internet))
         return 0;
     // InternetOpenUrl would open the connection and request itself, and Wine does not hand the
     // root handle's receive time-out down to them: a silent server then holds it forever. The
@@ -140,8 +249,10 @@ InternetHandle HttpWinInet::OpenUrl(InternetHandle internet, const std::string& 
     const DWORD flags = INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                         INTERNET_FLAG_PRAGMA_NOCACHE | (secure ? INTERNET_FLAG_SECURE : 0);
     HINTERNET request = HttpOpenRequestW(connection, L"GET", object.c_str(), L"HTTP/1.1", nullptr, nullptr, flags, 0);
-    if (!request || !SetTimeouts(request) || !HttpSendRequestW(request, nullptr, 0, nullptr, 0) || PastDeadline()) {
-        if (request)
+    if (!request || !SetTimeouts(request) ||
+        !Guarded(Id(request), [request] { return HttpSendRequestW(request, nullptr, 0, nullptr, 0) != FALSE; }) ||
+        PastDeadline()) {
+        if (request && closed_.erase(Id(request)) == 0)
             InternetCloseHandle(request);
         InternetCloseHandle(connection);
         return 0;
@@ -151,35 +262,42 @@ InternetHandle HttpWinInet::OpenUrl(InternetHandle internet, const std::string& 
 }
 
 bool HttpWinInet::SetFilePointer(InternetHandle file, int32_t distance) {
-    return InternetSetFilePointer(H(file), distance, nullptr, FILE_CURRENT, 0) != INVALID_SET_FILE_POINTER;
+    return Guarded(file, [file, distance] {
+        return InternetSetFilePointer(H(file), distance, nullptr, FILE_CURRENT, 0) != INVALID_SET_FILE_POINTER;
+    });
 }
 
 bool HttpWinInet::ReadFile(InternetHandle file, size_t most, std::string& out) {
     out.clear();
-    if (PastDeadline())
-        return false;
     // A synchronous InternetReadFile waits until the whole buffer is full: a server trickling a
     // byte within each time-out would hold it for hours. Waiting for what is there first bounds
-    // each call by one time-out, and the deadline is checked between calls.
-    DWORD available = 0;
-    if (!InternetQueryDataAvailable(H(file), &available, 0, 0) || PastDeadline())
+    // each call by one time-out, and the deadline is checked between calls. The worker reads into
+    // a buffer of its own: it may outlive this call.
+    auto chunk = std::make_shared<std::string>();
+    const bool read = Guarded(file, [file, most, chunk] {
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(H(file), &available, 0, 0))
+            return false;
+        const size_t wanted = available > 0 && available < most ? available : most;
+        chunk->assign(wanted, '\0');
+        DWORD got = 0;
+        if (!InternetReadFile(H(file), chunk->data(), static_cast<DWORD>(wanted), &got))
+            return false;
+        chunk->resize(got);
+        return true;
+    });
+    if (!read || PastDeadline())
         return false;
-    if (available > 0 && available < most)
-        most = available;
-    out.assign(most, '\0');
-    DWORD read = 0;
-    if (!InternetReadFile(H(file), out.data(), static_cast<DWORD>(most), &read)) {
-        out.clear();
-        return false;
-    }
-    out.resize(read);
+    out = std::move(*chunk);
     return true;
 }
 
 void HttpWinInet::Close(InternetHandle handle) {
     if (!handle)
         return;
-    InternetCloseHandle(H(handle));
+    // A handle closed when its call was given up is not closed twice.
+    if (closed_.erase(handle) == 0)
+        InternetCloseHandle(H(handle));
     // A request OpenUrl made goes with the connection made for it.
     if (auto it = connections_.find(handle); it != connections_.end()) {
         InternetCloseHandle(H(it->second));

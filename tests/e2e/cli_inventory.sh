@@ -124,8 +124,12 @@ expect_status 1 "inventory (entries are flagged)"
 grep -q "signatures checked, 0 taken from the cache" "$work/err.txt" || fail "first run: $(cat "$work/err.txt")"
 tr -d '\r' <"$work/report.txt" >"$work/report.unix"
 cmp -s "$work/out" "$work/report.txt" || fail "standard output is not the report"
+# The program's own version, not the "0.0.0" of a program without a version resource.
+grep -Eq '^Pellora: [0-9]+\.[0-9]+\.[0-9]+$' "$work/report.unix" && ! grep -qx 'Pellora: 0.0.0' "$work/report.unix" ||
+    fail "the report names no version of Pellora: $(grep '^Pellora:' "$work/report.unix")"
 {
-    head -n 7 "$work/report.unix"
+    # The header and the legend: everything before the first entry.
+    sed -n '/^\[/q;p' "$work/report.unix"
     grep -F "$tag" "$work/report.unix" | grep '^\[' | sort
 } | normalise >"$work/report.planted"
 diff -u "$golden/inventory-report.txt" "$work/report.planted" || fail "report differs from its golden file"

@@ -86,8 +86,11 @@ log_file = open(sys.argv[2], "rb").read().decode("latin-1")
 scan_info = open(sys.argv[3], "rb").read().decode("latin-1").split("\r\n")
 assert report["remaining"] == [], report["remaining"]
 assert len(report["results"]) == 5, report["results"]
-# The log file got exactly the lines of the report's log, then two empty lines.
-assert log_file == "".join(line + "\r\n" for line in report["log"]) + "\r\n\r\n", (log_file, report["log"])
+# The log file got exactly the lines of the report's log, then two empty lines, after the entry
+# of the scan with --quarantine before it.
+entry = "".join(line + "\r\n" for line in report["log"]) + "\r\n\r\n"
+assert log_file.endswith(entry), (log_file, report["log"])
+assert " Following items Quarantined:" in log_file[: len(log_file) - len(entry)], log_file
 assert report["log"][-1].startswith("Scanning completed on "), report["log"][-1]
 assert re.fullmatch(r"\d\d-\d\d-\d{4}  \d\d:\d\d:\d\d", scan_info[0]), scan_info
 assert scan_info[1] == "1", scan_info

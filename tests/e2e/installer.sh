@@ -54,7 +54,8 @@ extra=$(cd "$default" && find . -type f | sed 's|^\./||' | sort | comm -13 <( (s
 [ "$("$run" "$kit" shortcut "$shortcut_win" target </dev/null | tr -d '\r')" = "$default_win\\Pellora.exe" ] ||
     fail "the shortcut does not start the installed Pellora.exe"
 
-version=$(sed -n 's/^FILEVERSION \([0-9]*\),\([0-9]*\),\([0-9]*\),.*/\1.\2.\3/p' "$root/src/gui/pellora.rc")
+version=$(sed -n 's/^#define PELLORA_VERSION_TEXT "\(.*\)"$/\1/p' "$root/src/win32/version_info.rc")
+[ -n "$version" ] || fail "no version in src/win32/version_info.rc"
 size_kb=$(( ($(staged_files | (cd "$stage" && tr '\n' '\0' | xargs -0 cat) | wc -c) + 1023) / 1024 ))
 expect_value() {
     [ "$(reg_value "$uninstall_key" "$1")" = "$2" ] ||

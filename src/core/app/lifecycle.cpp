@@ -128,7 +128,8 @@ bool Lifecycle::Form_Unload() {
         (void)ports_.ui.Message(kBusyExitText, kAppTitle, MsgButtons::Ok, MsgIcon::Information);
         return false;
     }
-    settings_.SaveData();
+    // The user closes the window: a save that fails is told before the changes go.
+    (void)settings_.SaveDataAsked();
     return true;
 }
 

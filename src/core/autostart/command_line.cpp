@@ -90,9 +90,17 @@ Split SplitProgram(std::string_view line, const ResolveContext& context, std::st
     // the reason a planted "C:\Program.exe" runs).
     size_t tried = 0;
     size_t pos = 0;
+    // When none exists: the first candidate that names a file with an extension is what the line
+    // meant ("C:\Program Files\a b\x.exe", not "C:\Program"); without one, the first word.
+    size_t meant = line.find_first_of(" \t");
+    bool meantFound = false;
     while (tried < kMaxBlankCandidates) {
         const size_t blank = line.find_first_of(" \t", pos);
         const std::string_view name = line.substr(0, blank);
+        if (!meantFound && HasExtension(name)) {
+            meant = blank;
+            meantFound = true;
+        }
         ++tried;
         const std::string found = FindProgram(std::string(name), context, defaultExtension);
         if (!found.empty()) {
@@ -105,9 +113,8 @@ Split SplitProgram(std::string_view line, const ResolveContext& context, std::st
             break;
         pos = blank + 1;
     }
-    const size_t first = line.find_first_of(" \t");
-    split.program = std::string(line.substr(0, first));
-    split.rest = first == std::string_view::npos ? std::string_view() : line.substr(first);
+    split.program = std::string(line.substr(0, meant));
+    split.rest = meant == std::string_view::npos ? std::string_view() : line.substr(meant);
     return split;
 }
 

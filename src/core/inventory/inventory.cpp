@@ -184,6 +184,17 @@ DatabaseNames ReadDatabaseNames(const AppState& state) {
 
 }  // namespace
 
+bool NamedAsExecutable(const std::string& path) {
+    // The kinds that are Windows executables (PE files); a ".com" may be a plain DOS program and
+    // a script is text by nature.
+    const std::string name = FoldOrdinal(FileNameOf(path));
+    for (const char* extension : {".EXE", ".DLL", ".SYS", ".SCR", ".CPL", ".OCX", ".DRV"}) {
+        if (name.ends_with(extension))
+            return true;
+    }
+    return false;
+}
+
 bool IsFlagged(const InventoryEntry& entry) {
     return (entry.flags & flag::kIgnored) == 0 && entry.flags != 0;
 }
@@ -324,6 +335,15 @@ InventoryBuilder::Verdict InventoryBuilder::Check(const std::string& program) {
         verdict.note = "larger than 512 MiB: signature not checked";
         return verdict;
     }
+    // A small file named like an executable that does not begin as one (a text, an empty file)
+    // runs as nothing: said in those words, not as a damaged signature.
+    if (NamedAsExecutable(program) && file.size <= kMaxNotProgramProbe) {
+        const std::optional<std::string> bytes = files_.ReadFileUpTo(program, kMaxNotProgramProbe);
+        if (bytes && !bytes->starts_with("MZ")) {
+            verdict.notProgram = true;
+            return verdict;
+        }
+    }
     std::string key;
     if (const std::optional<FileIdentity> identity = files_.Identify(program))
         key = Hex(identity->volumeSerial) + ":" + Hex(identity->fileIdHigh) + ":" + Hex(identity->fileIdLow) + ":" +
@@ -426,6 +446,7 @@ std::vector<InventoryEntry> InventoryBuilder::Build(const AppState& state) {
                 entry.signer = verdict.signer;
                 entry.company = verdict.company;
                 entry.description = verdict.description;
+                entry.notProgram = verdict.notProgram;
                 if (!verdict.note.empty())
                     entry.note = entry.note.empty() ? verdict.note : entry.note + "; " + verdict.note;
                 if (verdict.status != TrustStatus::Signed)

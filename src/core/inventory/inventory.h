@@ -55,6 +55,8 @@ inline constexpr uint32_t kIgnored = 16;
 inline constexpr uint64_t kMaxVerifiedLength = kMaxVerifiedFileLength;
 // The cache of verdicts, in the application folder, and the most of it read.
 inline constexpr const char* kCacheFileName = "Inventory.cache";
+// Files named as executables up to this length are read to see whether they are programs at all.
+inline constexpr uint64_t kMaxNotProgramProbe = 64 * 1024;
 inline constexpr uint64_t kMaxCacheLength = 16 * 1024 * 1024;
 // The ignore-list type word of an inventory entry.
 inline constexpr const char* kIgnoreKind = "autostart";
@@ -73,8 +75,13 @@ struct InventoryEntry {
     std::string description;
     uint32_t flags = 0;
     std::string note;  // damaged data, or why the program was not checked
+    // The program is there but is no program: smaller than any executable, or without the
+    // executable header its name promises. Its signature is not checked (it has none to check).
+    bool notProgram = false;
 };
 
+// Whether the file's name says it is a Windows executable (.exe, .dll, .sys, ...).
+bool NamedAsExecutable(const std::string& path);
 // Flags a person should look at (any but `ignored`), and the entry is not ignored.
 bool IsFlagged(const InventoryEntry& entry);
 // Signed, trusted, by the operating system's publisher.
@@ -117,6 +124,7 @@ class InventoryBuilder {
         std::string description;
         std::string note;
         bool userWritable = false;
+        bool notProgram = false;
     };
     std::vector<InventoryEntry> Collect();
     Verdict Check(const std::string& program);

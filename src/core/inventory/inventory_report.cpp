@@ -24,6 +24,44 @@ std::string JoinFlags(uint32_t flags) {
     return text;
 }
 
+// What "(...)" after the program says about it: missing, not a program, not checked, or its
+// signature's verdict with the signer.
+std::string ProgramState(const InventoryEntry& entry) {
+    if (!entry.exists)
+        return "missing";
+    if (entry.notProgram)
+        return "not a program";
+    if (entry.signature == TrustStatus::Unchecked)
+        return "not checked";
+    return SignatureName(entry.signature) + (entry.signer.empty() ? "" : ": " + Shown(entry.signer));
+}
+
+// The flags "{...}" adds: those the program's state does not already say.
+uint32_t FlagsNotSaid(const InventoryEntry& entry) {
+    uint32_t flags = entry.flags;
+    if (!entry.program.empty() && !entry.exists)
+        flags &= ~flag::kMissing;
+    if (!entry.program.empty() && entry.exists && (entry.signature == TrustStatus::Unsigned || entry.notProgram))
+        flags &= ~flag::kUnsigned;
+    return flags;
+}
+
+// For someone reading the report on a help forum: every mark of an entry line.
+constexpr const char* kLegend =
+    "How to read an entry:\n"
+    "  [place] location: name = command -> program (state) [company; description] (disabled) {flags} <note>\n"
+    "  [ ]  first: where Windows keeps the entry; after the program: the company and description its\n"
+    "       version information gives\n"
+    "  ->   the program the command runs\n"
+    "  ( )  the program: signed (with the signer), untrusted (signed, but not by a trusted publisher),\n"
+    "       unsigned, bad (a signature that does not match the file), missing (no such file),\n"
+    "       not a program, not checked; (disabled): Windows does not start the entry\n"
+    "  { }  why the entry is flagged, beyond the state: unsigned (no valid trusted signature),\n"
+    "       user-writable (a standard user may change the program or its folder), missing, database\n"
+    "       (the reference database names it), ignored (on the ignore list: not counted as flagged)\n"
+    "  < >  a note: what could not be checked, or what is wrong with the entry's data\n"
+    "  ?    a control character of the stored text\n";
+
 }  // namespace
 
 std::string DateText(int year, int month, int day, int hour, int minute, int second) {
@@ -45,6 +83,8 @@ std::string ReportText(const ReportHeader& header, const std::vector<InventoryEn
     text += "Entries: " + std::to_string(entries.size()) + ", flagged: " + std::to_string(flagged) +
             ", signed by the system's publisher and not shown: " + std::to_string(header.hidden) + "\n";
     text += "\n";
+    text += kLegend;
+    text += "\n";
     for (const InventoryEntry& entry : entries) {
         std::string line = "[" + Shown(entry.place) + "] " + Shown(entry.location);
         if (!entry.name.empty())
@@ -52,22 +92,15 @@ std::string ReportText(const ReportHeader& header, const std::vector<InventoryEn
         if (!entry.command.empty())
             line += " = " + Shown(entry.command);
         if (!entry.program.empty()) {
-            line += " -> " + Shown(entry.program);
-            if (!entry.exists)
-                line += " (missing)";
-            else if (entry.signature == TrustStatus::Unchecked)
-                line += " (not checked)";
-            else
-                line += " (" + SignatureName(entry.signature) +
-                        (entry.signer.empty() ? "" : ": " + Shown(entry.signer)) + ")";
+            line += " -> " + Shown(entry.program) + " (" + ProgramState(entry) + ")";
             if (!entry.company.empty() || !entry.description.empty())
                 line += " [" + Shown(entry.company) +
                         (entry.description.empty() ? "" : "; " + Shown(entry.description)) + "]";
         }
         if (!entry.enabled)
             line += " (disabled)";
-        if (entry.flags != 0)
-            line += " {" + JoinFlags(entry.flags) + "}";
+        if (const uint32_t flags = FlagsNotSaid(entry); flags != 0)
+            line += " {" + JoinFlags(flags) + "}";
         if (!entry.note.empty())
             line += " <" + Shown(entry.note) + ">";
         text += line + "\n";
@@ -102,7 +135,10 @@ std::string ReportJson(const ReportHeader& header, const std::vector<InventoryEn
         item["company"] = entry.company;
         item["description"] = entry.description;
         item["flags"] = FlagNames(entry.flags);
-        item["note"] = entry.note;
+        // No new field for it: a program that is none says so in the note.
+        item["note"] = !entry.notProgram    ? entry.note
+                       : entry.note.empty() ? std::string("not a program")
+                                            : "not a program; " + entry.note;
         list.push_back(std::move(item));
     }
     document["entries"] = std::move(list);

@@ -146,6 +146,7 @@ void RemovalRun::Run() {
         guard_.Refresh();
         registrations_.Forget();
         closer_.Forget();
+        removedFolders_.clear();
         StopCheckedServices();
 
         size_t rowCount = state_.lstScanResult.size();
@@ -161,6 +162,19 @@ void RemovalRun::Run() {
         OfferHomePageReset();
     }
     Finish();
+}
+
+void RemovalRun::LeavePresentIrremovable() {
+    // The notice names what is still to be removed by hand: an object that went with another
+    // row of this run (a file of a removed folder, a key below a removed key) is not among them.
+    const PersistencePorts persistence{&ports_.system, ports_.tasks, ports_.services};
+    const size_t before = state_.lstIremovable.size();
+    std::erase_if(state_.lstIremovable, [&](const ResultRow& row) {
+        return ObjectPresence(row, state_.folders.cookies, ports_.files, ports_.registry, persistence) ==
+               Presence::Absent;
+    });
+    if (state_.lstIremovable.size() != before)
+        ports_.ui.Changed(View::Irremovable);
 }
 
 void RemovalRun::LeaveManualOnlyRows() {
@@ -355,6 +369,14 @@ void RemovalRun::DeleteOneFile(const std::string& path,
     FileSystemPort& files = ports_.files;
     auto attributes = files.GetAttributes(path);
     if (!attributes) {
+        // A file of a folder this run has removed went with it: the log says so.
+        for (const std::string& folder : removedFolders_) {
+            if (path.size() > folder.size() + 1 && path[folder.size()] == '\\' &&
+                EqualsOrdinalIgnoreCase(std::string_view(path).substr(0, folder.size()), folder)) {
+                Log(std::string(what) + " deleted with its folder=" + object + " (" + folder + ")");
+                return;
+            }
+        }
         Log(std::string(what) + " not found=" + object);
         return;
     }
@@ -475,8 +497,13 @@ void RemovalRun::RemoveFolder(const ResultRow& row) {
         state_.lstCustomDelete.Clear();
     }
     files.RemoveDirectory(object);
-    if (files.Probe(object) != Presence::Absent)
+    if (files.Probe(object) != Presence::Absent) {
         Log("Folder not removed=" + object);
+        return;
+    }
+    // Not counted (its files were), but said: the log tells what went.
+    Log("Folder deleted=" + object);
+    removedFolders_.push_back(object);
 }
 
 void RemovalRun::RemoveValue(const std::string& object) {
@@ -580,6 +607,7 @@ void RemovalRun::Finish() {
     state_.lstLog.clear();
     ports_.ui.Changed(View::Log);
 
+    LeavePresentIrremovable();
     bool showIremovable = !state_.lstIremovable.empty() && !state_.automaticScan;
     if (showIremovable) {
         if (hooks.showIrremovable)

@@ -96,6 +96,8 @@ class RemovalRun {
     void AddToRemoved(size_t count);
     // Unchecks, with a log line each, the rows no automatic run may remove.
     void LeaveManualOnlyRows();
+    // Drops the irremovable rows whose objects are gone (taken with another row of the run).
+    void LeavePresentIrremovable();
 
     // Under automatic erase, stores a cookie, path or file row before it is deleted.
     [[nodiscard]] bool QuarantineFirst(const ResultRow& row);
@@ -161,6 +163,7 @@ class RemovalRun {
     ComRegistrations registrations_;
     bool running_ = false;
     BrowserCloser closer_;
+    std::vector<std::string> removedFolders_;  // folder rows this run has removed
 };
 
 }  // namespace pellora

@@ -3,6 +3,7 @@
 // only when the scan found a file, and records each reference as a find of its own.
 #include "core/scan/persistence_matches.h"
 
+#include <algorithm>
 #include <map>
 #include <tuple>
 #include <unordered_map>
@@ -211,6 +212,13 @@ void Scanner::RecordStartReferences() {
     for (const StartReference& reference : references) {
         if (!state_.busy)
             return;
+        // An entry the database found itself is one object: one row, counted once.
+        auto same = [&reference](const ResultRow& row) {
+            return EqualsIgnoreCase(row.type, reference.type) && EqualsOrdinalIgnoreCase(row.object, reference.object);
+        };
+        if (std::any_of(state_.lstScanResult.begin(), state_.lstScanResult.end(), same) ||
+            std::any_of(state_.lstIremovable.begin(), state_.lstIremovable.end(), same))
+            continue;
         const ResultRow& file = finds[reference.foundRow];
         const std::string category = file.category + " (starts " + file.object + ")";
         item_.fields = {reference.type, reference.object, category, ""};

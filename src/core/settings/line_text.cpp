@@ -31,7 +31,9 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 std::string EncodeLineFile(SystemPort& system, const std::string& utf8) {
     std::string bytes = system.Utf8ToAnsi(utf8);
-    if (system.AnsiToUtf8(bytes) != utf8)
+    // ANSI text that begins with the mark's three bytes (the letters "ï»¿" of a Western code page)
+    // would read back as the mark: such text goes as UTF-8 too.
+    if (system.AnsiToUtf8(bytes) != utf8 || bytes.starts_with(kUtf8Mark))
         bytes = std::string(kUtf8Mark) + utf8;
     return bytes;
 }

@@ -23,7 +23,8 @@ bool FitsField(std::string_view text);
 std::string FlattenLine(std::string_view text);
 
 // The bytes a line file is written as: the ANSI code page when it holds the text, else UTF-8
-// after a byte-order mark (a folder named in Cyrillic or Chinese must not come back as "?").
+// after a byte-order mark (a folder named in Cyrillic or Chinese must not come back as "?"; so
+// does text whose ANSI bytes would begin with that mark).
 // Text the code page holds is written exactly as before.
 std::string EncodeLineFile(SystemPort& system, const std::string& utf8);
 // The text of a line file written by EncodeLineFile (or by an older version: ANSI).

@@ -125,14 +125,48 @@ bool SettingsFiles::SaveSettingsToFile(const std::string& folderPath,
                                        const std::string& fileName,
                                        const std::vector<std::string>& list) {
     const std::string path = PathOf(folderPath, fileName);
-    if (unreadable_.count(ToLowerAscii(path)))
+    if (unreadable_.count(ToLowerAscii(path))) {
+        NoteSave(fileName, path, false, true);
         return false;
+    }
     // WriteFileAtomic resets a read-only target itself and replaces it only once the new bytes
     // are safely on disk, so the old contents survive any failure.
-    return files_.WriteFileAtomic(path, Encode(SafeLines(fileName, list)));
+    const bool saved = files_.WriteFileAtomic(path, Encode(SafeLines(fileName, list)));
+    NoteSave(fileName, path, saved, false);
+    return saved;
 }
 
-void SettingsFiles::SaveData() {
+void SettingsFiles::NoteSave(const std::string& fileName, const std::string& path, bool saved, bool unreadable) {
+    const size_t before = unsaved_.size();
+    if (saved) {
+        unsaved_.erase(fileName);
+        if (unsaved_.size() == before)
+            return;
+    } else {
+        unsaved_.insert(fileName);
+        state_.lstLog.push_back(
+            " " + fileName + " could not be saved (" + path + "): " +
+            (unreadable ? "it could not be read at start and is not saved over" : "the file cannot be written") +
+            "; the changes to it are lost when Pellora ends");
+        ui_.Changed(View::Log);
+    }
+    std::string text;
+    for (const std::string& name : unsaved_)
+        text += (text.empty() ? "" : ", ") + name;
+    state_.settingsSaveProblemText =
+        text.empty() ? std::string() : "Settings not saved: " + text + " could not be written.";
+    ui_.Changed(View::StatusFigures);
+}
+
+bool SettingsFiles::SaveDataAsked() {
+    if (SaveData())
+        return true;
+    (void)ui_.Message(state_.settingsSaveProblemText + " Your changes are not stored.", kAppTitle, MsgButtons::Ok,
+                      MsgIcon::Exclamation);
+    return false;
+}
+
+bool SettingsFiles::SaveData() {
     // The list is read only between yields, so a handler that runs inside one cannot tear it.
     struct Entry {
         const char* name;
@@ -145,15 +179,17 @@ void SettingsFiles::SaveData() {
         {kSelectedFoldersFileName, &AppState::lstSelectedFolders},
         {kCustomScanFileName, &AppState::lstCustomScanSettings},
     };
+    bool saved = true;
     for (const Entry& entry : kFiles) {
         // The list itself is put right, so that it says what the file says and a value is
         // logged once, not at every save.
         std::vector<std::string>& list = state_.*entry.list;
         if (std::any_of(list.begin(), list.end(), [](const std::string& line) { return HoldsLineBreak(line); }))
             list = SafeLines(entry.name, list);
-        (void)SaveSettingsToFile(kSettingsFolder, entry.name, list);
+        saved = SaveSettingsToFile(kSettingsFolder, entry.name, list) && saved;
         ui_.Yield();
     }
+    return saved;
 }
 
 void SettingsFiles::CreateBlankFile(const std::string& folderPath, const std::string& fileName) {

@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "core/state/app_state.h"
 #include "core/ports/file_system.h"
 #include "core/ports/system.h"
 #include "core/ports/ui.h"
+#include "core/state/app_state.h"
 
 namespace pellora {
 
@@ -53,12 +53,18 @@ class SettingsFiles {
     // Replaces `list` with the lines of the file and writes nothing: a missing, unreadable or
     // too long file gives an empty list. For commands that only show what is stored.
     void ReadLines(const std::string& folderPath, const std::string& fileName, std::vector<std::string>& list);
-    // Replaces the file with the lines of `list`. Returns false when the file was left as it was.
+    // Replaces the file with the lines of `list`. Returns false when the file was left as it was;
+    // that is logged and kept in settingsSaveProblemText (for the status panel) until a later save
+    // of the file succeeds. A read-only file is written all the same (its attribute is reset).
     bool SaveSettingsToFile(const std::string& folderPath,
                             const std::string& fileName,
                             const std::vector<std::string>& list);
-    // Writes all five lists, Settings.stg first, yielding after each.
-    void SaveData();
+    // Writes all five lists, Settings.stg first, yielding after each. False when one could not be
+    // written; settingsSaveProblemText says which.
+    bool SaveData();
+    // SaveData for a save the user asked for (closing the window, a dialog's OK, `pellora-cli
+    // settings set`): a failure is shown as a message too. Never for an unattended save.
+    bool SaveDataAsked();
     // Creates an empty file; an existing file is left alone.
     void CreateBlankFile(const std::string& folderPath, const std::string& fileName);
     // Creates the file with `lines` when no file of that name exists.
@@ -80,7 +86,11 @@ class SettingsFiles {
     FileSystemPort& files_;
     SystemPort& system_;
     UiPort& ui_;
+    // Records the outcome of one file's save in settingsSaveProblemText.
+    void NoteSave(const std::string& fileName, const std::string& path, bool saved, bool unreadable);
+
     std::set<std::string> unreadable_;  // lower-case paths of files that existed but could not be read
+    std::set<std::string> unsaved_;     // names of the files whose last save failed
 };
 
 }  // namespace pellora

@@ -223,6 +223,9 @@ struct AppState {
     // While set, every scan is refused with that message: a scan without signatures would
     // report a clean machine.
     std::string databaseProblemText;
+    // Set while a settings file could not be written at its last save (which files, and that the
+    // changes to them are not stored), shown on the status panel; cleared once they are written.
+    std::string settingsSaveProblemText;
 };
 
 // Line `index` of a settings list, or "" when the list is shorter.

@@ -359,6 +359,11 @@ void DatabaseUpdate::UpdateFromFile(const std::string& path) {
         reason_ = "no file is given";
         return;
     }
+    // What the user typed comes first: a path that names no file says so, whatever else is missing.
+    if (std::string problem = OfferedFileProblem(ports_.files, url_); !problem.empty()) {
+        Fail(problem);
+        return;
+    }
     if (!ports_.signatures) {
         Fail("no signature check in this program");
         return;

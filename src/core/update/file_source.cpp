@@ -2,17 +2,20 @@
 
 namespace pellora {
 
+std::string OfferedFileProblem(FileSystemPort& files, const std::string& path) {
+    std::optional<uint32_t> attributes = files.GetAttributes(path);
+    if (!attributes)
+        return "cannot open " + path + " (no such file, or no access)";
+    if (*attributes & file_attr::kDirectory)
+        return path + " is a folder";
+    return "";
+}
+
 OfferedFile ReadOfferedFile(FileSystemPort& files, const std::string& path, uint64_t limit) {
     OfferedFile offered;
-    std::optional<uint32_t> attributes = files.GetAttributes(path);
-    if (!attributes) {
-        offered.detail = "cannot open " + path;
+    offered.detail = OfferedFileProblem(files, path);
+    if (!offered.detail.empty())
         return offered;
-    }
-    if (*attributes & file_attr::kDirectory) {
-        offered.detail = path + " is a folder";
-        return offered;
-    }
     offered.bytes = files.ReadFileUpTo(path, limit);
     if (offered.bytes)
         return offered;

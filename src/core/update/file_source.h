@@ -18,6 +18,8 @@ struct OfferedFile {
     std::string detail;                // why it could not be read
 };
 
+// Why `path` cannot be offered at all (none, or a folder): "" when it is a file.
+std::string OfferedFileProblem(FileSystemPort& files, const std::string& path);
 // Reads `path` when it is a file of at most `limit` bytes.
 OfferedFile ReadOfferedFile(FileSystemPort& files, const std::string& path, uint64_t limit);
 

@@ -8,6 +8,8 @@
 //                            it reads OLD again and prints the milliseconds that took (exit 1: never)
 //   shortcut LNK FIELD       prints the shortcut's target or icon (FIELD: target|icon) on standard output
 //   hold-mutex NAME          creates the named mutex, prints "held" and keeps it until it is ended
+//   hold-file PATH           opens the file for reading, sharing only reading (so it can be
+//                            neither written nor replaced), prints "held" and keeps it until ended
 #include <windows.h>
 #include <shlobj.h>
 
@@ -88,12 +90,23 @@ int PrintShortcut(const wchar_t* path, const std::wstring& field) {
 
 int wmain(int argc, wchar_t** argv) {
     const bool holdMutex = argc == 3 && std::wstring(argv[1]) == L"hold-mutex";
-    if (argc < 4 && !holdMutex) {
-        std::fprintf(stderr, "usage: e2e-testkit wait-window|close|post|no-dialog|shortcut|hold-mutex TITLE ...\n");
+    const bool holdFile = argc == 3 && std::wstring(argv[1]) == L"hold-file";
+    if (argc < 4 && !holdMutex && !holdFile) {
+        std::fprintf(stderr,
+                     "usage: e2e-testkit wait-window|close|post|no-dialog|shortcut|hold-mutex|hold-file TITLE ...\n");
         return 2;
     }
     std::wstring command = argv[1];
     if (command == L"shortcut") return PrintShortcut(argv[2], argv[3]);
+    if (holdFile) {
+        HANDLE file = CreateFileW(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return 1;
+        std::printf("held\n");
+        std::fflush(stdout);
+        // Held until the test ends this process, as the mutex above.
+        Sleep(INFINITE);
+        return 0;
+    }
     if (command == L"hold-mutex") {
         HANDLE mutex = CreateMutexW(nullptr, TRUE, argv[2]);
         if (!mutex) return 1;

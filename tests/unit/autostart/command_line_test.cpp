@@ -59,9 +59,12 @@ class ResolveTest : public ::testing::Test {
 
 TEST_F(ResolveTest, UnquotedPathWithBlanksIsTriedBlankByBlankAsCreateProcessDoes) {
     const std::string line = R"(C:\Program Files\Vendor App\app.exe -x "y z")";
+    // None exists: the program is the whole candidate the line meant, not its first word.
     ResolvedCommand missing = Resolve(line);
-    EXPECT_EQ(missing.program, R"(C:\Program)");
+    EXPECT_EQ(missing.program, R"(C:\Program Files\Vendor App\app.exe)");
+    EXPECT_EQ(missing.arguments, R"(-x "y z")");
     EXPECT_FALSE(missing.exists);
+    EXPECT_EQ(Resolve(R"(C:\Program Files\Vendor App\app -x)").program, R"(C:\Program)");
 
     files_.AddFile(R"(C:\Program Files\Vendor App\app.exe)");
     ResolvedCommand real = Resolve(line);

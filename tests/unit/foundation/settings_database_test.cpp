@@ -77,11 +77,39 @@ TEST_F(SettingsFilesTest, MissingFileIsCreatedEmptyAndLoadsAsEmptyList) {
     EXPECT_EQ(fake.files.Content(ignorePath), "");
 }
 
-TEST_F(SettingsFilesTest, FailedWriteKeepsTheOldFile) {
+// A value whose ANSI bytes begin like a byte-order mark ("ï»¿" in the Western code page) is not
+// taken for one when it is read back.
+TEST_F(SettingsFilesTest, TextThatLooksLikeAByteOrderMarkComesBackAsItWas) {
+    const Lines lines = {"\xC3\xAF\xC2\xBB\xC2\xBF", "b"};
+    ASSERT_TRUE(settings.SaveSettingsToFile(kSettingsFolder, kIgnoreListFileName, lines));
+    Lines loaded;
+    settings.LoadFiles(kSettingsFolder, kIgnoreListFileName, loaded);
+    EXPECT_EQ(loaded, lines);
+}
+
+// A save that fails keeps the old file and says so: in the log and on the status panel always,
+// as a message only where the user asked for the save.
+TEST_F(SettingsFilesTest, FailedWriteKeepsTheOldFileAndIsReported) {
     fake.files.AddFile(ignorePath, "old\r\nlines");
     fake.files.failWrites = true;
+    state.lstIgnoreListFile = {"new"};
     EXPECT_FALSE(settings.SaveSettingsToFile(kSettingsFolder, kIgnoreListFileName, {"new"}));
     EXPECT_EQ(fake.files.Content(ignorePath), "old\r\nlines");
+    ASSERT_FALSE(state.lstLog.empty());
+    EXPECT_NE(state.lstLog.back().find("IgnoreList.stg could not be saved"), std::string::npos) << state.lstLog.back();
+    EXPECT_NE(state.settingsSaveProblemText.find("IgnoreList.stg"), std::string::npos);
+
+    EXPECT_FALSE(settings.SaveData());
+    EXPECT_TRUE(fake.ui.messages.empty());
+    EXPECT_FALSE(settings.SaveDataAsked());
+    ASSERT_EQ(fake.ui.messages.size(), 1u);
+    EXPECT_NE(fake.ui.messages[0].text.find("IgnoreList.stg"), std::string::npos) << fake.ui.messages[0].text;
+
+    // Written at last: the notice goes.
+    fake.files.failWrites = false;
+    EXPECT_TRUE(settings.SaveData());
+    EXPECT_EQ(fake.files.Content(ignorePath), "new");
+    EXPECT_EQ(state.settingsSaveProblemText, "");
 }
 
 TEST_F(SettingsFilesTest, SavesOverAReadOnlyFile) {

@@ -46,27 +46,27 @@ class InventoryTest : public ::testing::Test {
                                "file|gmt.exe|Adware.Gator|", std::string("extension|") + kChromeId + "|Extension.Bad|"};
 
         // A program signed by the system's publisher, one by a vendor, one the system does not trust.
-        files_.AddFile(R"(C:\WINDOWS\system32\ctfmon.exe)", "mz");
+        files_.AddFile(R"(C:\WINDOWS\system32\ctfmon.exe)", "MZ");
         trust_.Sign(R"(C:\WINDOWS\system32\ctfmon.exe)", TrustStatus::Signed, "Microsoft Windows");
         registry_.AddString(kRun, "ctfmon", R"(C:\WINDOWS\system32\ctfmon.exe)");
-        files_.AddFile(R"(C:\Program Files\Vendor App\updater.exe)", "mz");
+        files_.AddFile(R"(C:\Program Files\Vendor App\updater.exe)", "MZ");
         trust_.Sign(R"(C:\Program Files\Vendor App\updater.exe)", TrustStatus::Signed, "Vendor Ltd");
         trust_.Describe(R"(C:\Program Files\Vendor App\updater.exe)", "Vendor Ltd", "Vendor Updater");
         // Unquoted, with blanks: resolved the way Windows starts it.
         registry_.AddString(kRun, "Vendor", R"(C:\Program Files\Vendor App\updater.exe /silent)");
-        files_.AddFile(R"(C:\Program Files\Shady\shady.exe)", "mz");
+        files_.AddFile(R"(C:\Program Files\Shady\shady.exe)", "MZ");
         trust_.Sign(R"(C:\Program Files\Shady\shady.exe)", TrustStatus::Untrusted, "Microsoft Corporation");
         registry_.AddString(kRun, "Shady", R"("C:\Program Files\Shady\shady.exe")");
         trust_.verdicts[ToLowerAscii(R"(C:\Program Files\Shady\shady.exe)")].problem = "chain not trusted";
         // An unsigned program in a folder every user may write.
-        files_.AddFile(R"(C:\Users\Public\tool\tool.exe)", "mz");
+        files_.AddFile(R"(C:\Users\Public\tool\tool.exe)", "MZ");
         files_.accessEntries[R"(C:\Users\Public\tool)"] = {{true, "S-1-1-0", 0x1f01ff, false}};
         registry_.AddString(kUserRun, "Tool", R"(C:\Users\Public\tool\tool.exe)");
         // A program that is gone, and two the database names.
         registry_.AddString(kUserRun, "Gone", R"(C:\Program Files\Gone\gone.exe)");
-        files_.AddFile(R"(C:\Program Files\Gator\gator.exe)", "mz");
+        files_.AddFile(R"(C:\Program Files\Gator\gator.exe)", "MZ");
         registry_.AddString(kRun, "Gator", R"(C:\Program Files\Gator\gator.exe)");
-        files_.AddFile(R"(C:\Program Files\GMT\GMT.exe)", "mz");
+        files_.AddFile(R"(C:\Program Files\GMT\GMT.exe)", "MZ");
         registry_.AddString(kRun, "GMT", R"(C:\Program Files\GMT\GMT.exe)");
         // Damaged data, and a hosts file with CRLF line ends.
         registry_.AddDword(kRun, "Number", 7);
@@ -136,6 +136,8 @@ TEST_F(InventoryTest, EachPlaceGivesItsProgramSignerAndFlags) {
     const InventoryEntry& gone = Named(entries, "Gone");
     EXPECT_EQ(gone.flags, flag::kMissing);
     EXPECT_EQ(gone.signature, TrustStatus::Unchecked);
+    // Unquoted with blanks and missing: the whole candidate the command meant.
+    EXPECT_EQ(gone.program, R"(C:\Program Files\Gone\gone.exe)");
     EXPECT_EQ(Named(entries, "Gator").flags, flag::kUnsigned | flag::kDatabase);
     EXPECT_EQ(Named(entries, "GMT").flags, flag::kUnsigned | flag::kDatabase);
     EXPECT_NE(Named(entries, "Number").note, "");
@@ -178,7 +180,7 @@ TEST_F(InventoryTest, IgnoredEntriesStayListedButAreNoLongerFlaggedUntilTheirPro
     EXPECT_TRUE(Named(entries, "Tool").flags & flag::kIgnored);
     EXPECT_FALSE(IsFlagged(Named(entries, "Tool")));
 
-    files_.AddFile(R"(C:\Users\Public\tool\other.exe)", "mz");
+    files_.AddFile(R"(C:\Users\Public\tool\other.exe)", "MZ");
     registry_.AddString(kUserRun, "Tool", R"(C:\Users\Public\tool\other.exe)");
     entries = Build();
     EXPECT_TRUE(IsFlagged(Named(entries, "Tool")));
@@ -218,6 +220,28 @@ TEST_F(InventoryTest, ASecondRunOfAnUnchangedMachineTakesVerdictsFromTheCache) {
     EXPECT_EQ(Named(third, "Vendor").signature, TrustStatus::Bad);
     EXPECT_EQ(Named(third, "Vendor").flags, flag::kUnsigned);
     EXPECT_EQ(files_.Content(R"(C:\Pellora\Inventory.cache)").find("garbage"), std::string::npos);
+}
+
+// A small file named as a program that is none (a text, an empty file) is said to be no program,
+// not given a signature verdict.
+TEST_F(InventoryTest, ASmallFileThatIsNoProgramIsSaidToBeNone) {
+    files_.AddFile(R"(C:\Users\Public\notes.exe)", "just some text");
+    files_.AddFile(R"(C:\Users\Public\empty.dll)", "");
+    files_.AddFile(R"(C:\Users\Public\start.bat)", "@echo off");
+    registry_.AddString(kUserRun, "Notes", R"(C:\Users\Public\notes.exe)");
+    registry_.AddString(kUserRun, "Empty", R"(rundll32.exe C:\Users\Public\empty.dll,Start)");
+    registry_.AddString(kUserRun, "Script", R"(C:\Users\Public\start.bat)");
+    const auto entries = Build();
+    for (const char* name : {"Notes", "Empty"}) {
+        const InventoryEntry& entry = Named(entries, name);
+        EXPECT_TRUE(entry.notProgram) << name;
+        EXPECT_EQ(entry.signature, TrustStatus::Unchecked) << name;
+        EXPECT_TRUE(IsFlagged(entry)) << name;
+        EXPECT_EQ(std::count(trust_.verified.begin(), trust_.verified.end(), entry.program), 0) << name;
+    }
+    // A script is text by nature: checked as it is.
+    EXPECT_FALSE(Named(entries, "Script").notProgram);
+    EXPECT_FALSE(Named(entries, "Vendor").notProgram);
 }
 
 TEST_F(InventoryTest, AProgramOver512MiBIsNeverHashedAndSaysSo) {
@@ -310,19 +334,45 @@ TEST(InventoryReport, TextAndJsonMatchTheirGoldenForms) {
     gone.enabled = false;
     gone.flags = flag::kMissing | flag::kIgnored;
 
-    EXPECT_EQ(ReportText(header, {run, hosts, gone}),
-              "Windows: 10.0.19045\n"
-              "Pellora: 1.0.0\n"
-              "Database: Pellora test database 1\n"
-              "Date: 2026-12-07 23:15:02\n"
-              "Machine: HOST\n"
-              "Entries: 3, flagged: 1, signed by the system's publisher and not shown: 3\n"
-              "\n"
-              "[run] HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run: Bad?Name = C:\\x\\a.exe /q "
-              "-> C:\\x\\a.exe (signed: Vendor Ltd) [Vendor; A] {user-writable, database}\n"
-              "[hosts] C:\\WINDOWS\\system32\\drivers\\etc\\hosts: bad.example = 10.0.0.1 bad.example <bad \xff byte>\n"
-              "[service] HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services: gone -> C:\\gone.sys (missing) "
-              "(disabled) {missing, ignored}\n");
+    InventoryEntry text;
+    text.place = "run";
+    text.location = R"(HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Run)";
+    text.name = "Text";
+    text.command = R"(C:\x\readme.exe)";
+    text.program = text.command;
+    text.exists = true;
+    text.notProgram = true;
+    text.flags = flag::kUnsigned;
+    const std::string report = ReportText(header, {run, hosts, gone, text});
+    const std::string entries =
+        "[run] HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run: Bad?Name = C:\\x\\a.exe /q "
+        "-> C:\\x\\a.exe (signed: Vendor Ltd) [Vendor; A] {user-writable, database}\n"
+        "[hosts] C:\\WINDOWS\\system32\\drivers\\etc\\hosts: bad.example = 10.0.0.1 bad.example <bad \xff byte>\n"
+        // A flag the state in parentheses already says is not said again.
+        "[service] HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services: gone -> C:\\gone.sys (missing) "
+        "(disabled) {ignored}\n"
+        "[run] HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run: Text = C:\\x\\readme.exe "
+        "-> C:\\x\\readme.exe (not a program)\n";
+    EXPECT_EQ(report.rfind("Windows: 10.0.19045\n"
+                           "Pellora: 1.0.0\n"
+                           "Database: Pellora test database 1\n"
+                           "Date: 2026-12-07 23:15:02\n"
+                           "Machine: HOST\n"
+                           "Entries: 4, flagged: 2, signed by the system's publisher and not shown: 3\n"
+                           "\n"
+                           "How to read an entry:\n",
+                           0),
+              0u)
+        << report;
+    ASSERT_GT(report.size(), entries.size());
+    EXPECT_EQ(report.substr(report.size() - entries.size()), entries) << report;
+    // The legend explains every mark an entry line may hold, each pair on a line of its own.
+    const std::string legend = report.substr(0, report.size() - entries.size());
+    for (const char* mark : {"\n  [ ]  ", "\n  ( )  ", "\n  { }  ", "\n  < >  ", "\n  ->   ", "\n  ?    "})
+        EXPECT_NE(legend.find(mark), std::string::npos) << mark;
+    for (const char* word : {"signed", "untrusted", "unsigned", "bad", "missing", "not a program", "not checked",
+                             "disabled", "user-writable", "database", "ignored"})
+        EXPECT_NE(legend.find(word), std::string::npos) << word;
 
     EXPECT_EQ(ReportJson(header, {run, hosts}), R"({
   "schema": 1,

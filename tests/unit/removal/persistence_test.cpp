@@ -43,6 +43,20 @@ TEST_F(PersistenceTest, EveryWayOfStartingTheFoundFileIsAFindAndNothingElseIs) {
     EXPECT_EQ(state.counters.regValuesIdentified, 4);
 }
 
+// A Run value the database names itself is one object: not a second row for starting the file,
+// nor a second count.
+TEST_F(PersistenceTest, AnEntryTheDatabaseFoundItselfIsOneRowCountedOnce) {
+    state.lstCustomScanSettings[2] = "1";  // the registry items too
+    state.lstDBaseFile.push_back(std::string("regval|") + kRun + ",Updater|Trojan.Evil|");
+    scanner.StartScan();
+    size_t rows = 0;
+    for (const ResultRow& row : state.lstScanResult)
+        rows += EqualsIgnoreCase(row.type, "regval") && row.object == std::string(kRun) + ",Updater" ? 1 : 0;
+    EXPECT_EQ(rows, 1u);
+    EXPECT_EQ(state.counters.newObjects, 7);
+    EXPECT_EQ(state.counters.regValuesIdentified, 4);
+}
+
 TEST_F(PersistenceTest, AutomaticEraseRemovesTheReferencesWithTheFileAndKeepsTheListsWorking) {
     state.lstCustomScanSettings[4] = "1";  // automatic erase
     scanner.StartScan();

@@ -142,9 +142,7 @@ class RemovalRunTest : public ::testing::Test {
     SettingsFiles settings{state, files, p.system, p.ui};
     StatusPanel status{state, p.system, p.ui, finder};
     Navigation navigation{state, ports, status};
-    RemovalRun run{state,
-                   ports,
-                   {finder, fileOps, ender, registry, regScan, quarantine, scanner, settings}};
+    RemovalRun run{state, ports, {finder, fileOps, ender, registry, regScan, quarantine, scanner, settings}};
 };
 
 TEST_F(RemovalRunTest, DeclinedConfirmationChangesNothing) {
@@ -486,6 +484,7 @@ TEST_F(RemovalRunTest, UnattendedRunAsksOnlyTheHomePageQuestionAndShowsNoNotice)
 
 TEST_F(RemovalRunTest, IrremovableRowsStayUntilThePanelIsLeft) {
     state.abortNextCaption = "Next";
+    files.AddFile("C:\\X\\y.exe");
     state.lstIremovable.push_back(ResultRow{"path", 3, "Adware", "C:\\X\\y.exe", "http://help/", false});
     run.cmdNextDelete_Click();
     EXPECT_EQ(state.panel, Panel::Iremovable);
@@ -498,6 +497,30 @@ TEST_F(RemovalRunTest, IrremovableRowsStayUntilThePanelIsLeft) {
     EXPECT_EQ(state.lstIremovable.size(), 1u);
     navigation.cmdFinish_Click();
     EXPECT_TRUE(state.lstIremovable.empty());
+}
+
+// A folder that goes is logged, a found file inside it is said to have gone with it, and the
+// notice lists only what is still there: not an irremovable file of the removed folder.
+TEST_F(RemovalRunTest, AFolderRemovedIsLoggedAndTakesItsObjectsOffTheNotice) {
+    files.AddFile("C:\\Program Files\\Gator\\gator.exe");
+    files.AddFile("C:\\Program Files\\Gator\\trickler.exe");
+    files.AddFile("C:\\Other\\stays.exe");
+    AddRow("folder", "C:\\Program Files\\Gator");
+    AddRow("path", "C:\\Program Files\\Gator\\gator.exe");
+    state.lstIremovable.push_back(
+        ResultRow{"path", 3, "Adware", "C:\\Program Files\\Gator\\trickler.exe", "http://help/", false});
+    state.lstIremovable.push_back(ResultRow{"path", 3, "Adware", "C:\\Other\\stays.exe", "http://help/", false});
+    p.ui.answers = {MsgAnswer::Yes};
+
+    run.cmdNextDelete_Click();
+
+    EXPECT_FALSE(files.Exists("C:\\Program Files\\Gator"));
+    EXPECT_TRUE(Logged("Folder deleted=C:\\Program Files\\Gator"));
+    EXPECT_TRUE(Logged("File deleted with its folder=C:\\Program Files\\Gator\\gator.exe (C:\\Program Files\\Gator)"));
+    EXPECT_FALSE(Logged("File not found=C:\\Program Files\\Gator\\gator.exe"));
+    EXPECT_EQ(Removed(), "2");  // the folder's two files; the folder itself is not counted
+    ASSERT_EQ(state.lstIremovable.size(), 1u);
+    EXPECT_EQ(state.lstIremovable[0].object, "C:\\Other\\stays.exe");
 }
 
 TEST_F(RemovalRunTest, ProtectedObjectsAreSkippedWithTheReason) {

@@ -62,6 +62,13 @@ TEST_F(DatabaseUpdateTest, InstallsFromAFileWithTheChecksOfADownload) {
         EXPECT_TRUE(fake.files.Content(kRef) == installed);
         ExpectIdle(missing);
     }
+    // Without a trusted key too: what is wrong with what the user typed is said first.
+    fake.files.DeleteFile("C:\\Pellora\\Keys\\test-signing-key.pem");
+    update.UpdateFromFile("\\\\depot\\pellora\\none.ref");
+    EXPECT_EQ(update.LastOutcome(), UpdateOutcome::Failed);
+    EXPECT_NE(update.LastReason().find("cannot open \\\\depot\\pellora\\none.ref"), std::string::npos)
+        << update.LastReason();
+    fake.files.AddFile("C:\\Pellora\\Keys\\test-signing-key.pem", fakes::PublicKeyPem(Key('k')));
 
     // A sound one is installed as a download is: the old one kept, its signature beside it.
     offer(good, good);

@@ -218,7 +218,7 @@ TEST_F(CliTest, RemoveDeletesEverythingWritesLogAndStatisticsAndTheNextScanFinds
     EXPECT_EQ(report["mode"], "custom");
     // Which layout and which machine: the first two fields, for collectors of many reports.
     EXPECT_EQ(report.begin().key(), "schema");
-    EXPECT_EQ(report["schema"], 2);
+    EXPECT_EQ(report["schema"], kReportSchema);
     wchar_t name[256];
     DWORD length = 256;
     ASSERT_TRUE(GetComputerNameExW(ComputerNameDnsHostname, name, &length));
@@ -242,7 +242,8 @@ TEST_F(CliTest, RemoveExitsOneForWhatStaysAndQuarantinesFirstWhenAsked) {
     fp.files.Lock(evil);
     ASSERT_EQ(Run({"remove", "--quarantine", "--reset-homepage", "--json", kJson}), kExitFound) << err.text();
     EXPECT_TRUE(fp.files.Exists(evil));
-    EXPECT_EQ(Objects(Report()["remaining"]), std::vector<std::string>{evil});
+    // What is still there: the held file and the irremovable one, never removed.
+    EXPECT_EQ(Objects(Report()["remaining"]), (std::vector<std::string>{evil, setup}));
     // Held open: quarantined, then left to be deleted at the next start, and still there now.
     EXPECT_NE(out.text().find("File removed at restart=" + evil), std::string::npos) << out.text();
 
@@ -274,6 +275,80 @@ TEST_F(CliTest, RemoveExitsOneForWhatStaysAndQuarantinesFirstWhenAsked) {
     fp.files.DeleteFile(evil);
     EXPECT_EQ(Run({"remove"}), kExitFound);
     EXPECT_EQ(Lines(out.text())[10], "     path:" + setup + "   |Adware.Manual   |http://help.example/manual");
+}
+
+// One row per object, counted once; "remaining" and "irremovable" name exactly what is still
+// there: an irremovable file that went with its removed folder, or a key below a removed key, is
+// not among them, and one that stays is.
+TEST_F(CliTest, TheRemovalReportNamesExactlyWhatIsStillThere) {
+    const std::string bar = toolbar + "\\bar.dll";
+    WriteDatabase({
+        "folder|%ProgramsDir%\\Bad\\Toolbar|Adware.Evil|",
+        "regkey|" + std::string(kKey) + "|Adware.Evil|",
+        "path|%ProgramsDir%\\Bad\\Toolbar\\bar.dll|Adware.Manual|http://help.example/bar",
+        "regkey|" + std::string(kKey) + "\\Deep|Adware.Manual|http://help.example/deep",
+        "path|%ProgramsDir%\\Bad\\Setup.tmp|Adware.Manual|http://help.example/manual",
+    });
+    ASSERT_EQ(Run({"remove", "--json", kJson}), kExitFound) << err.text();
+    EXPECT_FALSE(fp.files.Exists(toolbar));
+    EXPECT_FALSE(fp.registry.HasKey(kKey));
+    Json report = Report();
+    EXPECT_EQ(Objects(report["results"]), (std::vector<std::string>{toolbar, std::string(kKey)}));
+    EXPECT_EQ(Objects(report["irremovable"]), std::vector<std::string>{setup});
+    EXPECT_EQ(Objects(report["remaining"]), std::vector<std::string>{setup});
+    // The folder's going is in the log, and the log file has it.
+    std::vector<std::string> log = report["log"];
+    EXPECT_NE(std::find(log.begin(), log.end(), "Folder deleted=" + toolbar), log.end());
+    EXPECT_NE(fp.files.Content(std::string(kApp) + "\\DavEre.roz").find("Folder deleted=" + toolbar),
+              std::string::npos);
+    // The printed rows: only the irremovable object still there.
+    EXPECT_EQ(out.text().find(bar + "   |"), std::string::npos) << out.text();
+
+    // Nothing left: exit 0.
+    fp.files.DeleteFile(setup);
+    EXPECT_EQ(Run({"remove"}), kExitClean) << out.text();
+}
+
+// Every scan is in the log file when logging is on, whether or not a removal follows.
+TEST_F(CliTest, AScanIsRecordedInTheLogFile) {
+    const std::string logFile = std::string(kApp) + "\\DavEre.roz";
+    ASSERT_EQ(Run({"scan", "--json", kJson}), kExitFound) << err.text();
+    std::vector<std::string> log = Report()["log"];
+    std::string expected;
+    for (const std::string& line : log)
+        expected += line + "\r\n";
+    EXPECT_EQ(fp.files.Content(logFile), expected + "\r\n\r\n");
+    EXPECT_NE(fp.files.Content(logFile).find(evil), std::string::npos);
+
+    ASSERT_EQ(Run({"scan", "--quarantine"}), kExitFound) << err.text();
+    EXPECT_NE(fp.files.Content(logFile).find("Following items Quarantined"), std::string::npos);
+
+    // Logging off: the file is not touched.
+    WriteSettingsFile("Settings.stg", "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\nabout:blank\r\nIE\r\n30\r\n0\r\n10");
+    const std::string before = fp.files.Content(logFile);
+    ASSERT_EQ(Run({"scan"}), kExitFound);
+    EXPECT_EQ(fp.files.Content(logFile), before);
+}
+
+// A value that did not reach the settings file is not reported as set; a read-only file is
+// written all the same (its attribute is reset first).
+TEST_F(CliTest, ASettingThatCannotBeSavedIsAnErrorAndChangesNothing) {
+    const std::string settings = "0\r\n0\r\n0\r\n1\r\n0\r\n0\r\nabout:blank\r\nIE\r\n55\r\n0\r\n10";
+    WriteSettingsFile("Settings.stg", settings);
+    fp.files.failWrites = true;
+    EXPECT_EQ(Run({"settings", "set", "scan-interval", "60"}), kExitError);
+    EXPECT_EQ(out.text(), "");
+    EXPECT_NE(err.text().find("Settings.stg"), std::string::npos) << err.text();
+    EXPECT_EQ(SettingsFile("Settings.stg"), settings);
+    fp.files.AddFolder("C:\\Data");
+    EXPECT_EQ(Run({"folders", "add", "C:\\Data"}), kExitError);
+    EXPECT_EQ(out.text(), "");
+
+    fp.files.failWrites = false;
+    fp.files.AddFile(std::string(kApp) + "\\Settings\\Settings.stg", settings, file_attr::kReadOnly);
+    EXPECT_EQ(Run({"settings", "set", "scan-interval", "60"}), kExitClean) << err.text();
+    EXPECT_EQ(out.text(), "scan-interval=60\n");
+    EXPECT_EQ(SplitTextLines(SettingsFile("Settings.stg"), true)[8], "60");
 }
 
 // The console guards the same folders as the window: a known folder the shell names (and no
@@ -407,7 +482,8 @@ TEST_F(CliTest, AnObjectThatCanNoLongerBeOpenedIsReportedAsRemainingNotAsGone) {
     KeyLockingRegistry registry(fp.registry, interrupt);
     registryPort = &registry;
     ASSERT_EQ(Run({"remove", "--json", kJson}), kExitFound) << err.text();
-    EXPECT_EQ(Objects(Report()["remaining"]), std::vector<std::string>{kKey});
+    // The key, and the irremovable file that is never removed.
+    EXPECT_EQ(Objects(Report()["remaining"]), (std::vector<std::string>{kKey, setup}));
     EXPECT_TRUE(fp.registry.HasKey(kKey));
 }
 
@@ -492,6 +568,13 @@ TEST_F(CliTest, FoldersAddRemoveAndListKeepOneSortedCopyOfEachExistingFolder) {
     EXPECT_EQ(Run({"folders", "remove", "c:\\program files"}), kExitClean);
     EXPECT_EQ(Run({"folders", "list"}), kExitClean);
     EXPECT_EQ(out.text(), "C:\\Data\n");
+    // Letter case does not matter beyond ASCII either.
+    fp.files.AddFolder("C:\\\xC3\x89mile");
+    EXPECT_EQ(Run({"folders", "add", "C:\\\xC3\x89mile"}), kExitClean) << err.text();
+    EXPECT_EQ(Run({"folders", "add", "C:\\\xC3\xA9MILE"}), kExitClean) << err.text();
+    EXPECT_EQ(out.text(), "C:\\Data\nC:\\\xC3\x89mile\n");
+    EXPECT_EQ(Run({"folders", "remove", "c:\\\xC3\xA9MILE"}), kExitClean) << err.text();
+    EXPECT_EQ(out.text(), "C:\\Data\n");
 }
 
 TEST_F(CliTest, ScanFolderScansOnlyThoseFoldersAndKeepsTheSavedList) {
@@ -507,6 +590,11 @@ TEST_F(CliTest, ScanFolderScansOnlyThoseFoldersAndKeepsTheSavedList) {
     EXPECT_NE(out.text().find("x.dll"), std::string::npos);
     EXPECT_EQ(Run({"scan", "--folder", "C:\\Missing"}), kExitError);
     EXPECT_EQ(Run({"scan", "--mode", "smart", "--folder", kBad}), kExitError);
+    // The folders mode with no folder chosen would look at nothing: refused, with the way out.
+    WriteSettingsFile("SelectedFolders.stg", "");
+    EXPECT_EQ(Run({"scan", "--mode", "folders"}), kExitError);
+    EXPECT_NE(err.text().find("folders add"), std::string::npos) << err.text();
+    EXPECT_EQ(Run({"remove", "--mode", "folders"}), kExitError);
 }
 
 TEST(CliOptions, CommandsOptionsHelpAndRefusals) {
@@ -514,7 +602,15 @@ TEST(CliOptions, CommandsOptionsHelpAndRefusals) {
     EXPECT_FALSE(help.options);
     EXPECT_EQ(help.exitCode, kExitClean);
     EXPECT_NE(help.out.find("--reset-homepage"), std::string::npos);
+    // Every kind is stored first, not only files.
+    EXPECT_NE(help.out.find("Quarantine every result"), std::string::npos) << help.out;
+    EXPECT_EQ(help.out.find("cookie, path and file results"), std::string::npos);
+    const std::string scanHelp = ParseCommandLine({"scan", "--help"}).out;
+    EXPECT_NE(scanHelp.find("schema"), std::string::npos);
+    EXPECT_NE(scanHelp.find("machine"), std::string::npos);
     EXPECT_EQ(ParseCommandLine({"quarantine", "restore", "--help"}).exitCode, kExitClean);
+    // No command at all: the way to the help.
+    EXPECT_NE(ParseCommandLine({}).err.find("pellora-cli --help"), std::string::npos);
 
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {},

@@ -16,10 +16,10 @@ class InventoryDialogTest : public MainWindowTest {
     InventoryDialogTest() {
         state.appFolder = R"(C:\Pellora)";
         fake.files.AddFolder(R"(C:\Pellora)");
-        fake.files.AddFile(R"(C:\Program Files\Vendor\vendor.exe)", "mz");
+        fake.files.AddFile(R"(C:\Program Files\Vendor\vendor.exe)", "MZ");
         trust.Sign(R"(C:\Program Files\Vendor\vendor.exe)", TrustStatus::Signed, "Vendor Ltd");
         fake.registry.AddString(kUserRun, "Vendor", R"("C:\Program Files\Vendor\vendor.exe")");
-        fake.files.AddFile(R"(C:\Users\Public\tool\tool.exe)", "mz");
+        fake.files.AddFile(R"(C:\Users\Public\tool\tool.exe)", "MZ");
         fake.files.accessEntries[R"(C:\Users\Public\tool)"] = {{true, "S-1-1-0", 0x1f01ff, false}};
         fake.registry.AddString(kUserRun, "Tool", R"(C:\Users\Public\tool\tool.exe)");
     }

@@ -7,6 +7,8 @@
 #include <winsock2.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -40,6 +42,12 @@ class LoopbackListener {
     }
     uint16_t port() const { return port_; }
     SOCKET socket() const { return socket_; }
+    // Resets the connections waiting in the backlog: a request still waiting for them fails.
+    void Close() {
+        if (socket_ != INVALID_SOCKET)
+            closesocket(socket_);
+        socket_ = INVALID_SOCKET;
+    }
 
   private:
     bool started_ = false;
@@ -63,6 +71,79 @@ TEST(HttpWinInet, ASilentServerEndsTheRequestWithAnError) {
         http.Close(file);
     }
     http.Close(internet);
+}
+
+// A request made step by step (the HEAD of the downloader) carries no WinINet time-out of its own
+// under Wine: the adapter's guard alone must end it, and once it has given up on the server,
+// the next request to it fails at once.
+TEST(HttpWinInet, TheGuardEndsAWaitThePlatformWouldNot) {
+    LoopbackListener server;
+    ASSERT_NE(server.port(), 0);
+    HttpWinInet http(1500, 10 * 60 * 1000);
+    InternetHandle internet = http.Open("Pellora test", InternetAccess::Direct, "");
+    ASSERT_NE(internet, 0u);
+    InternetHandle connection = http.Connect(internet, "127.0.0.1", server.port(), false, "", "");
+    ASSERT_NE(connection, 0u);
+    InternetHandle request = http.OpenRequest(connection, "HEAD", "/members/DataBase.ref", "HTTP/1.0", false);
+    ASSERT_NE(request, 0u);
+    // Waited for with a deadline far beyond the guard's 1.5 seconds; a thread that is still
+    // inside the request then is left behind and the test fails.
+    std::promise<bool> result;
+    std::future<bool> sent = result.get_future();
+    std::thread sender([&] { result.set_value(http.SendRequest(request)); });
+    const bool ended = sent.wait_for(std::chrono::seconds(120)) == std::future_status::ready;
+    if (!ended)
+        server.Close();  // so that the request ends now and the test with it
+    sender.join();
+    ASSERT_TRUE(ended) << "the request was never given up";
+    EXPECT_FALSE(sent.get());
+    EXPECT_FALSE(http.QueryRawHeaders(request, 1024));
+    EXPECT_EQ(http.OpenUrl(internet, "http://127.0.0.1:" + std::to_string(server.port()) + "/members/DataBase.ref"),
+              0u);
+    http.Close(request);
+    http.Close(connection);
+    http.Close(internet);
+}
+
+// Ctrl+C: Interrupt, from another thread, ends a request the server never answers at once,
+// long before any time-out, and every later call fails.
+TEST(HttpWinInet, AnInterruptEndsTheWaitingRequestAndEveryLaterCall) {
+    LoopbackListener server;
+    ASSERT_NE(server.port(), 0);
+    HttpWinInet http(10 * 60 * 1000, 30 * 60 * 1000);
+    // The connection is accepted and held open, silent, until the test ends.
+    auto accepted = std::make_shared<std::promise<SOCKET>>();
+    std::future<SOCKET> connected = accepted->get_future();
+    std::thread([accepted, listener = server.socket()] {
+        accepted->set_value(accept(listener, nullptr, nullptr));
+    }).detach();
+    InternetHandle internet = http.Open("Pellora test", InternetAccess::Direct, "");
+    ASSERT_NE(internet, 0u);
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/members/DataBase.ref";
+    std::promise<InternetHandle> result;
+    std::future<InternetHandle> opened = result.get_future();
+    std::thread opener([&] { result.set_value(http.OpenUrl(internet, url)); });
+    bool reached = connected.wait_for(std::chrono::seconds(120)) == std::future_status::ready;
+    http.Interrupt();
+    const bool ended = opened.wait_for(std::chrono::seconds(120)) == std::future_status::ready;
+    EXPECT_TRUE(reached) << "the request never reached the server";
+    SOCKET client = reached ? connected.get() : INVALID_SOCKET;
+    if (!ended) {
+        // So that the request ends now and the test with it.
+        if (client != INVALID_SOCKET)
+            closesocket(client);
+        client = INVALID_SOCKET;
+        server.Close();
+    }
+    opener.join();
+    ASSERT_TRUE(ended) << "the interrupted request did not end";
+    EXPECT_EQ(opened.get(), 0u);
+    EXPECT_EQ(http.OpenUrl(internet, url), 0u);
+    std::string chunk;
+    EXPECT_FALSE(http.ReadFile(internet, 2048, chunk));
+    http.Close(internet);
+    if (client != INVALID_SOCKET)
+        closesocket(client);
 }
 
 TEST(HttpWinInet, ATricklingServerEndsAtTheOverallDeadline) {
