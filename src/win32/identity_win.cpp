@@ -182,7 +182,7 @@ class HandleContentReader : public FileSystemPort::ContentReader {
     FileSystemPort::OpenedFileInfo info_;
 };
 
-bool IsRemoteDrive(const std::string& path) {
+bool NotOnLocalDrive(const std::string& path) {
     if (path.size() < 3 || path[1] != ':' || path[2] != '\\')
         return true;
     const wchar_t root[4] = {static_cast<wchar_t>(static_cast<unsigned char>(path[0])), L':', L'\\', 0};
@@ -194,7 +194,7 @@ bool IsRemoteDrive(const std::string& path) {
 std::unique_ptr<FileSystemPort::ContentReader> FileSystemWin::OpenContent(const std::string& path) {
     // Only a local drive's path: a network path would have this program's rights read from a
     // server an attacker may run.
-    if (IsRemoteDrive(path))
+    if (NotOnLocalDrive(path))
         return nullptr;
     // No backup semantics (a folder does not open), the link itself rather than its target.
     UniqueKernelHandle file(CreateFileW(WinPath(path).c_str(), GENERIC_READ,
