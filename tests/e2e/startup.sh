@@ -35,7 +35,7 @@ for file in Settings/ScanInfo.stg Settings/Settings.stg Settings/CustomScan.stg 
     [ -f "$work/$file" ] || fail "$file was not created"
 done
 [ "$(cat "$work/Settings/ScanInfo.stg")" = $'{never}\r\n0\r\n0' ] || fail "ScanInfo.stg default bytes"
-[ "$(cat "$work/Settings/CustomScan.stg")" = $'0\r\n1\r\n1\r\n0\r\n0\r\n0\r\n1' ] || fail "CustomScan.stg default bytes"
+[ "$(cat "$work/Settings/CustomScan.stg")" = $'0\r\n1\r\n1\r\n0\r\n0\r\n0\r\n1\r\n1' ] || fail "CustomScan.stg default bytes"
 
 # A second start ends at once and leaves the first one running.
 before=$(cd "$work" && find . -type f -printf '%p %s %T@\n' | sort)

@@ -582,11 +582,12 @@ TEST_F(CliTest, SettingsListsEveryValueAndSetRoundTripsIntoTheFiles) {
     fp.registry.AddKey(kRunKeyPath);
     ASSERT_EQ(Run({"settings"}), kExitClean) << err.text();
     std::vector<std::string> lines = Lines(out.text());
-    EXPECT_EQ(lines.size(), 19u);
+    EXPECT_EQ(lines.size(), 21u);
     for (const char* line :
          {"start-minimized=0", "log-activities=1", "active-protection=0", "scan-interval=30", "homepage-protector=0",
           "home-page=http://hijacked.example/", "window-title=Microsoft Internet Explorer", "scan-mode=smart",
-          "backups-to-keep=10", "custom-full-disk=0", "custom-cookies=1", "start-with-windows=0"}) {
+          "backups-to-keep=10", "custom-full-disk=0", "custom-cookies=1", "custom-contents=1",
+          "start-with-windows=0"}) {
         EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
     }
 
@@ -600,7 +601,7 @@ TEST_F(CliTest, SettingsListsEveryValueAndSetRoundTripsIntoTheFiles) {
     EXPECT_EQ(fp.registry.Value(kRunKeyPath, kRunValueName)->data, "\"C:\\Pellora\\Pellora.exe\"");
     EXPECT_EQ(SettingsFile("Settings.stg"),
               "0\r\n0\r\n0\r\n1\r\n0\r\n0\r\nhttp://hijacked.example/\r\nMy Browser\r\n30\r\n1\r\n3");
-    EXPECT_EQ(SettingsFile("CustomScan.stg"), "1\r\n1\r\n1\r\n0\r\n0\r\n0\r\n1");
+    EXPECT_EQ(SettingsFile("CustomScan.stg"), "1\r\n1\r\n1\r\n0\r\n0\r\n0\r\n1\r\n1");
     ASSERT_EQ(Run({"settings"}), kExitClean);
     EXPECT_NE(out.text().find("scan-mode=custom\n"), std::string::npos);
     EXPECT_NE(out.text().find("start-with-windows=1\n"), std::string::npos);

@@ -133,7 +133,8 @@ TEST_F(LifecycleWinTest, FirstStartInAnEmptyFolderCreatesExactlyTheDefaultsThenA
                                                           "Settings\\IgnoreList.stg", "Settings\\ScanInfo.stg",
                                                           "Settings\\SelectedFolders.stg", "Settings\\Settings.stg"}));
     EXPECT_EQ(ReadBytes(app / "Settings\\ScanInfo.stg"), "{never}\r\n0\r\n0");
-    EXPECT_EQ(ReadBytes(app / "Settings\\CustomScan.stg"), "0\r\n1\r\n1\r\n0\r\n0\r\n0\r\n1");
+    // The last line: scan file contents, on by default.
+    EXPECT_EQ(ReadBytes(app / "Settings\\CustomScan.stg"), "0\r\n1\r\n1\r\n0\r\n0\r\n0\r\n1\r\n1");
     EXPECT_FALSE(state.homePageBuffer.empty());
     EXPECT_EQ(ReadBytes(app / "Settings\\Settings.stg"), "0\r\n0\r\n0\r\n1\r\n0\r\n0\r\n" +
                                                              system.Utf8ToAnsi(state.homePageBuffer) +
