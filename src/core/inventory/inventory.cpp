@@ -10,6 +10,7 @@
 #include "core/browsers/browser_reader.h"
 #include "core/database/folder_variables.h"
 #include "core/database/item_parser.h"
+#include "core/util/cache_lines.h"
 #include "core/util/case_fold.h"
 #include "core/util/text.h"
 
@@ -434,14 +435,7 @@ InventoryBuilder::Verdict InventoryBuilder::Check(const std::string& program) {
 void InventoryBuilder::LoadCache(const std::string& path) {
     cache_.clear();
     used_.clear();
-    const std::optional<std::string> bytes = files_.ReadFileUpTo(path, kMaxCacheLength);
-    if (!bytes || !StartsWith(*bytes, kCacheHeader))
-        return;
-    size_t pos = bytes->find('\n');
-    while (pos != std::string::npos && pos + 1 < bytes->size()) {
-        const size_t end = bytes->find('\n', pos + 1);
-        const std::string line = bytes->substr(pos + 1, end == std::string::npos ? std::string::npos : end - pos - 1);
-        pos = end;
+    for (const std::string& line : CacheLines(files_.ReadFileUpTo(path, kMaxCacheLength), kCacheHeader)) {
         const std::vector<std::string> fields = SplitTabs(line);
         if (fields.size() != 6)
             continue;

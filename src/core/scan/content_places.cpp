@@ -5,6 +5,7 @@
 
 #include "core/autostart/command_line.h"
 #include "core/scan/content_scan.h"
+#include "core/util/cache_lines.h"
 #include "core/util/case_fold.h"
 #include "core/util/text.h"
 
@@ -185,14 +186,7 @@ std::string ContentCache::KeyText(const Key& key, const std::string& digest) {
 void ContentCache::Load(FileSystemPort& files, const std::string& path) {
     read_.clear();
     used_.clear();
-    const std::optional<std::string> bytes = files.ReadFileUpTo(path, kMaxContentCacheLength);
-    if (!bytes || !StartsWith(*bytes, kCacheHeader))
-        return;
-    size_t pos = bytes->find('\n');
-    while (pos != std::string::npos && pos + 1 < bytes->size()) {
-        const size_t end = bytes->find('\n', pos + 1);
-        const std::string line = bytes->substr(pos + 1, end == std::string::npos ? std::string::npos : end - pos - 1);
-        pos = end;
+    for (const std::string& line : CacheLines(files.ReadFileUpTo(path, kMaxContentCacheLength), kCacheHeader)) {
         const size_t tab = line.find('\t');
         if (tab == std::string::npos || tab == 0)
             continue;
