@@ -105,7 +105,7 @@ struct GuiCommands {
     std::function<void()> tmrTimer_Timer;
     std::function<void()> tmrHomePageCheck_Timer;
     // Shutdown: false when refused (the window then stays).
-    std::function<bool()> Form_Unload;
+    std::function<bool(bool byUser)> Form_Unload;
     // Writes the settings lists (on minimising).
     std::function<void()> SaveData;
     // The startup inventory (status panel).

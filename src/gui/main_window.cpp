@@ -1,6 +1,7 @@
 #include "gui/main_window.h"
 
 #include <windowsx.h>
+#include <utility>
 
 #include "core/app/navigation.h"
 #include "gui/dialogs.h"
@@ -207,7 +208,10 @@ void MainWindow::OnCommand(int id, int code) {
         case kIdCmdSettings: navigation.lblCmdSettings_Click(); return;
         case kIdCmdHelp: navigation.lblCmdHelp_Click(); return;
         case kIdMnuPopUpOpenSpyRemove: handling_.RestoreWindow(); return;
-        case kIdMnuPopUpExit: SendMessageW(hwnd_, WM_CLOSE, 0, 0); return;
+        case kIdMnuPopUpExit:
+            closeByUser_ = true;
+            SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+            return;
         case IDOK: {
             // Enter presses the focused push button, else the panel's default button. (The
             // dialog manager would do the first itself, but only for a dialog's own children.)
@@ -441,10 +445,16 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DPICHANGED:
             OnDpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
             return 0;
-        case WM_CLOSE:
-            if (commands_.Form_Unload && !commands_.Form_Unload()) return 0;
+        case WM_SYSCOMMAND:
+            // The close box, Alt+F4 and the system menu: the user closes the window.
+            if ((wParam & 0xFFF0) == SC_CLOSE) closeByUser_ = true;
+            break;
+        case WM_CLOSE: {
+            const bool byUser = std::exchange(closeByUser_, false);
+            if (commands_.Form_Unload && !commands_.Form_Unload(byUser)) return 0;
             DestroyWindow(hwnd_);
             return 0;
+        }
         case WM_ENDSESSION:
             // Windows is logging off: the process ends without an unload, so the settings
             // lists are written now rather than lost.

@@ -73,6 +73,7 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    bool closeByUser_ = false;  // set by the close box or Exit just before their WM_CLOSE
     void CreateImages();
     void Layout();
     void ShowPanel(Panel panel);

@@ -54,7 +54,7 @@ void WireCommands(App& app, GuiCommands& commands) {
     commands.tmrHomePageCheck_Timer = [&protector] { protector.tmrHomePageCheck_Timer(); };
 
     Lifecycle& lifecycle = app.lifecycle();
-    commands.Form_Unload = [&lifecycle] { return lifecycle.Form_Unload(); };
+    commands.Form_Unload = [&lifecycle](bool byUser) { return lifecycle.Form_Unload(byUser); };
 }
 
 bool StartUp(App& app, MainWindow& window, bool otherInstance) {

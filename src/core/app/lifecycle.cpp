@@ -127,13 +127,17 @@ StartupResult Lifecycle::Form_Load() {
     return StartupResult::ShowMainWindow;
 }
 
-bool Lifecycle::Form_Unload() {
+bool Lifecycle::Form_Unload(bool byUser) {
     if (state_.busy) {
         (void)ports_.ui.Message(kBusyExitText, kAppTitle, MsgButtons::Ok, MsgIcon::Information);
         return false;
     }
-    // The user closes the window: a save that fails is told before the changes go.
-    (void)settings_.SaveDataAsked();
+    // A save that fails is logged and on the status panel; the user who closes the window is
+    // also told before the changes go. Nobody may be there to answer another program's close.
+    if (byUser)
+        (void)settings_.SaveDataAsked();
+    else
+        (void)settings_.SaveData();
     return true;
 }
 

@@ -56,7 +56,9 @@ class Lifecycle {
     StartupResult Form_Load();
     // Shutdown. False when refused (busy); the caller then keeps the window. True after the
     // settings lists are written; the caller unloads the dialogs and removes the tray icon.
-    bool Form_Unload();
+    // `byUser`: the user closed the window (close box, Exit), so a save that fails is told in a
+    // message; a close another program asks for (the installer, maybe silent) only logs it.
+    bool Form_Unload(bool byUser = true);
     // Creates the missing folders and files of the application folder, in their fixed order.
     void CheckSettings();
 

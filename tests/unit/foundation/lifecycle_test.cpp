@@ -187,6 +187,20 @@ TEST_F(LifecycleTest, ShutdownIsRefusedWhileBusyThenSavesTheSettings) {
     EXPECT_EQ(Content("\\Settings\\IgnoreList.stg"), "cookie|a|b|");
 }
 
+// A save that fails is told to the user who closes the window; a close another program asks for
+// (the installer, perhaps silent) only logs it, since nobody may be there to answer.
+TEST_F(LifecycleTest, AFailedSaveAtShutdownIsToldOnlyToTheUserWhoCloses) {
+    state.lstIgnoreListFile = {"cookie|a|b|"};
+    fake.files.AddFolder(kApp + "\\Settings");
+    fake.files.failWrites = true;
+    EXPECT_TRUE(lifecycle.Form_Unload(false));
+    EXPECT_TRUE(fake.ui.messages.empty());
+    EXPECT_NE(state.lstLog.back().find("could not be saved"), std::string::npos);
+    EXPECT_TRUE(lifecycle.Form_Unload(true));
+    ASSERT_EQ(fake.ui.messages.size(), 1u);
+    EXPECT_NE(fake.ui.messages[0].text.find("Your changes are not stored."), std::string::npos);
+}
+
 // ---- ApplySettings ----------------------------------------------------------------------------
 
 TEST_F(LifecycleTest, ApplySettingsRewritesAnExistingRunValueOnceAndLeavesAMissingOneAlone) {

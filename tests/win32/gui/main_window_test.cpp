@@ -179,7 +179,7 @@ TEST_F(MainWindowTest, MinimiseHidesAndWritesTheSettings) {
 
 TEST_F(MainWindowTest, ExitIsRefusedWhileTheUnloadSaysSo) {
     bool allow = false;
-    commands.Form_Unload = [&] { return allow; };
+    commands.Form_Unload = [&](bool) { return allow; };
     SendMessageW(window.hwnd(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(window.hwnd()));
     window.AddToSystemTray(false);
