@@ -84,11 +84,7 @@ cp "$kit" "$plant/updater.exe"
 tail -c +3 "$work/strings.bin" >>"$plant/updater.exe"
 "$run" "$plant/updater.exe" hold-mutex "$tag" </dev/null >"$work/runner.out" 2>&1 &
 runner_pid=$!
-for _ in $(seq 1 600); do
-    grep -q held "$work/runner.out" 2>/dev/null && break
-    sleep 0.1
-done
-grep -q held "$work/runner.out" || fail "the planted program did not start"
+wait_until 120 grep -qs held "$work/runner.out" || fail "the planted program did not start within 120 s"
 cli remove
 expect_status 0 "remove of a running program"
 grep -q "Process Killed=.*updater.exe" "$work/out" || fail "the program was not ended ($(cat "$work/out"))"

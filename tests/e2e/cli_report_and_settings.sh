@@ -42,11 +42,7 @@ before=$(cat "$settings")
 
 "$run" "$kit" hold-file "$(winpath "$settings")" </dev/null >"$work/holder" 2>/dev/null &
 holder=$!
-for _ in $(seq 600); do
-    grep -qs held "$work/holder" && break
-    sleep 0.1
-done
-grep -qs held "$work/holder" || fail "the settings file could not be held open"
+wait_until 120 grep -qs held "$work/holder" || fail "the settings file was not held open within 120 s"
 cli settings set scan-interval 60
 expect_status 2 "settings set while Settings.stg cannot be written"
 [ ! -s "$work/out" ] || fail "settings set printed a value it did not save: $(cat "$work/out")"

@@ -23,6 +23,17 @@ fail() {
 }
 
 # Z: is the whole Unix file system under Wine.
+# Polls until the command after the deadline succeeds, for at most $1 seconds of wall time (a
+# generous deadline: a busy machine may be slow, never a reason to pass); 1 when it never did.
+wait_until() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.1
+    done
+}
+
 winpath() {
     local path
     path=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")

@@ -93,8 +93,7 @@ python3 "$(dirname "$0")/update_server.py" "$serve" "$work/port" "$work/tls.pem"
     </dev/null >/dev/null 2>&1 &
 server=$!
 trap 'kill $server 2>/dev/null || true; cleanup' EXIT
-for _ in $(seq 600); do [ -s "$work/port" ] && break; sleep 0.1; done
-[ -s "$work/port" ] || fail "the loopback server did not start within 60 s"
+wait_until 120 test -s "$work/port" || fail "the loopback server did not start within 120 s"
 base="http://127.0.0.1:$(cat "$work/port")"
 secure="https://127.0.0.1:$(cat "$work/port.tls")"
 
