@@ -12,6 +12,7 @@
 #include "core/database/item_parser.h"
 #include "core/util/cache_lines.h"
 #include "core/util/case_fold.h"
+#include "core/util/hex.h"
 #include "core/util/text.h"
 
 namespace pellora::inventory {
@@ -96,16 +97,6 @@ void AddBrowserEntries(const browsers::BrowserInventory& browsers, std::vector<I
         entry.note = problem.text;
         out.push_back(std::move(entry));
     }
-}
-
-std::string Hex(uint64_t value) {
-    static const char* digits = "0123456789abcdef";
-    std::string text;
-    do {
-        text.insert(text.begin(), digits[value & 15]);
-        value >>= 4;
-    } while (value != 0);
-    return text;
 }
 
 // Tabs and line breaks would break the cache's lines; no verdict text needs them.
@@ -403,9 +394,11 @@ InventoryBuilder::Verdict InventoryBuilder::Check(const std::string& program) {
         }
     }
     std::string key;
-    if (const std::optional<FileIdentity> identity = files_.Identify(program))
+    if (const std::optional<FileIdentity> identity = files_.Identify(program)) {
+        const auto Hex = NumberToHex;
         key = Hex(identity->volumeSerial) + ":" + Hex(identity->fileIdHigh) + ":" + Hex(identity->fileIdLow) + ":" +
               Hex(file.size) + ":" + Hex(file.lastWriteTime);
+    }
     // A user who may write the file can change it and put its write time back: only a file of
     // the system's folders that no user may change keeps its verdict in the cache.
     const bool cacheable = !key.empty() && !verdict.userWritable && Cacheable(program);

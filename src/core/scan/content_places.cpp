@@ -7,6 +7,7 @@
 #include "core/scan/content_scan.h"
 #include "core/util/cache_lines.h"
 #include "core/util/case_fold.h"
+#include "core/util/hex.h"
 #include "core/util/text.h"
 
 namespace pellora {
@@ -170,15 +171,7 @@ bool BelowProfile(const Profiles& profiles, const std::string& path) {
 // ---- cache ---------------------------------------------------------------------------------
 
 std::string ContentCache::KeyText(const Key& key, const std::string& digest) {
-    auto hex = [](uint64_t value) {
-        static const char* digits = "0123456789abcdef";
-        std::string text;
-        do {
-            text.insert(text.begin(), digits[value & 15]);
-            value >>= 4;
-        } while (value != 0);
-        return text;
-    };
+    const auto hex = NumberToHex;
     return hex(key.identity.volumeSerial) + ":" + hex(key.identity.fileIdHigh) + ":" + hex(key.identity.fileIdLow) +
            ":" + hex(key.size) + ":" + hex(key.lastWriteTime) + ":" + digest;
 }

@@ -37,4 +37,14 @@ std::optional<std::string> FromHex(std::string_view hex) {
     return out;
 }
 
+std::string NumberToHex(uint64_t value) {
+    static constexpr char kLowerDigits[] = "0123456789abcdef";
+    std::string text;
+    do {
+        text.insert(text.begin(), kLowerDigits[value & 15]);
+        value >>= 4;
+    } while (value != 0);
+    return text;
+}
+
 }  // namespace pellora
